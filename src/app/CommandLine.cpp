@@ -1,0 +1,46 @@
+#include "app/CommandLine.h"
+
+#include <exception>
+
+#include "service/ServiceClasses.h"
+#include "win/Exceptions.h"
+#include "win/Text.h"
+
+namespace ornpm {
+
+namespace {
+
+enum class TSwitchOutcome { NotASwitch, Succeeded, Failed };
+
+TSwitchOutcome RunSwitch(const std::wstring& argument) {
+  if (SameText(argument, L"/WH"))
+    return WritePlugInDomainToHosts(true) == 0 ? TSwitchOutcome::Succeeded : TSwitchOutcome::Failed;
+  if (SameText(argument, L"/WP"))
+    return WritePlugInDomainToProxyOverride(true) == 0 ? TSwitchOutcome::Succeeded : TSwitchOutcome::Failed;
+  if (SameText(argument, L"/WHCHECK"))
+    return IsPlugInDomainInHosts() ? TSwitchOutcome::Succeeded : TSwitchOutcome::Failed;
+  return TSwitchOutcome::NotASwitch;
+}
+
+}  // namespace
+
+std::optional<int> RunCommandLineSwitches(const std::vector<std::wstring>& arguments) {
+  bool handled = false;
+  for (const std::wstring& argument : arguments) {
+    TSwitchOutcome outcome;
+    try {
+      outcome = RunSwitch(argument);
+    } catch (const std::exception& error) {
+      // The presence checks run outside the repairs' own error reporting: a hosts file
+      // that cannot be read, a proxy list of the wrong type. The run fails all the same.
+      ShowResultMessage(true, ExceptionMessage(error), TOutputStream::StdErr, TMsgKind::Error);
+      return 1;
+    }
+    if (outcome == TSwitchOutcome::Failed) return 1;
+    if (outcome == TSwitchOutcome::Succeeded) handled = true;
+  }
+  if (handled) return 0;
+  return std::nullopt;
+}
+
+}  // namespace ornpm

@@ -1,0 +1,15 @@
+#pragma once
+// The repair switches: /WH (hosts entry), /WP (proxy exception), /WHCHECK (hosts entry
+// present?). A run with any of them does its repairs and ends without a window.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace ornpm {
+
+// Handles the switches among the arguments (the program name excluded) in order. Returns
+// the exit code when at least one switch was examined, nothing when the window should open.
+std::optional<int> RunCommandLineSwitches(const std::vector<std::wstring>& arguments);
+
+}  // namespace ornpm

@@ -1,0 +1,14 @@
+#pragma once
+// The plug-in domain in the per-user list of proxy exceptions (ProxyOverride).
+
+namespace ornpm {
+
+// True when the list contains the domain anywhere, letter case respected. A value of a
+// type other than string raises its read error.
+bool IsPlugInDomainInProxyOverride();
+
+// Appends the domain, separated by ";", unless it is there. 0: written, already present,
+// or no settings key to write to; 1: writing failed. Reported through ShowResultMessage.
+int WritePlugInDomainToProxyOverride(bool consoleMode);
+
+}  // namespace ornpm

@@ -1,0 +1,48 @@
+#pragma once
+// Registry access as the program uses it: read-only opens that settle for less access
+// when refused, full-access opens for writing, typed reads where a missing value is normal,
+// and errors of the kind ERegistryException for wrong types and failed writes.
+
+#include <windows.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "win/Handles.h"
+
+namespace ornpm {
+
+class TRegistryKey {
+ public:
+  // Read access, else read access without change notification, else query-only access.
+  // Empty when the key is missing or every attempt is refused.
+  static std::optional<TRegistryKey> OpenReadOnly(HKEY root, const std::wstring& path);
+  // Full access; creates the key when asked to. Empty when it cannot be opened.
+  static std::optional<TRegistryKey> OpenForWriting(HKEY root, const std::wstring& path, bool create);
+
+  bool ValueExists(const std::wstring& name) const;
+  // String or expandable string, never expanded; a missing value reads as empty.
+  std::wstring ReadString(const std::wstring& name) const;
+  // A 32-bit number; empty when the value is missing.
+  std::optional<DWORD> ReadInteger(const std::wstring& name) const;
+  void WriteString(const std::wstring& name, const std::wstring& value) const;
+  // Names of the direct subkeys in the registry's own order.
+  std::vector<std::wstring> SubKeyNames() const;
+
+  HKEY Handle() const { return FKey.Get(); }
+
+ private:
+  explicit TRegistryKey(HKEY key) : FKey(key) {}
+
+  UniqueHKey FKey;
+};
+
+// Points HKEY_CURRENT_USER and HKEY_CLASSES_ROOT of this process at the subkeys "HKCU" and
+// "HKCR" of HKEY_CURRENT_USER\<root>, creating them when missing. The program does this at
+// start when ORNPM_REGISTRY_ROOT is set, so that tests can run it on a scratch registry.
+void RedirectPredefinedKeys(const std::wstring& root);
+// Undoes RedirectPredefinedKeys.
+void RestorePredefinedKeys();
+
+}  // namespace ornpm

@@ -1,0 +1,57 @@
+#include "service/ShellUtils.h"
+
+#include <windows.h>
+
+#include <vector>
+
+#include "win/Environment.h"
+#include "win/Handles.h"
+#include "win/UserInteraction.h"
+
+namespace ornpm {
+
+bool RunProgram(const std::wstring& commandLine) {
+  try {
+    std::wstring buffer = commandLine;  // CreateProcessW may write into its command line
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process{};
+    if (!::CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+      return false;
+    UniqueHandle processHandle(process.hProcess);
+    UniqueHandle threadHandle(process.hThread);
+    return true;
+  } catch (...) {
+    return false;
+  }
+}
+
+std::wstring GetPlugInDataDir() {
+  return GetEnv(L"AppData") + L"\\ORN\\ORNPlugin";
+}
+
+std::wstring GetIniFileName(const std::wstring& moduleName) {
+  std::wstring iniName = ChangeFileExt(moduleName.empty() ? ModuleFileName() : moduleName, L".ini");
+  if (FileExists(iniName)) return iniName;
+  return IncludeTrailingPathDelimiter(GetPlugInDataDir()) + ExtractFileName(iniName);
+}
+
+void ExploreFolder(const std::wstring& path) {
+  UserInteraction().ExecuteShell({L"explore", path, L"", SW_SHOWNORMAL, false});
+}
+
+std::wstring GetFileVersionString(const std::wstring& fileName) {
+  DWORD ignored = 0;
+  DWORD size = ::GetFileVersionInfoSizeW(fileName.c_str(), &ignored);
+  if (size == 0) return {};
+  std::vector<BYTE> data(size);
+  if (!::GetFileVersionInfoW(fileName.c_str(), 0, size, data.data())) return {};
+  VS_FIXEDFILEINFO* info = nullptr;
+  UINT length = 0;
+  if (!::VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&info), &length) || length < sizeof(*info))
+    return {};
+  return std::to_wstring(HIWORD(info->dwFileVersionMS)) + L'.' + std::to_wstring(LOWORD(info->dwFileVersionMS)) + L'.' +
+         std::to_wstring(HIWORD(info->dwFileVersionLS)) + L'.' + std::to_wstring(LOWORD(info->dwFileVersionLS));
+}
+
+}  // namespace ornpm

@@ -1,0 +1,82 @@
+#include "win/Environment.h"
+
+#include "win/Exceptions.h"
+
+namespace ornpm {
+
+namespace {
+
+// Index just past the last folder delimiter or drive colon, 0 when there is none.
+size_t FileNameStart(std::wstring_view path) {
+  size_t pos = path.find_last_of(L"\\/:");
+  return pos == std::wstring_view::npos ? 0 : pos + 1;
+}
+
+// Index of the extension's dot within the file-name part, npos when there is none.
+size_t ExtensionStart(std::wstring_view path) {
+  size_t dot = path.find_last_of(L'.');
+  return dot != std::wstring_view::npos && dot >= FileNameStart(path) ? dot : std::wstring_view::npos;
+}
+
+}  // namespace
+
+std::wstring GetEnv(const wchar_t* name) {
+  std::wstring value(256, L'\0');
+  for (;;) {
+    DWORD length = ::GetEnvironmentVariableW(name, value.data(), static_cast<DWORD>(value.size()));
+    if (length == 0) return {};
+    if (length < value.size()) {
+      value.resize(length);
+      return value;
+    }
+    value.resize(length);
+  }
+}
+
+std::wstring ModuleFileName(HMODULE module) {
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    DWORD length = ::GetModuleFileNameW(module, path.data(), static_cast<DWORD>(path.size()));
+    if (length == 0) throw EOSError(::GetLastError());
+    if (length < path.size()) {
+      path.resize(length);
+      return path;
+    }
+    path.resize(path.size() * 2);
+  }
+}
+
+bool FileExists(const std::wstring& path) {
+  DWORD attributes = ::GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool DirectoryExists(const std::wstring& path) {
+  DWORD attributes = ::GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::wstring ExtractFileName(std::wstring_view path) {
+  return std::wstring(path.substr(FileNameStart(path)));
+}
+
+std::wstring ExtractFilePath(std::wstring_view path) {
+  return std::wstring(path.substr(0, FileNameStart(path)));
+}
+
+std::wstring ExtractFileExt(std::wstring_view path) {
+  size_t dot = ExtensionStart(path);
+  return dot == std::wstring_view::npos ? std::wstring() : std::wstring(path.substr(dot));
+}
+
+std::wstring ChangeFileExt(std::wstring_view path, std::wstring_view extension) {
+  return std::wstring(path.substr(0, ExtensionStart(path))).append(extension);
+}
+
+std::wstring IncludeTrailingPathDelimiter(std::wstring_view path) {
+  std::wstring result(path);
+  if (result.empty() || (result.back() != L'\\' && result.back() != L'/')) result += L'\\';
+  return result;
+}
+
+}  // namespace ornpm

@@ -1,0 +1,29 @@
+#pragma once
+// Environment variables, the program's own file, and file-name helpers that follow Windows
+// path rules (both "\" and "/" separate folders; a drive's "C:" ends a folder part too).
+
+#include <windows.h>
+
+#include <string>
+#include <string_view>
+
+namespace ornpm {
+
+// The value of an environment variable, or empty when it is not set.
+std::wstring GetEnv(const wchar_t* name);
+
+// Full path of a loaded module; the running program's own file by default.
+std::wstring ModuleFileName(HMODULE module = nullptr);
+
+bool FileExists(const std::wstring& path);
+bool DirectoryExists(const std::wstring& path);
+
+std::wstring ExtractFileName(std::wstring_view path);
+// The folder part with its trailing delimiter.
+std::wstring ExtractFilePath(std::wstring_view path);
+std::wstring ExtractFileExt(std::wstring_view path);
+// Replaces the extension (the part from the last dot of the file name), or appends one.
+std::wstring ChangeFileExt(std::wstring_view path, std::wstring_view extension);
+std::wstring IncludeTrailingPathDelimiter(std::wstring_view path);
+
+}  // namespace ornpm

@@ -1,0 +1,73 @@
+#include "win/Files.h"
+
+#include <limits>
+
+#include "win/Exceptions.h"
+#include "win/Text.h"
+
+namespace ornpm {
+
+TFileStream::TFileStream(const std::wstring& fileName, DWORD access, DWORD shareMode)
+    : FFileName(fileName),
+      FHandle(
+          ::CreateFileW(fileName.c_str(), access, shareMode, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)) {
+  if (!FHandle)
+    throw EFOpenError(Format(L"Не удалось открыть файл \"%s\": %s", {fileName, SysErrorMessage(::GetLastError())}));
+}
+
+void TFileStream::RaiseInOut(const wchar_t* pattern) const {
+  throw EInOutError(Format(pattern, {FFileName, SysErrorMessage(::GetLastError())}));
+}
+
+uint64_t TFileStream::Size() const {
+  LARGE_INTEGER size{};
+  if (!::GetFileSizeEx(FHandle.Get(), &size)) RaiseInOut(L"Ошибка чтения файла \"%s\": %s");
+  return static_cast<uint64_t>(size.QuadPart);
+}
+
+void TFileStream::Seek(uint64_t position) const {
+  LARGE_INTEGER distance{};
+  distance.QuadPart = static_cast<LONGLONG>(position);
+  if (!::SetFilePointerEx(FHandle.Get(), distance, nullptr, FILE_BEGIN))
+    RaiseInOut(L"Ошибка позиционирования в файле \"%s\": %s");
+}
+
+void TFileStream::SeekToEnd() const {
+  if (!::SetFilePointerEx(FHandle.Get(), LARGE_INTEGER{}, nullptr, FILE_END))
+    RaiseInOut(L"Ошибка позиционирования в файле \"%s\": %s");
+}
+
+void TFileStream::ReadExactly(void* buffer, DWORD count) const {
+  auto* bytes = static_cast<char*>(buffer);
+  while (count > 0) {
+    DWORD done = 0;
+    if (!::ReadFile(FHandle.Get(), bytes, count, &done, nullptr)) RaiseInOut(L"Ошибка чтения файла \"%s\": %s");
+    if (done == 0) {
+      ::SetLastError(ERROR_HANDLE_EOF);
+      RaiseInOut(L"Ошибка чтения файла \"%s\": %s");
+    }
+    bytes += done;
+    count -= done;
+  }
+}
+
+void TFileStream::Write(const void* buffer, DWORD count) const {
+  DWORD done = 0;
+  if (!::WriteFile(FHandle.Get(), buffer, count, &done, nullptr)) RaiseInOut(L"Ошибка записи в файл \"%s\": %s");
+  if (done != count) {
+    ::SetLastError(ERROR_DISK_FULL);
+    RaiseInOut(L"Ошибка записи в файл \"%s\": %s");
+  }
+}
+
+std::string ReadFileBytes(const std::wstring& fileName) {
+  TFileStream file(fileName, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE);
+  uint64_t size = file.Size();
+  if (size > std::numeric_limits<DWORD>::max() / 2)
+    throw EInOutError(Format(L"Ошибка чтения файла \"%s\": %s", {fileName, SysErrorMessage(ERROR_FILE_TOO_LARGE)}));
+  std::string bytes(static_cast<size_t>(size), '\0');
+  if (!bytes.empty()) file.ReadExactly(bytes.data(), static_cast<DWORD>(bytes.size()));
+  return bytes;
+}
+
+}  // namespace ornpm

@@ -1,0 +1,28 @@
+#pragma once
+// Text helpers: code page conversion, trimming, case-insensitive comparison, formatting.
+
+#include <windows.h>
+
+#include <initializer_list>
+#include <string>
+#include <string_view>
+
+namespace ornpm {
+
+// Files on disk are single-byte text in the ANSI code page unless a caller says otherwise.
+std::wstring BytesToWide(std::string_view bytes, UINT codePage = CP_ACP);
+std::string WideToBytes(std::wstring_view text, UINT codePage = CP_ACP);
+
+// Trimming removes characters with codes 32 and below, as line-oriented text files expect.
+std::wstring Trim(std::wstring_view text);
+std::wstring TrimRight(std::wstring_view text);
+
+// Letter case ignored, as Windows compares file names, switches and keys.
+bool SameText(std::wstring_view a, std::wstring_view b);
+bool StartsText(std::wstring_view prefix, std::wstring_view text);
+bool EndsText(std::wstring_view suffix, std::wstring_view text);
+
+// Replaces each "%s" of the pattern with the next argument; "%%" stands for "%".
+std::wstring Format(std::wstring_view pattern, std::initializer_list<std::wstring_view> args);
+
+}  // namespace ornpm

@@ -1,0 +1,161 @@
+// The program started as a process of its own with command-line switches, on a sandboxed
+// workstation: exit codes, effects on the hosts file and the registry, what it showed.
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "harness/ChildProcess.h"
+#include "harness/Sandbox.h"
+#include "win/Handles.h"
+
+namespace ornpm {
+namespace {
+
+using testing::ChildRun;
+using testing::GetRegistryString;
+using testing::ReadBinaryFile;
+using testing::RunOrnpm;
+using testing::SetRegistryDword;
+using testing::SetRegistryString;
+using testing::WriteBinaryFile;
+
+constexpr wchar_t Title[] = L"ORN PlugIn Manager [VLX]";
+constexpr wchar_t InternetSettings[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
+constexpr wchar_t AlreadyInHosts[] = L"Информация о домене плагина уже содержится в Hosts";
+const std::string Base = "127.0.0.1 localhost\r\n";
+const std::string Entry = "127.0.0.1\tornpluginvlx.local\r\n";
+
+class CommandLineTest : public ::testing::Test {
+ protected:
+  testing::WorkstationSandbox FSandbox;
+
+  void SetUp() override { ResetWorkstation(); }
+  void ResetWorkstation() {
+    WriteBinaryFile(FSandbox.HostsFile(), Base);
+    SetRegistryString(HKEY_CURRENT_USER, InternetSettings, L"ProxyOverride", L"<local>");
+  }
+  std::string Hosts() { return ReadBinaryFile(FSandbox.HostsFile()); }
+  std::optional<std::wstring> ProxyOverride() {
+    return GetRegistryString(HKEY_CURRENT_USER, InternetSettings, L"ProxyOverride");
+  }
+};
+
+TEST_F(CommandLineTest, SwitchTable) {
+  struct Case {
+    std::vector<std::wstring> Arguments;
+    DWORD ExitCode;
+    std::string HostsAfter;
+    std::wstring ProxyAfter;
+    bool Window;  // the run opened the main window instead
+    size_t MessageBoxes;
+  };
+  const std::wstring proxyWritten = L"<local>;ornpluginvlx.local";
+  const Case cases[] = {
+      {{L"/WH"}, 0, Base + Entry, L"<local>", false, 0},
+      {{L"/wh"}, 0, Base + Entry, L"<local>", false, 0},
+      {{L"/WP"}, 0, Base, proxyWritten, false, 0},
+      {{L"/Wp", L"/wH"}, 0, Base + Entry, proxyWritten, false, 0},
+      {{L"/WHCHECK"}, 1, Base, L"<local>", false, 0},
+      {{L"/WHCHECK", L"/WH"}, 1, Base, L"<local>", false, 0},
+      {{L"/WH", L"/WHCHECK"}, 0, Base + Entry, L"<local>", false, 0},
+      {{L"/WH", L"/WH2"}, 0, Base + Entry, L"<local>", false, 0},
+      {{L"/E", L"/WP"}, 0, Base, proxyWritten, false, 0},
+      // The second /WH finds the entry: information message, success.
+      {{L"/WH", L"/WH"}, 0, Base + Entry, L"<local>", false, 1},
+      // No switch at all: the window opens and nothing is repaired.
+      {{L"/WH2"}, 0, Base, L"<local>", true, 0},
+      {{L"-WH"}, 0, Base, L"<local>", true, 0},
+      {{L"WH"}, 0, Base, L"<local>", true, 0},
+      {{L"/E"}, 0, Base, L"<local>", true, 0},
+      {{L"C:\\Reports\\npORNPlugInVLX 2026-12-10 10-00.xinf"}, 0, Base, L"<local>", true, 0},
+      {{}, 0, Base, L"<local>", true, 0},
+  };
+  for (const Case& c : cases) {
+    std::wstring label;
+    for (const std::wstring& argument : c.Arguments) label += argument + L" ";
+    SCOPED_TRACE(::testing::Message() << "arguments: " << label);
+    ResetWorkstation();
+    ChildRun run = RunOrnpm(c.Arguments);
+    ASSERT_FALSE(run.TimedOut);
+    EXPECT_EQ(run.ExitCode, c.ExitCode);
+    EXPECT_EQ(Hosts(), c.HostsAfter);
+    EXPECT_EQ(ProxyOverride(), c.ProxyAfter);
+    EXPECT_EQ(run.Windows, c.Window ? std::vector<std::wstring>{Title} : std::vector<std::wstring>{});
+    ASSERT_EQ(run.MessageBoxes.size(), c.MessageBoxes);
+    for (const auto& box : run.MessageBoxes) {
+      EXPECT_EQ(box.Caption, L"Информация");
+      EXPECT_EQ(box.Text, AlreadyInHosts);
+      EXPECT_FALSE(box.YesNo);
+    }
+    EXPECT_EQ(run.Output, L"") << "nothing to report";
+  }
+}
+
+TEST_F(CommandLineTest, ProxyEntryAlreadyPresentIsShownAsInformation) {
+  SetRegistryString(HKEY_CURRENT_USER, InternetSettings, L"ProxyOverride", L"ornpluginvlx.local");
+  ChildRun run = RunOrnpm({L"/WP"});
+  EXPECT_EQ(run.ExitCode, 0u);
+  ASSERT_EQ(run.MessageBoxes.size(), 1u);
+  EXPECT_EQ(run.MessageBoxes[0].Caption, L"Информация");
+  EXPECT_EQ(run.MessageBoxes[0].Text, L"Информация о домене плагина уже содержится в исключениях прокси-сервера");
+}
+
+TEST_F(CommandLineTest, FailuresEndTheRunWithCodeOneAndAnErrorOnTheErrorStream) {
+  struct Case {
+    const char* Name;
+    std::vector<std::wstring> Arguments;
+    std::function<void()> Prepare;
+    std::wstring OutputStart;
+  };
+  UniqueFileHandle reader;
+  const Case cases[] = {
+      {"hosts file missing, /WH",
+       {L"/WH", L"/WP"},
+       [&] { ::DeleteFileW(FSandbox.HostsFile().c_str()); },
+       L"Не удалось открыть файл"},
+      {"hosts file missing, /WHCHECK",
+       {L"/WHCHECK"},
+       [&] { ::DeleteFileW(FSandbox.HostsFile().c_str()); },
+       L"Не удалось открыть файл"},
+      {"hosts file held open by a reader",
+       {L"/WH", L"/WP"},
+       [&] {
+         reader.Reset(::CreateFileW(FSandbox.HostsFile().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                    0, nullptr));
+       },
+       L"Ошибка записи информации о домене плагина в Hosts (EFOpenError): Не удалось открыть файл"},
+      {"proxy exceptions of another type",
+       {L"/WP", L"/WH"},
+       [&] { SetRegistryDword(HKEY_CURRENT_USER, InternetSettings, L"ProxyOverride", 5); },
+       L"Неверный тип данных параметра \"ProxyOverride\""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Name);
+    ResetWorkstation();
+    c.Prepare();
+    ChildRun run = RunOrnpm(c.Arguments);
+    reader.Reset();
+    ASSERT_FALSE(run.TimedOut);
+    EXPECT_EQ(run.ExitCode, 1u);
+    EXPECT_EQ(run.Output.substr(0, c.OutputStart.size()), c.OutputStart) << "got: " << run.Output;
+    EXPECT_TRUE(run.MessageBoxes.empty());
+    EXPECT_TRUE(run.Windows.empty());
+    if (::GetFileAttributesW(FSandbox.HostsFile().c_str()) != INVALID_FILE_ATTRIBUTES) {
+      EXPECT_EQ(Hosts(), Base) << "the run stopped at the failing switch";
+    }
+  }
+}
+
+TEST_F(CommandLineTest, ErrorWithoutARedirectedStreamGoesToAHiddenConsole) {
+  ::DeleteFileW(FSandbox.HostsFile().c_str());
+  testing::ChildOptions options;
+  options.RedirectOutput = false;
+  ChildRun run = RunOrnpm({L"/WH"}, options);
+  ASSERT_FALSE(run.TimedOut);
+  EXPECT_EQ(run.ExitCode, 1u);
+  EXPECT_TRUE(run.MessageBoxes.empty());
+}
+
+}  // namespace
+}  // namespace ornpm

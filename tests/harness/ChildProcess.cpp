@@ -1,0 +1,163 @@
+#include "harness/ChildProcess.h"
+
+#include <tlhelp32.h>
+
+#include <algorithm>
+#include <set>
+#include <stdexcept>
+
+#include "harness/Sandbox.h"
+#include "win/Handles.h"
+#include "win/Text.h"
+
+namespace ornpm::testing {
+
+namespace {
+
+// The static control that holds a message box's text.
+constexpr int MessageBoxTextId = 0xFFFF;
+
+std::wstring QuoteArgument(const std::wstring& argument) {
+  if (!argument.empty() && argument.find_first_of(L" \t\"") == std::wstring::npos) return argument;
+  std::wstring quoted = L"\"";
+  for (wchar_t c : argument) {
+    if (c == L'"') quoted += L'\\';
+    quoted += c;
+  }
+  return quoted + L"\"";
+}
+
+std::wstring WindowText(HWND window) {
+  wchar_t buffer[2048] = {};
+  DWORD_PTR ignored = 0;
+  ::SendMessageTimeoutW(window, WM_GETTEXT, std::size(buffer), reinterpret_cast<LPARAM>(buffer), SMTO_ABORTIFHUNG, 2000,
+                        &ignored);
+  return buffer;
+}
+
+std::wstring ClassName(HWND window) {
+  wchar_t buffer[256] = {};
+  ::GetClassNameW(window, buffer, static_cast<int>(std::size(buffer)));
+  return buffer;
+}
+
+struct WindowSearch {
+  DWORD ProcessId;
+  std::vector<HWND> Found;
+};
+
+BOOL CALLBACK CollectVisibleWindow(HWND window, LPARAM context) {
+  auto* search = reinterpret_cast<WindowSearch*>(context);
+  DWORD owner = 0;
+  ::GetWindowThreadProcessId(window, &owner);
+  if (owner == search->ProcessId && ::IsWindowVisible(window)) search->Found.push_back(window);
+  return TRUE;
+}
+
+std::vector<HWND> VisibleWindowsOf(DWORD processId) {
+  WindowSearch search{processId, {}};
+  ::EnumWindows(CollectVisibleWindow, reinterpret_cast<LPARAM>(&search));
+  return search.Found;
+}
+
+class Player {
+ public:
+  Player(ChildRun& run, const ChildOptions& options) : FRun(run), FOptions(options) {}
+
+  void LookAt(DWORD processId) {
+    for (HWND window : VisibleWindowsOf(processId)) {
+      if (!FHandled.insert(window).second) continue;
+      if (ClassName(window) == L"#32770")
+        AnswerMessageBox(window);
+      else
+        NoteWindow(window);
+    }
+  }
+
+ private:
+  void AnswerMessageBox(HWND box) {
+    SeenMessageBox seen{WindowText(box), WindowText(::GetDlgItem(box, MessageBoxTextId)),
+                        ::GetDlgItem(box, IDYES) != nullptr};
+    FRun.MessageBoxes.push_back(seen);
+    int answer = !seen.YesNo ? IDOK : FOptions.AnswerYes ? IDYES : IDNO;
+    ::PostMessageW(box, WM_COMMAND, MAKEWPARAM(answer, BN_CLICKED), 0);
+  }
+
+  void NoteWindow(HWND window) {
+    FRun.Windows.push_back(WindowText(window));
+    if (FOptions.CloseWindows) ::PostMessageW(window, WM_CLOSE, 0, 0);
+  }
+
+  ChildRun& FRun;
+  const ChildOptions& FOptions;
+  std::set<HWND> FHandled;
+};
+
+void Drain(HANDLE pipe, std::string& into) {
+  DWORD available = 0;
+  while (pipe && ::PeekNamedPipe(pipe, nullptr, 0, nullptr, &available, nullptr) && available > 0) {
+    char buffer[4096];
+    DWORD read = 0;
+    if (!::ReadFile(pipe, buffer, std::min<DWORD>(available, sizeof(buffer)), &read, nullptr) || read == 0) return;
+    into.append(buffer, read);
+  }
+}
+
+}  // namespace
+
+void TerminateProcessesNamed(const std::wstring& exeName) {
+  UniqueFileHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  PROCESSENTRY32W entry{};
+  entry.dwSize = sizeof(entry);
+  for (BOOL more = ::Process32FirstW(snapshot.Get(), &entry); more; more = ::Process32NextW(snapshot.Get(), &entry)) {
+    if (!SameText(entry.szExeFile, exeName)) continue;
+    UniqueHandle process(::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.th32ProcessID));
+    if (process && ::TerminateProcess(process.Get(), 1)) ::WaitForSingleObject(process.Get(), 5000);
+  }
+}
+
+ChildRun RunOrnpm(const std::vector<std::wstring>& arguments, const ChildOptions& options) {
+  std::wstring commandLine = QuoteArgument(BinFolder() + L"ornpm.exe");
+  for (const std::wstring& argument : arguments) commandLine += L" " + QuoteArgument(argument);
+
+  UniqueHandle readEnd;
+  UniqueHandle writeEnd;
+  STARTUPINFOW startup{};
+  startup.cb = sizeof(startup);
+  if (options.RedirectOutput) {
+    SECURITY_ATTRIBUTES inheritable{sizeof(inheritable), nullptr, TRUE};
+    if (!::CreatePipe(readEnd.Put(), writeEnd.Put(), &inheritable, 1 << 16)) throw std::runtime_error("CreatePipe");
+    ::SetHandleInformation(readEnd.Get(), HANDLE_FLAG_INHERIT, 0);
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = writeEnd.Get();
+    startup.hStdError = writeEnd.Get();
+  }
+  PROCESS_INFORMATION process{};
+  if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, options.RedirectOutput, 0, nullptr, nullptr,
+                        &startup, &process))
+    throw std::runtime_error("cannot start ornpm.exe");
+  UniqueHandle processHandle(process.hProcess);
+  UniqueHandle threadHandle(process.hThread);
+  writeEnd.Reset();  // the pipe ends when the child's copy closes
+
+  ChildRun run;
+  Player player(run, options);
+  std::string output;
+  DWORD started = ::GetTickCount();
+  while (::WaitForSingleObject(processHandle.Get(), 10) == WAIT_TIMEOUT) {
+    Drain(readEnd.Get(), output);
+    player.LookAt(process.dwProcessId);
+    if (::GetTickCount() - started > options.TimeoutMs) {
+      run.TimedOut = true;
+      ::TerminateProcess(processHandle.Get(), 0xDEAD);
+      ::WaitForSingleObject(processHandle.Get(), INFINITE);
+      break;
+    }
+  }
+  Drain(readEnd.Get(), output);
+  ::GetExitCodeProcess(processHandle.Get(), &run.ExitCode);
+  run.Output = BytesToWide(output);
+  return run;
+}
+
+}  // namespace ornpm::testing

@@ -1,0 +1,40 @@
+#pragma once
+// Starts the program under test as a process of its own, as a person or a script would,
+// and plays the person: every message box it shows is read (caption, text, buttons) and
+// answered, every other window is noted and, unless told otherwise, closed.
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace ornpm::testing {
+
+struct SeenMessageBox {
+  std::wstring Caption;
+  std::wstring Text;
+  bool YesNo = false;  // Yes and No buttons rather than OK
+};
+
+struct ChildRun {
+  DWORD ExitCode = 0;
+  bool TimedOut = false;
+  std::vector<SeenMessageBox> MessageBoxes;
+  std::vector<std::wstring> Windows;  // captions of the other top-level windows it opened
+  std::wstring Output;                // standard output and error, decoded from the ANSI code page
+};
+
+struct ChildOptions {
+  bool RedirectOutput = true;  // hand the child a pipe as standard output and error
+  bool CloseWindows = true;
+  bool AnswerYes = true;
+  DWORD TimeoutMs = 30000;
+};
+
+// Runs ornpm.exe from the test's own folder with the arguments and the current environment.
+// Ends every process whose executable has this file name, and waits until they are gone.
+void TerminateProcessesNamed(const std::wstring& exeName);
+
+ChildRun RunOrnpm(const std::vector<std::wstring>& arguments, const ChildOptions& options = {});
+
+}  // namespace ornpm::testing
