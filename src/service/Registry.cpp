@@ -53,11 +53,11 @@ std::wstring TRegistryKey::ReadString(const std::wstring& name) const {
     std::wstring value(size / sizeof(wchar_t) + 1, L'\0');
     size = static_cast<DWORD>(value.size() * sizeof(wchar_t));
     status = ::RegQueryValueExW(Handle(), name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(value.data()), &size);
-    // Otherwise the value changed since its size was asked: go round with what it is now.
     if (status == ERROR_SUCCESS && (type == REG_SZ || type == REG_EXPAND_SZ)) {
       value.resize(size / sizeof(wchar_t));
       return value.substr(0, value.find(L'\0'));
     }
+    // The value changed since its size was asked: go round with what it is now.
   }
 }
 
