@@ -2,7 +2,7 @@
 # shellcheck shell=bash
 
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-build="$repo/build"
+build=${ORNPM_BUILD_DIR:-$repo/build}
 deps_dir=${ORNPM_DEPS_DIR:-/var/cache/ornpm}
 
 # Wine under this locale gives the program the Russian ANSI code page 1251.

@@ -1,0 +1,53 @@
+#pragma once
+// An INI file read once into memory and written back in one go, in the ANSI code page,
+// following the text format of Windows profile files. Sections and keys keep their file
+// order and are found without regard to letter case; every line that is not changed is
+// written back exactly as it was read (comments, blank lines, unknown sections, spacing).
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace ornpm {
+
+class TIniFile {
+ public:
+  // Reads the file when it exists; a missing file is an empty one. A file that exists but
+  // cannot be read raises its error (EFOpenError or EInOutError).
+  explicit TIniFile(std::wstring fileName);
+  ~TIniFile();
+  TIniFile(const TIniFile&) = delete;
+  TIniFile& operator=(const TIniFile&) = delete;
+
+  const std::wstring& FileName() const { return FFileName; }
+
+  bool SectionExists(const std::wstring& section) const;
+  bool ValueExists(const std::wstring& section, const std::wstring& key) const;
+  // Sections and the keys of one section in file order.
+  std::vector<std::wstring> ReadSections() const;
+  std::vector<std::wstring> ReadSection(const std::wstring& section) const;
+
+  // As the profile functions return them: blanks around the value trimmed, one pair of
+  // matching surrounding quotes removed, at most 2047 characters.
+  std::wstring ReadString(const std::wstring& section, const std::wstring& key, const std::wstring& defaultValue) const;
+  // The value as a signed 32-bit decimal number; defaultValue when missing or not a number.
+  int ReadInteger(const std::wstring& section, const std::wstring& key, int defaultValue) const;
+
+  // Changes in memory; UpdateFile writes them. A new key goes to the end of its section, a
+  // new section to the end of the file.
+  void WriteString(const std::wstring& section, const std::wstring& key, const std::wstring& value);
+  void WriteInteger(const std::wstring& section, const std::wstring& key, int value);
+  void DeleteKey(const std::wstring& section, const std::wstring& key);
+  void EraseSection(const std::wstring& section);
+
+  // Writes the whole file when anything changed. A refused write raises EIniFileException
+  // "Unable to write to <file name>" and leaves the file as it was.
+  void UpdateFile();
+
+ private:
+  struct TData;
+  std::wstring FFileName;
+  std::unique_ptr<TData> FData;
+};
+
+}  // namespace ornpm

@@ -1,0 +1,39 @@
+#pragma once
+// An ordered list of name=value lines with unique names found without regard to letter
+// case (ASCII letters). Setting an empty value removes the line, so an empty value and a
+// missing one read the same. Portable: no Windows header, so the XML reader that uses it
+// can be built and fuzzed natively.
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace ornpm {
+
+// Letter case of ASCII letters ignored; other characters compared as they are.
+bool SameAsciiText(std::wstring_view a, std::wstring_view b);
+
+class TNameValueList {
+ public:
+  // The value of the line with that name, empty when there is none.
+  std::wstring Value(std::wstring_view name) const;
+  bool Contains(std::wstring_view name) const { return IndexOf(name) != npos; }
+  // Replaces the value of an existing line in place, appends a new line, or removes the
+  // line when the value is empty.
+  void SetValue(std::wstring_view name, std::wstring_view value);
+
+  size_t Count() const { return FLines.size(); }
+  const std::wstring& Name(size_t index) const { return FLines[index].first; }
+  const std::wstring& ValueAt(size_t index) const { return FLines[index].second; }
+  void Clear() { FLines.clear(); }
+
+  static constexpr size_t npos = static_cast<size_t>(-1);
+  size_t IndexOf(std::wstring_view name) const;
+
+ private:
+  std::vector<std::pair<std::wstring, std::wstring>> FLines;
+};
+
+}  // namespace ornpm

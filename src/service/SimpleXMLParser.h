@@ -1,0 +1,65 @@
+#pragma once
+// The event-driven reader of the program's XML reports, and the escaping of attribute
+// values. It understands exactly the markup the program writes: a declaration, comments,
+// elements with attributes in double quotes, self-closing elements, no character data.
+// Portable C++: report files arrive from other machines, so this is fuzzed natively.
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "service/NameValueList.h"
+
+namespace ornpm {
+
+// An event handler together with the object it is bound to, so that a handler chain can
+// tell whether the handler installed on a reader is still a given object's.
+template <typename... Args>
+struct TBoundEvent {
+  const void* Owner = nullptr;
+  std::function<void(Args...)> Handler;
+
+  explicit operator bool() const { return static_cast<bool>(Handler); }
+  void operator()(Args... args) const {
+    if (Handler) Handler(args...);
+  }
+};
+
+using TXMLNodeEvent = TBoundEvent<const std::wstring&>;
+using TXMLAttributeEvent = TBoundEvent<const std::wstring&, const std::wstring&>;
+using TXMLCommentEvent = TBoundEvent<const std::wstring&>;
+
+class TSimpleXMLParser {
+ public:
+  // Parses the whole text, raising the events in document order. True when the end of
+  // the text was reached; false on a mismatched end tag, an end with no element open, an
+  // attribute without "=", or input outside the accepted language. Never throws for
+  // malformed input.
+  bool Parse(std::wstring_view xmlText);
+
+  // Name of the tag read last (start tag, end tag or declaration); kept after the parse.
+  const std::wstring& CurrentNode() const { return FCurrNode; }
+  // Attributes of the tag read last; valid only while Parse runs (empty otherwise).
+  const TNameValueList& NodeAttributes() const { return FNodeAttrs; }
+
+  TXMLCommentEvent OnComment;
+  TXMLAttributeEvent OnReadAttribute;
+  TXMLNodeEvent OnBeginHeader;
+  TXMLNodeEvent OnEndHeader;
+  TXMLNodeEvent OnBeginNode;
+  TXMLNodeEvent OnEndNode;
+
+ private:
+  std::wstring FCurrNode;
+  TNameValueList FNodeAttrs;
+  std::vector<std::wstring> FNodeStack;  // open elements, innermost last
+};
+
+// Escapes "&", "<", ">" and the double quote, in that order.
+std::wstring TextToXML(std::wstring_view text);
+// Undoes TextToXML: "&quot;", "&gt;", "&lt;", and "&amp;" last; no other entity.
+std::wstring XMLToText(std::wstring_view text);
+
+}  // namespace ornpm
