@@ -1,1 +1,397 @@
 #include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "harness/Sandbox.h"
+#include "service/IniFile.h"
+#include "win/Exceptions.h"
+#include "win/Handles.h"
+#include "win/Text.h"
+
+namespace ornpm {
+namespace {
+
+using testing::ReadBinaryFile;
+using testing::WriteBinaryFile;
+
+// The profile functions serve as the reference for how Windows reads the same file.
+std::vector<std::wstring> SplitNullList(const std::vector<wchar_t>& buffer) {
+  std::vector<std::wstring> items;
+  for (const wchar_t* item = buffer.data(); *item; item += items.back().size() + 1) items.emplace_back(item);
+  return items;
+}
+
+std::wstring ProfileString(const std::wstring& path, const std::wstring& section, const std::wstring& key,
+                           const wchar_t* defaultValue) {
+  wchar_t buffer[2048];
+  ::GetPrivateProfileStringW(section.c_str(), key.c_str(), defaultValue, buffer, 2048, path.c_str());
+  return buffer;
+}
+
+std::vector<std::wstring> ProfileSectionNames(const std::wstring& path) {
+  std::vector<wchar_t> buffer(65536);
+  ::GetPrivateProfileSectionNamesW(buffer.data(), static_cast<DWORD>(buffer.size()), path.c_str());
+  return SplitNullList(buffer);
+}
+
+std::vector<std::wstring> ProfileKeys(const std::wstring& path, const std::wstring& section) {
+  std::vector<wchar_t> buffer(65536);
+  ::GetPrivateProfileStringW(section.c_str(), nullptr, L"", buffer.data(), static_cast<DWORD>(buffer.size()),
+                             path.c_str());
+  return SplitNullList(buffer);
+}
+
+// The profile functions list a repeated name each time; we list it once.
+std::vector<std::wstring> FirstOfEach(const std::vector<std::wstring>& names) {
+  std::vector<std::wstring> result;
+  for (const std::wstring& name : names) {
+    bool seen = false;
+    for (const std::wstring& kept : result) seen = seen || SameText(kept, name);
+    if (!seen) result.push_back(name);
+  }
+  return result;
+}
+
+std::string Replaced(std::string text, const std::string& from, const std::string& to) {
+  size_t at = text.find(from);
+  EXPECT_NE(at, std::string::npos) << from;
+  EXPECT_EQ(text.find(from, at + 1), std::string::npos) << "not unique: " << from;
+  return text.replace(at, from.size(), to);
+}
+
+std::string Between(const std::string& text, const std::string& first, const std::string& next) {
+  size_t start = text.find(first);
+  return text.substr(start, text.find(next, start) - start);
+}
+
+class IniFileTest : public ::testing::Test {
+ protected:
+  testing::TempFolder FFolder;
+
+  std::wstring PathOf(const std::wstring& name) const { return FFolder.Path() + L"\\" + name; }
+};
+
+TEST_F(IniFileTest, ReadsTrickyLinesAsTheProfileFunctionsDo) {
+  const std::wstring longValue(3000, L'x');
+  const std::wstring longQuoted(3000, L'y');
+  const std::wstring text =
+      L"; leading comment\r\n"
+      L"orphan=before any section\r\n"
+      L"[Plain]\r\n"
+      L"key=value\r\n"
+      L"  Spaced Key   =   inner  blanks kept   \r\n"
+      L"\tTabbed\t=\tvalue\t\r\n"
+      L"dq=\"double quoted\"\r\n"
+      L"sq='single quoted'\r\n"
+      L"padded= \" padded \" \r\n"
+      L"unbalanced=\"open\r\n"
+      L"mixed=\"mixed'\r\n"
+      L"lonequote=\"\r\n"
+      L"emptyquotes=\"\"\r\n"
+      L"empty=\r\n"
+      L"eq=a=b=c\r\n"
+      L"KEY=shadowed by the first key\r\n"
+      L"bare line without equals\r\n"
+      L";comment=not a key\r\n"
+      L"  ;indented=comment\r\n"
+      L"[Trailing] ; text after the bracket\r\n"
+      L"k=1\r\n"
+      L"[ Spaced Section ]\r\n"
+      L"k=2\r\n"
+      L"[a]b]\r\n"
+      L"ab=1\r\n"
+      L"[Dup]\r\n"
+      L"first=1\r\n"
+      L"[dup]\r\n"
+      L"first=2\r\n"
+      L"second=3\r\n"
+      L"[Broken\r\n"
+      L"inbroken=4\r\n"
+      L"[Раздел]\r\n"
+      L"Ключ=Значение\r\n"
+      L"[CR]\rcr1=one\rcr2=two\r"
+      L"[LF]\nlf1=one\nlf2=two\n"
+      L"[Long]\r\n"
+      L"long=" +
+      longValue + L"\r\nlongquoted=\"" + longQuoted + L"\"\r\n" +
+      L"[Last]\r\n"
+      L"final=no line end";
+  const std::wstring path = PathOf(L"tricky.ini");
+  WriteBinaryFile(path, WideToBytes(text));
+  TIniFile ini(path);
+
+  // Names in other letter case are asked in Latin letters only: Wine's profile functions
+  // ignore the case of ASCII letters alone, where Windows ignores it for all letters.
+  const std::wstring sections[] = {L"Plain", L"PLAIN", L" plain ", L"Trailing", L"Spaced Section",
+                                   L"Dup",   L"DUP",   L"Broken",  L"Раздел",   L"a]b",
+                                   L"CR",    L"LF",    L"Long",    L"Last",     L"Missing"};
+  const std::wstring keys[] = {
+      L"key",       L"KEY",         L"Spaced Key", L" spaced key ", L"Tabbed",
+      L"dq",        L"sq",          L"padded",     L"unbalanced",   L"mixed",
+      L"lonequote", L"emptyquotes", L"empty",      L"eq",           L"bare line without equals",
+      L"k",         L"first",       L"second",     L"inbroken",     L"ab",
+      L"Ключ",      L"cr1",         L"cr2",        L"lf1",          L"lf2",
+      L"long",      L"longquoted",  L"final",      L"missing"};
+  for (const std::wstring& section : sections) {
+    for (const std::wstring& key : keys) {
+      EXPECT_EQ(ini.ReadString(section, key, L"<none>"), ProfileString(path, section, key, L"<none>"))
+          << section << " / " << key;
+      // A key exists when the default does not come through.
+      bool exists = ProfileString(path, section, key, L"\x1") == ProfileString(path, section, key, L"\x2");
+      EXPECT_EQ(ini.ValueExists(section, key), exists) << section << " / " << key;
+    }
+  }
+  EXPECT_EQ(ini.ReadSections(), FirstOfEach(ProfileSectionNames(path)));
+  for (const std::wstring& section : ini.ReadSections())
+    EXPECT_EQ(ini.ReadSection(section), FirstOfEach(ProfileKeys(path, section))) << section;
+}
+
+// A plug-in's own INI file: comments in the ANSI code page, odd spacing, mixed line ends,
+// blank lines and a last line without a line end.
+const std::string PlugInIni =
+    "; ORN plug-in \xcd\xe0\xf1\xf2\xf0\xee\xe9\xea\xe8\r\n"
+    "[General]\r\n"
+    "Version = 3.1\r\n"
+    "  Mode=Auto   \r\n"
+    "\r\n"
+    "[Log]\r\n"
+    "; \xcf\xf3\xf2\xfc \xea \xe6\xf3\xf0\xed\xe0\xeb\xf3 \x98\r\n"
+    "  FileName =  %APPDATA%\\ORN\\plugin.log  \r\n"
+    "Level=\t4\r\n"
+    "MaxSize=1024\r\n"
+    "\r\n"
+    "\r\n"
+    "[Network]\n"
+    "Port=8080\n"
+    "\n"
+    "[Extra]\r\n"
+    "Last=yes";
+
+TEST_F(IniFileTest, ChangesTouchOnlyTheirOwnLines) {
+  struct Case {
+    const char* Name;
+    std::function<void(TIniFile&)> Change;
+    std::string From;
+    std::string To;
+  };
+  const Case cases[] = {
+      {"changed value", [](TIniFile& ini) { ini.WriteString(L"Log", L"FileName", L"D:\\Logs\\x.log"); },
+       "  FileName =  %APPDATA%\\ORN\\plugin.log  \r\n", "FileName=D:\\Logs\\x.log\r\n"},
+      {"names in other letter case, the file's spelling kept",
+       [](TIniFile& ini) { ini.WriteInteger(L"LOG", L"level", 5); }, "Level=\t4\r\n", "Level=5\r\n"},
+      {"same values written again",
+       [](TIniFile& ini) {
+         ini.WriteString(L"Log", L"Level", L"4");
+         ini.WriteString(L"General", L"Mode", L"Auto");
+       },
+       "", ""},
+      {"new key before the blank lines that end its section",
+       [](TIniFile& ini) { ini.WriteString(L"Log", L"Enabled", L"1"); }, "MaxSize=1024\r\n",
+       "MaxSize=1024\r\nEnabled=1\r\n"},
+      {"new key in a section with LF line ends", [](TIniFile& ini) { ini.WriteString(L"Network", L"Host", L"h"); },
+       "Port=8080\n", "Port=8080\nHost=h\r\n"},
+      {"new key after a last line without line end", [](TIniFile& ini) { ini.WriteString(L"Extra", L"More", L"1"); },
+       "Last=yes", "Last=yes\r\nMore=1\r\n"},
+      {"new section", [](TIniFile& ini) { ini.WriteString(L"New", L"Key", L"v"); }, "Last=yes",
+       "Last=yes\r\n[New]\r\nKey=v\r\n"},
+      {"deleted key", [](TIniFile& ini) { ini.DeleteKey(L"Log", L"Level"); }, "Level=\t4\r\n", ""},
+      {"deleted last line", [](TIniFile& ini) { ini.DeleteKey(L"Extra", L"Last"); }, "[Extra]\r\nLast=yes",
+       "[Extra]\r\n"},
+      {"erased section", [](TIniFile& ini) { ini.EraseSection(L"log"); }, Between(PlugInIni, "[Log]", "[Network]"), ""},
+      {"erased last section", [](TIniFile& ini) { ini.EraseSection(L"Extra"); }, "[Extra]\r\nLast=yes", ""},
+  };
+  const std::wstring path = PathOf(L"plugin.ini");
+  for (const Case& c : cases) {
+    WriteBinaryFile(path, PlugInIni);
+    TIniFile ini(path);
+    c.Change(ini);
+    ini.UpdateFile();
+    EXPECT_EQ(ReadBinaryFile(path), c.From.empty() ? PlugInIni : Replaced(PlugInIni, c.From, c.To)) << c.Name;
+  }
+}
+
+TEST_F(IniFileTest, MissingFileReadsEmptyAndIsWrittenAsTheProfileFunctionsWriteIt) {
+  const std::wstring path = PathOf(L"new.ini");
+  const std::wstring reference = PathOf(L"reference.ini");
+  TIniFile ini(path);
+  EXPECT_TRUE(ini.ReadSections().empty());
+  EXPECT_FALSE(ini.SectionExists(L"A"));
+  EXPECT_EQ(ini.ReadString(L"A", L"k1", L"default"), L"default");
+  ini.UpdateFile();
+  EXPECT_EQ(::GetFileAttributesW(path.c_str()), INVALID_FILE_ATTRIBUTES) << "nothing changed, nothing written";
+
+  const wchar_t* writes[][3] = {{L"A", L"k1", L"1"},         {L"A", L"k2", L" 2 "}, {L"B", L"k", L"3"},
+                                {L"A", L"k3", L"Кириллица"}, {L"a", L"K1", L"one"}, {L"C", L"k", L""}};
+  for (const auto& write : writes) {
+    ini.WriteString(write[0], write[1], write[2]);
+    ::WritePrivateProfileStringW(write[0], write[1], write[2], reference.c_str());
+  }
+  ini.UpdateFile();
+  EXPECT_EQ(ReadBinaryFile(path), ReadBinaryFile(reference));
+  EXPECT_EQ(ReadBinaryFile(path),
+            "[A]\r\nk1=one\r\nk2=2\r\nk3=\xca\xe8\xf0\xe8\xeb\xeb\xe8\xf6\xe0\r\n"
+            "[B]\r\nk=3\r\n[C]\r\nk=\r\n");
+}
+
+TEST_F(IniFileTest, CyrillicTextGoesThroughTheAnsiCodePage) {
+  ASSERT_EQ(::GetACP(), 1251u) << "the tests run with the Cyrillic ANSI code page";
+  const std::wstring path = PathOf(L"cyrillic.ini");
+  {
+    TIniFile ini(path);
+    ini.WriteString(L"Журнал", L"Путь", L"C:\\Логи");
+    ini.UpdateFile();
+  }
+  EXPECT_EQ(ReadBinaryFile(path), "[\xc6\xf3\xf0\xed\xe0\xeb]\r\n\xcf\xf3\xf2\xfc=C:\\\xcb\xee\xe3\xe8\r\n");
+  TIniFile ini(path);
+  EXPECT_EQ(ini.ReadString(L"ЖУРНАЛ", L"путь", L""), L"C:\\Логи") << "letter case ignored for all letters";
+  EXPECT_EQ(ini.ReadSections(), std::vector<std::wstring>{L"Журнал"});
+  EXPECT_EQ(ProfileString(path, L"Журнал", L"Путь", L""), L"C:\\Логи");
+}
+
+TEST_F(IniFileTest, WrittenValuesReadBackAsTheFileWillGiveThem) {
+  struct Case {
+    const wchar_t* Written;
+    const wchar_t* Read;
+  };
+  const Case cases[] = {
+      {L"  leading blanks", L"leading blanks"},
+      {L"trailing blanks  ", L"trailing blanks"},
+      {L"\"quoted\"", L"quoted"},
+      {L"two\r\nlines", L"two  lines"},
+      {L"[Section]\nkey=1", L"[Section] key=1"},
+      {L"中文", L"??"},  // not in the ANSI code page
+      {L"", L""},
+  };
+  const std::wstring path = PathOf(L"values.ini");
+  for (const Case& c : cases) {
+    {
+      TIniFile ini(path);
+      ini.WriteString(L"S", L"key", c.Written);
+      EXPECT_EQ(ini.ReadString(L"S", L"key", L"<none>"), c.Read) << c.Written;
+      ini.UpdateFile();
+    }
+    EXPECT_EQ(TIniFile(path).ReadString(L"S", L"key", L"<none>"), c.Read) << c.Written;
+    EXPECT_EQ(ProfileString(path, L"S", L"key", L"<none>"), c.Read) << c.Written;
+    EXPECT_EQ(TIniFile(path).ReadSections(), std::vector<std::wstring>{L"S"}) << c.Written;
+  }
+}
+
+TEST_F(IniFileTest, ReadIntegerTakesSignedDecimalNumbersOnly) {
+  struct Case {
+    const char* Line;
+    int Expected;
+  };
+  const Case cases[] = {
+      {"n=42", 42},
+      {"n=-7", -7},
+      {"n=+5", 5},
+      {"n=  12  ", 12},
+      {"n=\"15\"", 15},
+      {"n=2147483647", 2147483647},
+      {"n=-2147483648", -2147483647 - 1},
+      {"n=2147483648", -99},
+      {"n=-2147483649", -99},
+      {"n=99999999999999999999", -99},
+      {"n=12abc", -99},
+      {"n=0x10", -99},
+      {"n=1 2", -99},
+      {"n=-", -99},
+      {"n=", -99},
+      {"other=1", -99},
+  };
+  const std::wstring path = PathOf(L"numbers.ini");
+  for (const Case& c : cases) {
+    WriteBinaryFile(path, std::string("[S]\r\n") + c.Line + "\r\n");
+    EXPECT_EQ(TIniFile(path).ReadInteger(L"S", L"n", -99), c.Expected) << c.Line;
+  }
+  TIniFile ini(path);
+  ini.WriteInteger(L"S", L"n", -2147483647 - 1);
+  EXPECT_EQ(ini.ReadInteger(L"S", L"n", 0), -2147483647 - 1);
+}
+
+TEST_F(IniFileTest, RefusedWriteRaisesAndLeavesTheFileAsItWas) {
+  const std::wstring path = PathOf(L"held.ini");
+  WriteBinaryFile(path, PlugInIni);
+  TIniFile ini(path);
+  ini.WriteString(L"Log", L"Level", L"0");
+  {
+    UniqueFileHandle holder(
+        ::CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(holder);
+    try {
+      ini.UpdateFile();
+      ADD_FAILURE() << "a file held without sharing was written";
+    } catch (const EIniFileException& error) {
+      EXPECT_EQ(error.Message(), L"Unable to write to " + path);
+    }
+    EXPECT_THROW(TIniFile{path}, EFOpenError) << "an unreadable file is not an empty one";
+  }
+  EXPECT_EQ(ReadBinaryFile(path), PlugInIni);
+
+  // The change is still pending and goes out once the file is free.
+  ini.UpdateFile();
+  EXPECT_EQ(ReadBinaryFile(path), Replaced(PlugInIni, "Level=\t4\r\n", "Level=0\r\n"));
+
+  const std::wstring noFolder = PathOf(L"missing\\settings.ini");
+  TIniFile orphan(noFolder);
+  orphan.WriteString(L"S", L"k", L"v");
+  try {
+    orphan.UpdateFile();
+    ADD_FAILURE() << "the missing folder was created";
+  } catch (const EIniFileException& error) {
+    EXPECT_EQ(error.Message(), L"Unable to write to " + noFolder);
+  }
+}
+
+TEST_F(IniFileTest, RepeatedSectionsAndKeysFirstOneWinsAndAllGoTogether) {
+  const std::wstring path = PathOf(L"repeated.ini");
+  WriteBinaryFile(path,
+                  "[S]\r\nb=1\r\na=1\r\nA=2\r\n\r\n"
+                  "[s]\r\na=3\r\nc=4\r\n"
+                  "[Empty]\r\n"
+                  "[T]\r\nt=1\r\n");
+  TIniFile ini(path);
+  EXPECT_EQ(ini.ReadSections(), (std::vector<std::wstring>{L"S", L"Empty", L"T"}));
+  EXPECT_EQ(ini.ReadSection(L"s"), (std::vector<std::wstring>{L"b", L"a"}));
+  EXPECT_EQ(ini.ReadString(L"S", L"a", L""), L"1");
+  EXPECT_FALSE(ini.ValueExists(L"S", L"c")) << "keys of a repeated section are not read";
+  EXPECT_TRUE(ini.SectionExists(L"empty")) << "a header alone makes a section";
+
+  ini.WriteString(L"s", L"A", L"9");
+  EXPECT_EQ(ini.ReadString(L"S", L"a", L""), L"9");
+  ini.DeleteKey(L"S", L"a");
+  EXPECT_FALSE(ini.ValueExists(L"S", L"a")) << "the later line of the same name went too";
+  // The section's last key went: a new one follows the key now last.
+  ini.WriteString(L"S", L"d", L"5");
+  ini.UpdateFile();
+  EXPECT_EQ(ReadBinaryFile(path), "[S]\r\nb=1\r\nd=5\r\n\r\n[s]\r\na=3\r\nc=4\r\n[Empty]\r\n[T]\r\nt=1\r\n");
+
+  ini.EraseSection(L" S ");
+  EXPECT_FALSE(ini.SectionExists(L"S"));
+  ini.WriteString(L"Empty", L"e", L"1");
+  ini.UpdateFile();
+  EXPECT_EQ(ReadBinaryFile(path), "[Empty]\r\ne=1\r\n[T]\r\nt=1\r\n");
+}
+
+TEST_F(IniFileTest, ThousandsOfKeysSpreadOverSectionsWriteAndReadBack) {
+  const std::wstring path = PathOf(L"report.iinf");
+  const int sectionCount = 50;
+  const int keyCount = 5000;
+  auto sectionOf = [](int i) { return L"Process\\" + std::to_wstring(i % sectionCount); };
+  {
+    // Keys go round the sections, so nearly every one is inserted in the middle of the file.
+    TIniFile ini(path);
+    for (int i = 0; i < keyCount; ++i) ini.WriteString(sectionOf(i), std::to_wstring(i), L"C:\\m" + std::to_wstring(i));
+    ini.UpdateFile();
+  }
+  TIniFile ini(path);
+  EXPECT_EQ(ini.ReadSections().size(), static_cast<size_t>(sectionCount));
+  EXPECT_EQ(ini.ReadSection(sectionOf(7)).size(), static_cast<size_t>(keyCount / sectionCount));
+  for (int i = 0; i < keyCount; ++i)
+    ASSERT_EQ(ini.ReadString(sectionOf(i), std::to_wstring(i), L""), L"C:\\m" + std::to_wstring(i)) << i;
+}
+
+}  // namespace
+}  // namespace ornpm

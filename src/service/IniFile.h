@@ -23,7 +23,8 @@ class TIniFile {
 
   bool SectionExists(const std::wstring& section) const;
   bool ValueExists(const std::wstring& section, const std::wstring& key) const;
-  // Sections and the keys of one section in file order.
+  // Sections and the keys of one section in file order, a repeated name once. Of sections
+  // or keys repeated in the file the first is the one read and written.
   std::vector<std::wstring> ReadSections() const;
   std::vector<std::wstring> ReadSection(const std::wstring& section) const;
 
@@ -33,10 +34,15 @@ class TIniFile {
   // The value as a signed 32-bit decimal number; defaultValue when missing or not a number.
   int ReadInteger(const std::wstring& section, const std::wstring& key, int defaultValue) const;
 
-  // Changes in memory; UpdateFile writes them. A new key goes to the end of its section, a
-  // new section to the end of the file.
+  // Changes in memory; UpdateFile writes them. A changed key keeps its line, a new key goes
+  // after the last line of its section, a new section to the end of the file. Line breaks
+  // in names and values are written as blanks, so nothing written can start a line of its
+  // own. As with the profile functions, a key name holding "=" or starting with ";" or "["
+  // does not read back from the file.
   void WriteString(const std::wstring& section, const std::wstring& key, const std::wstring& value);
   void WriteInteger(const std::wstring& section, const std::wstring& key, int value);
+  // Remove every line of the key, or every section of the name with all its lines, so that
+  // no repeated one comes to light.
   void DeleteKey(const std::wstring& section, const std::wstring& key);
   void EraseSection(const std::wstring& section);
 
