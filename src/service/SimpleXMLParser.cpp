@@ -1,1 +1,230 @@
 #include "service/SimpleXMLParser.h"
+
+#include <cstdint>
+#include <utility>
+
+namespace ornpm {
+
+namespace {
+
+// Every control character counts as a blank, as the report writers' line breaks and
+// indents do. Compared unsigned: wchar_t is signed on some platforms.
+bool IsBlank(wchar_t c) {
+  return static_cast<std::uint32_t>(c) <= 32;
+}
+
+// Names are ASCII letters and digits only; locale-aware classification would let other
+// letters in.
+bool IsNameChar(wchar_t c) {
+  return (c >= L'0' && c <= L'9') || (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z');
+}
+
+std::wstring ReplaceAll(std::wstring_view text, std::wstring_view from, std::wstring_view to) {
+  std::wstring result;
+  result.reserve(text.size());
+  size_t pos = 0;
+  for (size_t hit; (hit = text.find(from, pos)) != std::wstring_view::npos; pos = hit + from.size()) {
+    result.append(text.substr(pos, hit - pos));
+    result.append(to);
+  }
+  result.append(text.substr(pos));
+  return result;
+}
+
+}  // namespace
+
+bool TSimpleXMLParser::Parse(std::wstring_view xmlText) {
+  // The attribute list and the element stack belong to one parse, whatever its outcome,
+  // a handler's exception included.
+  struct TReleaseOnExit {
+    TSimpleXMLParser& Parser;
+    ~TReleaseOnExit() { Parser.Release(); }
+  } releaseOnExit{*this};
+  Release();
+  FText = xmlText;
+  while (!AtEnd()) {
+    SkipBlanks();
+    if (AtEnd()) break;
+    if (!ReadTag()) return false;
+  }
+  return true;
+}
+
+void TSimpleXMLParser::Release() {
+  FNodeAttrs.Clear();
+  FNodeStack.clear();
+  FText = {};
+  FPos = 0;
+}
+
+// Character data and a "<" as the last character are not ours. The character after "<"
+// marks a declaration, comment or end tag only when yet another character follows it.
+bool TSimpleXMLParser::ReadTag() {
+  if (FText[FPos] != L'<' || !HasNext()) return false;
+  ++FPos;
+  TTagKind kind = TTagKind::Start;
+  if (HasNext()) {
+    if (FText[FPos] == L'!') return ReadComment();
+    if (FText[FPos] == L'?') {
+      kind = TTagKind::Header;
+      ++FPos;
+    } else if (FText[FPos] == L'/') {
+      kind = TTagKind::End;
+      ++FPos;
+    }
+  }
+  return ReadTagName(kind) && ReadAttributes(kind);
+}
+
+// "<!" opens only a comment, and only when something follows its "--"; a document type or
+// a CDATA section is not ours. A comment cut off by the end of the text is dropped.
+bool TSimpleXMLParser::ReadComment() {
+  if (!(FPos + 3 < FText.size() && FText[FPos + 1] == L'-' && FText[FPos + 2] == L'-')) return false;
+  FPos += 3;
+  size_t end = FText.find(L"-->", FPos);
+  if (end == std::wstring_view::npos) {
+    FPos = FText.size();
+    return true;
+  }
+  OnComment(std::wstring(FText.substr(FPos, end - FPos)));
+  FPos = end + 3;
+  return true;
+}
+
+// The event comes before the current tag changes: handlers of a start tag still see the
+// tag before it, which is how the information objects find a child's parent.
+bool TSimpleXMLParser::ReadTagName(TTagKind kind) {
+  SkipBlanks();
+  std::wstring name = ReadName();
+  switch (kind) {
+    case TTagKind::Header:
+      OnBeginHeader(name);
+      break;
+    case TTagKind::End:
+      OnEndNode(name);
+      if (!CloseElement(name)) return false;
+      break;
+    case TTagKind::Start:
+      OnBeginNode(name);
+      FNodeStack.push_back(name);
+      break;
+  }
+  FCurrNode = std::move(name);
+  FNodeAttrs.Clear();
+  return true;
+}
+
+// Reads up to the end of the tag. A text that ends inside a tag is accepted, like
+// elements still open at the end.
+bool TSimpleXMLParser::ReadAttributes(TTagKind kind) {
+  while (!AtEnd()) {
+    SkipBlanks();
+    if (AtEnd()) break;
+    wchar_t c = FText[FPos];
+    bool beforeClose = HasNext() && FText[FPos + 1] == L'>';
+    if (c == L'/' && beforeClose) {
+      OnEndNode(FCurrNode);
+      FPos += 2;
+      return CloseElement(FCurrNode);
+    }
+    if (c == L'?' && beforeClose) {
+      if (kind == TTagKind::Header) OnEndHeader(FCurrNode);
+      FPos += 2;
+      return true;
+    }
+    if (c == L'>') {
+      ++FPos;
+      return true;
+    }
+    if (c == L'/' || c == L'?') ++FPos;
+    if (!ReadAttribute()) return false;
+  }
+  return true;
+}
+
+// Handlers see the attribute before it is stored. An empty value is reported, but storing
+// it removes the name.
+bool TSimpleXMLParser::ReadAttribute() {
+  std::wstring name = ReadName();
+  // Nothing here starts a name: only the end of the text may follow a stray "/" or "?".
+  if (name.empty()) return AtEnd();
+  SkipBlanks();
+  if (!(HasNext() && FText[FPos] == L'=')) return false;
+  ++FPos;
+  SkipBlanks();
+  std::wstring value;
+  if (!AtEnd()) {
+    if (FText[FPos] != L'"') return false;  // unquoted values are not ours
+    // A quote as the last character opens nothing; it is left to fail as a stray quote.
+    if (HasNext()) value = ReadQuotedValue();
+  }
+  OnReadAttribute(name, value);
+  FNodeAttrs.SetValue(name, value);
+  return true;
+}
+
+// A value runs to the next quote or to the end of the text. A closing quote that ends the
+// text is left in place, so the tag fails on it.
+std::wstring TSimpleXMLParser::ReadQuotedValue() {
+  ++FPos;
+  size_t close = FText.find(L'"', FPos);
+  if (close == std::wstring_view::npos) close = FText.size();
+  std::wstring value = XMLToText(FText.substr(FPos, close - FPos));
+  FPos = close;
+  if (HasNext()) ++FPos;
+  return value;
+}
+
+// Also fails when no element is open. The end event has been raised by then in either
+// case, so handlers see every end tag the text holds up to the fault.
+bool TSimpleXMLParser::CloseElement(const std::wstring& name) {
+  if (FNodeStack.empty() || !SameAsciiText(FNodeStack.back(), name)) return false;
+  FNodeStack.pop_back();
+  return true;
+}
+
+void TSimpleXMLParser::SkipBlanks() {
+  while (!AtEnd() && IsBlank(FText[FPos])) ++FPos;
+}
+
+std::wstring TSimpleXMLParser::ReadName() {
+  size_t start = FPos;
+  while (!AtEnd() && IsNameChar(FText[FPos])) ++FPos;
+  return std::wstring(FText.substr(start, FPos - start));
+}
+
+// One pass does what replacing "&", "<", ">" and the quote in that order would: "&" is
+// escaped too, so an entity already in the text is escaped once more.
+std::wstring TextToXML(std::wstring_view text) {
+  std::wstring result;
+  result.reserve(text.size());
+  for (wchar_t c : text) {
+    switch (c) {
+      case L'&':
+        result += L"&amp;";
+        break;
+      case L'<':
+        result += L"&lt;";
+        break;
+      case L'>':
+        result += L"&gt;";
+        break;
+      case L'"':
+        result += L"&quot;";
+        break;
+      default:
+        result += c;
+    }
+  }
+  return result;
+}
+
+// "&amp;" goes last, so an escaped entity loses one level only: "&amp;lt;" gives "&lt;".
+std::wstring XMLToText(std::wstring_view text) {
+  std::wstring result = ReplaceAll(text, L"&quot;", L"\"");
+  result = ReplaceAll(result, L"&gt;", L">");
+  result = ReplaceAll(result, L"&lt;", L"<");
+  return ReplaceAll(result, L"&amp;", L"&");
+}
+
+}  // namespace ornpm

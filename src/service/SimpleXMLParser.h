@@ -52,9 +52,28 @@ class TSimpleXMLParser {
   TXMLNodeEvent OnEndNode;
 
  private:
+  enum class TTagKind { Start, End, Header };
+
+  bool ReadTag();
+  bool ReadComment();
+  bool ReadTagName(TTagKind kind);
+  bool ReadAttributes(TTagKind kind);
+  bool ReadAttribute();
+  std::wstring ReadQuotedValue();
+  bool CloseElement(const std::wstring& name);
+  void SkipBlanks();
+  std::wstring ReadName();
+  void Release();
+
+  bool AtEnd() const { return FPos >= FText.size(); }
+  // Whether another character follows the one at the current position.
+  bool HasNext() const { return FPos + 1 < FText.size(); }
+
   std::wstring FCurrNode;
   TNameValueList FNodeAttrs;
   std::vector<std::wstring> FNodeStack;  // open elements, innermost last
+  std::wstring_view FText;               // the text being parsed
+  size_t FPos = 0;                       // index of the next character to look at
 };
 
 // Escapes "&", "<", ">" and the double quote, in that order.
