@@ -1,9 +1,8 @@
 // The program started as a process of its own with command-line switches, on a sandboxed
 // workstation: exit codes, effects on the hosts file and the registry, what it showed.
 
-#include <gtest/gtest.h>
-
 #include <functional>
+#include <gtest/gtest.h>
 
 #include "harness/ChildProcess.h"
 #include "harness/Sandbox.h"
@@ -155,6 +154,60 @@ TEST_F(CommandLineTest, ErrorWithoutARedirectedStreamGoesToAHiddenConsole) {
   ASSERT_FALSE(run.TimedOut);
   EXPECT_EQ(run.ExitCode, 1u);
   EXPECT_TRUE(run.MessageBoxes.empty());
+}
+
+TEST_F(CommandLineTest, ReportSwitchWritesTheDiagnosisWithoutAWindow) {
+  const std::wstring folder = FSandbox.Root() + L"\\Program Files (x86)\\ORN\\";
+  ::CreateDirectoryW(folder.c_str(), nullptr);
+  ASSERT_TRUE(
+      ::CopyFileW(testing::FixturePath(L"plugin_full.dll").c_str(), (folder + L"npORNPlugInVLX.dll").c_str(), FALSE));
+  // An empty log pattern makes gathering warn: the warning must not become a dialog.
+  WriteBinaryFile(folder + L"npORNPlugInVLX.ini", "[Log]\r\nFileName=\r\n");
+  const wchar_t* classID = L"{11111111-2222-3333-4444-555555555555}";
+  SetRegistryString(HKEY_CLASSES_ROOT, L"MIME\\Database\\Content Type\\application/x-ORN-plugin-VLX", L"CLSID",
+                    classID);
+  SetRegistryString(HKEY_CLASSES_ROOT, std::wstring(L"CLSID\\") + classID + L"\\InprocServer32", L"",
+                    folder + L"npORNPlugInVLX.dll");
+
+  const std::wstring xml = FSandbox.Root() + L"\\out dir\\report.XINF";
+  ::CreateDirectoryW((FSandbox.Root() + L"\\out dir").c_str(), nullptr);
+  const std::wstring html = FSandbox.Root() + L"\\out dir\\report.htm";
+  ChildRun run = RunOrnpm({L"/report", xml, L"/REPORT", html, L"/WH"});
+  ASSERT_FALSE(run.TimedOut);
+  EXPECT_EQ(run.ExitCode, 0u);
+  EXPECT_TRUE(run.Windows.empty());
+  EXPECT_TRUE(run.MessageBoxes.empty());
+  EXPECT_NE(run.Output.find(L"Предупреждение: Путь к файлам журналирования и формат имени не заданы!"),
+            std::wstring::npos)
+      << testing::Narrow(run.Output);
+  std::string report = ReadBinaryFile(xml);
+  EXPECT_EQ(report.rfind("<?xml version=\"1.0\" encoding=\"windows-1251\"?>\r\n<Info>\r\n  <PlugIn Path=\"", 0), 0u);
+  EXPECT_NE(report.find("Version=\"10.0.2.123\""), std::string::npos);
+  std::string page = ReadBinaryFile(html);
+  EXPECT_NE(page.find("<meta charset=\"windows-1251\">"), std::string::npos);
+  EXPECT_NE(page.find("\xC8\xED\xF4\xEE\xF0\xEC\xE0\xF6\xE8\xFF"), std::string::npos)
+      << "\"Информация\" in code page 1251";
+  EXPECT_EQ(Hosts(), Base + Entry) << "the switches after /REPORT still run";
+}
+
+TEST_F(CommandLineTest, ReportSwitchErrors) {
+  struct Case {
+    std::vector<std::wstring> Arguments;
+    std::wstring Output;
+  };
+  const Case cases[] = {
+      {{L"/REPORT"}, L"после /REPORT не указано имя файла отчёта"},
+      {{L"/REPORT", FSandbox.Root() + L"\\report.txt", L"/WH"}, L"неизвестный формат отчёта"},
+      {{L"/REPORT", FSandbox.Root() + L"\\missing\\report.xinf"}, L"Не удалось создать файл"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Narrow(c.Output));
+    ChildRun run = RunOrnpm(c.Arguments);
+    EXPECT_EQ(run.ExitCode, 1u);
+    EXPECT_NE(run.Output.find(c.Output), std::wstring::npos) << testing::Narrow(run.Output);
+    EXPECT_TRUE(run.Windows.empty());
+    EXPECT_EQ(Hosts(), Base) << "a failing switch ends the run";
+  }
 }
 
 }  // namespace

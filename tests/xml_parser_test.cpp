@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-
 #include <stdexcept>
 #include <string>
 #include <vector>

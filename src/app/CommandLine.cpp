@@ -2,6 +2,7 @@
 
 #include <exception>
 
+#include "app/HeadlessReport.h"
 #include "service/ServiceClasses.h"
 #include "win/Exceptions.h"
 #include "win/Text.h"
@@ -12,13 +13,23 @@ namespace {
 
 enum class TSwitchOutcome { NotASwitch, Succeeded, Failed };
 
-TSwitchOutcome RunSwitch(const std::wstring& argument) {
-  if (SameText(argument, L"/WH"))
+// argument points into the list; /REPORT takes the next one as its file name.
+TSwitchOutcome RunSwitch(std::vector<std::wstring>::const_iterator& argument,
+                         std::vector<std::wstring>::const_iterator end) {
+  if (SameText(*argument, L"/WH"))
     return WritePlugInDomainToHosts(true) == 0 ? TSwitchOutcome::Succeeded : TSwitchOutcome::Failed;
-  if (SameText(argument, L"/WP"))
+  if (SameText(*argument, L"/WP"))
     return WritePlugInDomainToProxyOverride(true) == 0 ? TSwitchOutcome::Succeeded : TSwitchOutcome::Failed;
-  if (SameText(argument, L"/WHCHECK"))
+  if (SameText(*argument, L"/WHCHECK"))
     return IsPlugInDomainInHosts() ? TSwitchOutcome::Succeeded : TSwitchOutcome::Failed;
+  if (SameText(*argument, L"/REPORT")) {
+    if (argument + 1 == end) {
+      WriteToParentErrorStream(L"Ошибка: после /REPORT не указано имя файла отчёта");
+      return TSwitchOutcome::Failed;
+    }
+    ++argument;
+    return WriteHeadlessReport(*argument) ? TSwitchOutcome::Succeeded : TSwitchOutcome::Failed;
+  }
   return TSwitchOutcome::NotASwitch;
 }
 
@@ -26,10 +37,10 @@ TSwitchOutcome RunSwitch(const std::wstring& argument) {
 
 std::optional<int> RunCommandLineSwitches(const std::vector<std::wstring>& arguments) {
   bool handled = false;
-  for (const std::wstring& argument : arguments) {
+  for (auto argument = arguments.cbegin(); argument != arguments.cend(); ++argument) {
     TSwitchOutcome outcome;
     try {
-      outcome = RunSwitch(argument);
+      outcome = RunSwitch(argument, arguments.cend());
     } catch (const std::exception& error) {
       // The presence checks run outside the repairs' own error reporting: a hosts file
       // that cannot be read, a proxy list of the wrong type. The run fails all the same.

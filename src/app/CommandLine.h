@@ -1,6 +1,7 @@
 #pragma once
-// The repair switches: /WH (hosts entry), /WP (proxy exception), /WHCHECK (hosts entry
-// present?). A run with any of them does its repairs and ends without a window.
+// The command-line switches: /WH (hosts entry), /WP (proxy exception), /WHCHECK (hosts
+// entry present?) and /REPORT <file> (the diagnosis written to a file). A run with any of
+// them does its work and ends without a window.
 
 #include <optional>
 #include <string>

@@ -42,14 +42,9 @@ std::wstring GetHostsFileName() {
 
 bool IsPlugInDomainInHosts() {
   std::wstring text = BytesToWide(ReadFileBytes(GetHostsFileName()));
-  std::wstring_view rest = text;
-  while (!rest.empty()) {
-    size_t end = rest.find_first_of(L"\r\n");
-    if (IsPlugInDomainLine(rest.substr(0, end))) return true;
-    if (end == std::wstring_view::npos) break;
-    rest.remove_prefix(end + 1);
-  }
-  return false;
+  bool found = false;
+  ForEachLine(text, [&](std::wstring_view line) { found = found || IsPlugInDomainLine(line); });
+  return found;
 }
 
 int WritePlugInDomainToHosts(bool consoleMode) {

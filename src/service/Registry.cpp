@@ -38,8 +38,11 @@ std::optional<TRegistryKey> TRegistryKey::OpenForWriting(HKEY root, const std::w
   return TRegistryKey(key);
 }
 
-bool TRegistryKey::ValueExists(const std::wstring& name) const {
-  return ::RegQueryValueExW(Handle(), name.c_str(), nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+std::optional<DWORD> TRegistryKey::ValueType(const std::wstring& name) const {
+  DWORD type = 0;
+  if (::RegQueryValueExW(Handle(), name.c_str(), nullptr, &type, nullptr, nullptr) != ERROR_SUCCESS)
+    return std::nullopt;
+  return type;
 }
 
 std::wstring TRegistryKey::ReadString(const std::wstring& name) const {

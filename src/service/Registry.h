@@ -21,7 +21,9 @@ class TRegistryKey {
   // Full access; creates the key when asked to. Empty when it cannot be opened.
   static std::optional<TRegistryKey> OpenForWriting(HKEY root, const std::wstring& path, bool create);
 
-  bool ValueExists(const std::wstring& name) const;
+  bool ValueExists(const std::wstring& name) const { return ValueType(name).has_value(); }
+  // REG_SZ, REG_DWORD and so on; empty when the value is missing.
+  std::optional<DWORD> ValueType(const std::wstring& name) const;
   // String or expandable string, never expanded; a missing value reads as empty.
   std::wstring ReadString(const std::wstring& name) const;
   // A 32-bit number; empty when the value is missing.

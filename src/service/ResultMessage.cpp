@@ -5,6 +5,7 @@
 #include <exception>
 
 #include "win/Exceptions.h"
+#include "win/Handles.h"
 #include "win/Text.h"
 
 namespace ornpm {
@@ -41,6 +42,19 @@ void WriteToConsoleStream(const std::wstring& message, TOutputStream stream) {
 }
 
 }  // namespace
+
+void WriteToParentErrorStream(const std::wstring& line) {
+  if (HANDLE inherited = ::GetStdHandle(STD_ERROR_HANDLE); IsUsable(inherited)) {
+    WriteLine(inherited, line);
+    return;
+  }
+  // A window program has no console of its own; borrow the starting process's, if any.
+  static const bool attached = ::AttachConsole(ATTACH_PARENT_PROCESS) != FALSE;
+  if (!attached) return;
+  UniqueFileHandle console(::CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                         nullptr, OPEN_EXISTING, 0, nullptr));
+  if (console) WriteLine(console.Get(), line);
+}
 
 void ShowResultMessage(bool consoleMode, const std::wstring& message, TOutputStream stream, TMsgKind kind) {
   if (consoleMode && kind == TMsgKind::Error)

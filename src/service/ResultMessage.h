@@ -14,6 +14,10 @@ enum class TOutputStream { StdOut, StdErr };
 // hidden console of its own. Everything else is shown as a message box with an OK button.
 void ShowResultMessage(bool consoleMode, const std::wstring& message, TOutputStream stream, TMsgKind kind);
 
+// Writes a line to the standard error stream the starting process handed over, or else to
+// the console of the process that started this one; dropped when there is neither.
+void WriteToParentErrorStream(const std::wstring& line);
+
 // The course of both workstation repairs: when the entry is present, say so (information);
 // otherwise run the write, and report any error it raises with errorPattern, whose two
 // "%s" receive the error's kind name and message. 0: present or written; 1: failed.

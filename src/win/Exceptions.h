@@ -32,6 +32,7 @@ class Exception : public std::exception {
 
 ORNPM_DECLARE_EXCEPTION(EStreamError, Exception);
 ORNPM_DECLARE_EXCEPTION(EFOpenError, EStreamError);
+ORNPM_DECLARE_EXCEPTION(EFCreateError, EStreamError);
 ORNPM_DECLARE_EXCEPTION(EInOutError, Exception);
 ORNPM_DECLARE_EXCEPTION(ERegistryException, Exception);
 ORNPM_DECLARE_EXCEPTION(EIniFileException, Exception);

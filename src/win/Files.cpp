@@ -1,18 +1,22 @@
 #include "win/Files.h"
 
 #include <limits>
+#include <stdexcept>
 
 #include "win/Exceptions.h"
 #include "win/Text.h"
 
 namespace ornpm {
 
-TFileStream::TFileStream(const std::wstring& fileName, DWORD access, DWORD shareMode)
+TFileStream::TFileStream(const std::wstring& fileName, DWORD access, DWORD shareMode, DWORD disposition)
     : FFileName(fileName),
       FHandle(
-          ::CreateFileW(fileName.c_str(), access, shareMode, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)) {
-  if (!FHandle)
-    throw EFOpenError(Format(L"Не удалось открыть файл \"%s\": %s", {fileName, SysErrorMessage(::GetLastError())}));
+          ::CreateFileW(fileName.c_str(), access, shareMode, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr)) {
+  if (FHandle) return;
+  std::wstring reason = SysErrorMessage(::GetLastError());
+  if (disposition == CREATE_ALWAYS)
+    throw EFCreateError(Format(L"Не удалось создать файл \"%s\": %s", {fileName, reason}));
+  throw EFOpenError(Format(L"Не удалось открыть файл \"%s\": %s", {fileName, reason}));
 }
 
 void TFileStream::RaiseInOut(const wchar_t* pattern) const {
@@ -68,6 +72,12 @@ std::string ReadFileBytes(const std::wstring& fileName) {
   std::string bytes(static_cast<size_t>(size), '\0');
   if (!bytes.empty()) file.ReadExactly(bytes.data(), static_cast<DWORD>(bytes.size()));
   return bytes;
+}
+
+void WriteFileBytes(const std::wstring& fileName, std::string_view bytes) {
+  TFileStream file(fileName, GENERIC_WRITE, 0, CREATE_ALWAYS);
+  if (bytes.size() > std::numeric_limits<DWORD>::max()) throw std::length_error("file too large");
+  file.Write(bytes.data(), static_cast<DWORD>(bytes.size()));
 }
 
 }  // namespace ornpm

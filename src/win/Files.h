@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "win/Handles.h"
 
@@ -13,8 +14,8 @@ namespace ornpm {
 
 class TFileStream {
  public:
-  // CreateFileW with OPEN_EXISTING.
-  TFileStream(const std::wstring& fileName, DWORD access, DWORD shareMode);
+  // CreateFileW; CREATE_ALWAYS creates or empties the file, failing with EFCreateError.
+  TFileStream(const std::wstring& fileName, DWORD access, DWORD shareMode, DWORD disposition = OPEN_EXISTING);
 
   uint64_t Size() const;
   void Seek(uint64_t position) const;
@@ -32,5 +33,9 @@ class TFileStream {
 
 // The whole file, opened for reading with read and write sharing.
 std::string ReadFileBytes(const std::wstring& fileName);
+
+// Creates the file, or empties an existing one, and writes the bytes (EFCreateError when
+// it cannot be created).
+void WriteFileBytes(const std::wstring& fileName, std::string_view bytes);
 
 }  // namespace ornpm

@@ -65,6 +65,46 @@ bool EndsText(std::wstring_view suffix, std::wstring_view text) {
   return text.size() >= suffix.size() && SameText(suffix, text.substr(text.size() - suffix.size()));
 }
 
+int StrToIntDef(std::wstring_view text, int defaultValue) {
+  bool negative = false;
+  if (!text.empty() && (text[0] == L'-' || text[0] == L'+')) {
+    negative = text[0] == L'-';
+    text.remove_prefix(1);
+  }
+  int base = 10;
+  if (!text.empty() && text[0] == L'$') {
+    base = 16;
+    text.remove_prefix(1);
+  } else if (text.size() > 1 && text[0] == L'0' && (text[1] == L'x' || text[1] == L'X')) {
+    base = 16;
+    text.remove_prefix(2);
+  }
+  if (text.empty()) return defaultValue;
+  long long value = 0;
+  for (wchar_t c : text) {
+    int digit = c >= L'0' && c <= L'9'   ? c - L'0'
+                : c >= L'a' && c <= L'f' ? c - L'a' + 10
+                : c >= L'A' && c <= L'F' ? c - L'A' + 10
+                                         : 99;
+    if (digit >= base) return defaultValue;
+    value = value * base + digit;
+    if (value > 0x100000000LL) return defaultValue;
+  }
+  if (negative) value = -value;
+  // Hexadecimal covers the whole 32-bit pattern, as "$FFFFFFFF" means -1.
+  if (base == 16 && !negative && value > std::numeric_limits<int>::max() && value <= 0xFFFFFFFFLL)
+    return static_cast<int>(static_cast<unsigned>(value));
+  if (value < std::numeric_limits<int>::min() || value > std::numeric_limits<int>::max()) return defaultValue;
+  return static_cast<int>(value);
+}
+
+bool ContainsText(std::wstring_view text, std::wstring_view part) {
+  if (part.size() > text.size()) return false;
+  for (size_t i = 0; i + part.size() <= text.size(); ++i)
+    if (SameText(part, text.substr(i, part.size()))) return true;
+  return false;
+}
+
 std::wstring Format(std::wstring_view pattern, std::initializer_list<std::wstring_view> args) {
   std::wstring result;
   result.reserve(pattern.size());

@@ -21,6 +21,23 @@ std::wstring TrimRight(std::wstring_view text);
 bool SameText(std::wstring_view a, std::wstring_view b);
 bool StartsText(std::wstring_view prefix, std::wstring_view text);
 bool EndsText(std::wstring_view suffix, std::wstring_view text);
+bool ContainsText(std::wstring_view text, std::wstring_view part);
+
+// Calls lineHandler for each line of the text; CR LF, LF and a lone CR end a line.
+template <typename LineHandler>
+void ForEachLine(std::wstring_view text, LineHandler lineHandler) {
+  while (!text.empty()) {
+    size_t end = text.find_first_of(L"\r\n");
+    lineHandler(text.substr(0, end));
+    if (end == std::wstring_view::npos) return;
+    if (text[end] == L'\r' && end + 1 < text.size() && text[end + 1] == L'\n') ++end;
+    text.remove_prefix(end + 1);
+  }
+}
+
+// A signed 32-bit number written in decimal (or hexadecimal after "$" or "0x"), with an
+// optional sign; defaultValue for anything else, including numbers out of range.
+int StrToIntDef(std::wstring_view text, int defaultValue);
 
 // Replaces each "%s" of the pattern with the next argument; "%%" stands for "%".
 std::wstring Format(std::wstring_view pattern, std::initializer_list<std::wstring_view> args);

@@ -1,5 +1,6 @@
 #include "harness/ChildProcess.h"
 
+#include <psapi.h>
 #include <tlhelp32.h>
 
 #include <algorithm>
@@ -104,6 +105,40 @@ void Drain(HANDLE pipe, std::string& into) {
 }
 
 }  // namespace
+
+FixtureProcess::FixtureProcess(const std::wstring& exePath, const std::wstring& arguments) {
+  std::wstring commandLine = QuoteArgument(exePath) + L" " + arguments;
+  STARTUPINFOW startup{};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION process{};
+  if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+    throw std::runtime_error("cannot start a fixture process");
+  ::CloseHandle(process.hThread);
+  FHandle = process.hProcess;
+  FId = process.dwProcessId;
+}
+
+FixtureProcess::~FixtureProcess() {
+  ::TerminateProcess(FHandle, 0);
+  ::WaitForSingleObject(FHandle, 5000);
+  ::CloseHandle(FHandle);
+}
+
+bool FixtureProcess::WaitForModule(const std::wstring& baseName) const {
+  for (int attempt = 0; attempt < 500; ++attempt) {
+    HMODULE modules[1024];
+    DWORD needed = 0;
+    if (::EnumProcessModules(FHandle, modules, sizeof(modules), &needed)) {
+      for (DWORD i = 0; i < std::min<DWORD>(needed, sizeof(modules)) / sizeof(HMODULE); ++i) {
+        wchar_t name[MAX_PATH] = {};
+        if (::GetModuleBaseNameW(FHandle, modules[i], name, MAX_PATH) && SameText(name, baseName)) return true;
+      }
+    }
+    if (HasEnded()) return false;
+    ::Sleep(10);
+  }
+  return false;
+}
 
 void TerminateProcessesNamed(const std::wstring& exeName) {
   UniqueFileHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));

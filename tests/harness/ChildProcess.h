@@ -32,6 +32,25 @@ struct ChildOptions {
 };
 
 // Runs ornpm.exe from the test's own folder with the arguments and the current environment.
+// A fixture process started by a test and ended with it.
+class FixtureProcess {
+ public:
+  FixtureProcess(const std::wstring& exePath, const std::wstring& arguments);
+  ~FixtureProcess();
+  FixtureProcess(const FixtureProcess&) = delete;
+  FixtureProcess& operator=(const FixtureProcess&) = delete;
+
+  DWORD Id() const { return FId; }
+  HANDLE Handle() const { return FHandle; }
+  bool HasEnded() const { return ::WaitForSingleObject(FHandle, 0) == WAIT_OBJECT_0; }
+  // Waits (a few seconds at most) until the process has a module of that base name loaded.
+  bool WaitForModule(const std::wstring& baseName) const;
+
+ private:
+  HANDLE FHandle = nullptr;
+  DWORD FId = 0;
+};
+
 // Ends every process whose executable has this file name, and waits until they are gone.
 void TerminateProcessesNamed(const std::wstring& exeName);
 

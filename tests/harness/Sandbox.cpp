@@ -1,14 +1,14 @@
 #include "harness/Sandbox.h"
 
-#include <gtest/gtest.h>
-
 #include <atomic>
 #include <filesystem>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <iterator>
 
 #include "service/Registry.h"
 #include "win/Environment.h"
+#include "win/Text.h"
 
 namespace ornpm::testing {
 
@@ -28,6 +28,10 @@ std::wstring BinFolder() {
 
 std::wstring FixturePath(const std::wstring& name) {
   return BinFolder() + L"fixtures\\" + name;
+}
+
+std::string Narrow(std::wstring_view text) {
+  return WideToBytes(text, CP_UTF8);
 }
 
 std::string ReadBinaryFile(const std::wstring& path) {

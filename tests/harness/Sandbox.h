@@ -9,6 +9,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace ornpm::testing {
 
@@ -16,6 +17,9 @@ namespace ornpm::testing {
 // and the fixtures folder lie there.
 std::wstring BinFolder();
 std::wstring FixturePath(const std::wstring& name);
+
+// UTF-8 for test messages.
+std::string Narrow(std::wstring_view text);
 
 std::string ReadBinaryFile(const std::wstring& path);
 void WriteBinaryFile(const std::wstring& path, const std::string& bytes);

@@ -1,0 +1,134 @@
+#include "service/CompositeInfo.h"
+
+#include <exception>
+
+#include "service/IniFile.h"
+#include "win/Environment.h"
+#include "win/Text.h"
+
+namespace ornpm {
+
+namespace {
+
+// The page around the parts' tables, up to the body's first line.
+constexpr const wchar_t* PageHead[] = {
+    L"<!DOCTYPE html>",
+    L"<html>",
+    L"  <head>",
+    L"    <meta charset=\"windows-1251\">",
+    L"    <title>ORN PlugIn Info</title>",
+    L"    <style>",
+    L"      table, th, td {",
+    L"        border: 1px solid black;",
+    L"        border-collapse: collapse;",
+    L"      }",
+    L"      th, td {",
+    L"        padding: 5px;",
+    L"        text-align: left;",
+    L"      }",
+    L"      caption {",
+    L"        padding: 10px 5px 5px;",
+    L"        font-weight: bold;",
+    L"        font-style: italic;",
+    L"      }",
+    L"      p {",
+    L"        color: red;",
+    L"      }",
+    L"    </style>",
+    L"  </head>",
+    L"  <body>",
+};
+
+}  // namespace
+
+TCompositeInfo::TCompositeInfo(const std::wstring& appName, const std::wstring& className)
+    : FPlugInInfo(std::make_unique<TPlugInInfo>(appName, className)),
+      FActiveXSettings(std::make_unique<TIEActiveXSettings>()),
+      FLogInfo(std::make_unique<TLogInfo>(FPlugInInfo.get())) {}
+
+TCompositeInfo::~TCompositeInfo() {
+  FLogInfo.reset();
+  FActiveXSettings.reset();
+  FPlugInInfo.reset();
+}
+
+void TCompositeInfo::Clear() {
+  FLogInfo->Clear();
+  FActiveXSettings->Clear();
+  FPlugInInfo->Clear();
+}
+
+bool TCompositeInfo::Load() {
+  // A part whose gathering raises an error (an unreadable hosts file, a registry value of
+  // the wrong type) counts as not loaded; the others are still gathered, and the first
+  // error is raised afterwards so that it is shown.
+  std::exception_ptr firstError;
+  auto loadPart = [&](TCustomInfo& part) {
+    try {
+      return part.Load();
+    } catch (...) {
+      if (!firstError) firstError = std::current_exception();
+      return false;
+    }
+  };
+  FPlugInInfoLoaded = loadPart(*FPlugInInfo);
+  FActiveXSettingsLoaded = loadPart(*FActiveXSettings);
+  FLogInfoLoaded = loadPart(*FLogInfo);
+  if (firstError) std::rethrow_exception(firstError);
+  return FPlugInInfoLoaded && FActiveXSettingsLoaded && FLogInfoLoaded;
+}
+
+bool TCompositeInfo::LoadFromXML(const std::wstring& xml) {
+  Clear();
+  TSimpleXMLParser parser;
+  TCustomInfo* const chain[] = {this, FPlugInInfo.get(), FActiveXSettings.get(), FLogInfo.get()};
+  for (TCustomInfo* info : chain) info->SetXMLParser(&parser);
+  // Detached in reverse order whatever the parse does, so the reader's handlers unwind.
+  struct TDetach {
+    TCustomInfo* const* Chain;
+    ~TDetach() {
+      for (int i = 3; i >= 0; --i) Chain[i]->SetXMLParser(nullptr);
+    }
+  } detach{chain};
+  return parser.Parse(xml);
+}
+
+std::wstring TCompositeInfo::SaveAsXML(const std::wstring& indent) const {
+  const std::wstring inner = indent + L"  ";
+  return indent + L"<?xml version=\"1.0\" encoding=\"windows-1251\"?>\r\n" + indent + L"<Info>\r\n" +
+         FPlugInInfo->SaveAsXML(inner) + FActiveXSettings->SaveAsXML(inner) + FLogInfo->SaveAsXML(inner) + indent +
+         L"</Info>";
+}
+
+std::wstring TCompositeInfo::SaveAsHTML(const std::wstring& note) const {
+  std::wstring page;
+  for (const wchar_t* line : PageHead) page.append(line).append(L"\r\n");
+  if (!Trim(note).empty()) page += L"    <p>" + note + L"</p>\r\n";
+  page += FPlugInInfo->SaveAsHTML(L"  ") + FActiveXSettings->SaveAsHTML(L"  ") + FLogInfo->SaveAsHTML(L"  ");
+  return page + L"  </body>\r\n</html>";
+}
+
+bool TCompositeInfo::LoadFromIniFile(TIniFile* file) {
+  return FPlugInInfo->LoadFromIniFile(file) && FActiveXSettings->LoadFromIniFile(file) &&
+         FLogInfo->LoadFromIniFile(file);
+}
+
+void TCompositeInfo::SaveToIniFile(TIniFile* file) const {
+  FPlugInInfo->SaveToIniFile(file);
+  FActiveXSettings->SaveToIniFile(file);
+  FLogInfo->SaveToIniFile(file);
+}
+
+void TCompositeInfo::SaveToFile(const std::wstring& fileName) const {
+  std::wstring extension = ExtractFileExt(fileName);
+  if (SameText(extension, L".iinf")) {
+    ::DeleteFileW(fileName.c_str());
+    TIniFile ini(fileName);
+    SaveToIniFile(&ini);
+    ini.UpdateFile();
+  } else if (SameText(extension, L".xinf")) {
+    TCustomInfo::SaveToFile(fileName);
+  }
+}
+
+}  // namespace ornpm

@@ -1,0 +1,103 @@
+// The logging part of the reports: the Logging element of the XML report, the Logging
+// section of the INI report and the HTML table, with their readers.
+
+#include "service/IniFile.h"
+#include "service/LogInfo.h"
+#include "service/ReportText.h"
+#include "win/Text.h"
+
+namespace ornpm {
+
+namespace {
+
+constexpr wchar_t LoggingSection[] = L"Logging";
+constexpr wchar_t HistorySection[] = L"Logging\\ChangeHistory";
+
+bool IsTrue(const std::wstring& text) {
+  return SameText(text, L"True");
+}
+
+}  // namespace
+
+std::wstring TLogInfo::SaveAsXML(const std::wstring& indent) const {
+  std::wstring line =
+      L"<Logging" + XMLAttribute(L"Enabled", BoolText(FEnabled)) + XMLAttribute(L"FilePath", TextToXML(FLogFilePath)) +
+      XMLAttribute(L"FileName", TextToXML(FLogFileName)) + XMLAttribute(L"ActualPath", TextToXML(FActualLogPath));
+  if (FExistingPath != FActualLogPath) line += XMLAttribute(L"ExistingPath", TextToXML(FExistingPath));
+  line += XMLAttribute(L"PathAccess", BoolText(FPathAccess)) + L"/>";
+  TReportLines out(indent);
+  out.Add(0, line);
+  return out.Text();
+}
+
+std::wstring TLogInfo::SaveAsHTML(const std::wstring& indent) const {
+  TReportLines out(indent);
+  out.Add(0, L"<table style=\"width:100%\">");
+  out.Add(1, L"<caption><br>Журналирование</caption>");
+  out.AddRow({Th(L"Включено:"), Td(BoolToYesNo(FEnabled))});
+  out.AddRow({Th(L"Путь к файлам:"), Td(FLogFilePath)});
+  out.AddRow({Th(L"Имя файла:"), Td(FLogFileName)});
+  out.AddRow({Th(L"Фактический путь:"), Td(FActualLogPath)});
+  if (FExistingPath != FActualLogPath) out.AddRow({Th(L"Существующй путь:"), Td(FExistingPath)});
+  out.AddRow({Th(L"Доступен:"), Td(BoolToYesNo(FPathAccess))});
+  out.Add(0, L"</table>");
+  return out.Text();
+}
+
+void TLogInfo::SaveToIniFile(TIniFile* file) const {
+  if (!file) return;
+  file->WriteString(LoggingSection, L"Enabled", BoolText(FEnabled));
+  file->WriteString(LoggingSection, L"FilePath", FLogFilePath);
+  file->WriteString(LoggingSection, L"FileName", FLogFileName);
+  file->WriteString(LoggingSection, L"ActualPath", FActualLogPath);
+  file->WriteString(LoggingSection, L"ExistingPath", FExistingPath);
+  file->WriteString(LoggingSection, L"PathAccess", BoolText(FPathAccess));
+}
+
+bool TLogInfo::LoadFromIniFile(TIniFile* file) {
+  if (!file || !file->SectionExists(LoggingSection)) return false;
+  FEnabled = IsTrue(file->ReadString(LoggingSection, L"Enabled", L""));
+  FLogFilePath = file->ReadString(LoggingSection, L"FilePath", L"");
+  FLogFileName = file->ReadString(LoggingSection, L"FileName", L"");
+  FActualLogPath = file->ReadString(LoggingSection, L"ActualPath", L"");
+  FExistingPath = file->ReadString(LoggingSection, L"ExistingPath", L"");
+  FPathAccess = IsTrue(file->ReadString(LoggingSection, L"PathAccess", L""));
+  if (file->SectionExists(HistorySection)) {
+    FChangeHistory.clear();
+    for (const std::wstring& key : file->ReadSection(HistorySection))
+      FChangeHistory.push_back(file->ReadString(HistorySection, key, L""));
+  }
+  return true;
+}
+
+void TLogInfo::ReadLoggingAttributes() {
+  const TNameValueList& attributes = FXMLParser->NodeAttributes();
+  FEnabled = IsTrue(attributes.Value(L"Enabled"));
+  FLogFilePath = attributes.Value(L"FilePath");
+  FLogFileName = attributes.Value(L"FileName");
+  FActualLogPath = attributes.Value(L"ActualPath");
+  FExistingPath = attributes.Value(L"ExistingPath");
+  if (FExistingPath.empty()) FExistingPath = FActualLogPath;
+  std::wstring access = attributes.Value(L"PathAccess");
+  FPathAccess = access.empty() || IsTrue(access);
+}
+
+void TLogInfo::DoBeginNode(const std::wstring& nodeName) {
+  if (!SameText(nodeName, L"ChangeHistory")) {
+    TCustomInfo::DoBeginNode(nodeName);
+    return;
+  }
+  if (SameText(FXMLParser->CurrentNode(), L"Logging")) ReadLoggingAttributes();
+  FChangeHistory.clear();
+}
+
+void TLogInfo::DoEndNode(const std::wstring& nodeName) {
+  if (SameText(nodeName, L"Logging") && FXMLParser->CurrentNode() == nodeName)
+    ReadLoggingAttributes();
+  else if (SameText(nodeName, L"LogFile"))
+    FChangeHistory.push_back(FXMLParser->NodeAttributes().Value(L"Name"));
+  else
+    TCustomInfo::DoEndNode(nodeName);
+}
+
+}  // namespace ornpm

@@ -1,0 +1,152 @@
+#include "service/PlugInInfo.h"
+
+#include <windows.h>
+
+#include <psapi.h>
+
+#include <algorithm>
+#include <exception>
+
+#include "service/Hosts.h"
+#include "service/Registry.h"
+#include "service/ShellUtils.h"
+#include "win/Environment.h"
+#include "win/Exceptions.h"
+#include "win/Handles.h"
+#include "win/Text.h"
+
+namespace ornpm {
+
+namespace {
+
+// The value of a key under HKEY_CLASSES_ROOT; empty when the key does not open.
+std::wstring ReadClassesValue(const std::wstring& keyName, const std::wstring& valueName) {
+  auto key = TRegistryKey::OpenReadOnly(HKEY_CLASSES_ROOT, keyName);
+  return key ? key->ReadString(valueName) : std::wstring();
+}
+
+}  // namespace
+
+TPlugInInfo::TPlugInInfo(std::wstring appName, std::wstring className)
+    : FAppName(std::move(appName)), FClassName(std::move(className)) {}
+
+TPlugInInfo::~TPlugInInfo() = default;
+
+void TPlugInInfo::Clear() {
+  FProcesses.clear();
+  FPlugInName.clear();
+  FPlugInPath.clear();
+  FVersion.clear();
+}
+
+void TPlugInInfo::ReloadHostsInfo() {
+  FDomainInHosts = IsPlugInDomainInHosts();
+}
+
+std::wstring TPlugInInfo::FindClassID() const {
+  std::wstring classID = ReadClassesValue(L"MIME\\Database\\Content Type\\" + FAppName, L"CLSID");
+  if (!classID.empty()) return classID;
+  // The ProgID key must open before its CLSID subkey is consulted.
+  if (!TRegistryKey::OpenReadOnly(HKEY_CLASSES_ROOT, FClassName)) return {};
+  return ReadClassesValue(FClassName + L"\\CLSID", L"");
+}
+
+bool TPlugInInfo::Load() {
+  Clear();
+  ReloadHostsInfo();
+  FClassID = FindClassID();
+  if (FClassID.empty()) return false;
+  FPlugInPath = ReadClassesValue(L"CLSID\\" + FClassID + L"\\InprocServer32", L"");
+  if (FPlugInPath.empty() || !FileExists(FPlugInPath)) return false;
+  FPlugInName = ExtractFileName(FPlugInPath);
+  FVersion = GetFileVersionString(FPlugInPath);
+  // The processes are listed before the check maps the DLL into this program.
+  ReloadProcesses();
+  CheckLibrary();
+  return true;
+}
+
+TNameValueList& TPlugInInfo::ResetLibCheckInfo() {
+  if (FLibCheckInfo)
+    FLibCheckInfo->Clear();
+  else
+    FLibCheckInfo.emplace();
+  return *FLibCheckInfo;
+}
+
+void TPlugInInfo::CheckLibrary() {
+  TNameValueList& checks = ResetLibCheckInfo();
+  UniqueModule library;
+  try {
+    // Mapped as an image without resolving imports or running DllMain: the plug-in's code
+    // never runs in this program.
+    library.Reset(::LoadLibraryExW(FPlugInPath.c_str(), nullptr, DONT_RESOLVE_DLL_REFERENCES));
+  } catch (const std::exception& error) {
+    checks.SetValue(L"LoadLibrary", L"Fail");
+    checks.SetValue(std::wstring(L"LoadLibrary") + ErrorSuffix, ExceptionMessage(error));
+    return;
+  }
+  if (!library) {
+    DWORD error = ::GetLastError();
+    checks.SetValue(L"LoadLibrary", L"Fail");
+    checks.SetValue(std::wstring(L"LoadLibrary") + ErrorSuffix, std::to_wstring(error));
+    return;
+  }
+  checks.SetValue(L"LoadLibrary", L"OK");
+  for (const wchar_t* function : LibraryCheckFunctions) {
+    if (::GetProcAddress(library.Get(), WideToBytes(function).c_str())) {
+      checks.SetValue(function, L"OK");
+    } else {
+      DWORD error = ::GetLastError();
+      checks.SetValue(function, L"Null");
+      checks.SetValue(std::wstring(function) + ErrorSuffix, std::to_wstring(error));
+    }
+  }
+}
+
+void TPlugInInfo::ReloadProcesses() {
+  FProcesses.clear();
+  for (uint32_t id : EnumerateProcessIds()) {
+    auto process = std::make_unique<TProcessInfo>(id, LIST_MODULES_32BIT);
+    if (process->UsesLibrary(FPlugInName)) FProcesses.push_back(std::move(process));
+  }
+}
+
+TProcessInfo* TPlugInInfo::FindProcess(const std::wstring& name, const std::wstring& path) const {
+  for (const auto& process : FProcesses)
+    if (StartsText(name, process->Name()) && SameText(process->Path(), path)) return process.get();
+  return nullptr;
+}
+
+std::unique_ptr<TProcessInfo> TPlugInInfo::FindFirstProcess(const std::wstring& name) {
+  for (uint32_t id : EnumerateProcessIds()) {
+    auto process = std::make_unique<TProcessInfo>(id, LIST_MODULES_32BIT);
+    if (StartsText(name, process->Name())) return process;
+  }
+  return nullptr;
+}
+
+void TPlugInInfo::KillProcess(TProcessInfo* process) {
+  if (!process) return;
+  process->Kill();
+  std::erase_if(FProcesses, [&](const auto& entry) { return entry.get() == process; });
+}
+
+void TPlugInInfo::KillProcess(uint32_t pid) {
+  auto found = std::find_if(FProcesses.begin(), FProcesses.end(), [&](const auto& p) { return p->ID() == pid; });
+  if (found != FProcesses.end()) KillProcess(found->get());
+}
+
+void TPlugInInfo::KillAllProcesses() {
+  for (const auto& process : FProcesses) process->Kill();
+  if (OnProcessKilled) OnProcessKilled(this, nullptr);
+  FProcesses.clear();
+}
+
+void TPlugInInfo::SaveProcessesInfo(TInfoLines* lines, bool clearBeforeSave, bool saveModulesInfo) const {
+  if (!lines) return;
+  if (clearBeforeSave) lines->clear();
+  for (const auto& process : FProcesses) process->SaveInfo(lines, saveModulesInfo);
+}
+
+}  // namespace ornpm

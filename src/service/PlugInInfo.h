@@ -1,0 +1,93 @@
+#pragma once
+// The plug-in itself: where its DLL is registered, the DLL's version and exports, the
+// processes that hold it, and whether the hosts file maps the plug-in domain.
+
+#include <array>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "service/CustomInfo.h"
+#include "service/NameValueList.h"
+#include "service/ProcessInfo.h"
+
+namespace ornpm {
+
+// The exports looked up in the DLL, in this order: a COM in-process server's five, a
+// Pepper module's three, a Netscape plug-in's three.
+inline constexpr std::array<const wchar_t*, 11> LibraryCheckFunctions = {
+    L"DllGetClassObject", L"DllCanUnloadNow",      L"DllUnregisterServer", L"DllInstall",
+    L"DllRegisterServer", L"PPP_InitializeModule", L"PPP_ShutdownModule",  L"PPP_GetInterface",
+    L"NP_GetEntryPoints", L"NP_Initialize",        L"NP_Shutdown"};
+// The plug-in's host process, which lies in the DLL's folder.
+inline constexpr wchar_t PlugInHostExeName[] = L"ornPluginHostVLX.exe";
+inline constexpr wchar_t PlugInHostName[] = L"ornPluginHostVLX";
+// Suffix of the library-check line that carries the error of the check it is named after.
+inline constexpr wchar_t ErrorSuffix[] = L"|Error";
+
+class TPlugInInfo : public TCustomInfo {
+ public:
+  // appName: the plug-in's MIME type; className: its ProgID.
+  TPlugInInfo(std::wstring appName, std::wstring className);
+  ~TPlugInInfo() override;
+
+  void DoBeginNode(const std::wstring& nodeName) override;
+  void DoEndNode(const std::wstring& nodeName) override;
+  // Empties the processes, path, name and version; MIME type, ProgID, class id and the
+  // hosts flag stay.
+  void Clear() override;
+  // True when a registered DLL file was found; its version, processes and exports are then known.
+  bool Load() override;
+  std::wstring SaveAsXML(const std::wstring& indent) const override;
+  std::wstring SaveAsHTML(const std::wstring& indent) const override;
+  bool LoadFromIniFile(TIniFile* file) override;
+  void SaveToIniFile(TIniFile* file) const override;
+
+  void ReloadHostsInfo();
+
+  // Processes that hold the DLL.
+  void ReloadProcesses();
+  int ProcessCount() const { return static_cast<int>(FProcesses.size()); }
+  const std::vector<std::unique_ptr<TProcessInfo>>& Processes() const { return FProcesses; }
+  // The first listed process whose name begins with name and whose folder is path.
+  TProcessInfo* FindProcess(const std::wstring& name, const std::wstring& path) const;
+  // The first running process, of all, whose name begins with name; the caller owns it.
+  static std::unique_ptr<TProcessInfo> FindFirstProcess(const std::wstring& name);
+  // Terminates the process and removes it from the list, whether or not it ended.
+  void KillProcess(TProcessInfo* process);
+  void KillProcess(uint32_t pid);
+  // Terminates every listed process, tells OnProcessKilled, then empties the list.
+  void KillAllProcesses();
+  void SaveProcessesInfo(TInfoLines* lines, bool clearBeforeSave, bool saveModulesInfo) const;
+
+  const std::wstring& AppName() const { return FAppName; }
+  const std::wstring& ClassName() const { return FClassName; }
+  const std::wstring& ClassID() const { return FClassID; }
+  const std::wstring& PlugInName() const { return FPlugInName; }
+  const std::wstring& PlugInPath() const { return FPlugInPath; }
+  const std::wstring& Version() const { return FVersion; }
+  bool DomainInHosts() const { return FDomainInHosts; }
+  // The library-check lines, name=value; absent until a check ran or a report carried one.
+  const TNameValueList* LibCheckInfo() const { return FLibCheckInfo ? &*FLibCheckInfo : nullptr; }
+  TKillProcessEvent OnProcessKilled;
+
+ private:
+  void CheckLibrary();
+  std::wstring FindClassID() const;
+  TNameValueList& ResetLibCheckInfo();
+  void ReadPlugInAttributes();
+  void SetPlugInPath(std::wstring path);
+
+  std::wstring FAppName;
+  std::wstring FClassName;
+  std::wstring FPlugInName;
+  std::wstring FPlugInPath;
+  std::wstring FVersion;
+  std::optional<TNameValueList> FLibCheckInfo;
+  bool FDomainInHosts = false;
+  std::wstring FClassID;
+  std::vector<std::unique_ptr<TProcessInfo>> FProcesses;
+};
+
+}  // namespace ornpm

@@ -1,0 +1,124 @@
+// The whole diagnosis: gathering, the report skeletons and the report files.
+
+#include <gtest/gtest.h>
+
+#include "harness/FakeUserInteraction.h"
+#include "harness/Sandbox.h"
+#include "service/CompositeInfo.h"
+#include "service/Constants.h"
+#include "service/IniFile.h"
+#include "win/Environment.h"
+#include "win/Exceptions.h"
+#include "win/Text.h"
+
+namespace ornpm {
+namespace {
+
+using testing::ReadBinaryFile;
+using testing::SetRegistryDword;
+using testing::SetRegistryString;
+using testing::WriteBinaryFile;
+
+constexpr wchar_t ClassID[] = L"{11111111-2222-3333-4444-555555555555}";
+
+class CompositeInfoTest : public ::testing::Test {
+ protected:
+  testing::WorkstationSandbox FSandbox;
+  testing::FakeUserInteraction FUser;
+  TCompositeInfo FInfo{PlugInMimeType, PlugInProgID};
+  std::wstring FDll;
+
+  void SetUp() override {
+    WriteBinaryFile(FSandbox.HostsFile(), "127.0.0.1 ornpluginvlx.local\r\n");
+    std::wstring folder = FSandbox.Root() + L"\\Program Files (x86)\\ORN\\";
+    ::CreateDirectoryW(folder.c_str(), nullptr);
+    FDll = folder + L"npORNPlugInVLX.dll";
+    ASSERT_TRUE(::CopyFileW(testing::FixturePath(L"plugin_full.dll").c_str(), FDll.c_str(), FALSE));
+    WriteBinaryFile(folder + L"npORNPlugInVLX.ini", "[Log]\r\nFileName=C:\\Logs\\%LibName%\\a.log\r\n");
+    SetRegistryString(HKEY_CLASSES_ROOT, std::wstring(L"MIME\\Database\\Content Type\\") + PlugInMimeType, L"CLSID",
+                      ClassID);
+    SetRegistryString(HKEY_CLASSES_ROOT, std::wstring(L"CLSID\\") + ClassID + L"\\InprocServer32", L"", FDll);
+    SetRegistryDword(HKEY_CURRENT_USER, std::wstring(InternetSettingsKey) + L"\\Zones\\3", L"1001", 3);
+  }
+};
+
+TEST_F(CompositeInfoTest, GathersAllThreePartsAndWritesTheXmlSkeleton) {
+  ASSERT_TRUE(FInfo.Load());
+  EXPECT_TRUE(FInfo.PlugInInfoLoaded() && FInfo.ActiveXSettingsLoaded() && FInfo.LogInfoLoaded());
+  std::wstring xml = FInfo.SaveAsXML(L" ");
+  const std::wstring head = L" <?xml version=\"1.0\" encoding=\"windows-1251\"?>\r\n <Info>\r\n";
+  EXPECT_EQ(xml.substr(0, head.size()), head);
+  EXPECT_EQ(xml.substr(head.size()), FInfo.PlugInInfo().SaveAsXML(L"   ") + FInfo.ActiveXSettings().SaveAsXML(L"   ") +
+                                         FInfo.LogInfo().SaveAsXML(L"   ") + L" </Info>");
+}
+
+TEST_F(CompositeInfoTest, APartThatFailsWithAnErrorDoesNotStopTheOthers) {
+  ::DeleteFileW(FSandbox.HostsFile().c_str());
+  EXPECT_THROW(FInfo.Load(), EFOpenError);
+  EXPECT_FALSE(FInfo.PlugInInfoLoaded());
+  EXPECT_TRUE(FInfo.ActiveXSettingsLoaded());
+  EXPECT_EQ(FInfo.ActiveXSettings().Zones()->size(), 1u);
+}
+
+TEST_F(CompositeInfoTest, XmlReportRoundTripThroughTheChainedReader) {
+  ASSERT_TRUE(FInfo.Load());
+  std::wstring xml = FInfo.SaveAsXML(L"");
+  TCompositeInfo copy(L"", L"");
+  // An element no part knows, self-closing inside Info, is ignored.
+  std::wstring withStranger = xml;
+  withStranger.insert(withStranger.find(L"  <IEProxySettings"), L"  <Unknown A=\"1\"/>\r\n");
+  ASSERT_TRUE(copy.LoadFromXML(withStranger));
+  EXPECT_EQ(copy.SaveAsXML(L""), xml);
+  EXPECT_FALSE(copy.PlugInInfoLoaded()) << "a file load leaves the live-load flags alone";
+  EXPECT_FALSE(copy.LoadFromXML(L"<Info><PlugIn></Info>")) << "mismatched end tag";
+}
+
+TEST_F(CompositeInfoTest, SaveToFileChoosesTheFormatByExtension) {
+  ASSERT_TRUE(FInfo.Load());
+  const std::wstring iniFile = FSandbox.Root() + L"\\report.IINF";
+  WriteBinaryFile(iniFile, "[Stale]\r\nKey=1\r\n");
+  FInfo.SaveToFile(iniFile);
+  {
+    TIniFile ini(iniFile);
+    EXPECT_FALSE(ini.SectionExists(L"Stale")) << "an old report leaves nothing behind";
+    EXPECT_EQ(ini.ReadSections().front(), L"PlugIn");
+    TCompositeInfo copy(L"", L"");
+    ASSERT_TRUE(copy.LoadFromIniFile(&ini));
+    EXPECT_EQ(copy.SaveAsXML(L""), FInfo.SaveAsXML(L""));
+  }
+  const std::wstring xmlFile = FSandbox.Root() + L"\\report.Xinf";
+  FInfo.SaveToFile(xmlFile);
+  std::string bytes = ReadBinaryFile(xmlFile);
+  EXPECT_EQ(bytes.substr(0, 5), "<?xml") << "no byte-order mark";
+  EXPECT_EQ(bytes, WideToBytes(FInfo.SaveAsXML(L"")));
+  const std::wstring textFile = FSandbox.Root() + L"\\report.txt";
+  FInfo.SaveToFile(textFile);
+  EXPECT_FALSE(FileExists(textFile));
+}
+
+TEST_F(CompositeInfoTest, IniLoadStopsAtTheFirstMissingPart) {
+  const std::wstring file = FSandbox.Root() + L"\\partial.iinf";
+  WriteBinaryFile(file, "[PlugIn]\r\nPath=C:\\x.dll\r\n[IEProxySettings]\r\nEnable=1\r\n[Logging]\r\nEnabled=True\r\n");
+  TIniFile ini(file);
+  EXPECT_FALSE(FInfo.LoadFromIniFile(&ini));
+  EXPECT_EQ(FInfo.PlugInInfo().PlugInPath(), L"C:\\x.dll");
+  EXPECT_FALSE(FInfo.LogInfo().Enabled()) << "the logging part is not reached";
+}
+
+TEST_F(CompositeInfoTest, HtmlPageSkeletonAndNote) {
+  std::wstring page = FInfo.SaveAsHTML(L" \t\r\n");
+  EXPECT_EQ(page.find(L"<p>"), std::wstring::npos) << "a blank note gives no paragraph";
+  const std::wstring head = L"<!DOCTYPE html>\r\n<html>\r\n  <head>\r\n    <meta charset=\"windows-1251\">\r\n";
+  EXPECT_EQ(page.substr(0, head.size()), head);
+  EXPECT_NE(
+      page.find(L"      p {\r\n        color: red;\r\n      }\r\n    </style>\r\n  </head>\r\n  <body>\r\n  <table"),
+      std::wstring::npos);
+  const std::wstring tail = L"</table>\r\n  </body>\r\n</html>";
+  EXPECT_EQ(page.substr(page.size() - tail.size()), tail);
+
+  std::wstring noted = FInfo.SaveAsHTML(L" Браузер <падает>\r\nпосле входа ");
+  EXPECT_NE(noted.find(L"  <body>\r\n    <p> Браузер <падает>\r\nпосле входа </p>\r\n  <table"), std::wstring::npos);
+}
+
+}  // namespace
+}  // namespace ornpm
