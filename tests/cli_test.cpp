@@ -196,9 +196,10 @@ TEST_F(CommandLineTest, ReportSwitchErrors) {
     std::wstring Output;
   };
   const Case cases[] = {
-      {{L"/REPORT"}, L"после /REPORT не указано имя файла отчёта"},
-      {{L"/REPORT", FSandbox.Root() + L"\\report.txt", L"/WH"}, L"неизвестный формат отчёта"},
-      {{L"/REPORT", FSandbox.Root() + L"\\missing\\report.xinf"}, L"Не удалось создать файл"},
+      {{L"/REPORT"}, L"Не указано имя файла отчёта\r\n"},
+      {{L"/REPORT", FSandbox.Root() + L"\\report.txt", L"/WH"},
+       L"Неподдерживаемый формат файла отчёта: " + FSandbox.Root() + L"\\report.txt\r\n"},
+      {{L"/REPORT", FSandbox.Root() + L"\\missing\\report.xinf"}, L"Ошибка записи отчёта (EFCreateError): "},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Narrow(c.Output));
@@ -208,6 +209,23 @@ TEST_F(CommandLineTest, ReportSwitchErrors) {
     EXPECT_TRUE(run.Windows.empty());
     EXPECT_EQ(Hosts(), Base) << "a failing switch ends the run";
   }
+}
+
+TEST_F(CommandLineTest, ReportThatCannotBeWrittenLeavesTheOldFileAlone) {
+  const std::wstring report = FSandbox.Root() + L"\\report.xinf";
+  WriteBinaryFile(report, "old report");
+  // Another program holds the old report open: it cannot be replaced.
+  UniqueFileHandle holder(::CreateFileW(report.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+  ASSERT_TRUE(holder);
+  ChildRun run = RunOrnpm({L"/REPORT", report});
+  EXPECT_EQ(run.ExitCode, 1u);
+  EXPECT_NE(run.Output.find(L"Ошибка записи отчёта (EOSError): "), std::wstring::npos) << testing::Narrow(run.Output);
+  holder.Reset();
+  EXPECT_EQ(ReadBinaryFile(report), "old report");
+  WIN32_FIND_DATAW found;
+  HANDLE search = ::FindFirstFileW((FSandbox.Root() + L"\\report.~*").c_str(), &found);
+  EXPECT_EQ(search, INVALID_HANDLE_VALUE) << "no temporary file is left behind";
+  if (search != INVALID_HANDLE_VALUE) ::FindClose(search);
 }
 
 }  // namespace

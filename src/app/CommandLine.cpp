@@ -24,7 +24,7 @@ TSwitchOutcome RunSwitch(std::vector<std::wstring>::const_iterator& argument,
     return IsPlugInDomainInHosts() ? TSwitchOutcome::Succeeded : TSwitchOutcome::Failed;
   if (SameText(*argument, L"/REPORT")) {
     if (argument + 1 == end) {
-      WriteToParentErrorStream(L"Ошибка: после /REPORT не указано имя файла отчёта");
+      WriteToParentErrorStream(L"Не указано имя файла отчёта");
       return TSwitchOutcome::Failed;
     }
     ++argument;

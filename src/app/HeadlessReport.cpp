@@ -33,8 +33,23 @@ class THeadlessInteraction final : public IUserInteraction {
   IUserInteraction* FPrevious;
 };
 
-void ReportError(const std::exception& error) {
-  WriteToParentErrorStream(MessageCaption(TMsgKind::Error) + std::wstring(L": ") + ExceptionMessage(error));
+// Writes through a temporary file in the same folder, moved into place at the end: a
+// failed write leaves no partial report under the name.
+void WriteReport(const TCompositeInfo& info, const std::wstring& fileName, bool html) {
+  const std::wstring extension = ExtractFileExt(fileName);
+  const std::wstring temporary =
+      ChangeFileExt(fileName, L"") + L".~" + std::to_wstring(::GetCurrentProcessId()) + extension;
+  try {
+    if (html)
+      WriteFileBytes(temporary, WideToBytes(info.SaveAsHTML(L""), 1251));
+    else
+      info.SaveToFile(temporary);
+    if (!::MoveFileExW(temporary.c_str(), fileName.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED))
+      throw EOSError(::GetLastError());
+  } catch (...) {
+    ::DeleteFileW(temporary.c_str());
+    throw;
+  }
 }
 
 }  // namespace
@@ -44,24 +59,22 @@ bool WriteHeadlessReport(const std::wstring& fileName) {
   const std::wstring extension = ExtractFileExt(fileName);
   const bool html = SameText(extension, L".html") || SameText(extension, L".htm");
   if (!html && !SameText(extension, L".xinf") && !SameText(extension, L".iinf")) {
-    WriteToParentErrorStream(
-        Format(L"Ошибка: неизвестный формат отчёта \"%s\" (ожидается .xinf, .iinf, .html или .htm)", {fileName}));
+    WriteToParentErrorStream(Format(L"Неподдерживаемый формат файла отчёта: %s", {fileName}));
     return false;
   }
   TCompositeInfo info(PlugInMimeType, PlugInProgID);
   try {
     info.Load();
   } catch (const std::exception& error) {
-    ReportError(error);  // the parts that could be gathered still go into the report
+    // The parts that could be gathered still go into the report.
+    WriteToParentErrorStream(MessageCaption(TMsgKind::Error) + std::wstring(L": ") + ExceptionMessage(error));
   }
   try {
-    if (html)
-      WriteFileBytes(fileName, WideToBytes(info.SaveAsHTML(L""), 1251));
-    else
-      info.SaveToFile(fileName);
+    WriteReport(info, fileName, html);
     return true;
   } catch (const std::exception& error) {
-    ReportError(error);
+    WriteToParentErrorStream(
+        Format(L"Ошибка записи отчёта (%s): %s", {ExceptionKindName(error), ExceptionMessage(error)}));
     return false;
   }
 }
