@@ -28,6 +28,8 @@ class THeadlessInteraction final : public IUserInteraction {
     return buttons == TMsgButtons::YesNo ? TMsgResult::No : TMsgResult::Ok;
   }
   ShellResult ExecuteShell(const ShellRequest&) override { return {}; }
+  std::wstring ChooseFile(const FileDialogRequest&) override { return {}; }
+  bool SetClipboardText(const std::wstring&) override { return false; }
 
  private:
   IUserInteraction* FPrevious;

@@ -1,16 +1,82 @@
 #pragma once
-// The main window.
+// The main window: the tab set above a row of buttons, the two display modes, the service
+// menu with the workstation repairs, and the report file commands.
 
 #include <windows.h>
 
 #include <string>
+#include <vector>
+
+#include "app/frMain.h"
+#include "win/Window.h"
 
 namespace ornpm {
 
 inline constexpr wchar_t ApplicationTitle[] = L"ORN PlugIn Manager [VLX]";
 
+class TMainForm : public TWindow {
+ public:
+  // Control and menu ids, for the message loop and for tests that press them.
+  enum : int {
+    idServiceFuncs = 101,
+    idDropDown,
+    idLoad,
+    idCopy,
+    idSend,
+    idSave,
+    idExit,
+    idWriteToHosts = 201,
+    idWriteToProxyOverride,
+    idExtMode,
+  };
+
+  // Creates the window: mode from the settings file or the first argument ("/E" or a
+  // report file), then the live data unless a report file was loaded.
+  explicit TMainForm(const std::vector<std::wstring>& arguments);
+  ~TMainForm() override;
+
+  TMainFrame& Frame() { return FFrame; }
+  bool ExtModeChecked() const;
+  HWND LoadButton() const { return FLoadButton; }
+  // A typed character: the key sequence "MIRTHVOLK" switches to extended mode.
+  void FormKeyDown(wchar_t keyChar);
+  void SwitchToExtMode();
+  void SwitchToOrgMode();
+
+ protected:
+  LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+ private:
+  void FormCreate(const std::vector<std::wstring>& arguments);
+  void CreateControls();
+  void SwitchMode(bool extended);
+  void SetClientHeight(int designHeight);
+  void SetModeIcon(bool extended);
+  void MeasureBorderSize();
+  void OnCommand(int id);
+  void LimitSizing(int edge, RECT& proposed) const;
+  void btnCopyClick();
+  void btnLoadClick();
+  void btnSaveClick();
+  void btnServiceFuncsClick();
+  void miWriteToHostsClick();
+  void miWriteToProxyOverrideClick();
+  void miExtModeClick();
+
+  TMainFrame FFrame;
+  TLayout FLayout{{753, 447}};
+  HWND FServiceButton = nullptr;
+  HWND FLoadButton = nullptr;
+  HMENU FServiceMenu = nullptr;
+  SIZE FBorderSize{0, 0};
+  std::wstring FCurrShortcut;
+};
+
+// The proposed name of a saved report for a moment: "npORNPlugInVLX YYYY-MM-DD HH-NN".
+std::wstring ProposedReportName(const SYSTEMTIME& time);
+
 // Opens the main window and runs the message loop until it is closed; the exit code.
-int RunMainWindow(HINSTANCE instance);
+int RunMainWindow(const std::vector<std::wstring>& arguments);
 
 // Starts this program elevated with the switch and waits for that copy to end. False when
 // the shell could not start it (for one, the user refused the elevation prompt).

@@ -12,7 +12,7 @@
 #include "win/Exceptions.h"
 #include "win/UserInteraction.h"
 
-int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   try {
     // A scratch registry for test runs; see RedirectPredefinedKeys.
     if (std::wstring registryRoot = ornpm::GetEnv(L"ORNPM_REGISTRY_ROOT"); !registryRoot.empty())
@@ -20,7 +20,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
 
     std::vector<std::wstring> arguments(__wargv + 1, __wargv + __argc);
     if (std::optional<int> exitCode = ornpm::RunCommandLineSwitches(arguments)) return *exitCode;
-    return ornpm::RunMainWindow(instance);
+    return ornpm::RunMainWindow(arguments);
   } catch (const std::exception& error) {
     ornpm::ShowMessage(ornpm::TMsgKind::Error, ornpm::ExceptionMessage(error));
     return 1;

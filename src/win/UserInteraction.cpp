@@ -1,7 +1,10 @@
 #include "win/UserInteraction.h"
 
+#include <commdlg.h>
 #include <shellapi.h>
 
+#include <algorithm>
+#include <cstring>
 #include <utility>
 
 namespace ornpm {
@@ -45,6 +48,41 @@ class TSystemInteraction final : public IUserInteraction {
     result.Succeeded = ::ShellExecuteExW(&info) != FALSE;
     if (result.Succeeded && request.WantProcess) result.Process.Reset(info.hProcess);
     return result;
+  }
+
+  std::wstring ChooseFile(const FileDialogRequest& request) override {
+    std::wstring filter = request.Filter + L"||";  // the list ends with two nulls
+    std::replace(filter.begin(), filter.end(), L'|', L'\0');
+    std::wstring fileName = request.FileName;
+    fileName.resize(32768);
+    OPENFILENAMEW dialog{};
+    dialog.lStructSize = sizeof(dialog);
+    dialog.hwndOwner = ::GetActiveWindow();
+    dialog.lpstrFilter = filter.c_str();
+    dialog.nFilterIndex = 1;
+    dialog.lpstrFile = fileName.data();
+    dialog.nMaxFile = static_cast<DWORD>(fileName.size());
+    dialog.lpstrDefExt = request.DefaultExtension.c_str();
+    dialog.Flags =
+        OFN_EXPLORER | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | (request.Save ? OFN_OVERWRITEPROMPT : OFN_FILEMUSTEXIST);
+    BOOL chosen = request.Save ? ::GetSaveFileNameW(&dialog) : ::GetOpenFileNameW(&dialog);
+    return chosen ? std::wstring(fileName.c_str()) : std::wstring();
+  }
+
+  bool SetClipboardText(const std::wstring& text) override {
+    if (!::OpenClipboard(::GetActiveWindow())) return false;
+    ::EmptyClipboard();
+    size_t bytes = (text.size() + 1) * sizeof(wchar_t);
+    HGLOBAL memory = ::GlobalAlloc(GMEM_MOVEABLE, bytes);
+    bool placed = false;
+    if (memory) {
+      std::memcpy(::GlobalLock(memory), text.c_str(), bytes);
+      ::GlobalUnlock(memory);
+      placed = ::SetClipboardData(CF_UNICODETEXT, memory) != nullptr;
+      if (!placed) ::GlobalFree(memory);  // the clipboard owns it only after success
+    }
+    ::CloseClipboard();
+    return placed;
   }
 };
 

@@ -27,12 +27,25 @@ struct ShellResult {
   UniqueHandle Process;  // set only when asked for and the shell started a process
 };
 
+// A file open or save dialog: filter pairs as the common dialog takes them
+// ("text|pattern|text|pattern"), the default extension without its dot, a proposed name.
+struct FileDialogRequest {
+  bool Save = false;
+  std::wstring Filter;
+  std::wstring DefaultExtension;
+  std::wstring FileName;
+};
+
 class IUserInteraction {
  public:
   virtual ~IUserInteraction() = default;
   // A modal message box; its caption names the kind.
   virtual TMsgResult ShowMessage(TMsgKind kind, const std::wstring& text, TMsgButtons buttons) = 0;
   virtual ShellResult ExecuteShell(const ShellRequest& request) = 0;
+  // The chosen file name, or empty when the dialog was cancelled.
+  virtual std::wstring ChooseFile(const FileDialogRequest& request) = 0;
+  // Puts plain Unicode text on the clipboard; false when there is no clipboard to be had.
+  virtual bool SetClipboardText(const std::wstring& text) = 0;
 };
 
 // The interaction in force: the real one unless a test installed its own.

@@ -19,4 +19,14 @@ ShellResult FakeUserInteraction::ExecuteShell(const ShellRequest& request) {
   return {true, {}};
 }
 
+std::wstring FakeUserInteraction::ChooseFile(const FileDialogRequest& request) {
+  FileDialogs.push_back(request);
+  return ChosenFile;
+}
+
+bool FakeUserInteraction::SetClipboardText(const std::wstring& text) {
+  Clipboard.push_back(text);
+  return true;
+}
+
 }  // namespace ornpm::testing

@@ -25,12 +25,17 @@ class FakeUserInteraction final : public IUserInteraction {
 
   TMsgResult ShowMessage(TMsgKind kind, const std::wstring& text, TMsgButtons buttons) override;
   ShellResult ExecuteShell(const ShellRequest& request) override;
+  std::wstring ChooseFile(const FileDialogRequest& request) override;
+  bool SetClipboardText(const std::wstring& text) override;
 
   std::vector<ShownMessage> Messages;
   std::vector<ShellRequest> ShellRequests;
   TMsgResult ConfirmAnswer = TMsgResult::Yes;
   // Answers shell requests; by default every request succeeds and starts nothing.
   std::function<ShellResult(const ShellRequest&)> ShellHandler;
+  std::vector<FileDialogRequest> FileDialogs;
+  std::wstring ChosenFile;  // the answer to file dialogs; empty cancels
+  std::vector<std::wstring> Clipboard;
 
  private:
   IUserInteraction* FPrevious;

@@ -1,0 +1,61 @@
+#pragma once
+// The tab set of the main window and the one diagnosis it shows: gathered live or loaded
+// from a report file, on the summary page (common mode) or the three detail pages.
+
+#include <memory>
+#include <string>
+
+#include "service/CompositeInfo.h"
+#include "views/frIEActiveXSettings.h"
+#include "views/frLogging.h"
+#include "views/frPlugInInfo.h"
+#include "views/frSummary.h"
+#include "win/Window.h"
+
+namespace ornpm {
+
+class TMainFrame : public TWindow {
+ public:
+  void Create(HWND parent);
+
+  TCompositeInfo* Info() const { return FInfo.get(); }
+  bool ExtendedMode() const { return FExtendedMode; }
+  // Extended: the detail pages behind their tabs, the plug-in page first. Common: only
+  // the summary page, no tabs.
+  void SetExtendedMode(bool value);
+
+  // Gathers live data and shows it; an error while gathering is raised after the views
+  // show what was gathered.
+  void LoadInfo();
+  // Loads a ".iinf" or ".xinf" report; false for a missing file, another extension or a
+  // report that does not load, in which case the views keep what they showed.
+  bool LoadFromFile(const std::wstring& fileName);
+  void ReloadHostsInfo();
+  void ReloadProxyInfo();
+
+  // The page shown now (for tests and the layout).
+  HWND ActivePage() const;
+  HWND TabControl() const { return FTabs; }
+
+ protected:
+  LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+ private:
+  void PrepareInfo();
+  void LoadFrames();
+  void ShowActivePage();
+
+  HWND FTabs = nullptr;
+  TPlugInInfoFrame FPlugInInfoFrame;
+  TIEActiveXSettingsFrame FIEActiveXSettingsFrame;
+  TLoggingFrame FLoggingFrame;
+  TSummaryInfoFrame FSummaryInfoFrame;
+  std::unique_ptr<TCompositeInfo> FInfo;
+  bool FExtendedMode = false;
+};
+
+// The text of an XML report file: a byte-order mark selects UTF-8 or UTF-16, otherwise
+// the ANSI code page; lines are joined with CR LF, one also after the last.
+std::wstring ReadReportText(const std::wstring& fileName);
+
+}  // namespace ornpm

@@ -1,0 +1,159 @@
+#include "win/Window.h"
+
+#include <map>
+#include <memory>
+
+#include "win/Exceptions.h"
+#include "win/UserInteraction.h"
+
+namespace ornpm {
+
+namespace {
+
+// Per-monitor DPI comes from GetDpiForWindow where Windows has it (10 and later).
+UINT QueryWindowDpi(HWND window) {
+  using GetDpiForWindowProc = UINT(WINAPI*)(HWND);
+  static const auto getDpiForWindow = reinterpret_cast<GetDpiForWindowProc>(
+      reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+  if (getDpiForWindow && window) {
+    if (UINT dpi = getDpiForWindow(window)) return dpi;
+  }
+  HDC screen = ::GetDC(nullptr);
+  int dpi = ::GetDeviceCaps(screen, LOGPIXELSY);
+  ::ReleaseDC(nullptr, screen);
+  return dpi > 0 ? static_cast<UINT>(dpi) : 96;
+}
+
+BOOL CALLBACK SetFontOfChild(HWND child, LPARAM font) {
+  ::SendMessageW(child, WM_SETFONT, static_cast<WPARAM>(font), TRUE);
+  return TRUE;
+}
+
+}  // namespace
+
+void ShowApplicationError(const std::exception& error) noexcept {
+  try {
+    ShowMessage(TMsgKind::Error, ExceptionMessage(error));
+  } catch (...) {
+    // Nothing more can be shown; the message loop must go on.
+  }
+}
+
+UINT WindowDpi(HWND window) {
+  return QueryWindowDpi(window);
+}
+
+int Scale(int designPixels, UINT dpi) {
+  return ::MulDiv(designPixels, static_cast<int>(dpi), 96);
+}
+
+HFONT MessageFont(UINT dpi) {
+  static std::map<UINT, HFONT> fonts;
+  if (auto found = fonts.find(dpi); found != fonts.end()) return found->second;
+  NONCLIENTMETRICSW metrics{};
+  metrics.cbSize = sizeof(metrics);
+  ::SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0);
+  // The system reports the font for the primary screen's DPI; rescale it for this one.
+  metrics.lfMessageFont.lfHeight =
+      ::MulDiv(metrics.lfMessageFont.lfHeight, static_cast<int>(dpi), static_cast<int>(QueryWindowDpi(nullptr)));
+  HFONT font = ::CreateFontIndirectW(&metrics.lfMessageFont);
+  fonts[dpi] = font;
+  return font;
+}
+
+TWindow::~TWindow() {
+  if (FHandle) {
+    ::SetWindowLongPtrW(FHandle, GWLP_USERDATA, 0);
+    ::DestroyWindow(FHandle);
+  }
+}
+
+void TWindow::CreateNative(const wchar_t* className, const wchar_t* title, DWORD style, DWORD exStyle, HWND parent,
+                           const RECT& bounds, HICON icon) {
+  HINSTANCE instance = ::GetModuleHandleW(nullptr);
+  WNDCLASSEXW windowClass{};
+  windowClass.cbSize = sizeof(windowClass);
+  if (!::GetClassInfoExW(instance, className, &windowClass)) {
+    windowClass.lpfnWndProc = WindowProc;
+    windowClass.hInstance = instance;
+    windowClass.hIcon = icon;
+    windowClass.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
+    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    windowClass.lpszClassName = className;
+    if (!::RegisterClassExW(&windowClass)) throw EOSError(::GetLastError());
+  }
+  HWND created =
+      ::CreateWindowExW(exStyle, className, title, style, bounds.left, bounds.top, bounds.right - bounds.left,
+                        bounds.bottom - bounds.top, parent, nullptr, instance, this);
+  if (!created) throw EOSError(::GetLastError());
+}
+
+LRESULT TWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  return ::DefWindowProcW(FHandle, message, wParam, lParam);
+}
+
+LRESULT CALLBACK TWindow::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_NCCREATE) {
+    auto* self = static_cast<TWindow*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+    self->FHandle = window;
+    ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+  }
+  auto* self = reinterpret_cast<TWindow*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+  if (!self) return ::DefWindowProcW(window, message, wParam, lParam);
+  if (message == WM_NCDESTROY) {
+    ::SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+    self->FHandle = nullptr;
+    return ::DefWindowProcW(window, message, wParam, lParam);
+  }
+  try {
+    return self->HandleMessage(message, wParam, lParam);
+  } catch (const std::exception& error) {
+    ShowApplicationError(error);
+    return 0;
+  }
+}
+
+void TLayout::Add(HWND control, RECT designRect, unsigned anchors) {
+  FItems.push_back({control, designRect, anchors});
+}
+
+void TLayout::Apply(HWND parent) const {
+  RECT client{};
+  ::GetClientRect(parent, &client);
+  UINT dpi = WindowDpi(parent);
+  // Distances to the right and bottom edges are design distances, scaled.
+  for (const TItem& item : FItems) {
+    int left = Scale(item.Design.left, dpi);
+    int top = Scale(item.Design.top, dpi);
+    int width = Scale(item.Design.right - item.Design.left, dpi);
+    int height = Scale(item.Design.bottom - item.Design.top, dpi);
+    int rightGap = Scale(FDesign.cx - item.Design.right, dpi);
+    int bottomGap = Scale(FDesign.cy - item.Design.bottom, dpi);
+    if (item.Anchors & akRight) {
+      if (item.Anchors & akLeft)
+        width = client.right - rightGap - left;
+      else
+        left = client.right - rightGap - width;
+    }
+    if (item.Anchors & akBottom) {
+      if (item.Anchors & akTop)
+        height = client.bottom - bottomGap - top;
+      else
+        top = client.bottom - bottomGap - height;
+    }
+    ::MoveWindow(item.Control, left, top, std::max(width, 0), std::max(height, 0), TRUE);
+  }
+  ::EnumChildWindows(parent, SetFontOfChild, reinterpret_cast<LPARAM>(MessageFont(dpi)));
+}
+
+HWND CreateControl(HWND parent, const wchar_t* className, const std::wstring& text, DWORD style, int id,
+                   DWORD exStyle) {
+  HWND control =
+      ::CreateWindowExW(exStyle, className, text.c_str(), WS_CHILD | WS_VISIBLE | style, 0, 0, 0, 0, parent,
+                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), ::GetModuleHandleW(nullptr), nullptr);
+  if (!control) throw EOSError(::GetLastError());
+  ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(MessageFont(WindowDpi(parent))), FALSE);
+  return control;
+}
+
+}  // namespace ornpm

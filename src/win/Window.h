@@ -1,0 +1,85 @@
+#pragma once
+// The window layer: one window procedure that hands every message to its C++ object and
+// catches whatever it throws, children created from sizes designed at 96 DPI, anchors that
+// keep them in place when the parent is resized, and the system message font.
+
+#include <windows.h>
+
+#include <exception>
+#include <string>
+#include <vector>
+
+namespace ornpm {
+
+// The application's general error display: a message box of the error kind with the
+// error's own text. The window that raised it stays open.
+void ShowApplicationError(const std::exception& error) noexcept;
+
+// The DPI the window is shown at (96 on systems that cannot tell per window).
+UINT WindowDpi(HWND window);
+int Scale(int designPixels, UINT dpi);
+
+class TWindow {
+ public:
+  TWindow() = default;
+  virtual ~TWindow();
+  TWindow(const TWindow&) = delete;
+  TWindow& operator=(const TWindow&) = delete;
+
+  HWND Handle() const { return FHandle; }
+
+ protected:
+  // Registers the class once and creates the native window bound to this object.
+  void CreateNative(const wchar_t* className, const wchar_t* title, DWORD style, DWORD exStyle, HWND parent,
+                    const RECT& bounds, HICON icon = nullptr);
+  // Messages of this window; the default hands them to DefWindowProc.
+  virtual LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+
+ private:
+  static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+  HWND FHandle = nullptr;
+};
+
+enum TAnchor : unsigned { akLeft = 1, akTop = 2, akRight = 4, akBottom = 8 };
+
+// Children placed by design rectangles (96 DPI, relative to a design client size) and
+// anchors: an edge anchored on both sides stretches, one anchored right or bottom keeps
+// its distance to that edge.
+class TLayout {
+ public:
+  explicit TLayout(SIZE designClient) : FDesign(designClient) {}
+  void Add(HWND control, RECT designRect, unsigned anchors);
+  // Places every child for the parent's current client size and DPI.
+  void Apply(HWND parent) const;
+
+ private:
+  struct TItem {
+    HWND Control;
+    RECT Design;
+    unsigned Anchors;
+  };
+  SIZE FDesign;
+  std::vector<TItem> FItems;
+};
+
+// Creates a common control as a child, with the message font of the parent's DPI.
+HWND CreateControl(HWND parent, const wchar_t* className, const std::wstring& text, DWORD style, int id,
+                   DWORD exStyle = 0);
+
+// The system message font for a DPI; owned by the layer and kept for the program's life.
+HFONT MessageFont(UINT dpi);
+
+// Shows the wait cursor while it lives.
+class TWaitCursor {
+ public:
+  TWaitCursor() : FPrevious(::SetCursor(::LoadCursorW(nullptr, IDC_WAIT))) {}
+  ~TWaitCursor() { ::SetCursor(FPrevious); }
+  TWaitCursor(const TWaitCursor&) = delete;
+  TWaitCursor& operator=(const TWaitCursor&) = delete;
+
+ private:
+  HCURSOR FPrevious;
+};
+
+}  // namespace ornpm
