@@ -215,7 +215,8 @@ TEST_F(CommandLineTest, ReportThatCannotBeWrittenLeavesTheOldFileAlone) {
   const std::wstring report = FSandbox.Root() + L"\\report.xinf";
   WriteBinaryFile(report, "old report");
   // Another program holds the old report open: it cannot be replaced.
-  UniqueFileHandle holder(::CreateFileW(report.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+  UniqueFileHandle holder(
+      ::CreateFileW(report.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
   ASSERT_TRUE(holder);
   ChildRun run = RunOrnpm({L"/REPORT", report});
   EXPECT_EQ(run.ExitCode, 1u);

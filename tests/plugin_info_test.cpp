@@ -293,7 +293,8 @@ TEST_F(PlugInProcessesTest, KillingRemovesEntriesAndTellsTheListenerBeforeFreein
 TEST_F(PlugInInfoTest, AProcessThatCannotBeEndedLeavesTheListAnyway) {
   // Processes read from another workstation's report: their ids are not running here.
   const std::wstring file = FSandbox.Root() + L"\\other.iinf";
-  testing::WriteBinaryFile(file, "[PlugIn]\r\nPath=C:\\x.dll\r\n[PlugIn\\Processes]\r\n4000000=a.exe\r\n4000004=b.exe\r\n");
+  testing::WriteBinaryFile(file,
+                           "[PlugIn]\r\nPath=C:\\x.dll\r\n[PlugIn\\Processes]\r\n4000000=a.exe\r\n4000004=b.exe\r\n");
   TIniFile ini(file);
   ASSERT_TRUE(FInfo.LoadFromIniFile(&ini));
   ASSERT_EQ(FInfo.ProcessCount(), 2);

@@ -107,7 +107,10 @@ void TMainForm::FormCreate(const std::vector<std::wstring>& arguments) {
       extended = true;
     } else if ((SameText(extension, L".iinf") || SameText(extension, L".xinf")) && FFrame.LoadFromFile(first)) {
       FFrame.SetExtendedMode(true);
-      MeasureBorderSize();  // measured here too, so the sizing limits include the frame
+      // The mark and the frame size are set here too: the menu tells the truth and the
+      // sizing limits include the frame.
+      ::CheckMenuItem(FServiceMenu, idExtMode, MF_CHECKED);
+      MeasureBorderSize();
       ::ShowWindow(Handle(), SW_SHOWNORMAL);
       return;
     }

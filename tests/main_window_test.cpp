@@ -1,0 +1,235 @@
+// The main window driven in this process with messages, on a sandboxed workstation, with
+// the person at the screen played by the scripted user interaction.
+
+#include <gtest/gtest.h>
+
+#include "app/fmMain.h"
+#include "harness/ChildProcess.h"
+#include "harness/FakeUserInteraction.h"
+#include "harness/Sandbox.h"
+#include "service/Constants.h"
+#include "service/IniFile.h"
+#include "service/ShellUtils.h"
+#include "win/Environment.h"
+#include "win/Handles.h"
+#include "win/Text.h"
+#include "win/Window.h"
+
+namespace ornpm {
+namespace {
+
+using testing::ReadBinaryFile;
+using testing::WriteBinaryFile;
+
+constexpr wchar_t ClassID[] = L"{11111111-2222-3333-4444-555555555555}";
+
+class MainWindowTest : public ::testing::Test {
+ protected:
+  testing::WorkstationSandbox FSandbox;
+  testing::FakeUserInteraction FUser;
+  std::wstring FDll;
+
+  void SetUp() override {
+    WriteBinaryFile(FSandbox.HostsFile(), "127.0.0.1 localhost\r\n");
+    std::wstring folder = FSandbox.Root() + L"\\Program Files (x86)\\ORN\\";
+    ::CreateDirectoryW(folder.c_str(), nullptr);
+    FDll = folder + L"npORNPlugInVLX.dll";
+    ASSERT_TRUE(::CopyFileW(testing::FixturePath(L"plugin_full.dll").c_str(), FDll.c_str(), FALSE));
+    testing::SetRegistryString(HKEY_CLASSES_ROOT, std::wstring(L"MIME\\Database\\Content Type\\") + PlugInMimeType,
+                               L"CLSID", ClassID);
+    testing::SetRegistryString(HKEY_CLASSES_ROOT, std::wstring(L"CLSID\\") + ClassID + L"\\InprocServer32", L"", FDll);
+    testing::SetRegistryString(HKEY_CURRENT_USER, InternetSettingsKey, L"ProxyOverride", L"<local>");
+    ::CreateDirectoryW((FSandbox.AppDataFolder() + L"\\ORN").c_str(), nullptr);
+    ::CreateDirectoryW(GetPlugInDataDir().c_str(), nullptr);
+  }
+  void WriteSettings(const std::string& content) { WriteBinaryFile(GetIniFileName(), content); }
+  int ClientHeight(const TMainForm& form) const {
+    RECT client{};
+    ::GetClientRect(form.Handle(), &client);
+    return client.bottom;
+  }
+  int Design(int pixels, const TMainForm& form) const { return Scale(pixels, WindowDpi(form.Handle())); }
+  void Press(TMainForm& form, int id) { ::SendMessageW(form.Handle(), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0); }
+  void Type(TMainForm& form, const wchar_t* text) {
+    for (; *text; ++text) form.FormKeyDown(*text);
+  }
+};
+
+TEST_F(MainWindowTest, StartsInTheModeOfTheSettingsFileOrTheFirstArgument) {
+  struct Case {
+    const char* Name;
+    std::string Settings;  // empty: no settings file
+    std::vector<std::wstring> Arguments;
+    bool Extended;
+  };
+  const Case cases[] = {
+      {"no settings", "", {}, false},
+      {"settings say extended", "[AppSettings]\r\nExtendedMode=tRUE\r\n", {}, true},
+      {"settings say common", "[AppSettings]\r\nExtendedMode=False\r\n", {}, false},
+      {"/E", "[AppSettings]\r\nExtendedMode=False\r\n", {L"/e"}, true},
+      {"unknown argument", "", {L"/X", L"/E"}, false},
+      {"report that does not exist", "", {FSandbox.Root() + L"\\missing.xinf"}, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Name);
+    ::DeleteFileW(GetIniFileName().c_str());
+    if (!c.Settings.empty()) WriteSettings(c.Settings);
+    TMainForm form(c.Arguments);
+    EXPECT_EQ(form.Frame().ExtendedMode(), c.Extended);
+    EXPECT_EQ(form.ExtModeChecked(), c.Extended);
+    EXPECT_EQ(::IsWindowVisible(form.LoadButton()) != FALSE, c.Extended);
+    EXPECT_EQ(ClientHeight(form), Design(c.Extended ? 447 : 238, form));
+    EXPECT_EQ(form.Frame().Info()->PlugInInfo().PlugInPath(), FDll) << "live data gathered";
+    if (!c.Settings.empty()) {
+      EXPECT_EQ(ReadBinaryFile(GetIniFileName()), c.Settings) << "starting writes nothing";
+    }
+  }
+}
+
+TEST_F(MainWindowTest, AReportFileArgumentShowsTheReportInExtendedMode) {
+  const std::wstring report = FSandbox.Root() + L"\\other workstation.XINF";
+  WriteBinaryFile(
+      report,
+      "<?xml version=\"1.0\" encoding=\"windows-1251\"?>\r\n<Info>\r\n  <PlugIn Path=\"D:\\ORN\\np.dll\" "
+      "Version=\"1.2.3.4\" DomainInHosts=\"True\">\r\n    <Processes>\r\n    </Processes>\r\n  </PlugIn>\r\n"
+      "</Info>");
+  TMainForm form({report});
+  EXPECT_TRUE(form.Frame().ExtendedMode());
+  EXPECT_EQ(form.Frame().Info()->PlugInInfo().PlugInPath(), L"D:\\ORN\\np.dll") << "no live data";
+  EXPECT_EQ(form.Frame().Info()->PlugInInfo().Version(), L"1.2.3.4");
+  EXPECT_TRUE(::IsWindowVisible(form.LoadButton())) << "as designed";
+  EXPECT_TRUE(form.ExtModeChecked()) << "the menu tells the truth";
+  EXPECT_EQ(ClientHeight(form), Design(447, form));
+}
+
+TEST_F(MainWindowTest, KeySequenceSwitchesToExtendedModeAndIsRemembered) {
+  TMainForm form({});
+  Type(form, L"mirtMIRTH");  // a wrong letter restarts the match at that letter
+  EXPECT_FALSE(form.Frame().ExtendedMode());
+  Type(form, L"v1o!LK");  // other keys do not break it
+  EXPECT_TRUE(form.Frame().ExtendedMode());
+  EXPECT_TRUE(form.ExtModeChecked()) << "the menu tells the truth";
+  EXPECT_TRUE(::IsWindowVisible(form.LoadButton()));
+  EXPECT_EQ(ClientHeight(form), Design(404, form));
+  EXPECT_EQ(TIniFile(GetIniFileName()).ReadString(L"AppSettings", L"ExtendedMode", L""), L"True");
+  Type(form, L"MIRTHVOLK");
+  EXPECT_TRUE(form.Frame().ExtendedMode()) << "typing it again changes nothing";
+
+  Press(form, TMainForm::idExtMode);
+  EXPECT_FALSE(form.Frame().ExtendedMode());
+  EXPECT_FALSE(form.ExtModeChecked());
+  EXPECT_EQ(ClientHeight(form), Design(238, form));
+  EXPECT_EQ(TIniFile(GetIniFileName()).ReadString(L"AppSettings", L"ExtendedMode", L""), L"False");
+}
+
+TEST_F(MainWindowTest, SizingIsClampedPerMode) {
+  TMainForm form({});
+  RECT outer{}, client{};
+  ::GetWindowRect(form.Handle(), &outer);
+  ::GetClientRect(form.Handle(), &client);
+  const int bx = (outer.right - outer.left) - client.right, by = (outer.bottom - outer.top) - client.bottom;
+  auto sizing = [&](int edge, RECT proposed) {
+    ::SendMessageW(form.Handle(), WM_SIZING, edge, reinterpret_cast<LPARAM>(&proposed));
+    return proposed;
+  };
+  // Common mode: a left-edge drag too narrow keeps the left edge and takes the minimum width.
+  RECT narrow = sizing(WMSZ_LEFT, {outer.left + 300, outer.top, outer.right, outer.bottom});
+  EXPECT_EQ(narrow.left, outer.left);
+  EXPECT_EQ(narrow.right - narrow.left, 700 + bx);
+  RECT tall = sizing(WMSZ_BOTTOMRIGHT, {outer.left, outer.top, outer.left + 2000, outer.bottom + 100});
+  EXPECT_EQ(tall.right - tall.left, 1200);
+  EXPECT_EQ(tall.bottom - tall.top, 238 + by) << "the height is fixed";
+
+  form.SwitchToExtMode();
+  ::GetWindowRect(form.Handle(), &outer);
+  RECT top = sizing(WMSZ_TOP, {outer.left, outer.top - 1000, outer.right, outer.bottom});
+  EXPECT_EQ(top.top, outer.top);
+  EXPECT_EQ(top.bottom - top.top, 600 + by);
+  RECT low = sizing(WMSZ_TOPRIGHT, {outer.left, outer.bottom - 50, outer.left + 500, outer.bottom});
+  EXPECT_EQ(low.right - low.left, 730 + bx);
+  EXPECT_EQ(low.bottom - low.top, 404 + by);
+}
+
+TEST_F(MainWindowTest, SaveCopyAndLoad) {
+  SYSTEMTIME moment{};
+  moment.wYear = 2024, moment.wMonth = 4, moment.wDay = 5, moment.wHour = 14, moment.wMinute = 5;
+  EXPECT_EQ(ProposedReportName(moment), L"npORNPlugInVLX 2024-04-05 14-05");
+
+  TMainForm form({});
+  const std::wstring report = FSandbox.Root() + L"\\saved.Xinf";
+  FUser.ChosenFile = report;
+  Press(form, TMainForm::idSave);
+  ASSERT_EQ(FUser.FileDialogs.size(), 1u);
+  EXPECT_TRUE(FUser.FileDialogs[0].Save);
+  EXPECT_EQ(FUser.FileDialogs[0].DefaultExtension, L"iinf");
+  EXPECT_EQ(FUser.FileDialogs[0].FileName.substr(0, 15), L"npORNPlugInVLX ");
+  EXPECT_EQ(FUser.FileDialogs[0].FileName.size(), 31u);
+  EXPECT_EQ(ReadBinaryFile(report), WideToBytes(form.Frame().Info()->SaveAsXML(L"")));
+
+  Press(form, TMainForm::idCopy);
+  ASSERT_EQ(FUser.Clipboard.size(), 1u);
+  EXPECT_EQ(FUser.Clipboard[0], form.Frame().Info()->SaveAsXML(L""));
+
+  // A report that does not load leaves the pages alone; one that loads replaces the data.
+  FUser.ChosenFile = FSandbox.Root() + L"\\broken.xinf";
+  WriteBinaryFile(FUser.ChosenFile, "<Info><PlugIn></Info>");
+  EXPECT_FALSE(form.Frame().LoadFromFile(FUser.ChosenFile));
+  FUser.ChosenFile = report;
+  Press(form, TMainForm::idLoad);
+  EXPECT_EQ(form.Frame().Info()->PlugInInfo().PlugInPath(), FDll);
+  EXPECT_TRUE(FUser.Messages.empty());
+}
+
+TEST_F(MainWindowTest, AnErrorInAHandlerIsShownAndTheWindowKeepsWorking) {
+  TMainForm form({});
+  FUser.ChosenFile = FSandbox.Root() + L"\\no such folder\\report.xinf";
+  Press(form, TMainForm::idSave);
+  ASSERT_EQ(FUser.Messages.size(), 1u);
+  EXPECT_EQ(FUser.Messages[0].Kind, TMsgKind::Error);
+  EXPECT_NE(FUser.Messages[0].Text.find(L"report.xinf"), std::wstring::npos);
+  Press(form, TMainForm::idCopy);
+  EXPECT_EQ(FUser.Clipboard.size(), 1u);
+}
+
+TEST_F(MainWindowTest, HostsRepairFallsBackToTheElevatedCopyAndReloads) {
+  TMainForm form({});
+  EXPECT_FALSE(form.Frame().Info()->PlugInInfo().DomainInHosts());
+  UniqueFileHandle reader(
+      ::CreateFileW(FSandbox.HostsFile().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+  FUser.ShellHandler = [&](const ShellRequest& request) {
+    // The elevated copy: the real program with the switch, once the other reader is gone.
+    reader.Reset();
+    testing::ChildRun run = testing::RunOrnpm({request.Parameters});
+    EXPECT_EQ(run.ExitCode, 0u);
+    return ShellResult{true, {}};
+  };
+  Press(form, TMainForm::idWriteToHosts);
+  ASSERT_EQ(FUser.Messages.size(), 1u);
+  EXPECT_EQ(FUser.Messages[0].Kind, TMsgKind::Error);
+  ASSERT_EQ(FUser.ShellRequests.size(), 1u);
+  EXPECT_EQ(FUser.ShellRequests[0].Verb, L"runas");
+  EXPECT_EQ(FUser.ShellRequests[0].Parameters, L"/WH");
+  EXPECT_TRUE(form.Frame().Info()->PlugInInfo().DomainInHosts()) << "the views reload after the elevated copy";
+}
+
+TEST_F(MainWindowTest, ProxyRepairIsRefusedWhileTheBrowserRuns) {
+  TMainForm form({});
+  const std::wstring browser = FSandbox.Root() + L"\\iexplore.exe";
+  ASSERT_TRUE(::CopyFileW(testing::FixturePath(L"iexplore.exe").c_str(), browser.c_str(), FALSE));
+  {
+    testing::FixtureProcess running(browser, L"");
+    Press(form, TMainForm::idWriteToProxyOverride);
+  }
+  ASSERT_EQ(FUser.Messages.size(), 1u);
+  EXPECT_EQ(FUser.Messages[0].Kind, TMsgKind::Information);
+  EXPECT_EQ(FUser.Messages[0].Text, L"Запущен Internet Explorer. Приложение нужно закрыть и повторить попытку.");
+  EXPECT_EQ(testing::GetRegistryString(HKEY_CURRENT_USER, InternetSettingsKey, L"ProxyOverride"), L"<local>");
+
+  Press(form, TMainForm::idWriteToProxyOverride);
+  EXPECT_EQ(testing::GetRegistryString(HKEY_CURRENT_USER, InternetSettingsKey, L"ProxyOverride"),
+            L"<local>;ornpluginvlx.local");
+  EXPECT_TRUE(form.Frame().Info()->ActiveXSettings().PlugInHostInProxyOverride()) << "reloaded";
+}
+
+}  // namespace
+}  // namespace ornpm
