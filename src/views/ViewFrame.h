@@ -1,5 +1,8 @@
 #pragma once
-// Base of the information views: a child window that fills its page of the tab set.
+// Base of the information views: a child window that fills its page of the tab set, lays
+// out its controls by anchors, and hands their notifications to the view.
+
+#include <string>
 
 #include "win/Window.h"
 
@@ -7,9 +10,29 @@ namespace ornpm {
 
 class TViewFrame : public TWindow {
  public:
-  void Create(HWND parent) {
-    CreateNative(L"TViewFrame", L"", WS_CHILD | WS_CLIPCHILDREN, WS_EX_CONTROLPARENT, parent, {});
-  }
+  explicit TViewFrame(SIZE designClient) : FLayout(designClient) {}
+  void Create(HWND parent);
+
+ protected:
+  // Creates the view's controls; called once the frame's window exists.
+  virtual void CreateControls() {}
+  // A control's WM_COMMAND notification.
+  virtual void OnCommand(int /*id*/, int /*code*/) {}
+  // Text colour of a static control; CLR_INVALID leaves the system's.
+  virtual COLORREF StaticTextColor(HWND /*control*/) const { return CLR_INVALID; }
+  LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+  HWND AddControl(const wchar_t* className, const std::wstring& text, DWORD style, int id, RECT design,
+                  unsigned anchors);
+
+ private:
+  TLayout FLayout;
 };
+
+// Small helpers for the views' controls.
+void SetText(HWND control, const std::wstring& text);
+void SetEnabled(HWND control, bool enabled);
+bool IsChecked(HWND checkBox);
+void SetChecked(HWND checkBox, bool checked);
 
 }  // namespace ornpm

@@ -9,6 +9,7 @@ class TIEActiveXSettings;
 
 class TIEActiveXSettingsFrame : public TViewFrame {
  public:
+  TIEActiveXSettingsFrame() : TViewFrame({753, 373}) {}
   void Load(TIEActiveXSettings* settings) { FSettings = settings; }
   void ReloadProxyInfo() {}
 

@@ -9,6 +9,7 @@ class TLogInfo;
 
 class TLoggingFrame : public TViewFrame {
  public:
+  TLoggingFrame() : TViewFrame({753, 373}) {}
   void Load(TLogInfo* info) { FInfo = info; }
 
  private:

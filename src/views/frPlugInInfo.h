@@ -9,6 +9,7 @@ class TPlugInInfo;
 
 class TPlugInInfoFrame : public TViewFrame {
  public:
+  TPlugInInfoFrame() : TViewFrame({753, 373}) {}
   void Load(TPlugInInfo* info) { FInfo = info; }
   void ReloadHostsInfo() {}
 

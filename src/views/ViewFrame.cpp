@@ -1,0 +1,54 @@
+#include "views/ViewFrame.h"
+
+namespace ornpm {
+
+void TViewFrame::Create(HWND parent) {
+  // Without WS_CLIPCHILDREN: group boxes leave their inside for the frame to paint.
+  CreateNative(L"TViewFrame", L"", WS_CHILD, WS_EX_CONTROLPARENT, parent, {});
+  CreateControls();
+}
+
+HWND TViewFrame::AddControl(const wchar_t* className, const std::wstring& text, DWORD style, int id, RECT design,
+                            unsigned anchors) {
+  HWND control = CreateControl(Handle(), className, text, style, id);
+  FLayout.Add(control, design, anchors);
+  return control;
+}
+
+LRESULT TViewFrame::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_SIZE:
+      FLayout.Apply(Handle());
+      return 0;
+    case WM_COMMAND:
+      OnCommand(LOWORD(wParam), HIWORD(wParam));
+      return 0;
+    case WM_CTLCOLORSTATIC: {
+      COLORREF color = StaticTextColor(reinterpret_cast<HWND>(lParam));
+      if (color == CLR_INVALID) break;
+      HDC dc = reinterpret_cast<HDC>(wParam);
+      ::SetTextColor(dc, color);
+      ::SetBkMode(dc, TRANSPARENT);
+      return reinterpret_cast<LRESULT>(::GetSysColorBrush(COLOR_BTNFACE));
+    }
+  }
+  return TWindow::HandleMessage(message, wParam, lParam);
+}
+
+void SetText(HWND control, const std::wstring& text) {
+  ::SetWindowTextW(control, text.c_str());
+}
+
+void SetEnabled(HWND control, bool enabled) {
+  ::EnableWindow(control, enabled ? TRUE : FALSE);
+}
+
+bool IsChecked(HWND checkBox) {
+  return ::SendMessageW(checkBox, BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+void SetChecked(HWND checkBox, bool checked) {
+  ::SendMessageW(checkBox, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+}  // namespace ornpm

@@ -1,0 +1,120 @@
+#include "views/frSummary.h"
+
+#include "service/CompositeInfo.h"
+#include "service/ShellUtils.h"
+#include "win/Environment.h"
+
+namespace ornpm {
+
+namespace {
+
+constexpr DWORD Label = SS_LEFT | SS_NOPREFIX | SS_ENDELLIPSIS;
+constexpr unsigned Stretch = akLeft | akTop | akRight;
+constexpr unsigned RightEdge = akTop | akRight;
+
+const wchar_t* YesNo(bool value, const wchar_t* yes) {
+  return value ? yes : L"Нет";
+}
+
+}  // namespace
+
+void TSummaryInfoFrame::CreateControls() {
+  AddControl(L"BUTTON", L"Информация", BS_GROUPBOX, 0, {8, 4, 745, 88}, Stretch);
+  lblPlugInPath = AddControl(L"STATIC", L"Путь к плагину: ", Label, 0, {18, 26, 612, 42}, Stretch);
+  btnOpenPlugInDir =
+      AddControl(L"BUTTON", L"Открыть папку", WS_TABSTOP | WS_DISABLED, idOpenPlugInDir, {621, 21, 737, 46}, RightEdge);
+  lblVersion = AddControl(L"STATIC", L"Версия: ", Label, 0, {18, 46, 612, 62}, Stretch);
+  lblDomainInHosts = AddControl(L"STATIC", L"Запись в Hosts: ", Label, 0, {18, 66, 250, 82}, akLeft | akTop);
+  lblDomainInProxyOverride =
+      AddControl(L"STATIC", L"Домен плагина в исключениях прокси-сервера: ", Label, 0, {260, 66, 612, 82}, Stretch);
+  AddControl(L"BUTTON", L"Журналирование", BS_GROUPBOX, 0, {8, 92, 745, 197}, Stretch);
+  chbEnabled =
+      AddControl(L"BUTTON", L"Включено", BS_AUTOCHECKBOX | WS_TABSTOP, idEnabled, {18, 110, 250, 128}, akLeft | akTop);
+  lblLogFilePath = AddControl(L"STATIC", L"Путь к файлам:", Label, 0, {18, 132, 612, 148}, Stretch);
+  btnChangeLogFile = AddControl(L"BUTTON", L"Изменить", WS_TABSTOP, idChangeLogFile, {621, 137, 737, 162}, RightEdge);
+  lblLogFileName = AddControl(L"STATIC", L"Имя файла:", Label, 0, {18, 152, 612, 168}, Stretch);
+  lblActualLogPath = AddControl(L"STATIC", L"Фактический путь:", Label, 0, {18, 172, 612, 188}, Stretch);
+  btnOpenLogDir =
+      AddControl(L"BUTTON", L"Открыть папку", WS_TABSTOP | WS_DISABLED, idOpenLogDir, {621, 167, 737, 192}, RightEdge);
+}
+
+void TSummaryInfoFrame::Load(TCompositeInfo* info) {
+  FInfo = info;
+  const TPlugInInfo& plugIn = info->PlugInInfo();
+  if (plugIn.PlugInPath().empty()) {
+    FNotRegistered = true;
+    SetText(lblPlugInPath, L"Плагин не зарегистрирован");
+    SetText(lblVersion, L"");
+    for (HWND control : {btnOpenPlugInDir, btnChangeLogFile, chbEnabled}) SetEnabled(control, false);
+    return;
+  }
+  // A registered plug-in after an unregistered one: the highlight and the disabled box go.
+  FNotRegistered = false;
+  SetEnabled(chbEnabled, true);
+  struct TLoadingScope {
+    bool& Flag;
+    ~TLoadingScope() { Flag = false; }
+  } loading{FLoading = true};
+  SetText(lblPlugInPath, L"Путь к плагину: " + plugIn.PlugInPath());
+  SetText(lblVersion, L"Версия: " + plugIn.Version());
+  FPlugInDir = ExtractFilePath(plugIn.PlugInPath());
+  if (!FPlugInDir.empty()) FPlugInDir.pop_back();
+  SetEnabled(btnOpenPlugInDir, DirectoryExists(FPlugInDir));
+  ReloadHostsInfo();
+  ReloadProxyInfo();
+  SetChecked(chbEnabled, info->LogInfo().Enabled());
+  chbEnabledChange();
+  ShowLogPaths();
+}
+
+void TSummaryInfoFrame::ShowLogPaths() {
+  const TLogInfo& log = FInfo->LogInfo();
+  SetText(lblLogFilePath, L"Путь к файлам: " + log.LogFilePath());
+  SetText(lblLogFileName, L"Имя файла: " + log.LogFileName());
+  SetText(lblActualLogPath, L"Фактический путь: " + log.ActualLogPath());
+  SetEnabled(btnOpenLogDir, DirectoryExists(log.ActualLogPath()));
+}
+
+void TSummaryInfoFrame::ReloadHostsInfo() {
+  SetText(lblDomainInHosts, std::wstring(L"Запись в Hosts: ") + YesNo(FInfo->PlugInInfo().DomainInHosts(), L"Есть"));
+}
+
+void TSummaryInfoFrame::ReloadProxyInfo() {
+  SetText(lblDomainInProxyOverride, std::wstring(L"Домен плагина в исключениях прокси-сервера: ") +
+                                        YesNo(FInfo->ActiveXSettings().PlugInHostInProxyOverride(), L"Да"));
+}
+
+void TSummaryInfoFrame::chbEnabledChange() {
+  SetEnabled(btnChangeLogFile, IsChecked(chbEnabled));
+  if (FLoading || !FInfo) return;
+  TLogInfo& log = FInfo->LogInfo();
+  const bool pathWasEmpty = log.LogFilePath().empty(), nameWasEmpty = log.LogFileName().empty();
+  log.SetEnabled(IsChecked(chbEnabled));
+  if (pathWasEmpty) {
+    SetText(lblLogFilePath, L"Путь к файлам: " + log.LogFilePath());
+    SetText(lblActualLogPath, L"Фактический путь: " + log.ActualLogPath());
+  }
+  if (nameWasEmpty) SetText(lblLogFileName, L"Имя файла: " + log.LogFileName());
+  log.Save(false);
+}
+
+void TSummaryInfoFrame::OnCommand(int id, int code) {
+  if (code != BN_CLICKED) return;
+  switch (id) {
+    case idEnabled:
+      chbEnabledChange();
+      break;
+    case idOpenPlugInDir:
+      ExploreFolder(FPlugInDir);
+      break;
+    case idOpenLogDir:
+      if (FInfo) ExploreFolder(FInfo->LogInfo().ActualLogPath());
+      break;
+  }
+}
+
+COLORREF TSummaryInfoFrame::StaticTextColor(HWND control) const {
+  return control == lblPlugInPath && FNotRegistered ? RGB(255, 0, 0) : CLR_INVALID;
+}
+
+}  // namespace ornpm
