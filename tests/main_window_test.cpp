@@ -42,6 +42,12 @@ class MainWindowTest : public ::testing::Test {
     ::CreateDirectoryW((FSandbox.AppDataFolder() + L"\\ORN").c_str(), nullptr);
     ::CreateDirectoryW(GetPlugInDataDir().c_str(), nullptr);
   }
+  void TearDown() override {
+    // A closed main window ends the message loop; no loop runs here, so take its quit back.
+    MSG quit;
+    while (::PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+    }
+  }
   void WriteSettings(const std::string& content) { WriteBinaryFile(GetIniFileName(), content); }
   int ClientHeight(const TMainForm& form) const {
     RECT client{};

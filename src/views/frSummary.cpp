@@ -2,6 +2,7 @@
 
 #include "service/CompositeInfo.h"
 #include "service/ShellUtils.h"
+#include "views/dlgLogFileName.h"
 #include "win/Environment.h"
 
 namespace ornpm {
@@ -98,11 +99,29 @@ void TSummaryInfoFrame::chbEnabledChange() {
   log.Save(false);
 }
 
+void TSummaryInfoFrame::btnChangeLogFileClick() {
+  if (!FInfo) return;
+  TLogInfo& log = FInfo->LogInfo();
+  {
+    TLogFileNameForm dialog(Handle());
+    SetText(dialog.edLogFilePath, log.LogFilePath());
+    SetText(dialog.edLogFileName, log.LogFileName());
+    if (!dialog.ShowModal()) return;
+    log.SetLogFilePath(dialog.LogFilePath());
+    log.SetLogFileName(dialog.LogFileName());
+  }
+  ShowLogPaths();  // the rows are up to date before Save shows its messages
+  log.Save(true);
+}
+
 void TSummaryInfoFrame::OnCommand(int id, int code) {
   if (code != BN_CLICKED) return;
   switch (id) {
     case idEnabled:
       chbEnabledChange();
+      break;
+    case idChangeLogFile:
+      btnChangeLogFileClick();
       break;
     case idOpenPlugInDir:
       ExploreFolder(FPlugInDir);

@@ -41,6 +41,7 @@ class TSummaryInfoFrame : public TViewFrame {
 
  private:
   void chbEnabledChange();
+  void btnChangeLogFileClick();
   void ShowLogPaths();
 
   TCompositeInfo* FInfo = nullptr;

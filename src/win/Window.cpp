@@ -47,6 +47,12 @@ int Scale(int designPixels, UINT dpi) {
   return ::MulDiv(designPixels, static_cast<int>(dpi), 96);
 }
 
+std::wstring WindowText(HWND window) {
+  std::wstring text(static_cast<size_t>(::GetWindowTextLengthW(window)) + 1, L'\0');
+  text.resize(static_cast<size_t>(::GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
+  return text;
+}
+
 HFONT MessageFont(UINT dpi) {
   static std::map<UINT, HFONT> fonts;
   if (auto found = fonts.find(dpi); found != fonts.end()) return found->second;

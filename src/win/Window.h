@@ -67,6 +67,8 @@ class TLayout {
 HWND CreateControl(HWND parent, const wchar_t* className, const std::wstring& text, DWORD style, int id,
                    DWORD exStyle = 0);
 
+std::wstring WindowText(HWND window);
+
 // The system message font for a DPI; owned by the layer and kept for the program's life.
 HFONT MessageFont(UINT dpi);
 

@@ -1,0 +1,132 @@
+#include "service/LogFileNameMenu.h"
+
+#include <commctrl.h>
+
+#include "service/LogInfo.h"
+#include "win/Window.h"
+
+namespace ornpm {
+
+namespace {
+
+constexpr UINT_PTR SubclassId = 1;
+
+bool ClipboardHasText() {
+  if (!::IsClipboardFormatAvailable(CF_UNICODETEXT) || !::OpenClipboard(nullptr)) return false;
+  bool hasText = false;
+  if (HANDLE data = ::GetClipboardData(CF_UNICODETEXT)) {
+    if (auto* text = static_cast<const wchar_t*>(::GlobalLock(data))) {
+      hasText = *text != L'\0';
+      ::GlobalUnlock(data);
+    }
+  }
+  ::CloseClipboard();
+  return hasText;
+}
+
+}  // namespace
+
+void TLogFileNameMenu::CreateFor(HWND edit) {
+  FMenu = ::CreatePopupMenu();
+  if (!edit) return;
+  FEdit = edit;
+  // Undo and the separator after it are hidden items without an action: left out.
+  HMENU variables = ::CreatePopupMenu();
+  for (size_t i = 0; i < LogNameVariables.size(); ++i)
+    ::AppendMenuW(variables, MF_STRING, mniFirstVariable + i, LogNameVariables[i]);
+  ::AppendMenuW(FMenu, MF_STRING, mniCut, L"Вырезать\tCtrl+X");
+  ::AppendMenuW(FMenu, MF_STRING, mniCopy, L"Копировать\tCtrl+C");
+  ::AppendMenuW(FMenu, MF_STRING, mniPaste, L"Вставить\tCtrl+V");
+  ::AppendMenuW(FMenu, MF_STRING, mniDelete, L"Удалить\tDel");
+  ::AppendMenuW(FMenu, MF_SEPARATOR, 0, nullptr);
+  ::AppendMenuW(FMenu, MF_STRING, mniSelectAll, L"Выделить всё\tCtrl+A");
+  ::AppendMenuW(FMenu, MF_SEPARATOR, 0, nullptr);
+  ::AppendMenuW(FMenu, MF_POPUP, reinterpret_cast<UINT_PTR>(variables), L"Переменные");
+  ::SetWindowSubclass(edit, EditProc, SubclassId, reinterpret_cast<DWORD_PTR>(this));
+}
+
+TLogFileNameMenu::~TLogFileNameMenu() {
+  if (FEdit && ::IsWindow(FEdit)) ::RemoveWindowSubclass(FEdit, EditProc, SubclassId);
+  if (FMenu) ::DestroyMenu(FMenu);
+}
+
+void TLogFileNameMenu::UpdateItemStates() {
+  DWORD start = 0, end = 0;
+  ::SendMessageW(FEdit, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+  const UINT selection = start != end ? MF_ENABLED : MF_GRAYED;
+  ::EnableMenuItem(FMenu, mniPaste, MF_BYCOMMAND | (ClipboardHasText() ? MF_ENABLED : MF_GRAYED));
+  for (int id : {mniCut, mniCopy, mniDelete}) ::EnableMenuItem(FMenu, id, MF_BYCOMMAND | selection);
+}
+
+bool TLogFileNameMenu::IsItemEnabled(int id) const {
+  UINT state = ::GetMenuState(FMenu, id, MF_BYCOMMAND);
+  return state != static_cast<UINT>(-1) && !(state & (MF_GRAYED | MF_DISABLED));
+}
+
+bool TLogFileNameMenu::IsItemVisible(int id) const {
+  return ::GetMenuState(FMenu, id, MF_BYCOMMAND) != static_cast<UINT>(-1);
+}
+
+void TLogFileNameMenu::Execute(int id) {
+  switch (id) {
+    case mniCut:
+      ::SendMessageW(FEdit, WM_CUT, 0, 0);
+      return;
+    case mniCopy:
+      ::SendMessageW(FEdit, WM_COPY, 0, 0);
+      return;
+    case mniPaste:
+      ::SendMessageW(FEdit, WM_PASTE, 0, 0);
+      return;
+    case mniDelete:
+      ::SendMessageW(FEdit, WM_CLEAR, 0, 0);
+      return;
+    case mniSelectAll:
+      ::SendMessageW(FEdit, EM_SETSEL, 0, -1);
+      return;
+  }
+  size_t variable = static_cast<size_t>(id - mniFirstVariable);
+  if (id >= mniFirstVariable && variable < LogNameVariables.size()) InsertVariable(LogNameVariables[variable]);
+}
+
+void TLogFileNameMenu::InsertVariable(const std::wstring& name) {
+  DWORD start = 0, end = 0;
+  ::SendMessageW(FEdit, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+  std::wstring text(static_cast<size_t>(::GetWindowTextLengthW(FEdit)) + 1, L'\0');
+  text.resize(static_cast<size_t>(::GetWindowTextW(FEdit, text.data(), static_cast<int>(text.size()))));
+  start = std::min<DWORD>(start, static_cast<DWORD>(text.size()));
+  end = std::min<DWORD>(std::max(start, end), static_cast<DWORD>(text.size()));
+  const std::wstring inserted = L"%" + name + L"%";
+  text.replace(start, end - start, inserted);
+  ::SetWindowTextW(FEdit, text.c_str());
+  const DWORD caret = start + static_cast<DWORD>(inserted.size());
+  ::SendMessageW(FEdit, EM_SETSEL, caret, caret);
+}
+
+void TLogFileNameMenu::Popup(int x, int y) {
+  if (x == -1 && y == -1) {  // from the keyboard: at the edit box's corner
+    RECT box{};
+    ::GetWindowRect(FEdit, &box);
+    x = box.left;
+    y = box.bottom;
+  }
+  UpdateItemStates();
+  int chosen = ::TrackPopupMenu(FMenu, TPM_RETURNCMD | TPM_RIGHTBUTTON, x, y, 0, FEdit, nullptr);
+  if (chosen) Execute(chosen);
+}
+
+LRESULT CALLBACK TLogFileNameMenu::EditProc(HWND edit, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                            DWORD_PTR self) {
+  if (message == WM_CONTEXTMENU) {
+    try {
+      reinterpret_cast<TLogFileNameMenu*>(self)->Popup(static_cast<short>(LOWORD(lParam)),
+                                                       static_cast<short>(HIWORD(lParam)));
+    } catch (const std::exception& error) {
+      ShowApplicationError(error);
+    }
+    return 0;
+  }
+  return ::DefSubclassProc(edit, message, wParam, lParam);
+}
+
+}  // namespace ornpm

@@ -1,0 +1,106 @@
+#include "views/frLogging.h"
+
+#include "service/LogInfo.h"
+#include "service/ShellUtils.h"
+#include "views/dlgLogFileName.h"
+#include "win/Environment.h"
+#include "win/Text.h"
+
+namespace ornpm {
+
+namespace {
+
+constexpr unsigned Stretch = akLeft | akTop | akRight;
+constexpr unsigned RightEdge = akTop | akRight;
+constexpr DWORD Edit = ES_AUTOHSCROLL | WS_TABSTOP | WS_BORDER;
+
+}  // namespace
+
+void TLoggingFrame::CreateControls() {
+  chbEnabled =
+      AddControl(L"BUTTON", L"Включено", BS_AUTOCHECKBOX | WS_TABSTOP, idEnabled, {8, 8, 200, 26}, akLeft | akTop);
+  AddControl(L"STATIC", L"Путь к файлам:", SS_LEFT, 0, {8, 38, 120, 54}, akLeft | akTop);
+  edLogFilePath =
+      AddControl(L"EDIT", InitialLogFilePath, Edit | WS_DISABLED, idLogFilePath, {124, 34, 612, 57}, Stretch);
+  btnApply = AddControl(L"BUTTON", L"Применить", WS_TABSTOP | WS_DISABLED, idApply, {621, 45, 737, 70}, RightEdge);
+  AddControl(L"STATIC", L"Имя файла:", SS_LEFT, 0, {8, 66, 120, 82}, akLeft | akTop);
+  edLogFileName =
+      AddControl(L"EDIT", DefaultLogFileName, Edit | WS_DISABLED, idLogFileName, {124, 62, 612, 85}, Stretch);
+  AddControl(L"STATIC", L"Фактический путь:", SS_LEFT, 0, {8, 98, 120, 114}, akLeft | akTop);
+  edActualLogPath = AddControl(L"EDIT", L"", Edit | ES_READONLY, 0, {124, 94, 612, 117}, Stretch);
+  btnOpenFolder =
+      AddControl(L"BUTTON", L"Открыть папку", WS_TABSTOP | WS_DISABLED, idOpenFolder, {621, 93, 737, 118}, RightEdge);
+  memFileNameHint =
+      AddControl(L"EDIT", LogFileNameHint, ES_MULTILINE | ES_READONLY | WS_VSCROLL | WS_DISABLED | WS_BORDER, 0,
+                 {8, 126, 737, 335}, akLeft | akTop | akRight | akBottom);
+}
+
+void TLoggingFrame::Load(TLogInfo* info) {
+  FLogInfo = info;
+  if (!info) return;
+  if (!FMenusCreated) {
+    FPathMenu.CreateFor(edLogFilePath);
+    FNameMenu.CreateFor(edLogFileName);
+    FMenusCreated = true;
+  }
+  FLoading = true;
+  struct TLoadingScope {
+    bool& Flag;
+    ~TLoadingScope() { Flag = false; }
+  } loading{FLoading};
+  SetChecked(chbEnabled, info->Enabled());
+  chbEnabledChange();
+  SetText(edLogFilePath, info->LogFilePath());
+  SetText(edLogFileName, info->LogFileName());
+  ShowActualPath();
+  SetEnabled(btnApply, false);
+}
+
+void TLoggingFrame::ShowActualPath() {
+  SetText(edActualLogPath, FLogInfo->ActualLogPath());
+  SetEnabled(btnOpenFolder, DirectoryExists(FLogInfo->ActualLogPath()));
+}
+
+void TLoggingFrame::chbEnabledChange() {
+  const bool ticked = IsChecked(chbEnabled);
+  SetEnabled(edLogFilePath, ticked);
+  SetEnabled(edLogFileName, ticked);
+  if (FLoading || !FLogInfo) return;
+  FLogInfo->SetEnabled(ticked);
+  if (WindowText(edLogFilePath).empty()) SetText(edLogFilePath, FLogInfo->LogFilePath());
+  if (WindowText(edLogFileName).empty()) SetText(edLogFileName, FLogInfo->LogFileName());
+  if (WindowText(edActualLogPath).empty()) SetText(edActualLogPath, FLogInfo->ActualLogPath());
+  FLogInfo->Save(false);
+}
+
+void TLoggingFrame::edLogFileChangeTracking() {
+  SetEnabled(btnApply, FLogInfo && (!SameText(WindowText(edLogFileName), FLogInfo->LogFileName()) ||
+                                    !SameText(WindowText(edLogFilePath), FLogInfo->LogFilePath())));
+}
+
+void TLoggingFrame::btnApplyClick() {
+  if (!FLogInfo) return;
+  FLogInfo->SetLogFilePath(WindowText(edLogFilePath));
+  FLogInfo->SetLogFileName(WindowText(edLogFileName));
+  ShowActualPath();
+  SetEnabled(btnApply, false);
+  FLogInfo->Save(true);
+}
+
+void TLoggingFrame::OnCommand(int id, int code) {
+  if ((id == idLogFilePath || id == idLogFileName) && code == EN_CHANGE) return edLogFileChangeTracking();
+  if (code != BN_CLICKED) return;
+  switch (id) {
+    case idEnabled:
+      chbEnabledChange();
+      break;
+    case idApply:
+      btnApplyClick();
+      break;
+    case idOpenFolder:
+      if (FLogInfo) ExploreFolder(FLogInfo->ActualLogPath());
+      break;
+  }
+}
+
+}  // namespace ornpm

@@ -1,0 +1,193 @@
+// The logging page, the log-file-name dialog and the pattern boxes' context menu.
+
+#include <functional>
+#include <gtest/gtest.h>
+
+#include "harness/FakeUserInteraction.h"
+#include "harness/Sandbox.h"
+#include "service/CompositeInfo.h"
+#include "service/IniFile.h"
+#include "views/dlgLogFileName.h"
+#include "views/frLogging.h"
+#include "views/frSummary.h"
+#include "win/Environment.h"
+
+namespace ornpm {
+namespace {
+
+using testing::ReadBinaryFile;
+using testing::WriteBinaryFile;
+
+constexpr wchar_t ClassID[] = L"{11111111-2222-3333-4444-555555555555}";
+
+// Plays the person at the log-file-name dialog once it is up: runs inside its modal loop.
+std::function<void(HWND dialog)> dialogAnswer;
+int dialogsAnswered = 0;
+
+void CALLBACK AnswerDialog(HWND, UINT, UINT_PTR timer, DWORD) {
+  HWND dialog = ::FindWindowW(L"TLogFileNameForm", nullptr);
+  if (!dialog || !::IsWindowVisible(dialog)) return;
+  ::KillTimer(nullptr, timer);
+  ++dialogsAnswered;
+  dialogAnswer(dialog);
+}
+
+void SetEditText(HWND edit, const std::wstring& text) {
+  ::SetWindowTextW(edit, text.c_str());
+}
+
+void Select(HWND edit, int start, int end) {
+  ::SendMessageW(edit, EM_SETSEL, start, end);
+}
+
+class LoggingViewTest : public ::testing::Test {
+ protected:
+  testing::WorkstationSandbox FSandbox;
+  testing::FakeUserInteraction FUser;
+  TCompositeInfo FInfo{PlugInMimeType, PlugInProgID};
+  HWND FParent = nullptr;
+  std::wstring FFolder;
+
+  void SetUp() override {
+    FParent =
+        ::CreateWindowExW(0, L"STATIC", L"", WS_OVERLAPPEDWINDOW, 0, 0, 800, 500, nullptr, nullptr, nullptr, nullptr);
+    WriteBinaryFile(FSandbox.HostsFile(), "");
+    FFolder = FSandbox.Root() + L"\\ORN\\";
+    ::CreateDirectoryW(FFolder.c_str(), nullptr);
+    ASSERT_TRUE(::CopyFileW(testing::FixturePath(L"plugin_full.dll").c_str(), (FFolder + L"np.dll").c_str(), FALSE));
+    testing::SetRegistryString(HKEY_CLASSES_ROOT, std::wstring(L"MIME\\Database\\Content Type\\") + PlugInMimeType,
+                               L"CLSID", ClassID);
+    testing::SetRegistryString(HKEY_CLASSES_ROOT, std::wstring(L"CLSID\\") + ClassID + L"\\InprocServer32", L"",
+                               FFolder + L"np.dll");
+    WriteBinaryFile(Ini(), "[Log]\r\nFileName=" + testing::Narrow(FFolder) + "%LibName%\\a.log\r\n");
+    FInfo.Load();
+  }
+  void TearDown() override { ::DestroyWindow(FParent); }
+  std::wstring Ini() const { return FFolder + L"np.ini"; }
+  std::wstring Stored(const wchar_t* key) const { return TIniFile(Ini()).ReadString(L"Log", key, L""); }
+};
+
+TEST_F(LoggingViewTest, LoadShowsTheSettingsWithoutWritingAndApplyFollowsTheEdits) {
+  TLoggingFrame view;
+  view.Create(FParent);
+  EXPECT_EQ(WindowText(view.edLogFilePath), L"%AppData%\\ORN\\ORNPlugInVLX\\Logs") << "before the first load";
+  const std::string before = ReadBinaryFile(Ini());
+  view.Load(&FInfo.LogInfo());
+  EXPECT_TRUE(IsChecked(view.chbEnabled));
+  EXPECT_TRUE(::IsWindowEnabled(view.edLogFilePath));
+  EXPECT_EQ(WindowText(view.edLogFilePath), FFolder);
+  EXPECT_EQ(WindowText(view.edActualLogPath), FFolder);
+  EXPECT_TRUE(::IsWindowEnabled(view.btnOpenFolder));
+  EXPECT_FALSE(::IsWindowEnabled(view.btnApply));
+  EXPECT_EQ(ReadBinaryFile(Ini()), before);
+  EXPECT_TRUE(FUser.Messages.empty());
+
+  SetEditText(view.edLogFileName, L"b.log");
+  EXPECT_TRUE(::IsWindowEnabled(view.btnApply));
+  SetEditText(view.edLogFileName, L"A.LOG");
+  EXPECT_FALSE(::IsWindowEnabled(view.btnApply)) << "letter case alone is no change";
+
+  SetEditText(view.edLogFilePath, FSandbox.Root() + L"\\NewLogs\\");
+  ::SendMessageW(view.Handle(), WM_COMMAND, MAKEWPARAM(TLoggingFrame::idApply, BN_CLICKED), 0);
+  EXPECT_EQ(WindowText(view.edActualLogPath), FSandbox.Root() + L"\\NewLogs\\");
+  EXPECT_FALSE(::IsWindowEnabled(view.btnOpenFolder)) << "the folder does not exist";
+  EXPECT_FALSE(::IsWindowEnabled(view.btnApply));
+  EXPECT_EQ(Stored(L"FileName"), FSandbox.Root() + L"\\NewLogs\\%LibName%\\a.log");
+  ASSERT_FALSE(FUser.Messages.empty());
+  EXPECT_EQ(FUser.Messages[0].Text, L"Выполнено.");
+}
+
+TEST_F(LoggingViewTest, UncheckingWritesTheStoredPatternsNotTheUnappliedOnes) {
+  TLoggingFrame view;
+  view.Create(FParent);
+  view.Load(&FInfo.LogInfo());
+  SetEditText(view.edLogFileName, L"typed.log");
+  SetChecked(view.chbEnabled, false);
+  ::SendMessageW(view.Handle(), WM_COMMAND, MAKEWPARAM(TLoggingFrame::idEnabled, BN_CLICKED), 0);
+  EXPECT_EQ(Stored(L"_FileName"), FFolder + L"%LibName%\\a.log");
+  EXPECT_EQ(Stored(L"FileName"), L"");
+  EXPECT_TRUE(::IsWindowEnabled(view.btnApply));
+  EXPECT_FALSE(::IsWindowEnabled(view.edLogFileName));
+}
+
+TEST_F(LoggingViewTest, ContextMenuStatesAndVariableInsertion) {
+  TLoggingFrame view;
+  view.Create(FParent);
+  view.Load(&FInfo.LogInfo());
+  TLogFileNameMenu& menu = view.PathMenu();
+  EXPECT_FALSE(menu.IsItemVisible(TLogFileNameMenu::mniUndo));
+
+  ASSERT_TRUE(::OpenClipboard(nullptr));
+  ::EmptyClipboard();
+  ::CloseClipboard();
+  SetEditText(view.edLogFilePath, L"C:\\Logs\\");
+  Select(view.edLogFilePath, 0, 0);
+  menu.UpdateItemStates();
+  for (int id :
+       {TLogFileNameMenu::mniPaste, TLogFileNameMenu::mniCut, TLogFileNameMenu::mniCopy, TLogFileNameMenu::mniDelete})
+    EXPECT_FALSE(menu.IsItemEnabled(id)) << id;
+  EXPECT_TRUE(menu.IsItemEnabled(TLogFileNameMenu::mniSelectAll));
+
+  Select(view.edLogFilePath, 3, 8);  // "Logs\"
+  menu.Execute(TLogFileNameMenu::mniCopy);
+  menu.UpdateItemStates();
+  for (int id :
+       {TLogFileNameMenu::mniPaste, TLogFileNameMenu::mniCut, TLogFileNameMenu::mniCopy, TLogFileNameMenu::mniDelete})
+    EXPECT_TRUE(menu.IsItemEnabled(id)) << id;
+
+  menu.Execute(TLogFileNameMenu::mniFirstVariable + 5);  // LibName
+  EXPECT_EQ(WindowText(view.edLogFilePath), L"C:\\%LibName%");
+  DWORD start = 0, end = 0;
+  ::SendMessageW(view.edLogFilePath, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+  EXPECT_EQ(start, 12u);
+  EXPECT_EQ(end, 12u);
+  menu.Execute(TLogFileNameMenu::mniFirstVariable);  // PID at the caret
+  EXPECT_EQ(WindowText(view.edLogFilePath), L"C:\\%LibName%%PID%");
+}
+
+TEST_F(LoggingViewTest, DialogEndsWithOkOnEnterAndCancelOnEscape) {
+  for (auto [key, expected] : {std::pair{VK_RETURN, true}, std::pair{VK_ESCAPE, false}}) {
+    TLogFileNameForm dialog(FParent);
+    EXPECT_EQ(WindowText(dialog.edLogFileName), DefaultLogFileName);
+    dialogAnswer = [key = key](HWND shown) {
+      HWND focus = ::GetFocus();
+      EXPECT_TRUE(focus && ::IsChild(shown, focus));
+      ::PostMessageW(focus, WM_KEYDOWN, key, 0);
+    };
+    ::SetTimer(nullptr, 0, 20, AnswerDialog);
+    dialogsAnswered = 0;
+    EXPECT_EQ(dialog.ShowModal(), expected);
+    EXPECT_EQ(dialogsAnswered, 1);
+  }
+}
+
+TEST_F(LoggingViewTest, SummaryChangesThePatternsThroughTheDialog) {
+  TSummaryInfoFrame summary;
+  summary.Create(FParent);
+  summary.Load(&FInfo);
+  const std::string before = ReadBinaryFile(Ini());
+
+  dialogAnswer = [](HWND shown) { ::PostMessageW(shown, WM_COMMAND, IDCANCEL, 0); };
+  ::SetTimer(nullptr, 0, 20, AnswerDialog);
+  dialogsAnswered = 0;
+  ::SendMessageW(summary.Handle(), WM_COMMAND, MAKEWPARAM(TSummaryInfoFrame::idChangeLogFile, BN_CLICKED), 0);
+  EXPECT_EQ(dialogsAnswered, 1);
+  EXPECT_EQ(ReadBinaryFile(Ini()), before);
+  EXPECT_TRUE(FUser.Messages.empty());
+
+  const std::wstring missing = FSandbox.Root() + L"\\Missing\\Logs\\";
+  dialogAnswer = [&](HWND shown) {
+    ::SetWindowTextW(::GetDlgItem(shown, TLogFileNameForm::idLogFilePath), missing.c_str());
+    ::PostMessageW(shown, WM_COMMAND, IDOK, 0);
+  };
+  ::SetTimer(nullptr, 0, 20, AnswerDialog);
+  ::SendMessageW(summary.Handle(), WM_COMMAND, MAKEWPARAM(TSummaryInfoFrame::idChangeLogFile, BN_CLICKED), 0);
+  EXPECT_EQ(WindowText(summary.lblActualLogPath), L"Фактический путь: " + missing);
+  EXPECT_FALSE(::IsWindowEnabled(summary.btnOpenLogDir));
+  EXPECT_EQ(Stored(L"FileName"), missing + L"%LibName%\\a.log");
+  ASSERT_FALSE(FUser.Messages.empty());
+  EXPECT_EQ(FUser.Messages[0].Text, L"Выполнено.");
+}
+
+}  // namespace
+}  // namespace ornpm
