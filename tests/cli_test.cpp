@@ -158,16 +158,9 @@ TEST_F(CommandLineTest, ErrorWithoutARedirectedStreamGoesToAHiddenConsole) {
 
 TEST_F(CommandLineTest, ReportSwitchWritesTheDiagnosisWithoutAWindow) {
   const std::wstring folder = FSandbox.Root() + L"\\Program Files (x86)\\ORN\\";
-  ::CreateDirectoryW(folder.c_str(), nullptr);
-  ASSERT_TRUE(
-      ::CopyFileW(testing::FixturePath(L"plugin_full.dll").c_str(), (folder + L"npORNPlugInVLX.dll").c_str(), FALSE));
+  testing::InstallPlugIn(folder);
   // An empty log pattern makes gathering warn: the warning must not become a dialog.
   WriteBinaryFile(folder + L"npORNPlugInVLX.ini", "[Log]\r\nFileName=\r\n");
-  const wchar_t* classID = L"{11111111-2222-3333-4444-555555555555}";
-  SetRegistryString(HKEY_CLASSES_ROOT, L"MIME\\Database\\Content Type\\application/x-ORN-plugin-VLX", L"CLSID",
-                    classID);
-  SetRegistryString(HKEY_CLASSES_ROOT, std::wstring(L"CLSID\\") + classID + L"\\InprocServer32", L"",
-                    folder + L"npORNPlugInVLX.dll");
 
   const std::wstring xml = FSandbox.Root() + L"\\out dir\\report.XINF";
   ::CreateDirectoryW((FSandbox.Root() + L"\\out dir").c_str(), nullptr);

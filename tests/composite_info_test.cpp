@@ -19,8 +19,6 @@ using testing::SetRegistryDword;
 using testing::SetRegistryString;
 using testing::WriteBinaryFile;
 
-constexpr wchar_t ClassID[] = L"{11111111-2222-3333-4444-555555555555}";
-
 class CompositeInfoTest : public ::testing::Test {
  protected:
   testing::WorkstationSandbox FSandbox;
@@ -31,13 +29,8 @@ class CompositeInfoTest : public ::testing::Test {
   void SetUp() override {
     WriteBinaryFile(FSandbox.HostsFile(), "127.0.0.1 ornpluginvlx.local\r\n");
     std::wstring folder = FSandbox.Root() + L"\\Program Files (x86)\\ORN\\";
-    ::CreateDirectoryW(folder.c_str(), nullptr);
-    FDll = folder + L"npORNPlugInVLX.dll";
-    ASSERT_TRUE(::CopyFileW(testing::FixturePath(L"plugin_full.dll").c_str(), FDll.c_str(), FALSE));
+    FDll = testing::InstallPlugIn(folder);
     WriteBinaryFile(folder + L"npORNPlugInVLX.ini", "[Log]\r\nFileName=C:\\Logs\\%LibName%\\a.log\r\n");
-    SetRegistryString(HKEY_CLASSES_ROOT, std::wstring(L"MIME\\Database\\Content Type\\") + PlugInMimeType, L"CLSID",
-                      ClassID);
-    SetRegistryString(HKEY_CLASSES_ROOT, std::wstring(L"CLSID\\") + ClassID + L"\\InprocServer32", L"", FDll);
     SetRegistryDword(HKEY_CURRENT_USER, std::wstring(InternetSettingsKey) + L"\\Zones\\3", L"1001", 3);
   }
 };

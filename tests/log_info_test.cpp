@@ -23,8 +23,6 @@ using testing::FixturePath;
 using testing::ReadBinaryFile;
 using testing::WriteBinaryFile;
 
-constexpr wchar_t ClassID[] = L"{11111111-2222-3333-4444-555555555555}";
-
 class LogInfoTest : public ::testing::Test {
  protected:
   testing::WorkstationSandbox FSandbox;
@@ -36,12 +34,7 @@ class LogInfoTest : public ::testing::Test {
   void SetUp() override {
     WriteBinaryFile(FSandbox.HostsFile(), "");
     FFolder = FSandbox.Root() + L"\\Program Files (x86)\\ORN\\";
-    ::CreateDirectoryW(FFolder.c_str(), nullptr);
-    ASSERT_TRUE(::CopyFileW(FixturePath(L"plugin_full.dll").c_str(), (FFolder + L"npORNPlugInVLX.dll").c_str(), FALSE));
-    testing::SetRegistryString(HKEY_CLASSES_ROOT, L"MIME\\Database\\Content Type\\application/x-ORN-plugin-VLX",
-                               L"CLSID", ClassID);
-    testing::SetRegistryString(HKEY_CLASSES_ROOT, std::wstring(L"CLSID\\") + ClassID + L"\\InprocServer32", L"",
-                               FFolder + L"npORNPlugInVLX.dll");
+    testing::InstallPlugIn(FFolder);
     ASSERT_TRUE(FPlugIn.Load());
   }
   std::wstring PlugInIni() const { return FFolder + L"npORNPlugInVLX.ini"; }

@@ -18,8 +18,6 @@ namespace {
 using testing::ReadBinaryFile;
 using testing::WriteBinaryFile;
 
-constexpr wchar_t ClassID[] = L"{11111111-2222-3333-4444-555555555555}";
-
 // Plays the person at the log-file-name dialog once it is up: runs inside its modal loop.
 std::function<void(HWND dialog)> dialogAnswer;
 int dialogsAnswered = 0;
@@ -53,12 +51,7 @@ class LoggingViewTest : public ::testing::Test {
         ::CreateWindowExW(0, L"STATIC", L"", WS_OVERLAPPEDWINDOW, 0, 0, 800, 500, nullptr, nullptr, nullptr, nullptr);
     WriteBinaryFile(FSandbox.HostsFile(), "");
     FFolder = FSandbox.Root() + L"\\ORN\\";
-    ::CreateDirectoryW(FFolder.c_str(), nullptr);
-    ASSERT_TRUE(::CopyFileW(testing::FixturePath(L"plugin_full.dll").c_str(), (FFolder + L"np.dll").c_str(), FALSE));
-    testing::SetRegistryString(HKEY_CLASSES_ROOT, std::wstring(L"MIME\\Database\\Content Type\\") + PlugInMimeType,
-                               L"CLSID", ClassID);
-    testing::SetRegistryString(HKEY_CLASSES_ROOT, std::wstring(L"CLSID\\") + ClassID + L"\\InprocServer32", L"",
-                               FFolder + L"np.dll");
+    testing::InstallPlugIn(FFolder, L"np.dll");
     WriteBinaryFile(Ini(), "[Log]\r\nFileName=" + testing::Narrow(FFolder) + "%LibName%\\a.log\r\n");
     FInfo.Load();
   }

@@ -21,8 +21,6 @@ namespace {
 using testing::ReadBinaryFile;
 using testing::WriteBinaryFile;
 
-constexpr wchar_t ClassID[] = L"{11111111-2222-3333-4444-555555555555}";
-
 class MainWindowTest : public ::testing::Test {
  protected:
   testing::WorkstationSandbox FSandbox;
@@ -31,13 +29,7 @@ class MainWindowTest : public ::testing::Test {
 
   void SetUp() override {
     WriteBinaryFile(FSandbox.HostsFile(), "127.0.0.1 localhost\r\n");
-    std::wstring folder = FSandbox.Root() + L"\\Program Files (x86)\\ORN\\";
-    ::CreateDirectoryW(folder.c_str(), nullptr);
-    FDll = folder + L"npORNPlugInVLX.dll";
-    ASSERT_TRUE(::CopyFileW(testing::FixturePath(L"plugin_full.dll").c_str(), FDll.c_str(), FALSE));
-    testing::SetRegistryString(HKEY_CLASSES_ROOT, std::wstring(L"MIME\\Database\\Content Type\\") + PlugInMimeType,
-                               L"CLSID", ClassID);
-    testing::SetRegistryString(HKEY_CLASSES_ROOT, std::wstring(L"CLSID\\") + ClassID + L"\\InprocServer32", L"", FDll);
+    FDll = testing::InstallPlugIn(FSandbox.Root() + L"\\Program Files (x86)\\ORN");
     testing::SetRegistryString(HKEY_CURRENT_USER, InternetSettingsKey, L"ProxyOverride", L"<local>");
     ::CreateDirectoryW((FSandbox.AppDataFolder() + L"\\ORN").c_str(), nullptr);
     ::CreateDirectoryW(GetPlugInDataDir().c_str(), nullptr);

@@ -14,8 +14,6 @@ namespace {
 
 using testing::WriteBinaryFile;
 
-constexpr wchar_t ClassID[] = L"{11111111-2222-3333-4444-555555555555}";
-
 std::wstring Text(HWND control) {
   wchar_t buffer[1024] = {};
   ::GetWindowTextW(control, buffer, 1024);
@@ -41,12 +39,7 @@ class SummaryViewTest : public ::testing::Test {
     FView.Create(FParent);
     WriteBinaryFile(FSandbox.HostsFile(), "127.0.0.1 ornpluginvlx.local\r\n");
     FFolder = FSandbox.Root() + L"\\ORN\\";
-    ::CreateDirectoryW(FFolder.c_str(), nullptr);
-    ASSERT_TRUE(::CopyFileW(testing::FixturePath(L"plugin_full.dll").c_str(), (FFolder + L"np.dll").c_str(), FALSE));
-    testing::SetRegistryString(HKEY_CLASSES_ROOT, std::wstring(L"MIME\\Database\\Content Type\\") + PlugInMimeType,
-                               L"CLSID", ClassID);
-    testing::SetRegistryString(HKEY_CLASSES_ROOT, std::wstring(L"CLSID\\") + ClassID + L"\\InprocServer32", L"",
-                               FFolder + L"np.dll");
+    testing::InstallPlugIn(FFolder, L"np.dll");
   }
   void TearDown() override { ::DestroyWindow(FParent); }
   void Click(int id, HWND control) {

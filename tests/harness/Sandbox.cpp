@@ -100,6 +100,17 @@ WorkstationSandbox::WorkstationSandbox() {
   FEnvironment.Set(L"ORNPM_REGISTRY_ROOT", FRegistry.Root());
 }
 
+std::wstring InstallPlugIn(const std::wstring& folder, const std::wstring& name, const std::wstring& fixture) {
+  std::filesystem::create_directories(folder);
+  const std::wstring dll = IncludeTrailingPathDelimiter(folder) + name;
+  EXPECT_TRUE(::CopyFileW(FixturePath(fixture).c_str(), dll.c_str(), FALSE));
+  const std::wstring classID = L"{11111111-2222-3333-4444-555555555555}";
+  SetRegistryString(HKEY_CLASSES_ROOT, L"MIME\\Database\\Content Type\\application/x-ORN-plugin-VLX", L"CLSID",
+                    classID);
+  SetRegistryString(HKEY_CLASSES_ROOT, L"CLSID\\" + classID + L"\\InprocServer32", L"", dll);
+  return dll;
+}
+
 void SetRegistryValue(HKEY root, const std::wstring& key, const std::wstring& name, DWORD type, const void* data,
                       DWORD size) {
   LONG status = ::RegSetKeyValueW(root, key.c_str(), name.c_str(), type, data, size);

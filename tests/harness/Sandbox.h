@@ -81,6 +81,11 @@ class WorkstationSandbox {
   EnvironmentOverride FEnvironment;
 };
 
+// Copies a fixture DLL to folder\name (the folder is created) and registers it as the
+// plug-in under its MIME type; returns the DLL's path.
+std::wstring InstallPlugIn(const std::wstring& folder, const std::wstring& name = L"npORNPlugInVLX.dll",
+                           const std::wstring& fixture = L"plugin_full.dll");
+
 // Registry set-up and inspection for tests, through the (redirected) predefined keys.
 void SetRegistryValue(HKEY root, const std::wstring& key, const std::wstring& name, DWORD type, const void* data,
                       DWORD size);
