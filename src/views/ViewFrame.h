@@ -29,6 +29,19 @@ class TViewFrame : public TWindow {
   TLayout FLayout;
 };
 
+// Sets a view's loading flag for its lifetime, so change handlers know the view is being
+// filled rather than changed by the user; cleared also when filling fails.
+class TLoadingScope {
+ public:
+  explicit TLoadingScope(bool& flag) : FFlag(flag) { FFlag = true; }
+  ~TLoadingScope() { FFlag = false; }
+  TLoadingScope(const TLoadingScope&) = delete;
+  TLoadingScope& operator=(const TLoadingScope&) = delete;
+
+ private:
+  bool& FFlag;
+};
+
 // Small helpers for the views' controls.
 void SetText(HWND control, const std::wstring& text);
 void SetEnabled(HWND control, bool enabled);

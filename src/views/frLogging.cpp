@@ -43,11 +43,7 @@ void TLoggingFrame::Load(TLogInfo* info) {
     FNameMenu.CreateFor(edLogFileName);
     FMenusCreated = true;
   }
-  FLoading = true;
-  struct TLoadingScope {
-    bool& Flag;
-    ~TLoadingScope() { Flag = false; }
-  } loading{FLoading};
+  TLoadingScope loading(FLoading);
   SetChecked(chbEnabled, info->Enabled());
   chbEnabledChange();
   SetText(edLogFilePath, info->LogFilePath());

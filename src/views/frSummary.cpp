@@ -52,10 +52,7 @@ void TSummaryInfoFrame::Load(TCompositeInfo* info) {
   // A registered plug-in after an unregistered one: the highlight and the disabled box go.
   FNotRegistered = false;
   SetEnabled(chbEnabled, true);
-  struct TLoadingScope {
-    bool& Flag;
-    ~TLoadingScope() { Flag = false; }
-  } loading{FLoading = true};
+  TLoadingScope loading(FLoading);
   SetText(lblPlugInPath, L"Путь к плагину: " + plugIn.PlugInPath());
   SetText(lblVersion, L"Версия: " + plugIn.Version());
   FPlugInDir = ExtractFilePath(plugIn.PlugInPath());
