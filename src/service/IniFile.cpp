@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <iterator>
 #include <list>
@@ -34,8 +35,15 @@ std::wstring_view TrimBlanks(std::wstring_view text) {
   return text;
 }
 
-// Index key of a name: upper case by the operating system's case table, the one SameText
-// compares with, so names that differ only in letter case share one key.
+bool IsAscii(std::wstring_view text) {
+  return std::all_of(text.begin(), text.end(), [](wchar_t c) { return c < 0x80; });
+}
+
+wchar_t FoldAscii(wchar_t c) {
+  return c >= L'a' && c <= L'z' ? static_cast<wchar_t>(c - L'a' + L'A') : c;
+}
+
+// A name upper-cased by the operating system's case table, the one SameText compares with.
 std::wstring FoldName(std::wstring_view name) {
   std::wstring folded(name);
   if (!folded.empty())
@@ -44,10 +52,37 @@ std::wstring FoldName(std::wstring_view name) {
   return folded;
 }
 
+// Names that differ only in letter case are one name: the indexes hash and compare the
+// upper-cased form. ASCII names, nearly all of them, are folded here on the fly; the system
+// folds the others.
+size_t HashFolded(std::wstring_view folded, wchar_t (*fold)(wchar_t)) {
+  uint32_t hash = 2166136261u;  // FNV-1a
+  for (wchar_t c : folded) hash = (hash ^ fold(c)) * 16777619u;
+  return hash;
+}
+
+struct TNameHash {
+  size_t operator()(std::wstring_view name) const {
+    if (IsAscii(name)) return HashFolded(name, FoldAscii);
+    return HashFolded(FoldName(name), [](wchar_t c) { return c; });
+  }
+};
+
+struct TNameEqual {
+  bool operator()(std::wstring_view a, std::wstring_view b) const {
+    if (a.size() != b.size()) return false;
+    if (IsAscii(a) && IsAscii(b))
+      return std::equal(a.begin(), a.end(), b.begin(),
+                        [](wchar_t x, wchar_t y) { return FoldAscii(x) == FoldAscii(y); });
+    return FoldName(a) == FoldName(b);
+  }
+};
+
 enum class TLineKind { Blank, Comment, Section, Key, Other };
 
 // One line of the file. Bytes are kept exactly as read, line end included, so a line
 // nobody changes is written back unchanged even where the code page cannot round-trip it.
+// The indexes hold views of the names, so a line's name never changes once it is stored.
 struct TLine {
   std::string Bytes;
   TLineKind Kind = TLineKind::Blank;
@@ -58,12 +93,24 @@ struct TLine {
 using TLines = std::list<TLine>;
 using TLineIt = TLines::iterator;
 
+bool IsLineBreak(wchar_t c) {
+  return c == L'\r' || c == L'\n';
+}
+
+// The length of the line's text, up to its line end.
+size_t LineLength(std::string_view bytes) {
+  return static_cast<size_t>(std::find_if(bytes.begin(), bytes.end(), [](char c) { return c == '\r' || c == '\n'; }) -
+                             bytes.begin());
+}
+
 // As the profile functions read: a line starting with "[" and holding a "]" names a
 // section (text after the last "]" is ignored), ";" starts a comment, and the first "="
-// parts a key from its value. Other lines belong to no key.
-TLine ParseLine(std::string bytes) {
-  TLine line{std::move(bytes), TLineKind::Blank, {}, {}};
-  std::wstring text = BytesToWide(std::string_view(line.Bytes).substr(0, line.Bytes.find_first_of("\r\n")));
+// parts a key from its value. Other lines belong to no key. The text is converted into
+// a buffer kept from line to line.
+TLine ParseLine(std::string_view bytes, std::wstring& text) {
+  TLine line{std::string(bytes), TLineKind::Blank, {}, {}};
+  text.clear();
+  AppendWide(text, bytes.substr(0, LineLength(bytes)));
   std::wstring_view rest = TrimBlanks(text);
   if (rest.empty()) return line;
   if (size_t close = rest.rfind(L']'); rest.front() == L'[' && close != std::wstring_view::npos) {
@@ -83,8 +130,8 @@ TLine ParseLine(std::string bytes) {
 
 // Lines end at CR LF, LF or a lone CR, all of which the profile functions accept.
 size_t NextLineStart(std::string_view bytes, size_t start) {
-  size_t end = bytes.find_first_of("\r\n", start);
-  if (end == std::string_view::npos) return bytes.size();
+  size_t end = start + LineLength(bytes.substr(start));
+  if (end == bytes.size()) return end;
   if (bytes[end] == '\r' && end + 1 < bytes.size() && bytes[end + 1] == '\n') return end + 2;
   return end + 1;
 }
@@ -95,29 +142,41 @@ void EnsureLineEnd(TLine& line) {
 }
 
 // A line break written into a value would make the rest of it lines of their own on the
-// next read, even a section header; the value stays on its line instead.
-std::wstring OnOneLine(std::wstring_view text) {
-  std::wstring result(text);
-  for (wchar_t& c : result)
-    if (c == L'\r' || c == L'\n') c = L' ';
-  return result;
+// next read, even a section header; the value stays on its line instead. The storage holds
+// the changed text where there is a line break to replace.
+std::wstring_view OnOneLine(std::wstring_view text, std::wstring& storage) {
+  if (std::none_of(text.begin(), text.end(), IsLineBreak)) return text;
+  storage = text;
+  std::replace_if(storage.begin(), storage.end(), IsLineBreak, L' ');
+  return storage;
 }
 
 // Names as they are written and looked up: blanks trimmed, on one line like values.
-std::wstring CleanName(std::wstring_view name) {
-  return OnOneLine(TrimBlanks(name));
+std::wstring_view CleanName(std::wstring_view name, std::wstring& storage) {
+  return OnOneLine(TrimBlanks(name), storage);
 }
 
 // The line as the profile functions write it: "name=value" and CR LF. Blanks around the
 // value are dropped, as reading would drop them; Value holds what reading gives back.
 TLine KeyLine(std::wstring_view name, std::wstring_view value) {
-  std::string valueBytes = WideToBytes(TrimBlanks(OnOneLine(value)));
-  return {WideToBytes(name) + '=' + valueBytes + "\r\n", TLineKind::Key, std::wstring(name),
-          std::wstring(TrimBlanks(BytesToWide(valueBytes)))};
+  std::wstring storage;
+  value = TrimBlanks(OnOneLine(value, storage));
+  TLine line{{}, TLineKind::Key, std::wstring(name), {}};
+  line.Bytes.reserve(name.size() + value.size() + 3);
+  AppendBytes(line.Bytes, name);
+  line.Bytes += '=';
+  size_t valueStart = line.Bytes.size();
+  AppendBytes(line.Bytes, value);
+  AppendWide(line.Value, std::string_view(line.Bytes).substr(valueStart));
+  if (std::wstring_view read = TrimBlanks(line.Value); read.size() != line.Value.size()) line.Value = read;
+  line.Bytes += "\r\n";
+  return line;
 }
 
 TLine SectionLine(std::wstring_view name) {
-  return {WideToBytes(L"[" + std::wstring(name) + L"]") + "\r\n", TLineKind::Section, std::wstring(name), {}};
+  std::string bytes = "[";
+  AppendBytes(bytes, name);
+  return {bytes + "]\r\n", TLineKind::Section, std::wstring(name), {}};
 }
 
 // One pair of matching quotes around the value is removed, as GetPrivateProfileString does.
@@ -179,16 +238,15 @@ void WriteOver(const std::wstring& fileName, const std::string& bytes) {
 
 }  // namespace
 
-// Lines in file order, and an index from folded names to sections and from folded key
-// names to key lines, so that a lookup or a write costs the same in a file of ten lines
-// and in a report of tens of thousands.
+// Lines in file order, and indexes from names to sections and to key lines, so that a
+// lookup or a write costs the same in a file of ten lines and in a report of tens of
+// thousands. The indexes' keys are views of the names of the lines they lead to.
 struct TIniFile::TData {
   struct TSection {
-    std::wstring Name;
-    std::wstring Folded;
     TLineIt Header;
     TLineIt Last;  // the section's last line that is not blank: new keys go after it
-    std::unordered_map<std::wstring, std::vector<TLineIt>> Keys;  // key lines of each name in file order
+    std::unordered_map<std::wstring_view, TLineIt, TNameHash, TNameEqual> Keys;  // the first key line of each name
+    const std::wstring& Name() const { return Header->Name; }
   };
   using TSections = std::list<TSection>;
 
@@ -196,12 +254,12 @@ struct TIniFile::TData {
   TSections Sections;
   // All sections of a name in file order; as with the profile functions the first one is
   // the one read and written, the others only come along in the file.
-  std::unordered_map<std::wstring, std::vector<TSections::iterator>> Index;
+  std::unordered_map<std::wstring_view, std::vector<TSections::iterator>, TNameHash, TNameEqual> Index;
   bool Changed = false;
 
   void Load(std::string_view bytes);
   TSection& AddSection(TLineIt header);
-  TSection* FindSection(std::wstring_view name);
+  TSection* FindSection(std::wstring_view cleanName);
   const TLine* FindKey(std::wstring_view section, std::wstring_view key);
   void SetValue(std::wstring_view section, std::wstring_view key, std::wstring_view value);
   void InsertKey(TSection& section, TLine line);
@@ -212,89 +270,101 @@ struct TIniFile::TData {
 
 void TIniFile::TData::Load(std::string_view bytes) {
   TSection* current = nullptr;  // lines before the first header belong to no section
+  std::wstring text;
   for (size_t start = 0; start < bytes.size();) {
     size_t next = NextLineStart(bytes, start);
-    TLineIt line = Lines.insert(Lines.end(), ParseLine(std::string(bytes.substr(start, next - start))));
+    TLineIt line = Lines.insert(Lines.end(), ParseLine(bytes.substr(start, next - start), text));
     start = next;
     if (line->Kind == TLineKind::Section) {
       current = &AddSection(line);
     } else if (current && line->Kind != TLineKind::Blank) {
       current->Last = line;
-      if (line->Kind == TLineKind::Key) current->Keys[FoldName(line->Name)].push_back(line);
+      if (line->Kind == TLineKind::Key) current->Keys.emplace(line->Name, line);
     }
   }
 }
 
 TIniFile::TData::TSection& TIniFile::TData::AddSection(TLineIt header) {
-  auto section = Sections.insert(Sections.end(), TSection{header->Name, FoldName(header->Name), header, header, {}});
-  Index[section->Folded].push_back(section);
+  auto section = Sections.insert(Sections.end(), TSection{header, header, {}});
+  Index[header->Name].push_back(section);
   return *section;
 }
 
-TIniFile::TData::TSection* TIniFile::TData::FindSection(std::wstring_view name) {
-  auto found = Index.find(FoldName(CleanName(name)));
+TIniFile::TData::TSection* TIniFile::TData::FindSection(std::wstring_view cleanName) {
+  auto found = Index.find(cleanName);
   return found == Index.end() ? nullptr : &*found->second.front();
 }
 
 const TLine* TIniFile::TData::FindKey(std::wstring_view section, std::wstring_view key) {
-  TSection* found = FindSection(section);
+  std::wstring sectionStorage, keyStorage;
+  TSection* found = FindSection(CleanName(section, sectionStorage));
   if (!found) return nullptr;
-  auto lines = found->Keys.find(FoldName(CleanName(key)));
-  return lines == found->Keys.end() ? nullptr : &*lines->second.front();
+  auto line = found->Keys.find(CleanName(key, keyStorage));
+  return line == found->Keys.end() ? nullptr : &*line->second;
 }
 
 void TIniFile::TData::SetValue(std::wstring_view sectionName, std::wstring_view keyName, std::wstring_view value) {
-  std::wstring section = CleanName(sectionName);
-  std::wstring key = CleanName(keyName);
+  std::wstring sectionStorage, keyStorage;
+  std::wstring_view section = CleanName(sectionName, sectionStorage);
+  std::wstring_view key = CleanName(keyName, keyStorage);
   TSection* target = FindSection(section);
   if (!target) {
     if (!Lines.empty()) EnsureLineEnd(Lines.back());
     target = &AddSection(Lines.insert(Lines.end(), SectionLine(section)));
   }
-  auto lines = target->Keys.find(FoldName(key));
-  if (lines == target->Keys.end()) {
+  auto found = target->Keys.find(key);
+  if (found == target->Keys.end()) {
     InsertKey(*target, KeyLine(key, value));
   } else {
     // The file's own spelling of the name stays; an unchanged value leaves the line as it is.
-    TLine& old = *lines->second.front();
+    TLine& old = *found->second;
     TLine line = KeyLine(old.Name, value);
     if (line.Value == old.Value) return;
-    old = std::move(line);
+    old.Bytes = std::move(line.Bytes);
+    old.Value = std::move(line.Value);
   }
   Changed = true;
 }
 
 void TIniFile::TData::InsertKey(TSection& section, TLine line) {
-  std::wstring folded = FoldName(line.Name);
   EnsureLineEnd(*section.Last);
   section.Last = Lines.insert(std::next(section.Last), std::move(line));
-  section.Keys[folded].push_back(section.Last);
+  section.Keys.emplace(section.Last->Name, section.Last);
 }
 
-void TIniFile::TData::DeleteKey(std::wstring_view section, std::wstring_view key) {
-  TSection* target = FindSection(section);
+void TIniFile::TData::DeleteKey(std::wstring_view sectionName, std::wstring_view keyName) {
+  std::wstring sectionStorage, keyStorage;
+  TSection* target = FindSection(CleanName(sectionName, sectionStorage));
   if (!target) return;
-  auto lines = target->Keys.find(FoldName(CleanName(key)));
-  if (lines == target->Keys.end()) return;
+  std::wstring_view key = CleanName(keyName, keyStorage);
+  auto found = target->Keys.find(key);
+  if (found == target->Keys.end()) return;
+  TLineIt first = found->second;
+  target->Keys.erase(found);
   // Every line of the name goes, so that a duplicate further down does not take its place.
-  for (TLineIt line : lines->second) {
-    while (target->Last == line || target->Last->Kind == TLineKind::Blank) --target->Last;
-    Lines.erase(line);
+  for (TLineIt line = first; line != Lines.end() && line->Kind != TLineKind::Section;) {
+    TLineIt next = std::next(line);
+    if (line->Kind == TLineKind::Key && TNameEqual()(line->Name, key)) {
+      while (target->Last == line || target->Last->Kind == TLineKind::Blank) --target->Last;
+      Lines.erase(line);
+    }
+    line = next;
   }
-  target->Keys.erase(lines);
   Changed = true;
 }
 
 void TIniFile::TData::EraseSection(std::wstring_view name) {
-  auto found = Index.find(FoldName(CleanName(name)));
+  std::wstring storage;
+  auto found = Index.find(CleanName(name, storage));
   if (found == Index.end()) return;
+  const std::vector<TSections::iterator> sections = std::move(found->second);
+  Index.erase(found);
   // Every section of the name goes, from its header up to the next header.
-  for (auto section : found->second) {
+  for (auto section : sections) {
     auto next = std::next(section);
     Lines.erase(section->Header, next == Sections.end() ? Lines.end() : next->Header);
     Sections.erase(section);
   }
-  Index.erase(found);
   Changed = true;
 }
 
@@ -313,57 +383,60 @@ TIniFile::TIniFile(std::wstring fileName) : FFileName(std::move(fileName)), FDat
 
 TIniFile::~TIniFile() = default;
 
-bool TIniFile::SectionExists(const std::wstring& section) const {
-  return FData->FindSection(section) != nullptr;
+bool TIniFile::SectionExists(std::wstring_view section) const {
+  std::wstring storage;
+  return FData->FindSection(CleanName(section, storage)) != nullptr;
 }
 
-bool TIniFile::ValueExists(const std::wstring& section, const std::wstring& key) const {
+bool TIniFile::ValueExists(std::wstring_view section, std::wstring_view key) const {
   return FData->FindKey(section, key) != nullptr;
 }
 
 std::vector<std::wstring> TIniFile::ReadSections() const {
   std::vector<std::wstring> names;
   for (const TData::TSection& section : FData->Sections)
-    if (!section.Name.empty() && &*FData->Index.at(section.Folded).front() == &section) names.push_back(section.Name);
+    if (!section.Name().empty() && &*FData->Index.at(section.Name()).front() == &section)
+      names.push_back(section.Name());
   return names;
 }
 
-std::vector<std::wstring> TIniFile::ReadSection(const std::wstring& section) const {
+std::vector<std::wstring> TIniFile::ReadSection(std::wstring_view section) const {
   std::vector<std::wstring> keys;
-  const TData::TSection* found = FData->FindSection(section);
+  std::wstring storage;
+  const TData::TSection* found = FData->FindSection(CleanName(section, storage));
   if (!found) return keys;
   for (auto line = std::next(found->Header); line != FData->Lines.end() && line->Kind != TLineKind::Section; ++line) {
     // An empty name cannot be listed by the profile functions; a repeated one is listed once.
-    if (line->Kind == TLineKind::Key && !line->Name.empty() && &*found->Keys.at(FoldName(line->Name)).front() == &*line)
+    if (line->Kind == TLineKind::Key && !line->Name.empty() && found->Keys.at(line->Name) == line)
       keys.push_back(line->Name);
   }
   return keys;
 }
 
-std::wstring TIniFile::ReadString(const std::wstring& section, const std::wstring& key,
-                                  const std::wstring& defaultValue) const {
+std::wstring TIniFile::ReadString(std::wstring_view section, std::wstring_view key,
+                                  std::wstring_view defaultValue) const {
   const TLine* line = FData->FindKey(section, key);
-  return line ? ProfileValue(line->Value) : defaultValue;
+  return line ? ProfileValue(line->Value) : std::wstring(defaultValue);
 }
 
-int TIniFile::ReadInteger(const std::wstring& section, const std::wstring& key, int defaultValue) const {
+int TIniFile::ReadInteger(std::wstring_view section, std::wstring_view key, int defaultValue) const {
   const TLine* line = FData->FindKey(section, key);
   return line ? ParseInt32(ProfileValue(line->Value)).value_or(defaultValue) : defaultValue;
 }
 
-void TIniFile::WriteString(const std::wstring& section, const std::wstring& key, const std::wstring& value) {
+void TIniFile::WriteString(std::wstring_view section, std::wstring_view key, std::wstring_view value) {
   FData->SetValue(section, key, value);
 }
 
-void TIniFile::WriteInteger(const std::wstring& section, const std::wstring& key, int value) {
+void TIniFile::WriteInteger(std::wstring_view section, std::wstring_view key, int value) {
   FData->SetValue(section, key, std::to_wstring(value));
 }
 
-void TIniFile::DeleteKey(const std::wstring& section, const std::wstring& key) {
+void TIniFile::DeleteKey(std::wstring_view section, std::wstring_view key) {
   FData->DeleteKey(section, key);
 }
 
-void TIniFile::EraseSection(const std::wstring& section) {
+void TIniFile::EraseSection(std::wstring_view section) {
   FData->EraseSection(section);
 }
 
