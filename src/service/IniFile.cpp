@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <iterator>
 #include <list>
+#include <memory_resource>
 #include <optional>
 #include <string_view>
 #include <unordered_map>
@@ -84,13 +85,17 @@ enum class TLineKind { Blank, Comment, Section, Key, Other };
 // nobody changes is written back unchanged even where the code page cannot round-trip it.
 // The indexes hold views of the names, so a line's name never changes once it is stored.
 struct TLine {
-  std::string Bytes;
-  TLineKind Kind = TLineKind::Blank;
-  std::wstring Name;   // section or key name, blanks trimmed
-  std::wstring Value;  // key value, blanks trimmed, quotes kept
+  TLine(TLineKind kind, std::string_view bytes, std::wstring_view name, std::wstring_view value,
+        std::pmr::memory_resource* memory)
+      : Bytes(bytes, memory), Kind(kind), Name(name, memory), Value(value, memory) {}
+
+  std::pmr::string Bytes;
+  TLineKind Kind;
+  std::pmr::wstring Name;   // section or key name, blanks trimmed
+  std::pmr::wstring Value;  // key value, blanks trimmed, quotes kept
 };
 
-using TLines = std::list<TLine>;
+using TLines = std::pmr::list<TLine>;
 using TLineIt = TLines::iterator;
 
 bool IsLineBreak(wchar_t c) {
@@ -107,25 +112,25 @@ size_t LineLength(std::string_view bytes) {
 // section (text after the last "]" is ignored), ";" starts a comment, and the first "="
 // parts a key from its value. Other lines belong to no key. The text is converted into
 // a buffer kept from line to line.
-TLine ParseLine(std::string_view bytes, std::wstring& text) {
-  TLine line{std::string(bytes), TLineKind::Blank, {}, {}};
+TLine ParseLine(std::string_view bytes, std::wstring& text, std::pmr::memory_resource* memory) {
   text.clear();
   AppendWide(text, bytes.substr(0, LineLength(bytes)));
   std::wstring_view rest = TrimBlanks(text);
-  if (rest.empty()) return line;
-  if (size_t close = rest.rfind(L']'); rest.front() == L'[' && close != std::wstring_view::npos) {
-    line.Kind = TLineKind::Section;
-    line.Name = TrimBlanks(rest.substr(1, close - 1));
+  TLineKind kind = TLineKind::Other;
+  std::wstring_view name, value;
+  if (rest.empty()) {
+    kind = TLineKind::Blank;
+  } else if (size_t close = rest.rfind(L']'); rest.front() == L'[' && close != std::wstring_view::npos) {
+    kind = TLineKind::Section;
+    name = TrimBlanks(rest.substr(1, close - 1));
   } else if (rest.front() == L';') {
-    line.Kind = TLineKind::Comment;
+    kind = TLineKind::Comment;
   } else if (size_t equals = rest.find(L'='); equals != std::wstring_view::npos) {
-    line.Kind = TLineKind::Key;
-    line.Name = TrimBlanks(rest.substr(0, equals));
-    line.Value = TrimBlanks(rest.substr(equals + 1));
-  } else {
-    line.Kind = TLineKind::Other;
+    kind = TLineKind::Key;
+    name = TrimBlanks(rest.substr(0, equals));
+    value = TrimBlanks(rest.substr(equals + 1));
   }
-  return line;
+  return TLine(kind, bytes, name, value, memory);
 }
 
 // Lines end at CR LF, LF or a lone CR, all of which the profile functions accept.
@@ -154,29 +159,6 @@ std::wstring_view OnOneLine(std::wstring_view text, std::wstring& storage) {
 // Names as they are written and looked up: blanks trimmed, on one line like values.
 std::wstring_view CleanName(std::wstring_view name, std::wstring& storage) {
   return OnOneLine(TrimBlanks(name), storage);
-}
-
-// The line as the profile functions write it: "name=value" and CR LF. Blanks around the
-// value are dropped, as reading would drop them; Value holds what reading gives back.
-TLine KeyLine(std::wstring_view name, std::wstring_view value) {
-  std::wstring storage;
-  value = TrimBlanks(OnOneLine(value, storage));
-  TLine line{{}, TLineKind::Key, std::wstring(name), {}};
-  line.Bytes.reserve(name.size() + value.size() + 3);
-  AppendBytes(line.Bytes, name);
-  line.Bytes += '=';
-  size_t valueStart = line.Bytes.size();
-  AppendBytes(line.Bytes, value);
-  AppendWide(line.Value, std::string_view(line.Bytes).substr(valueStart));
-  if (std::wstring_view read = TrimBlanks(line.Value); read.size() != line.Value.size()) line.Value = read;
-  line.Bytes += "\r\n";
-  return line;
-}
-
-TLine SectionLine(std::wstring_view name) {
-  std::string bytes = "[";
-  AppendBytes(bytes, name);
-  return {bytes + "]\r\n", TLineKind::Section, std::wstring(name), {}};
 }
 
 // One pair of matching quotes around the value is removed, as GetPrivateProfileString does.
@@ -241,28 +223,40 @@ void WriteOver(const std::wstring& fileName, const std::string& bytes) {
 // Lines in file order, and indexes from names to sections and to key lines, so that a
 // lookup or a write costs the same in a file of ten lines and in a report of tens of
 // thousands. The indexes' keys are views of the names of the lines they lead to.
+// Lines in file order, and indexes from names to sections and to key lines, so that a
+// lookup or a write costs the same in a file of ten lines and in a report of tens of
+// thousands. The indexes' keys are views of the names of the lines they lead to.
 struct TIniFile::TData {
   struct TSection {
     TLineIt Header;
     TLineIt Last;  // the section's last line that is not blank: new keys go after it
-    std::unordered_map<std::wstring_view, TLineIt, TNameHash, TNameEqual> Keys;  // the first key line of each name
-    const std::wstring& Name() const { return Header->Name; }
+    std::pmr::unordered_map<std::wstring_view, TLineIt, TNameHash, TNameEqual> Keys;  // the first key line of each name
+    const std::pmr::wstring& Name() const { return Header->Name; }
   };
-  using TSections = std::list<TSection>;
+  using TSections = std::pmr::list<TSection>;
 
-  TLines Lines;
-  TSections Sections;
+  // Everything of the file comes from one arena rather than tens of thousands of heap
+  // blocks. What a removed line held is given back only with the file object, which
+  // lives for one load or one save; a changed value reuses its line's storage.
+  std::pmr::monotonic_buffer_resource Memory;
+  TLines Lines{&Memory};
+  TSections Sections{&Memory};
   // All sections of a name in file order; as with the profile functions the first one is
   // the one read and written, the others only come along in the file.
-  std::unordered_map<std::wstring_view, std::vector<TSections::iterator>, TNameHash, TNameEqual> Index;
+  std::pmr::unordered_map<std::wstring_view, std::vector<TSections::iterator>, TNameHash, TNameEqual> Index{&Memory};
   bool Changed = false;
+  // Where lines are put together before they are stored.
+  std::string LineBytes;
+  std::wstring LineText;
 
   void Load(std::string_view bytes);
-  TSection& AddSection(TLineIt header);
+  std::wstring_view FormatKeyLine(std::wstring_view name, std::wstring_view value);
+  TSection& AddSection(std::wstring_view name);
+  TSection& IndexSection(TLineIt header);
   TSection* FindSection(std::wstring_view cleanName);
   const TLine* FindKey(std::wstring_view section, std::wstring_view key);
   void SetValue(std::wstring_view section, std::wstring_view key, std::wstring_view value);
-  void InsertKey(TSection& section, TLine line);
+  void InsertKey(TSection& section, std::wstring_view name, std::wstring_view value);
   void DeleteKey(std::wstring_view section, std::wstring_view key);
   void EraseSection(std::wstring_view name);
   std::string Bytes() const;
@@ -270,13 +264,12 @@ struct TIniFile::TData {
 
 void TIniFile::TData::Load(std::string_view bytes) {
   TSection* current = nullptr;  // lines before the first header belong to no section
-  std::wstring text;
   for (size_t start = 0; start < bytes.size();) {
     size_t next = NextLineStart(bytes, start);
-    TLineIt line = Lines.insert(Lines.end(), ParseLine(bytes.substr(start, next - start), text));
+    TLineIt line = Lines.insert(Lines.end(), ParseLine(bytes.substr(start, next - start), LineText, &Memory));
     start = next;
     if (line->Kind == TLineKind::Section) {
-      current = &AddSection(line);
+      current = &IndexSection(line);
     } else if (current && line->Kind != TLineKind::Blank) {
       current->Last = line;
       if (line->Kind == TLineKind::Key) current->Keys.emplace(line->Name, line);
@@ -284,8 +277,34 @@ void TIniFile::TData::Load(std::string_view bytes) {
   }
 }
 
-TIniFile::TData::TSection& TIniFile::TData::AddSection(TLineIt header) {
-  auto section = Sections.insert(Sections.end(), TSection{header, header, {}});
+// Puts the line together as the profile functions write it, "name=value" and CR LF, in
+// LineBytes. Blanks around the value are dropped, as reading would drop them. Returns the
+// value that reading gives back.
+std::wstring_view TIniFile::TData::FormatKeyLine(std::wstring_view name, std::wstring_view value) {
+  std::wstring storage;
+  value = TrimBlanks(OnOneLine(value, storage));
+  LineBytes.clear();
+  AppendBytes(LineBytes, name);
+  LineBytes += '=';
+  size_t valueStart = LineBytes.size();
+  AppendBytes(LineBytes, value);
+  LineText.clear();
+  AppendWide(LineText, std::string_view(LineBytes).substr(valueStart));
+  LineBytes += "\r\n";
+  return TrimBlanks(LineText);
+}
+
+// A new section at the end of the file.
+TIniFile::TData::TSection& TIniFile::TData::AddSection(std::wstring_view name) {
+  if (!Lines.empty()) EnsureLineEnd(Lines.back());
+  LineBytes.assign(1, '[');
+  AppendBytes(LineBytes, name);
+  LineBytes += "]\r\n";
+  return IndexSection(Lines.emplace(Lines.end(), TLineKind::Section, LineBytes, name, std::wstring_view(), &Memory));
+}
+
+TIniFile::TData::TSection& TIniFile::TData::IndexSection(TLineIt header) {
+  auto section = Sections.insert(Sections.end(), TSection{header, header, decltype(TSection::Keys)(&Memory)});
   Index[header->Name].push_back(section);
   return *section;
 }
@@ -308,27 +327,25 @@ void TIniFile::TData::SetValue(std::wstring_view sectionName, std::wstring_view 
   std::wstring_view section = CleanName(sectionName, sectionStorage);
   std::wstring_view key = CleanName(keyName, keyStorage);
   TSection* target = FindSection(section);
-  if (!target) {
-    if (!Lines.empty()) EnsureLineEnd(Lines.back());
-    target = &AddSection(Lines.insert(Lines.end(), SectionLine(section)));
-  }
+  if (!target) target = &AddSection(section);
   auto found = target->Keys.find(key);
   if (found == target->Keys.end()) {
-    InsertKey(*target, KeyLine(key, value));
+    InsertKey(*target, key, FormatKeyLine(key, value));
   } else {
     // The file's own spelling of the name stays; an unchanged value leaves the line as it is.
     TLine& old = *found->second;
-    TLine line = KeyLine(old.Name, value);
-    if (line.Value == old.Value) return;
-    old.Bytes = std::move(line.Bytes);
-    old.Value = std::move(line.Value);
+    std::wstring_view read = FormatKeyLine(old.Name, value);
+    if (read == std::wstring_view(old.Value)) return;
+    old.Bytes = LineBytes;
+    old.Value = read;
   }
   Changed = true;
 }
 
-void TIniFile::TData::InsertKey(TSection& section, TLine line) {
+// The key line put together in LineBytes, after the section's last line.
+void TIniFile::TData::InsertKey(TSection& section, std::wstring_view name, std::wstring_view value) {
   EnsureLineEnd(*section.Last);
-  section.Last = Lines.insert(std::next(section.Last), std::move(line));
+  section.Last = Lines.emplace(std::next(section.Last), TLineKind::Key, LineBytes, name, value, &Memory);
   section.Keys.emplace(section.Last->Name, section.Last);
 }
 
@@ -396,7 +413,7 @@ std::vector<std::wstring> TIniFile::ReadSections() const {
   std::vector<std::wstring> names;
   for (const TData::TSection& section : FData->Sections)
     if (!section.Name().empty() && &*FData->Index.at(section.Name()).front() == &section)
-      names.push_back(section.Name());
+      names.emplace_back(section.Name());
   return names;
 }
 
@@ -408,7 +425,7 @@ std::vector<std::wstring> TIniFile::ReadSection(std::wstring_view section) const
   for (auto line = std::next(found->Header); line != FData->Lines.end() && line->Kind != TLineKind::Section; ++line) {
     // An empty name cannot be listed by the profile functions; a repeated one is listed once.
     if (line->Kind == TLineKind::Key && !line->Name.empty() && found->Keys.at(line->Name) == line)
-      keys.push_back(line->Name);
+      keys.emplace_back(line->Name);
   }
   return keys;
 }
