@@ -60,10 +60,16 @@ std::wstring SystemText(const std::string& bytes, UINT codePage) {
 }
 
 TEST(Text, ConversionsGiveTheSystemsResultForAnyMixOfAsciiAndOtherCharacters) {
-  const std::wstring texts[] = {
-      L"C:\\Program Files\\ORN", L"Плагин", L"ORN Плагин v1 \"x\"", std::wstring(L"a\0b", 3), L"中文 ASCII",
-      L"x\U0001F600y",           L""};
-  const std::string byteTexts[] = {"plain", "abc\xff", "\xcf\xeb\xe0\xe3\xe8\xed ORN", "ok \xe2\x82", "\xd0\x9f!"};
+  const std::wstring texts[] = {L"C:\\Program Files\\ORN",
+                                L"Плагин",
+                                L"ORN Плагин v1 \"x\"",
+                                std::wstring(L"a\0b", 3),
+                                L"中文 ASCII",
+                                L"x\U0001F600y",
+                                L"0123456789abcdefghЖ tail",
+                                L""};
+  const std::string byteTexts[] = {"plain",       "abc\xff",   "\xcf\xeb\xe0\xe3\xe8\xed ORN",
+                                   "ok \xe2\x82", "\xd0\x9f!", "0123456789abcdefghijklmnopq\xcf tail"};
   for (UINT codePage : {UINT{CP_ACP}, 1251u, UINT{CP_UTF8}}) {
     SCOPED_TRACE(testing::Message() << "code page " << codePage);
     for (const std::wstring& text : texts) {

@@ -36,10 +36,6 @@ std::wstring_view TrimBlanks(std::wstring_view text) {
   return text;
 }
 
-bool IsAscii(std::wstring_view text) {
-  return std::all_of(text.begin(), text.end(), [](wchar_t c) { return c < 0x80; });
-}
-
 wchar_t FoldAscii(wchar_t c) {
   return c >= L'a' && c <= L'z' ? static_cast<wchar_t>(c - L'a' + L'A') : c;
 }
@@ -54,28 +50,29 @@ std::wstring FoldName(std::wstring_view name) {
 }
 
 // Names that differ only in letter case are one name: the indexes hash and compare the
-// upper-cased form. ASCII names, nearly all of them, are folded here on the fly; the system
+// upper-cased form. ASCII names, nearly all of them, are folded on the fly; the system
 // folds the others.
-size_t HashFolded(std::wstring_view folded, wchar_t (*fold)(wchar_t)) {
-  uint32_t hash = 2166136261u;  // FNV-1a
-  for (wchar_t c : folded) hash = (hash ^ fold(c)) * 16777619u;
-  return hash;
-}
-
 struct TNameHash {
   size_t operator()(std::wstring_view name) const {
-    if (IsAscii(name)) return HashFolded(name, FoldAscii);
-    return HashFolded(FoldName(name), [](wchar_t c) { return c; });
+    bool ascii = std::all_of(name.begin(), name.end(), [](wchar_t c) { return c < 0x80; });
+    return ascii ? HashFolded(name) : HashFolded(FoldName(name));
+  }
+  // FNV-1a of the text with its ASCII letters upper-cased, which leaves a folded name as it is.
+  static size_t HashFolded(std::wstring_view text) {
+    uint32_t hash = 2166136261u;
+    for (wchar_t c : text) hash = (hash ^ FoldAscii(c)) * 16777619u;
+    return hash;
   }
 };
 
 struct TNameEqual {
   bool operator()(std::wstring_view a, std::wstring_view b) const {
     if (a.size() != b.size()) return false;
-    if (IsAscii(a) && IsAscii(b))
-      return std::equal(a.begin(), a.end(), b.begin(),
-                        [](wchar_t x, wchar_t y) { return FoldAscii(x) == FoldAscii(y); });
-    return FoldName(a) == FoldName(b);
+    for (size_t i = 0; i < a.size(); ++i) {
+      if (a[i] >= 0x80 || b[i] >= 0x80) return FoldName(a) == FoldName(b);
+      if (FoldAscii(a[i]) != FoldAscii(b[i])) return false;
+    }
+    return true;
   }
 };
 

@@ -1,6 +1,8 @@
 #include "win/Text.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <cstring>
 #include <limits>
 #include <stdexcept>
 #include <type_traits>
@@ -32,9 +34,17 @@ bool SameTextBySystem(std::wstring_view a, std::wstring_view b) {
 // Report texts are mostly ASCII, which reads the same in every code page the program uses
 // (the ANSI ones and UTF-8). An ASCII start is copied as it is; the system converts the rest,
 // which starts on a character of its own since no ASCII unit is part of a longer character.
+// The start is looked at eight bytes at a time, as a report runs to megabytes.
 template <typename Unit>
 size_t AsciiPrefix(std::basic_string_view<Unit> text) {
+  static_assert(sizeof(Unit) <= 2);
+  constexpr uint64_t nonAsciiBits = sizeof(Unit) == 1 ? 0x8080808080808080u : 0xFF80FF80FF80FF80u;
+  constexpr size_t unitsPerWord = sizeof(uint64_t) / sizeof(Unit);
   size_t length = 0;
+  for (uint64_t word; length + unitsPerWord <= text.size(); length += unitsPerWord) {
+    std::memcpy(&word, text.data() + length, sizeof word);
+    if (word & nonAsciiBits) break;
+  }
   while (length < text.size() && static_cast<std::make_unsigned_t<Unit>>(text[length]) < 0x80) ++length;
   return length;
 }
