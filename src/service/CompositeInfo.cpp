@@ -96,8 +96,8 @@ bool TCompositeInfo::LoadFromXML(const std::wstring& xml) {
 
 std::wstring TCompositeInfo::SaveAsXML(const std::wstring& indent) const {
   const std::wstring inner = indent + L"  ";
-  // Nearly all of the text is the plug-in's modules: the rest goes around it, in the room
-  // its writer reserves, rather than all of it being copied into a new buffer.
+  // Nearly all of the text is the plug-in's modules: the rest goes around it, into the room
+  // its writer leaves, rather than all of it being copied into a new buffer.
   std::wstring xml = FPlugInInfo->SaveAsXML(inner);
   xml.insert(0, indent + L"<?xml version=\"1.0\" encoding=\"windows-1251\"?>\r\n" + indent + L"<Info>\r\n");
   xml.append(FActiveXSettings->SaveAsXML(inner)).append(FLogInfo->SaveAsXML(inner)).append(indent).append(L"</Info>");

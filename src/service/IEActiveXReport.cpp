@@ -8,6 +8,8 @@
 
 namespace ornpm {
 
+// Literals on the paths taken for every element are views: a plain literal passed as a
+// view is measured each time.
 using namespace std::string_view_literals;
 
 namespace {

@@ -15,6 +15,8 @@
 
 namespace ornpm {
 
+// Literals on the paths taken for every element are views: a plain literal passed as a
+// view is measured each time.
 using namespace std::string_view_literals;
 
 namespace {
@@ -50,13 +52,14 @@ uint32_t ReportNumber(std::wstring_view text) {
   return static_cast<uint32_t>(StrToIntDef(text, 0));
 }
 
-// Room for the text of the processes and their modules, so that it is written into one
-// buffer: a line takes less than LineMarkup characters besides its indent and its values
-// (the text grows as usual where escaping makes the values longer). What is left over
-// takes the other parts of the composite report.
-size_t ProcessesXMLSize(const std::vector<std::unique_ptr<TProcessInfo>>& processes, size_t indent) {
+// Room for the XML text, so that it is written into one buffer: a line of a process or a
+// module takes at most LineMarkup characters besides its indent and its values (escaped
+// values make the text grow as usual). The other lines, and the small other parts that the
+// composite report puts around this one, go into OtherLines.
+size_t XMLRoom(const std::vector<std::unique_ptr<TProcessInfo>>& processes, size_t indent) {
   constexpr size_t LineMarkup = 64;
-  size_t size = 0;
+  constexpr size_t OtherLines = 65536;
+  size_t size = OtherLines;
   for (const auto& process : processes) {
     size += 4 * (indent + LineMarkup) + process->Name().size();
     for (const auto& module : process->Modules()) size += indent + LineMarkup + module->FileName().size();
@@ -68,7 +71,7 @@ size_t ProcessesXMLSize(const std::vector<std::unique_ptr<TProcessInfo>>& proces
 
 std::wstring TPlugInInfo::SaveAsXML(const std::wstring& indent) const {
   TReportLines out(indent);
-  out.Reserve(ProcessesXMLSize(FProcesses, indent.size()) + 4096);
+  out.Reserve(XMLRoom(FProcesses, indent.size()));
   out.Begin(0).Append(L"<PlugIn").EscapedAttribute(L"Path", FPlugInPath).EscapedAttribute(L"Version", FVersion);
   if (!FAppName.empty()) out.EscapedAttribute(L"AppName", FAppName);
   if (!FClassID.empty()) out.EscapedAttribute(L"ClassID", FClassID);
