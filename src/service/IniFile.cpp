@@ -234,7 +234,8 @@ struct TIniFile::TData {
 
   // Everything of the file comes from one arena rather than tens of thousands of heap
   // blocks. What a removed line held is given back only with the file object, which
-  // lives for one load or one save; a changed value reuses its line's storage.
+  // lives for one load or one save; a changed value takes new storage only when it
+  // outgrows its line's.
   std::pmr::monotonic_buffer_resource Memory;
   TLines Lines{&Memory};
   TSections Sections{&Memory};
