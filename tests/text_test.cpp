@@ -28,6 +28,65 @@ TEST(Text, ComparisonIgnoresLetterCaseIncludingCyrillic) {
   EXPECT_FALSE(EndsText(L"longer than text", L"text"));
 }
 
+TEST(Text, ComparisonAgreesWithTheSystemOnEveryKindOfCharacter) {
+  // ASCII text is compared without asking the system, and must give the system's answer:
+  // "[" and "{" differ by the same bit as letters of two cases do.
+  const std::pair<std::wstring, std::wstring> pairs[] = {
+      {L"Module", L"mODULE"}, {L"[a]", L"{A}"},         {L"@^_", L"`~\x7f"}, {L"Zone Зона", L"ZONE ЗОНА"},
+      {L"Зона", L"Зонa"},     {L"é1", L"É1"},           {L"a", L""},         {L"", L""},
+      {L"PlugIn", L"Module"}, {L"ModuleЖ", L"MODULEж"},
+  };
+  for (const auto& [a, b] : pairs) {
+    bool system = ::CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(), static_cast<int>(b.size()),
+                                         TRUE) == CSTR_EQUAL;
+    EXPECT_EQ(SameText(a, b), system) << a << L" / " << b;
+  }
+}
+
+// The system's conversion of the whole text, which ours must give whatever the text holds.
+std::string SystemBytes(const std::wstring& text, UINT codePage) {
+  std::string bytes(text.size() * 4, '\0');
+  bytes.resize(
+      static_cast<size_t>(::WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), bytes.data(),
+                                                static_cast<int>(bytes.size()), nullptr, nullptr)));
+  return bytes;
+}
+
+std::wstring SystemText(const std::string& bytes, UINT codePage) {
+  std::wstring text(bytes.size(), L'\0');
+  text.resize(static_cast<size_t>(::MultiByteToWideChar(codePage, 0, bytes.data(), static_cast<int>(bytes.size()),
+                                                        text.data(), static_cast<int>(text.size()))));
+  return text;
+}
+
+TEST(Text, ConversionsGiveTheSystemsResultForAnyMixOfAsciiAndOtherCharacters) {
+  const std::wstring texts[] = {L"C:\\Program Files\\ORN",
+                                L"Плагин",
+                                L"ORN Плагин v1 \"x\"",
+                                std::wstring(L"a\0b", 3),
+                                L"中文 ASCII",
+                                L"x\U0001F600y",
+                                L"0123456789abcdefghЖ tail",
+                                L""};
+  const std::string byteTexts[] = {"plain",       "abc\xff",   "\xcf\xeb\xe0\xe3\xe8\xed ORN",
+                                   "ok \xe2\x82", "\xd0\x9f!", "0123456789abcdefghijklmnopq\xcf tail"};
+  for (UINT codePage : {UINT{CP_ACP}, 1251u, UINT{CP_UTF8}}) {
+    SCOPED_TRACE(testing::Message() << "code page " << codePage);
+    for (const std::wstring& text : texts) {
+      EXPECT_EQ(WideToBytes(text, codePage), SystemBytes(text, codePage)) << text;
+      EXPECT_EQ(BytesToWide(SystemBytes(text, codePage), codePage), SystemText(SystemBytes(text, codePage), codePage));
+    }
+    for (const std::string& bytes : byteTexts)
+      EXPECT_EQ(BytesToWide(bytes, codePage), SystemText(bytes, codePage)) << bytes;
+  }
+  std::string bytes = "head ";
+  AppendBytes(bytes, L"Плагин");
+  EXPECT_EQ(bytes, "head \xcf\xeb\xe0\xe3\xe8\xed");
+  std::wstring text = L"head ";
+  AppendWide(text, "\xcf ORN");
+  EXPECT_EQ(text, L"head П ORN");
+}
+
 TEST(Text, AnsiRoundTripUsesTheWorkstationCodePage) {
   const std::wstring text = L"Плагин ORN";
   std::string bytes = WideToBytes(text);

@@ -114,6 +114,21 @@ TEST(SimpleXMLParser, ReadsBlanksValuesAndComments) {
            L"end(a) @a{v=2,w=Плагин \"ORN\",x=1,y=2}",
        }},
       {L"<a v=\"1\" V=\"\"/>", true, {L"begin(a) @", L"attr(v=1) @a", L"attr(V=) @a{v=1}", L"end(a) @a"}},
+      // Removing a value keeps the others in order; the next tag starts with no attributes.
+      {L"<a x=\"1\" y=\"2\" z=\"3\" Y=\"\" w=\"4\"/><b v=\"5\"/>",
+       true,
+       {
+           L"begin(a) @",
+           L"attr(x=1) @a",
+           L"attr(y=2) @a{x=1}",
+           L"attr(z=3) @a{x=1,y=2}",
+           L"attr(Y=) @a{x=1,y=2,z=3}",
+           L"attr(w=4) @a{x=1,z=3}",
+           L"end(a) @a{x=1,z=3,w=4}",
+           L"begin(b) @a{x=1,z=3,w=4}",
+           L"attr(v=5) @b",
+           L"end(b) @b{v=5}",
+       }},
       // Single and double dashes belong to the comment; only "-->" ends it.
       {L"<a k=\"1\"><!-- a - b -- c --></a><!---->",
        true,
@@ -202,6 +217,8 @@ TEST(XMLEscaping, EscapesAndUnescapesOneLevel) {
       {L"&quot;", L"&amp;quot;"},
       {L"&<;", L"&&lt;;"},
       {L"&apos;&#60;&LT;&lt", L"&apos;&#60;&LT;&lt"},
+      {L"&amp;\"<", L"&amp;amp;&quot;&lt;"},
+      {L"a&", L"a&amp;"},
   };
   for (const Case& c : unescapes) EXPECT_EQ(XMLToText(c.Xml), c.Text) << c.Xml;
 }

@@ -4,6 +4,7 @@
 
 #include "service/IniFile.h"
 #include "win/Environment.h"
+#include "win/Files.h"
 #include "win/Text.h"
 
 namespace ornpm {
@@ -95,9 +96,12 @@ bool TCompositeInfo::LoadFromXML(const std::wstring& xml) {
 
 std::wstring TCompositeInfo::SaveAsXML(const std::wstring& indent) const {
   const std::wstring inner = indent + L"  ";
-  return indent + L"<?xml version=\"1.0\" encoding=\"windows-1251\"?>\r\n" + indent + L"<Info>\r\n" +
-         FPlugInInfo->SaveAsXML(inner) + FActiveXSettings->SaveAsXML(inner) + FLogInfo->SaveAsXML(inner) + indent +
-         L"</Info>";
+  // Nearly all of the text is the plug-in's modules: the rest goes around it, into the room
+  // its writer leaves, rather than all of it being copied into a new buffer.
+  std::wstring xml = FPlugInInfo->SaveAsXML(inner);
+  xml.insert(0, indent + L"<?xml version=\"1.0\" encoding=\"windows-1251\"?>\r\n" + indent + L"<Info>\r\n");
+  xml.append(FActiveXSettings->SaveAsXML(inner)).append(FLogInfo->SaveAsXML(inner)).append(indent).append(L"</Info>");
+  return xml;
 }
 
 std::wstring TCompositeInfo::SaveAsHTML(const std::wstring& note) const {
@@ -127,7 +131,7 @@ void TCompositeInfo::SaveToFile(const std::wstring& fileName) const {
     SaveToIniFile(&ini);
     ini.UpdateFile();
   } else if (SameText(extension, L".xinf")) {
-    TCustomInfo::SaveToFile(fileName);
+    WriteFileBytes(fileName, WideToBytes(SaveAsXML(L"")));
   }
 }
 

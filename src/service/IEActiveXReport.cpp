@@ -8,6 +8,10 @@
 
 namespace ornpm {
 
+// Literals on the paths taken for every element are views: a plain literal passed as a
+// view is measured each time.
+using namespace std::string_view_literals;
+
 namespace {
 
 constexpr wchar_t ProxySection[] = L"IEProxySettings";
@@ -25,26 +29,26 @@ bool ReportBoolean(const std::wstring& text) {
 
 std::wstring TIEActiveXSettings::SaveAsXML(const std::wstring& indent) const {
   TReportLines out(indent);
-  out.Add(0, L"<IEProxySettings" + XMLAttribute(L"Enable", BoolText(FProxyEnable)) +
-                 XMLAttribute(L"Override", FProxyOverride) + L"/>");
+  out.Begin(0).Append(L"<IEProxySettings").Attribute(L"Enable", BoolText(FProxyEnable));
+  out.Attribute(L"Override", FProxyOverride).Append(L"/>").End();
   out.Add(0, L"<ActiveXSettings>");
   out.Add(1, L"<InternetZones>");
   if (FZones) {
     for (size_t i = 0; i < FZones->size(); ++i) {
       const TZone& zone = (*FZones)[i];
-      out.Add(2, L"<Zone" + XMLAttribute(L"ID", std::to_wstring(i)) + XMLAttribute(L"Caption", TextToXML(zone.Name)) +
-                     L">");
-      for (const TZoneParam& param : zone.Params)
-        out.Add(3, L"<ZoneParam" + XMLAttribute(L"ID", param.ID()) +
-                       XMLAttribute(L"Caption", TextToXML(param.Caption())) +
-                       XMLAttribute(L"Value", std::to_wstring(param.Value())) +
-                       XMLAttribute(L"ValueCaption", TextToXML(param.ValueCaption())) + L"/>");
+      out.Begin(2).Append(L"<Zone").Attribute(L"ID", TDecimalText(i)).EscapedAttribute(L"Caption", zone.Name);
+      out.Append(L">").End();
+      for (const TZoneParam& param : zone.Params) {
+        out.Begin(3).Append(L"<ZoneParam").Attribute(L"ID", param.ID()).EscapedAttribute(L"Caption", param.Caption());
+        out.Attribute(L"Value", TDecimalText(param.Value())).EscapedAttribute(L"ValueCaption", param.ValueCaption());
+        out.Append(L"/>").End();
+      }
       out.Add(2, L"</Zone>");
     }
   }
   out.Add(1, L"</InternetZones>");
   out.Add(0, L"</ActiveXSettings>");
-  return out.Text();
+  return out.TakeText();
 }
 
 std::wstring TIEActiveXSettings::SaveAsHTML(const std::wstring& indent) const {
@@ -72,10 +76,11 @@ void TIEActiveXSettings::SaveToIniFile(TIniFile* file) const {
   if (!FZones) return;
   for (size_t i = 0; i < FZones->size(); ++i) {
     const TZone& zone = (*FZones)[i];
-    std::wstring position = std::to_wstring(i);
+    const TDecimalText position(i);
     file->WriteString(ZonesSection, position, zone.Name);
+    const std::wstring paramSection = std::wstring(ZoneSectionPrefix).append(position);
     for (const TZoneParam& param : zone.Params)
-      file->WriteString(ZoneSectionPrefix + position, param.ID(), std::to_wstring(param.Value()));
+      file->WriteString(paramSection, param.ID(), TDecimalText(param.Value()));
   }
 }
 
@@ -97,11 +102,11 @@ bool TIEActiveXSettings::LoadFromIniFile(TIniFile* file) {
 
 void TIEActiveXSettings::DoBeginNode(const std::wstring& nodeName) {
   const std::wstring& current = FXMLParser->CurrentNode();
-  if (SameText(nodeName, L"InternetZones")) {
-    if (SameText(current, L"ActiveXSettings")) ResetZones();
-  } else if (SameText(nodeName, L"ZoneParam")) {
+  if (SameText(nodeName, L"InternetZones"sv)) {
+    if (SameText(current, L"ActiveXSettings"sv)) ResetZones();
+  } else if (SameText(nodeName, L"ZoneParam"sv)) {
     // A zone is created at its first parameter, named by the Zone element just read.
-    if (SameText(current, L"Zone")) {
+    if (SameText(current, L"Zone"sv)) {
       if (!FZones) FZones.emplace();
       FZones->push_back(TZone{FXMLParser->NodeAttributes().Value(L"Caption"), {}});
     }
@@ -113,11 +118,11 @@ void TIEActiveXSettings::DoBeginNode(const std::wstring& nodeName) {
 void TIEActiveXSettings::DoEndNode(const std::wstring& nodeName) {
   const TNameValueList& attributes = FXMLParser->NodeAttributes();
   bool selfClosing = FXMLParser->CurrentNode() == nodeName;
-  if (SameText(nodeName, L"ZoneParam") && selfClosing) {
+  if (SameText(nodeName, L"ZoneParam"sv) && selfClosing) {
     if (!FZones || FZones->empty()) return;
     FZones->back().Params.emplace_back(attributes.Value(L"ID"), attributes.Value(L"Caption"),
                                        StrToIntDef(attributes.Value(L"Value"), 0));
-  } else if (SameText(nodeName, L"IEProxySettings") && selfClosing) {
+  } else if (SameText(nodeName, L"IEProxySettings"sv) && selfClosing) {
     FProxyEnable = ReportBoolean(attributes.Value(L"Enable"));
     FProxyOverride = attributes.Value(L"Override");
   } else {

@@ -2,9 +2,11 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <iterator>
 #include <list>
+#include <memory_resource>
 #include <optional>
 #include <string_view>
 #include <unordered_map>
@@ -34,8 +36,11 @@ std::wstring_view TrimBlanks(std::wstring_view text) {
   return text;
 }
 
-// Index key of a name: upper case by the operating system's case table, the one SameText
-// compares with, so names that differ only in letter case share one key.
+wchar_t FoldAscii(wchar_t c) {
+  return c >= L'a' && c <= L'z' ? static_cast<wchar_t>(c - L'a' + L'A') : c;
+}
+
+// A name upper-cased by the operating system's case table, the one SameText compares with.
 std::wstring FoldName(std::wstring_view name) {
   std::wstring folded(name);
   if (!folded.empty())
@@ -44,47 +49,91 @@ std::wstring FoldName(std::wstring_view name) {
   return folded;
 }
 
+// Names that differ only in letter case are one name: the indexes hash and compare the
+// upper-cased form. ASCII names, nearly all of them, are folded on the fly; the system
+// folds the others.
+struct TNameHash {
+  size_t operator()(std::wstring_view name) const {
+    bool ascii = std::all_of(name.begin(), name.end(), [](wchar_t c) { return c < 0x80; });
+    return ascii ? HashFolded(name) : HashFolded(FoldName(name));
+  }
+  // FNV-1a of the text with its ASCII letters upper-cased, which leaves a folded name as it is.
+  static size_t HashFolded(std::wstring_view text) {
+    uint32_t hash = 2166136261u;
+    for (wchar_t c : text) hash = (hash ^ FoldAscii(c)) * 16777619u;
+    return hash;
+  }
+};
+
+struct TNameEqual {
+  bool operator()(std::wstring_view a, std::wstring_view b) const {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+      if (a[i] >= 0x80 || b[i] >= 0x80) return FoldName(a) == FoldName(b);
+      if (FoldAscii(a[i]) != FoldAscii(b[i])) return false;
+    }
+    return true;
+  }
+};
+
 enum class TLineKind { Blank, Comment, Section, Key, Other };
 
 // One line of the file. Bytes are kept exactly as read, line end included, so a line
 // nobody changes is written back unchanged even where the code page cannot round-trip it.
+// The indexes hold views of the names, so a line's name never changes once it is stored.
 struct TLine {
-  std::string Bytes;
-  TLineKind Kind = TLineKind::Blank;
-  std::wstring Name;   // section or key name, blanks trimmed
-  std::wstring Value;  // key value, blanks trimmed, quotes kept
+  TLine(TLineKind kind, std::string_view bytes, std::wstring_view name, std::wstring_view value,
+        std::pmr::memory_resource* memory)
+      : Bytes(bytes, memory), Kind(kind), Name(name, memory), Value(value, memory) {}
+
+  std::pmr::string Bytes;
+  TLineKind Kind;
+  std::pmr::wstring Name;   // section or key name, blanks trimmed
+  std::pmr::wstring Value;  // key value, blanks trimmed, quotes kept
 };
 
-using TLines = std::list<TLine>;
+using TLines = std::pmr::list<TLine>;
 using TLineIt = TLines::iterator;
+
+bool IsLineBreak(wchar_t c) {
+  return c == L'\r' || c == L'\n';
+}
+
+// The length of the line's text, up to its line end.
+size_t LineLength(std::string_view bytes) {
+  return static_cast<size_t>(std::find_if(bytes.begin(), bytes.end(), [](char c) { return c == '\r' || c == '\n'; }) -
+                             bytes.begin());
+}
 
 // As the profile functions read: a line starting with "[" and holding a "]" names a
 // section (text after the last "]" is ignored), ";" starts a comment, and the first "="
-// parts a key from its value. Other lines belong to no key.
-TLine ParseLine(std::string bytes) {
-  TLine line{std::move(bytes), TLineKind::Blank, {}, {}};
-  std::wstring text = BytesToWide(std::string_view(line.Bytes).substr(0, line.Bytes.find_first_of("\r\n")));
+// parts a key from its value. Other lines belong to no key. The text is converted into
+// a buffer kept from line to line.
+TLine ParseLine(std::string_view bytes, std::wstring& text, std::pmr::memory_resource* memory) {
+  text.clear();
+  AppendWide(text, bytes.substr(0, LineLength(bytes)));
   std::wstring_view rest = TrimBlanks(text);
-  if (rest.empty()) return line;
-  if (size_t close = rest.rfind(L']'); rest.front() == L'[' && close != std::wstring_view::npos) {
-    line.Kind = TLineKind::Section;
-    line.Name = TrimBlanks(rest.substr(1, close - 1));
+  TLineKind kind = TLineKind::Other;
+  std::wstring_view name, value;
+  if (rest.empty()) {
+    kind = TLineKind::Blank;
+  } else if (size_t close = rest.rfind(L']'); rest.front() == L'[' && close != std::wstring_view::npos) {
+    kind = TLineKind::Section;
+    name = TrimBlanks(rest.substr(1, close - 1));
   } else if (rest.front() == L';') {
-    line.Kind = TLineKind::Comment;
+    kind = TLineKind::Comment;
   } else if (size_t equals = rest.find(L'='); equals != std::wstring_view::npos) {
-    line.Kind = TLineKind::Key;
-    line.Name = TrimBlanks(rest.substr(0, equals));
-    line.Value = TrimBlanks(rest.substr(equals + 1));
-  } else {
-    line.Kind = TLineKind::Other;
+    kind = TLineKind::Key;
+    name = TrimBlanks(rest.substr(0, equals));
+    value = TrimBlanks(rest.substr(equals + 1));
   }
-  return line;
+  return TLine(kind, bytes, name, value, memory);
 }
 
 // Lines end at CR LF, LF or a lone CR, all of which the profile functions accept.
 size_t NextLineStart(std::string_view bytes, size_t start) {
-  size_t end = bytes.find_first_of("\r\n", start);
-  if (end == std::string_view::npos) return bytes.size();
+  size_t end = start + LineLength(bytes.substr(start));
+  if (end == bytes.size()) return end;
   if (bytes[end] == '\r' && end + 1 < bytes.size() && bytes[end + 1] == '\n') return end + 2;
   return end + 1;
 }
@@ -95,29 +144,18 @@ void EnsureLineEnd(TLine& line) {
 }
 
 // A line break written into a value would make the rest of it lines of their own on the
-// next read, even a section header; the value stays on its line instead.
-std::wstring OnOneLine(std::wstring_view text) {
-  std::wstring result(text);
-  for (wchar_t& c : result)
-    if (c == L'\r' || c == L'\n') c = L' ';
-  return result;
+// next read, even a section header; the value stays on its line instead. The storage holds
+// the changed text where there is a line break to replace.
+std::wstring_view OnOneLine(std::wstring_view text, std::wstring& storage) {
+  if (std::none_of(text.begin(), text.end(), IsLineBreak)) return text;
+  storage = text;
+  std::replace_if(storage.begin(), storage.end(), IsLineBreak, L' ');
+  return storage;
 }
 
 // Names as they are written and looked up: blanks trimmed, on one line like values.
-std::wstring CleanName(std::wstring_view name) {
-  return OnOneLine(TrimBlanks(name));
-}
-
-// The line as the profile functions write it: "name=value" and CR LF. Blanks around the
-// value are dropped, as reading would drop them; Value holds what reading gives back.
-TLine KeyLine(std::wstring_view name, std::wstring_view value) {
-  std::string valueBytes = WideToBytes(TrimBlanks(OnOneLine(value)));
-  return {WideToBytes(name) + '=' + valueBytes + "\r\n", TLineKind::Key, std::wstring(name),
-          std::wstring(TrimBlanks(BytesToWide(valueBytes)))};
-}
-
-TLine SectionLine(std::wstring_view name) {
-  return {WideToBytes(L"[" + std::wstring(name) + L"]") + "\r\n", TLineKind::Section, std::wstring(name), {}};
+std::wstring_view CleanName(std::wstring_view name, std::wstring& storage) {
+  return OnOneLine(TrimBlanks(name), storage);
 }
 
 // One pair of matching quotes around the value is removed, as GetPrivateProfileString does.
@@ -179,32 +217,44 @@ void WriteOver(const std::wstring& fileName, const std::string& bytes) {
 
 }  // namespace
 
-// Lines in file order, and an index from folded names to sections and from folded key
-// names to key lines, so that a lookup or a write costs the same in a file of ten lines
-// and in a report of tens of thousands.
+// Lines in file order, and indexes from names to sections and to key lines, so that a
+// lookup or a write costs the same in a file of ten lines and in a report of tens of
+// thousands. The indexes' keys are views of the names of the lines they lead to.
+// Lines in file order, and indexes from names to sections and to key lines, so that a
+// lookup or a write costs the same in a file of ten lines and in a report of tens of
+// thousands. The indexes' keys are views of the names of the lines they lead to.
 struct TIniFile::TData {
   struct TSection {
-    std::wstring Name;
-    std::wstring Folded;
     TLineIt Header;
     TLineIt Last;  // the section's last line that is not blank: new keys go after it
-    std::unordered_map<std::wstring, std::vector<TLineIt>> Keys;  // key lines of each name in file order
+    std::pmr::unordered_map<std::wstring_view, TLineIt, TNameHash, TNameEqual> Keys;  // the first key line of each name
+    const std::pmr::wstring& Name() const { return Header->Name; }
   };
-  using TSections = std::list<TSection>;
+  using TSections = std::pmr::list<TSection>;
 
-  TLines Lines;
-  TSections Sections;
+  // Everything of the file comes from one arena rather than tens of thousands of heap
+  // blocks. What a removed line held is given back only with the file object, which
+  // lives for one load or one save; a changed value takes new storage only when it
+  // outgrows its line's.
+  std::pmr::monotonic_buffer_resource Memory;
+  TLines Lines{&Memory};
+  TSections Sections{&Memory};
   // All sections of a name in file order; as with the profile functions the first one is
   // the one read and written, the others only come along in the file.
-  std::unordered_map<std::wstring, std::vector<TSections::iterator>> Index;
+  std::pmr::unordered_map<std::wstring_view, std::vector<TSections::iterator>, TNameHash, TNameEqual> Index{&Memory};
   bool Changed = false;
+  // Where lines are put together before they are stored.
+  std::string LineBytes;
+  std::wstring LineText;
 
   void Load(std::string_view bytes);
-  TSection& AddSection(TLineIt header);
-  TSection* FindSection(std::wstring_view name);
+  std::wstring_view FormatKeyLine(std::wstring_view name, std::wstring_view value);
+  TSection& AddSection(std::wstring_view name);
+  TSection& IndexSection(TLineIt header);
+  TSection* FindSection(std::wstring_view cleanName);
   const TLine* FindKey(std::wstring_view section, std::wstring_view key);
   void SetValue(std::wstring_view section, std::wstring_view key, std::wstring_view value);
-  void InsertKey(TSection& section, TLine line);
+  void InsertKey(TSection& section, std::wstring_view name, std::wstring_view value);
   void DeleteKey(std::wstring_view section, std::wstring_view key);
   void EraseSection(std::wstring_view name);
   std::string Bytes() const;
@@ -214,87 +264,122 @@ void TIniFile::TData::Load(std::string_view bytes) {
   TSection* current = nullptr;  // lines before the first header belong to no section
   for (size_t start = 0; start < bytes.size();) {
     size_t next = NextLineStart(bytes, start);
-    TLineIt line = Lines.insert(Lines.end(), ParseLine(std::string(bytes.substr(start, next - start))));
+    TLineIt line = Lines.insert(Lines.end(), ParseLine(bytes.substr(start, next - start), LineText, &Memory));
     start = next;
     if (line->Kind == TLineKind::Section) {
-      current = &AddSection(line);
+      current = &IndexSection(line);
     } else if (current && line->Kind != TLineKind::Blank) {
       current->Last = line;
-      if (line->Kind == TLineKind::Key) current->Keys[FoldName(line->Name)].push_back(line);
+      if (line->Kind == TLineKind::Key) current->Keys.emplace(line->Name, line);
     }
   }
 }
 
-TIniFile::TData::TSection& TIniFile::TData::AddSection(TLineIt header) {
-  auto section = Sections.insert(Sections.end(), TSection{header->Name, FoldName(header->Name), header, header, {}});
-  Index[section->Folded].push_back(section);
+// Puts the line together as the profile functions write it, "name=value" and CR LF, in
+// LineBytes. Blanks around the value are dropped, as reading would drop them. Returns the
+// value that reading gives back.
+std::wstring_view TIniFile::TData::FormatKeyLine(std::wstring_view name, std::wstring_view value) {
+  std::wstring storage;
+  value = TrimBlanks(OnOneLine(value, storage));
+  LineBytes.clear();
+  AppendBytes(LineBytes, name);
+  LineBytes += '=';
+  size_t valueStart = LineBytes.size();
+  AppendBytes(LineBytes, value);
+  LineText.clear();
+  AppendWide(LineText, std::string_view(LineBytes).substr(valueStart));
+  LineBytes += "\r\n";
+  return TrimBlanks(LineText);
+}
+
+// A new section at the end of the file.
+TIniFile::TData::TSection& TIniFile::TData::AddSection(std::wstring_view name) {
+  if (!Lines.empty()) EnsureLineEnd(Lines.back());
+  LineBytes.assign(1, '[');
+  AppendBytes(LineBytes, name);
+  LineBytes += "]\r\n";
+  return IndexSection(Lines.emplace(Lines.end(), TLineKind::Section, LineBytes, name, std::wstring_view(), &Memory));
+}
+
+TIniFile::TData::TSection& TIniFile::TData::IndexSection(TLineIt header) {
+  auto section = Sections.insert(Sections.end(), TSection{header, header, decltype(TSection::Keys)(&Memory)});
+  Index[header->Name].push_back(section);
   return *section;
 }
 
-TIniFile::TData::TSection* TIniFile::TData::FindSection(std::wstring_view name) {
-  auto found = Index.find(FoldName(CleanName(name)));
+TIniFile::TData::TSection* TIniFile::TData::FindSection(std::wstring_view cleanName) {
+  auto found = Index.find(cleanName);
   return found == Index.end() ? nullptr : &*found->second.front();
 }
 
 const TLine* TIniFile::TData::FindKey(std::wstring_view section, std::wstring_view key) {
-  TSection* found = FindSection(section);
+  std::wstring sectionStorage, keyStorage;
+  TSection* found = FindSection(CleanName(section, sectionStorage));
   if (!found) return nullptr;
-  auto lines = found->Keys.find(FoldName(CleanName(key)));
-  return lines == found->Keys.end() ? nullptr : &*lines->second.front();
+  auto line = found->Keys.find(CleanName(key, keyStorage));
+  return line == found->Keys.end() ? nullptr : &*line->second;
 }
 
 void TIniFile::TData::SetValue(std::wstring_view sectionName, std::wstring_view keyName, std::wstring_view value) {
-  std::wstring section = CleanName(sectionName);
-  std::wstring key = CleanName(keyName);
+  std::wstring sectionStorage, keyStorage;
+  std::wstring_view section = CleanName(sectionName, sectionStorage);
+  std::wstring_view key = CleanName(keyName, keyStorage);
   TSection* target = FindSection(section);
-  if (!target) {
-    if (!Lines.empty()) EnsureLineEnd(Lines.back());
-    target = &AddSection(Lines.insert(Lines.end(), SectionLine(section)));
-  }
-  auto lines = target->Keys.find(FoldName(key));
-  if (lines == target->Keys.end()) {
-    InsertKey(*target, KeyLine(key, value));
+  if (!target) target = &AddSection(section);
+  auto found = target->Keys.find(key);
+  if (found == target->Keys.end()) {
+    InsertKey(*target, key, FormatKeyLine(key, value));
   } else {
     // The file's own spelling of the name stays; an unchanged value leaves the line as it is.
-    TLine& old = *lines->second.front();
-    TLine line = KeyLine(old.Name, value);
-    if (line.Value == old.Value) return;
-    old = std::move(line);
+    TLine& old = *found->second;
+    std::wstring_view read = FormatKeyLine(old.Name, value);
+    if (read == std::wstring_view(old.Value)) return;
+    old.Bytes = LineBytes;
+    old.Value = read;
   }
   Changed = true;
 }
 
-void TIniFile::TData::InsertKey(TSection& section, TLine line) {
-  std::wstring folded = FoldName(line.Name);
+// The key line put together in LineBytes, after the section's last line.
+void TIniFile::TData::InsertKey(TSection& section, std::wstring_view name, std::wstring_view value) {
   EnsureLineEnd(*section.Last);
-  section.Last = Lines.insert(std::next(section.Last), std::move(line));
-  section.Keys[folded].push_back(section.Last);
+  section.Last = Lines.emplace(std::next(section.Last), TLineKind::Key, LineBytes, name, value, &Memory);
+  section.Keys.emplace(section.Last->Name, section.Last);
 }
 
-void TIniFile::TData::DeleteKey(std::wstring_view section, std::wstring_view key) {
-  TSection* target = FindSection(section);
+void TIniFile::TData::DeleteKey(std::wstring_view sectionName, std::wstring_view keyName) {
+  std::wstring sectionStorage, keyStorage;
+  TSection* target = FindSection(CleanName(sectionName, sectionStorage));
   if (!target) return;
-  auto lines = target->Keys.find(FoldName(CleanName(key)));
-  if (lines == target->Keys.end()) return;
+  std::wstring_view key = CleanName(keyName, keyStorage);
+  auto found = target->Keys.find(key);
+  if (found == target->Keys.end()) return;
+  TLineIt first = found->second;
+  target->Keys.erase(found);
   // Every line of the name goes, so that a duplicate further down does not take its place.
-  for (TLineIt line : lines->second) {
-    while (target->Last == line || target->Last->Kind == TLineKind::Blank) --target->Last;
-    Lines.erase(line);
+  for (TLineIt line = first; line != Lines.end() && line->Kind != TLineKind::Section;) {
+    TLineIt next = std::next(line);
+    if (line->Kind == TLineKind::Key && TNameEqual()(line->Name, key)) {
+      while (target->Last == line || target->Last->Kind == TLineKind::Blank) --target->Last;
+      Lines.erase(line);
+    }
+    line = next;
   }
-  target->Keys.erase(lines);
   Changed = true;
 }
 
 void TIniFile::TData::EraseSection(std::wstring_view name) {
-  auto found = Index.find(FoldName(CleanName(name)));
+  std::wstring storage;
+  auto found = Index.find(CleanName(name, storage));
   if (found == Index.end()) return;
+  const std::vector<TSections::iterator> sections = std::move(found->second);
+  Index.erase(found);
   // Every section of the name goes, from its header up to the next header.
-  for (auto section : found->second) {
+  for (auto section : sections) {
     auto next = std::next(section);
     Lines.erase(section->Header, next == Sections.end() ? Lines.end() : next->Header);
     Sections.erase(section);
   }
-  Index.erase(found);
   Changed = true;
 }
 
@@ -313,57 +398,60 @@ TIniFile::TIniFile(std::wstring fileName) : FFileName(std::move(fileName)), FDat
 
 TIniFile::~TIniFile() = default;
 
-bool TIniFile::SectionExists(const std::wstring& section) const {
-  return FData->FindSection(section) != nullptr;
+bool TIniFile::SectionExists(std::wstring_view section) const {
+  std::wstring storage;
+  return FData->FindSection(CleanName(section, storage)) != nullptr;
 }
 
-bool TIniFile::ValueExists(const std::wstring& section, const std::wstring& key) const {
+bool TIniFile::ValueExists(std::wstring_view section, std::wstring_view key) const {
   return FData->FindKey(section, key) != nullptr;
 }
 
 std::vector<std::wstring> TIniFile::ReadSections() const {
   std::vector<std::wstring> names;
   for (const TData::TSection& section : FData->Sections)
-    if (!section.Name.empty() && &*FData->Index.at(section.Folded).front() == &section) names.push_back(section.Name);
+    if (!section.Name().empty() && &*FData->Index.at(section.Name()).front() == &section)
+      names.emplace_back(section.Name());
   return names;
 }
 
-std::vector<std::wstring> TIniFile::ReadSection(const std::wstring& section) const {
+std::vector<std::wstring> TIniFile::ReadSection(std::wstring_view section) const {
   std::vector<std::wstring> keys;
-  const TData::TSection* found = FData->FindSection(section);
+  std::wstring storage;
+  const TData::TSection* found = FData->FindSection(CleanName(section, storage));
   if (!found) return keys;
   for (auto line = std::next(found->Header); line != FData->Lines.end() && line->Kind != TLineKind::Section; ++line) {
     // An empty name cannot be listed by the profile functions; a repeated one is listed once.
-    if (line->Kind == TLineKind::Key && !line->Name.empty() && &*found->Keys.at(FoldName(line->Name)).front() == &*line)
-      keys.push_back(line->Name);
+    if (line->Kind == TLineKind::Key && !line->Name.empty() && found->Keys.at(line->Name) == line)
+      keys.emplace_back(line->Name);
   }
   return keys;
 }
 
-std::wstring TIniFile::ReadString(const std::wstring& section, const std::wstring& key,
-                                  const std::wstring& defaultValue) const {
+std::wstring TIniFile::ReadString(std::wstring_view section, std::wstring_view key,
+                                  std::wstring_view defaultValue) const {
   const TLine* line = FData->FindKey(section, key);
-  return line ? ProfileValue(line->Value) : defaultValue;
+  return line ? ProfileValue(line->Value) : std::wstring(defaultValue);
 }
 
-int TIniFile::ReadInteger(const std::wstring& section, const std::wstring& key, int defaultValue) const {
+int TIniFile::ReadInteger(std::wstring_view section, std::wstring_view key, int defaultValue) const {
   const TLine* line = FData->FindKey(section, key);
   return line ? ParseInt32(ProfileValue(line->Value)).value_or(defaultValue) : defaultValue;
 }
 
-void TIniFile::WriteString(const std::wstring& section, const std::wstring& key, const std::wstring& value) {
+void TIniFile::WriteString(std::wstring_view section, std::wstring_view key, std::wstring_view value) {
   FData->SetValue(section, key, value);
 }
 
-void TIniFile::WriteInteger(const std::wstring& section, const std::wstring& key, int value) {
+void TIniFile::WriteInteger(std::wstring_view section, std::wstring_view key, int value) {
   FData->SetValue(section, key, std::to_wstring(value));
 }
 
-void TIniFile::DeleteKey(const std::wstring& section, const std::wstring& key) {
+void TIniFile::DeleteKey(std::wstring_view section, std::wstring_view key) {
   FData->DeleteKey(section, key);
 }
 
-void TIniFile::EraseSection(const std::wstring& section) {
+void TIniFile::EraseSection(std::wstring_view section) {
   FData->EraseSection(section);
 }
 

@@ -6,6 +6,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace ornpm {
@@ -21,30 +22,30 @@ class TIniFile {
 
   const std::wstring& FileName() const { return FFileName; }
 
-  bool SectionExists(const std::wstring& section) const;
-  bool ValueExists(const std::wstring& section, const std::wstring& key) const;
+  bool SectionExists(std::wstring_view section) const;
+  bool ValueExists(std::wstring_view section, std::wstring_view key) const;
   // Sections and the keys of one section in file order, a repeated name once. Of sections
   // or keys repeated in the file the first is the one read and written.
   std::vector<std::wstring> ReadSections() const;
-  std::vector<std::wstring> ReadSection(const std::wstring& section) const;
+  std::vector<std::wstring> ReadSection(std::wstring_view section) const;
 
   // As the profile functions return them: blanks around the value trimmed, one pair of
   // matching surrounding quotes removed, at most 2047 characters.
-  std::wstring ReadString(const std::wstring& section, const std::wstring& key, const std::wstring& defaultValue) const;
+  std::wstring ReadString(std::wstring_view section, std::wstring_view key, std::wstring_view defaultValue) const;
   // The value as a signed 32-bit decimal number; defaultValue when missing or not a number.
-  int ReadInteger(const std::wstring& section, const std::wstring& key, int defaultValue) const;
+  int ReadInteger(std::wstring_view section, std::wstring_view key, int defaultValue) const;
 
   // Changes in memory; UpdateFile writes them. A changed key keeps its line, a new key goes
   // after the last line of its section, a new section to the end of the file. Line breaks
   // in names and values are written as blanks, so nothing written can start a line of its
   // own. As with the profile functions, a key name holding "=" or starting with ";" or "["
   // does not read back from the file.
-  void WriteString(const std::wstring& section, const std::wstring& key, const std::wstring& value);
-  void WriteInteger(const std::wstring& section, const std::wstring& key, int value);
+  void WriteString(std::wstring_view section, std::wstring_view key, std::wstring_view value);
+  void WriteInteger(std::wstring_view section, std::wstring_view key, int value);
   // Remove every line of the key, or every section of the name with all its lines, so that
   // no repeated one comes to light.
-  void DeleteKey(const std::wstring& section, const std::wstring& key);
-  void EraseSection(const std::wstring& section);
+  void DeleteKey(std::wstring_view section, std::wstring_view key);
+  void EraseSection(std::wstring_view section);
 
   // Writes the whole file when anything changed. A refused write raises EIniFileException
   // "Unable to write to <file name>" and leaves the file as it was.

@@ -8,6 +8,10 @@
 
 namespace ornpm {
 
+// Literals on the paths taken for every element are views: a plain literal passed as a
+// view is measured each time.
+using namespace std::string_view_literals;
+
 namespace {
 
 constexpr wchar_t LoggingSection[] = L"Logging";
@@ -20,14 +24,13 @@ bool IsTrue(const std::wstring& text) {
 }  // namespace
 
 std::wstring TLogInfo::SaveAsXML(const std::wstring& indent) const {
-  std::wstring line =
-      L"<Logging" + XMLAttribute(L"Enabled", BoolText(FEnabled)) + XMLAttribute(L"FilePath", TextToXML(FLogFilePath)) +
-      XMLAttribute(L"FileName", TextToXML(FLogFileName)) + XMLAttribute(L"ActualPath", TextToXML(FActualLogPath));
-  if (FExistingPath != FActualLogPath) line += XMLAttribute(L"ExistingPath", TextToXML(FExistingPath));
-  line += XMLAttribute(L"PathAccess", BoolText(FPathAccess)) + L"/>";
   TReportLines out(indent);
-  out.Add(0, line);
-  return out.Text();
+  out.Begin(0).Append(L"<Logging").Attribute(L"Enabled", BoolText(FEnabled));
+  out.EscapedAttribute(L"FilePath", FLogFilePath).EscapedAttribute(L"FileName", FLogFileName);
+  out.EscapedAttribute(L"ActualPath", FActualLogPath);
+  if (FExistingPath != FActualLogPath) out.EscapedAttribute(L"ExistingPath", FExistingPath);
+  out.Attribute(L"PathAccess", BoolText(FPathAccess)).Append(L"/>").End();
+  return out.TakeText();
 }
 
 std::wstring TLogInfo::SaveAsHTML(const std::wstring& indent) const {
@@ -83,18 +86,18 @@ void TLogInfo::ReadLoggingAttributes() {
 }
 
 void TLogInfo::DoBeginNode(const std::wstring& nodeName) {
-  if (!SameText(nodeName, L"ChangeHistory")) {
+  if (!SameText(nodeName, L"ChangeHistory"sv)) {
     TCustomInfo::DoBeginNode(nodeName);
     return;
   }
-  if (SameText(FXMLParser->CurrentNode(), L"Logging")) ReadLoggingAttributes();
+  if (SameText(FXMLParser->CurrentNode(), L"Logging"sv)) ReadLoggingAttributes();
   FChangeHistory.clear();
 }
 
 void TLogInfo::DoEndNode(const std::wstring& nodeName) {
-  if (SameText(nodeName, L"Logging") && FXMLParser->CurrentNode() == nodeName)
+  if (SameText(nodeName, L"Logging"sv) && FXMLParser->CurrentNode() == nodeName)
     ReadLoggingAttributes();
-  else if (SameText(nodeName, L"LogFile"))
+  else if (SameText(nodeName, L"LogFile"sv))
     FChangeHistory.push_back(FXMLParser->NodeAttributes().Value(L"Name"));
   else
     TCustomInfo::DoEndNode(nodeName);

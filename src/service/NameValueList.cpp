@@ -1,5 +1,7 @@
 #include "service/NameValueList.h"
 
+#include <algorithm>
+
 namespace ornpm {
 
 namespace {
@@ -18,24 +20,33 @@ bool SameAsciiText(std::wstring_view a, std::wstring_view b) {
 }
 
 size_t TNameValueList::IndexOf(std::wstring_view name) const {
-  for (size_t i = 0; i < FLines.size(); ++i)
+  for (size_t i = 0; i < FCount; ++i)
     if (SameAsciiText(FLines[i].first, name)) return i;
   return npos;
 }
 
-std::wstring TNameValueList::Value(std::wstring_view name) const {
+const std::wstring& TNameValueList::Value(std::wstring_view name) const {
+  static const std::wstring missing;
   size_t index = IndexOf(name);
-  return index == npos ? std::wstring() : FLines[index].second;
+  return index == npos ? missing : FLines[index].second;
 }
 
 void TNameValueList::SetValue(std::wstring_view name, std::wstring_view value) {
   size_t index = IndexOf(name);
   if (value.empty()) {
-    if (index != npos) FLines.erase(FLines.begin() + static_cast<std::ptrdiff_t>(index));
+    if (index == npos) return;
+    // The removed line's storage moves behind the list, the others keep their order.
+    std::rotate(FLines.begin() + static_cast<std::ptrdiff_t>(index),
+                FLines.begin() + static_cast<std::ptrdiff_t>(index) + 1,
+                FLines.begin() + static_cast<std::ptrdiff_t>(FCount));
+    --FCount;
   } else if (index != npos) {
     FLines[index].second = value;
   } else {
-    FLines.emplace_back(name, value);
+    if (FCount == FLines.size()) FLines.emplace_back();
+    FLines[FCount].first = name;
+    FLines[FCount].second = value;
+    ++FCount;
   }
 }
 

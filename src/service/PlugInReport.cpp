@@ -15,6 +15,10 @@
 
 namespace ornpm {
 
+// Literals on the paths taken for every element are views: a plain literal passed as a
+// view is measured each time.
+using namespace std::string_view_literals;
+
 namespace {
 
 constexpr wchar_t PlugInSection[] = L"PlugIn";
@@ -43,61 +47,73 @@ std::optional<std::vector<std::wstring>> HostsLinesWithDomain() {
   return lines;
 }
 
-std::wstring UnsignedText(uint32_t value) {
-  return std::to_wstring(value);
+// Numbers in reports: a value that is not a signed 32-bit number reads as 0.
+uint32_t ReportNumber(std::wstring_view text) {
+  return static_cast<uint32_t>(StrToIntDef(text, 0));
 }
 
-// Numbers in reports: a value that is not a signed 32-bit number reads as 0.
-uint32_t ReportNumber(const std::wstring& text) {
-  return static_cast<uint32_t>(StrToIntDef(text, 0));
+// Room for the XML text, so that it is written into one buffer: a line of a process or a
+// module takes at most LineMarkup characters besides its indent and its values (escaped
+// values make the text grow as usual). The other lines, and the small other parts that the
+// composite report puts around this one, go into OtherLines.
+size_t XMLRoom(const std::vector<std::unique_ptr<TProcessInfo>>& processes, size_t indent) {
+  constexpr size_t LineMarkup = 64;
+  constexpr size_t OtherLines = 65536;
+  size_t size = OtherLines;
+  for (const auto& process : processes) {
+    size += 4 * (indent + LineMarkup) + process->Name().size();
+    for (const auto& module : process->Modules()) size += indent + LineMarkup + module->FileName().size();
+  }
+  return size;
 }
 
 }  // namespace
 
 std::wstring TPlugInInfo::SaveAsXML(const std::wstring& indent) const {
-  std::wstring attributes =
-      XMLAttribute(L"Path", TextToXML(FPlugInPath)) + XMLAttribute(L"Version", TextToXML(FVersion));
-  if (!FAppName.empty()) attributes += XMLAttribute(L"AppName", TextToXML(FAppName));
-  if (!FClassID.empty()) attributes += XMLAttribute(L"ClassID", TextToXML(FClassID));
-  attributes += XMLAttribute(L"DomainInHosts", BoolText(FDomainInHosts));
-
   TReportLines out(indent);
-  out.Add(0, L"<PlugIn" + attributes + L">");
+  out.Reserve(XMLRoom(FProcesses, indent.size()));
+  out.Begin(0).Append(L"<PlugIn").EscapedAttribute(L"Path", FPlugInPath).EscapedAttribute(L"Version", FVersion);
+  if (!FAppName.empty()) out.EscapedAttribute(L"AppName", FAppName);
+  if (!FClassID.empty()) out.EscapedAttribute(L"ClassID", FClassID);
+  out.Attribute(L"DomainInHosts", BoolText(FDomainInHosts)).Append(L">").End();
   if (FLibCheckInfo) {
     out.Add(1, L"<LibraryCheck>");
     for (size_t i = 0; i < FLibCheckInfo->Count(); ++i) {
       const std::wstring& name = FLibCheckInfo->Name(i);
       if (IsErrorLine(name)) continue;
       std::wstring error = FLibCheckInfo->Value(name + ErrorSuffix);
-      out.Add(2, L"<Checking" + XMLAttribute(L"Name", name) + XMLAttribute(L"Result", FLibCheckInfo->ValueAt(i)) +
-                     (error.empty() ? L"" : XMLAttribute(L"Error", error)) + L"/>");
+      out.Begin(2).Append(L"<Checking").Attribute(L"Name", name).Attribute(L"Result", FLibCheckInfo->ValueAt(i));
+      if (!error.empty()) out.Attribute(L"Error", error);
+      out.Append(L"/>").End();
     }
     out.Add(1, L"</LibraryCheck>");
   }
   out.Add(1, L"<Processes>");
   for (const auto& process : FProcesses) {
-    std::wstring start = L"<Process" + XMLAttribute(L"PID", UnsignedText(process->ID())) +
-                         XMLAttribute(L"Name", TextToXML(process->Name()));
+    out.Begin(2).Append(L"<Process"sv).Attribute(L"PID"sv, TDecimalText(process->ID()));
+    out.EscapedAttribute(L"Name"sv, process->Name());
     if (process->Modules().empty()) {
-      out.Add(2, start + L"/>");
+      out.Append(L"/>"sv).End();
       continue;
     }
-    out.Add(2, start + L">");
-    out.Add(3, L"<Modules>");
-    for (const auto& module : process->Modules())
-      out.Add(4, L"<Module" + XMLAttribute(L"ID", UnsignedText(module->ID())) +
-                     XMLAttribute(L"FileName", TextToXML(module->FileName())) + L"/>");
-    out.Add(3, L"</Modules>");
-    out.Add(2, L"</Process>");
+    out.Append(L">"sv).End();
+    out.Add(3, L"<Modules>"sv);
+    for (const auto& module : process->Modules()) {
+      out.Begin(4).Append(L"<Module"sv).Attribute(L"ID"sv, TDecimalText(module->ID()));
+      out.EscapedAttribute(L"FileName"sv, module->FileName()).Append(L"/>"sv).End();
+    }
+    out.Add(3, L"</Modules>"sv);
+    out.Add(2, L"</Process>"sv);
   }
   out.Add(1, L"</Processes>");
   if (auto hostsLines = HostsLinesWithDomain()) {
     out.Add(1, L"<Hosts>");
-    for (const std::wstring& line : *hostsLines) out.Add(2, L"<Entry" + XMLAttribute(L"Line", TextToXML(line)) + L"/>");
+    for (const std::wstring& line : *hostsLines)
+      out.Begin(2).Append(L"<Entry").EscapedAttribute(L"Line", line).Append(L"/>").End();
     out.Add(1, L"</Hosts>");
   }
   out.Add(0, L"</PlugIn>");
-  return out.Text();
+  return out.TakeText();
 }
 
 std::wstring TPlugInInfo::SaveAsHTML(const std::wstring& indent) const {
@@ -124,7 +140,7 @@ std::wstring TPlugInInfo::SaveAsHTML(const std::wstring& indent) const {
     out.Add(0, L"<table style=\"width:100%\">");
     out.Add(1, L"<caption>Процессы, использующие плагин</caption>");
     out.AddRow({Th(L"PID"), Th(L"Имя образа")});
-    for (const auto& process : FProcesses) out.AddRow({Td(UnsignedText(process->ID())), Td(process->Name())});
+    for (const auto& process : FProcesses) out.AddRow({Td(std::to_wstring(process->ID())), Td(process->Name())});
     out.Add(0, L"</table>");
   }
   return out.Text();
@@ -141,10 +157,11 @@ void TPlugInInfo::SaveToIniFile(TIniFile* file) const {
     for (size_t i = 0; i < FLibCheckInfo->Count(); ++i)
       file->WriteString(LibraryCheckSection, FLibCheckInfo->Name(i), FLibCheckInfo->ValueAt(i));
   for (const auto& process : FProcesses) {
-    std::wstring id = UnsignedText(process->ID());
+    const TDecimalText id(process->ID());
     file->WriteString(ProcessesSection, id, process->Name());
+    const std::wstring modulesSection = std::wstring(ProcessSectionPrefix).append(id);
     for (const auto& module : process->Modules())
-      file->WriteString(ProcessSectionPrefix + id, UnsignedText(module->ID()), module->FileName());
+      file->WriteString(modulesSection, TDecimalText(module->ID()), module->FileName());
   }
 }
 
@@ -190,14 +207,14 @@ void TPlugInInfo::ReadPlugInAttributes() {
 
 void TPlugInInfo::DoBeginNode(const std::wstring& nodeName) {
   const std::wstring& current = FXMLParser->CurrentNode();
-  if (SameText(nodeName, L"LibraryCheck")) {
-    if (SameText(current, L"PlugIn")) ReadPlugInAttributes();
+  if (SameText(nodeName, L"LibraryCheck"sv)) {
+    if (SameText(current, L"PlugIn"sv)) ReadPlugInAttributes();
     ResetLibCheckInfo();
-  } else if (SameText(nodeName, L"Processes")) {
-    if (SameText(current, L"PlugIn")) ReadPlugInAttributes();
+  } else if (SameText(nodeName, L"Processes"sv)) {
+    if (SameText(current, L"PlugIn"sv)) ReadPlugInAttributes();
     FProcesses.clear();
-  } else if (SameText(nodeName, L"Modules")) {
-    if (SameText(current, L"Process")) {
+  } else if (SameText(nodeName, L"Modules"sv)) {
+    if (SameText(current, L"Process"sv)) {
       const TNameValueList& attributes = FXMLParser->NodeAttributes();
       FProcesses.push_back(TProcessInfo::CreateAs(ReportNumber(attributes.Value(L"PID")), attributes.Value(L"Name")));
     }
@@ -208,17 +225,17 @@ void TPlugInInfo::DoBeginNode(const std::wstring& nodeName) {
 
 void TPlugInInfo::DoEndNode(const std::wstring& nodeName) {
   const TNameValueList& attributes = FXMLParser->NodeAttributes();
-  if (SameText(nodeName, L"PlugIn") && FXMLParser->CurrentNode() == nodeName) {
+  if (SameText(nodeName, L"PlugIn"sv) && FXMLParser->CurrentNode() == nodeName) {
     ReadPlugInAttributes();
-  } else if (SameText(nodeName, L"Checking")) {
+  } else if (SameText(nodeName, L"Checking"sv)) {
     if (!FLibCheckInfo) return;
     std::wstring name = attributes.Value(L"Name");
     FLibCheckInfo->SetValue(name, attributes.Value(L"Result"));
     if (std::wstring error = attributes.Value(L"Error"); !error.empty())
       FLibCheckInfo->SetValue(name + ErrorSuffix, error);
-  } else if (SameText(nodeName, L"Module")) {
+  } else if (SameText(nodeName, L"Module"sv)) {
     if (!FProcesses.empty())
-      FProcesses.back()->AddModule(ReportNumber(attributes.Value(L"ID")), attributes.Value(L"FileName"));
+      FProcesses.back()->AddModule(ReportNumber(attributes.Value(L"ID"sv)), attributes.Value(L"FileName"sv));
   } else {
     TCustomInfo::DoEndNode(nodeName);
   }

@@ -19,16 +19,27 @@ bool IsNameChar(wchar_t c) {
   return (c >= L'0' && c <= L'9') || (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z');
 }
 
-std::wstring ReplaceAll(std::wstring_view text, std::wstring_view from, std::wstring_view to) {
-  std::wstring result;
-  result.reserve(text.size());
+// One pass does what replacing "&quot;", "&gt;", "&lt;" and then "&amp;" would: the
+// entities cannot overlap, as each holds its only "&" in front, and no replacement but the
+// last, "&amp;", gives a character that could start one.
+void AppendXMLToText(std::wstring& text, std::wstring_view xml) {
+  static constexpr std::pair<std::wstring_view, wchar_t> entities[] = {
+      {L"&quot;", L'"'}, {L"&gt;", L'>'}, {L"&lt;", L'<'}, {L"&amp;", L'&'}};
   size_t pos = 0;
-  for (size_t hit; (hit = text.find(from, pos)) != std::wstring_view::npos; pos = hit + from.size()) {
-    result.append(text.substr(pos, hit - pos));
-    result.append(to);
+  for (size_t amp; (amp = xml.find(L'&', pos)) != std::wstring_view::npos;) {
+    text.append(xml.substr(pos, amp - pos));
+    pos = amp + 1;
+    wchar_t replacement = L'&';
+    for (const auto& [entity, character] : entities) {
+      if (xml.substr(amp).starts_with(entity)) {
+        replacement = character;
+        pos = amp + entity.size();
+        break;
+      }
+    }
+    text += replacement;
   }
-  result.append(text.substr(pos));
-  return result;
+  text.append(xml.substr(pos));
 }
 
 }  // namespace
@@ -95,21 +106,21 @@ bool TSimpleXMLParser::ReadComment() {
 // tag before it, which is how the information objects find a child's parent.
 bool TSimpleXMLParser::ReadTagName(TTagKind kind) {
   SkipBlanks();
-  std::wstring name = ReadName();
+  FName = ReadName();
   switch (kind) {
     case TTagKind::Header:
-      OnBeginHeader(name);
+      OnBeginHeader(FName);
       break;
     case TTagKind::End:
-      OnEndNode(name);
-      if (!CloseElement(name)) return false;
+      OnEndNode(FName);
+      if (!CloseElement(FName)) return false;
       break;
     case TTagKind::Start:
-      OnBeginNode(name);
-      FNodeStack.push_back(name);
+      OnBeginNode(FName);
+      FNodeStack.push_back(FName);
       break;
   }
-  FCurrNode = std::move(name);
+  FCurrNode.swap(FName);
   FNodeAttrs.Clear();
   return true;
 }
@@ -145,34 +156,33 @@ bool TSimpleXMLParser::ReadAttributes(TTagKind kind) {
 // Handlers see the attribute before it is stored. An empty value is reported, but storing
 // it removes the name.
 bool TSimpleXMLParser::ReadAttribute() {
-  std::wstring name = ReadName();
+  std::wstring_view name = ReadName();
   // Nothing here starts a name: only the end of the text may follow a stray "/" or "?".
   if (name.empty()) return AtEnd();
   SkipBlanks();
   if (!(HasNext() && FText[FPos] == L'=')) return false;
   ++FPos;
   SkipBlanks();
-  std::wstring value;
+  FValue.clear();
   if (!AtEnd()) {
     if (FText[FPos] != L'"') return false;  // unquoted values are not ours
     // A quote as the last character opens nothing; it is left to fail as a stray quote.
-    if (HasNext()) value = ReadQuotedValue();
+    if (HasNext()) ReadQuotedValue();
   }
-  OnReadAttribute(name, value);
-  FNodeAttrs.SetValue(name, value);
+  if (OnReadAttribute) OnReadAttribute(std::wstring(name), FValue);
+  FNodeAttrs.SetValue(name, FValue);
   return true;
 }
 
 // A value runs to the next quote or to the end of the text. A closing quote that ends the
 // text is left in place, so the tag fails on it.
-std::wstring TSimpleXMLParser::ReadQuotedValue() {
+void TSimpleXMLParser::ReadQuotedValue() {
   ++FPos;
   size_t close = FText.find(L'"', FPos);
   if (close == std::wstring_view::npos) close = FText.size();
-  std::wstring value = XMLToText(FText.substr(FPos, close - FPos));
+  AppendXMLToText(FValue, FText.substr(FPos, close - FPos));
   FPos = close;
   if (HasNext()) ++FPos;
-  return value;
 }
 
 // Also fails when no element is open. The end event has been raised by then in either
@@ -187,44 +197,52 @@ void TSimpleXMLParser::SkipBlanks() {
   while (!AtEnd() && IsBlank(FText[FPos])) ++FPos;
 }
 
-std::wstring TSimpleXMLParser::ReadName() {
+std::wstring_view TSimpleXMLParser::ReadName() {
   size_t start = FPos;
   while (!AtEnd() && IsNameChar(FText[FPos])) ++FPos;
-  return std::wstring(FText.substr(start, FPos - start));
+  return FText.substr(start, FPos - start);
 }
 
 // One pass does what replacing "&", "<", ">" and the quote in that order would: "&" is
 // escaped too, so an entity already in the text is escaped once more.
-std::wstring TextToXML(std::wstring_view text) {
-  std::wstring result;
-  result.reserve(text.size());
-  for (wchar_t c : text) {
-    switch (c) {
+void AppendTextToXML(std::wstring& xml, std::wstring_view text) {
+  size_t start = 0;  // of the characters not appended yet
+  for (size_t i = 0; i < text.size(); ++i) {
+    std::wstring_view entity;
+    switch (text[i]) {
       case L'&':
-        result += L"&amp;";
+        entity = L"&amp;";
         break;
       case L'<':
-        result += L"&lt;";
+        entity = L"&lt;";
         break;
       case L'>':
-        result += L"&gt;";
+        entity = L"&gt;";
         break;
       case L'"':
-        result += L"&quot;";
+        entity = L"&quot;";
         break;
       default:
-        result += c;
+        continue;
     }
+    xml.append(text.substr(start, i - start)).append(entity);
+    start = i + 1;
   }
-  return result;
+  xml.append(text.substr(start));
 }
 
-// "&amp;" goes last, so an escaped entity loses one level only: "&amp;lt;" gives "&lt;".
-std::wstring XMLToText(std::wstring_view text) {
-  std::wstring result = ReplaceAll(text, L"&quot;", L"\"");
-  result = ReplaceAll(result, L"&gt;", L">");
-  result = ReplaceAll(result, L"&lt;", L"<");
-  return ReplaceAll(result, L"&amp;", L"&");
+std::wstring TextToXML(std::wstring_view text) {
+  std::wstring xml;
+  xml.reserve(text.size());
+  AppendTextToXML(xml, text);
+  return xml;
+}
+
+std::wstring XMLToText(std::wstring_view xml) {
+  std::wstring text;
+  text.reserve(xml.size());
+  AppendXMLToText(text, xml);
+  return text;
 }
 
 }  // namespace ornpm

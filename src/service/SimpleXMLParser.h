@@ -59,10 +59,10 @@ class TSimpleXMLParser {
   bool ReadTagName(TTagKind kind);
   bool ReadAttributes(TTagKind kind);
   bool ReadAttribute();
-  std::wstring ReadQuotedValue();
+  void ReadQuotedValue();
   bool CloseElement(const std::wstring& name);
   void SkipBlanks();
-  std::wstring ReadName();
+  std::wstring_view ReadName();
   void Release();
 
   bool AtEnd() const { return FPos >= FText.size(); }
@@ -74,10 +74,16 @@ class TSimpleXMLParser {
   std::vector<std::wstring> FNodeStack;  // open elements, innermost last
   std::wstring_view FText;               // the text being parsed
   size_t FPos = 0;                       // index of the next character to look at
+  // The name and the value being read, kept from tag to tag so that their storage serves
+  // all the thousands of elements of a report.
+  std::wstring FName;
+  std::wstring FValue;
 };
 
 // Escapes "&", "<", ">" and the double quote, in that order.
 std::wstring TextToXML(std::wstring_view text);
+// The same, appended to the XML text being written.
+void AppendTextToXML(std::wstring& xml, std::wstring_view text);
 // Undoes TextToXML: "&quot;", "&gt;", "&lt;", and "&amp;" last; no other entity.
 std::wstring XMLToText(std::wstring_view text);
 

@@ -1,7 +1,11 @@
 #include "win/Text.h"
 
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
 #include <limits>
 #include <stdexcept>
+#include <type_traits>
 
 #include "win/Exceptions.h"
 
@@ -18,26 +22,77 @@ bool IsBlank(wchar_t c) {
   return c <= L' ';
 }
 
+wchar_t FoldAscii(wchar_t c) {
+  return c >= L'a' && c <= L'z' ? static_cast<wchar_t>(c - L'a' + L'A') : c;
+}
+
+bool SameTextBySystem(std::wstring_view a, std::wstring_view b) {
+  return ::CompareStringOrdinal(a.data(), CheckedLength(a.size()), b.data(), CheckedLength(b.size()), TRUE) ==
+         CSTR_EQUAL;
+}
+
+// Report texts are mostly ASCII, which reads the same in every code page the program uses
+// (the ANSI ones and UTF-8). An ASCII start is copied as it is; the system converts the rest,
+// which starts on a character of its own since no ASCII unit is part of a longer character.
+// The start is looked at eight bytes at a time, as a report runs to megabytes.
+template <typename Unit>
+size_t AsciiPrefix(std::basic_string_view<Unit> text) {
+  static_assert(sizeof(Unit) <= 2);
+  constexpr uint64_t nonAsciiBits = sizeof(Unit) == 1 ? 0x8080808080808080u : 0xFF80FF80FF80FF80u;
+  constexpr size_t unitsPerWord = sizeof(uint64_t) / sizeof(Unit);
+  size_t length = 0;
+  for (uint64_t word; length + unitsPerWord <= text.size(); length += unitsPerWord) {
+    std::memcpy(&word, text.data() + length, sizeof word);
+    if (word & nonAsciiBits) break;
+  }
+  while (length < text.size() && static_cast<std::make_unsigned_t<Unit>>(text[length]) < 0x80) ++length;
+  return length;
+}
+
 }  // namespace
 
+void AppendWide(std::wstring& text, std::string_view bytes, UINT codePage) {
+  size_t ascii = AsciiPrefix(bytes);
+  std::string_view rest = bytes.substr(ascii);
+  int size = CheckedLength(rest.size());
+  int length = 0;
+  if (!rest.empty()) {
+    length = ::MultiByteToWideChar(codePage, 0, rest.data(), size, nullptr, 0);
+    if (length == 0) throw EOSError(::GetLastError());
+  }
+  size_t start = text.size();
+  text.resize(start + ascii + static_cast<size_t>(length));
+  std::copy(bytes.begin(), bytes.begin() + ascii, text.begin() + start);
+  if (length > 0) ::MultiByteToWideChar(codePage, 0, rest.data(), size, text.data() + start + ascii, length);
+}
+
+void AppendBytes(std::string& bytes, std::wstring_view text, UINT codePage) {
+  size_t ascii = AsciiPrefix(text);
+  std::wstring_view rest = text.substr(ascii);
+  int size = CheckedLength(rest.size());
+  int length = 0;
+  if (!rest.empty()) {
+    length = ::WideCharToMultiByte(codePage, 0, rest.data(), size, nullptr, 0, nullptr, nullptr);
+    if (length == 0) throw EOSError(::GetLastError());
+  }
+  size_t start = bytes.size();
+  bytes.resize(start + ascii + static_cast<size_t>(length));
+  std::transform(text.begin(), text.begin() + ascii, bytes.begin() + start,
+                 [](wchar_t c) { return static_cast<char>(c); });
+  if (length > 0)
+    ::WideCharToMultiByte(codePage, 0, rest.data(), size, bytes.data() + start + ascii, length, nullptr, nullptr);
+}
+
 std::wstring BytesToWide(std::string_view bytes, UINT codePage) {
-  if (bytes.empty()) return {};
-  int size = CheckedLength(bytes.size());
-  int length = ::MultiByteToWideChar(codePage, 0, bytes.data(), size, nullptr, 0);
-  if (length == 0) throw EOSError(::GetLastError());
-  std::wstring result(static_cast<size_t>(length), L'\0');
-  ::MultiByteToWideChar(codePage, 0, bytes.data(), size, result.data(), length);
-  return result;
+  std::wstring text;
+  AppendWide(text, bytes, codePage);
+  return text;
 }
 
 std::string WideToBytes(std::wstring_view text, UINT codePage) {
-  if (text.empty()) return {};
-  int size = CheckedLength(text.size());
-  int length = ::WideCharToMultiByte(codePage, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
-  if (length == 0) throw EOSError(::GetLastError());
-  std::string result(static_cast<size_t>(length), '\0');
-  ::WideCharToMultiByte(codePage, 0, text.data(), size, result.data(), length, nullptr, nullptr);
-  return result;
+  std::string bytes;
+  AppendBytes(bytes, text, codePage);
+  return bytes;
 }
 
 std::wstring Trim(std::wstring_view text) {
@@ -52,9 +107,15 @@ std::wstring TrimRight(std::wstring_view text) {
   return std::wstring(text.substr(0, last));
 }
 
+// Most comparisons are decided by the length or by ASCII characters, whose case the program
+// folds itself; text with other characters goes to the system's case table.
 bool SameText(std::wstring_view a, std::wstring_view b) {
-  return ::CompareStringOrdinal(a.data(), CheckedLength(a.size()), b.data(), CheckedLength(b.size()), TRUE) ==
-         CSTR_EQUAL;
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (a[i] >= 0x80 || b[i] >= 0x80) return SameTextBySystem(a, b);
+    if (a[i] != b[i] && FoldAscii(a[i]) != FoldAscii(b[i])) return false;
+  }
+  return !a.empty() || SameTextBySystem(a, b);
 }
 
 bool StartsText(std::wstring_view prefix, std::wstring_view text) {

@@ -12,6 +12,9 @@ namespace ornpm {
 // Files on disk are single-byte text in the ANSI code page unless a caller says otherwise.
 std::wstring BytesToWide(std::string_view bytes, UINT codePage = CP_ACP);
 std::string WideToBytes(std::wstring_view text, UINT codePage = CP_ACP);
+// The same, appended to a text or to bytes being put together.
+void AppendWide(std::wstring& text, std::string_view bytes, UINT codePage = CP_ACP);
+void AppendBytes(std::string& bytes, std::wstring_view text, UINT codePage = CP_ACP);
 
 // Trimming removes characters with codes 32 and below, as line-oriented text files expect.
 std::wstring Trim(std::wstring_view text);
