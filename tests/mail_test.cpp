@@ -205,7 +205,7 @@ TEST_F(MailServerTest, MessageArrivesAsComposed) {
   std::string log = RandomBytes(60000, 2);  // spans several pieces read from the file
   std::string cyrillic = "журнал";
   testing::SetRegistryString(HKEY_CLASSES_ROOT, L".txt", L"Content Type", L"text/plain");
-  TMailContent content{L"First <first@orn.example>; \"Doe, J.\" <second@orn.example>",
+  TMailContent content{L"First <first@orn.example>; \"Doe, J.\" <second@orn.example>, Иван Петров <ivan@orn.example>",
                        L"Логи отдела ORN",
                        html,
                        {MakeFile(L"np.xinf", report), MakeFile(L"ornpm.log", log), MakeFile(L"журнал.txt", cyrillic)}};
@@ -216,15 +216,18 @@ TEST_F(MailServerTest, MessageArrivesAsComposed) {
 
   ASSERT_EQ(SubmitError(Settings(server), content), "");
 
-  EXPECT_EQ(server.Dialogue(), "EHLO " + HostName() +
-                                   "\nAUTH LOGIN tech@orn.example s3cret\nMAIL FROM:<tech@orn.example>\n"
-                                   "RCPT TO:<first@orn.example>\nRCPT TO:<second@orn.example>\nDATA\nQUIT\nCLOSED\n");
+  EXPECT_EQ(server.Dialogue(),
+            "EHLO " + HostName() +
+                "\nAUTH LOGIN tech@orn.example s3cret\nMAIL FROM:<tech@orn.example>\n"
+                "RCPT TO:<first@orn.example>\nRCPT TO:<second@orn.example>\nRCPT TO:<ivan@orn.example>\n"
+                "DATA\nQUIT\nCLOSED\n");
   auto facts = ParsedFacts(server);
   using Lines = std::vector<std::string>;
   EXPECT_EQ(facts["error"], Lines{});
   EXPECT_EQ(facts["subject"], Lines{Utf8(L"Логи отдела ORN")});
   EXPECT_EQ(facts["from"], Lines{"\"tech@orn.example\" <tech@orn.example>"});
-  EXPECT_EQ(facts["to"], Lines{"First<first@orn.example>|Doe, J.<second@orn.example>"});
+  EXPECT_EQ(facts["to"],
+            Lines{Utf8(L"First<first@orn.example>|Doe, J.<second@orn.example>|Иван Петров<ivan@orn.example>")});
   EXPECT_EQ(facts["header-order"], Lines{"From,Subject,To,Content-Type,MIME-Version,Date"});
   EXPECT_EQ(facts["structure"], Lines{"multipart/mixed[multipart/alternative[text/plain,text/html],"
                                       "application/octet-stream,application/octet-stream,text/plain]"});
@@ -289,6 +292,17 @@ TEST_F(MailServerTest, UnsafeOrBrokenServersFailTheSubmission) {
     std::string dialogue = FileExists(log) ? testing::ReadBinaryFile(log) : "";
     EXPECT_EQ(dialogue.find("EHLO"), std::string::npos) << mode;
   }
+}
+
+// The limit on the whole submission holds even where each single wait would be allowed
+// longer: the server here ends the connection after 5 seconds.
+TEST_F(MailServerTest, WholeSubmissionIsBounded) {
+  SmtpServer server("hang", 5);
+  TrustTestCa(server);
+  TMailSettings settings = Settings(server);
+  settings.Limits = {60000, 1000};
+  std::string error = SubmitError(settings, SimpleContent());
+  EXPECT_NE(error.find("превышено время ожидания"), std::string::npos) << error;
 }
 
 // A certificate from a trusted CA that names another server.

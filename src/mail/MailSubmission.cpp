@@ -54,8 +54,8 @@ void SubmitMessage(const TMailSettings& settings, const TMailContent& content) {
     QuitQuietly(smtp);
     throw;
   }
-  // Anything else (a broken connection, a file that failed in the middle of the data)
-  // leaves the server inside the message, where a QUIT would not be heard.
+  // Other failures (a broken connection, a file that failed in the middle of the data)
+  // pass by the QUIT: the server would still be reading the message and not hear it.
   QuitQuietly(smtp);
 }
 

@@ -140,6 +140,10 @@ std::string EncodeHeaderText(std::wstring_view text) {
   return result;
 }
 
+std::string EncodePhrase(std::wstring_view text) {
+  return NeedsEncoding(text) ? EncodedWords(text) : QuotedString(WideToBytes(text));
+}
+
 std::string QuotedString(std::string_view text) {
   std::string result = "\"";
   for (char c : text) {

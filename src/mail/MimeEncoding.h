@@ -24,6 +24,10 @@ std::string CharsetName(UINT codePage);
 // stays as it is. Pieces are separated by folding white space (CR LF blank).
 std::string EncodeHeaderText(std::wstring_view text);
 
+// A display name: quoted when it is ASCII, else wholly encoded-words, which must not
+// stand inside quotes.
+std::string EncodePhrase(std::wstring_view text);
+
 // "name" with a backslash before every backslash and double quote inside it.
 std::string QuotedString(std::string_view text);
 

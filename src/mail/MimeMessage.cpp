@@ -27,7 +27,7 @@ std::string NewBoundary(const char* kind) {
 std::string FormatAddress(const TMailAddress& address) {
   std::string bare = std::string("<").append(WideToBytes(address.Address)).append(">");
   if (address.Name.empty()) return WideToBytes(address.Address);
-  return QuotedString(EncodeHeaderText(address.Name)).append(" ").append(bare);
+  return EncodePhrase(address.Name).append(" ").append(bare);
 }
 
 // Header text may already be folded into several lines.
