@@ -229,6 +229,7 @@ TEST_F(MailServerTest, MessageArrivesAsComposed) {
   EXPECT_EQ(facts["to"],
             Lines{Utf8(L"First<first@orn.example>|Doe, J.<second@orn.example>|Иван Петров<ivan@orn.example>")});
   EXPECT_EQ(facts["header-order"], Lines{"From,Subject,To,Content-Type,MIME-Version,Date"});
+  EXPECT_EQ(facts["date-has-offset"], Lines{"True"});
   EXPECT_EQ(facts["structure"], Lines{"multipart/mixed[multipart/alternative[text/plain,text/html],"
                                       "application/octet-stream,application/octet-stream,text/plain]"});
   EXPECT_EQ(facts["bare-line-feeds"], Lines{"0"});

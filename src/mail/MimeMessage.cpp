@@ -1,6 +1,9 @@
 #include "mail/MimeMessage.h"
 
+#include <algorithm>
 #include <atomic>
+#include <cstdio>
+#include <cstdlib>
 
 #include "mail/MimeEncoding.h"
 #include "service/Registry.h"

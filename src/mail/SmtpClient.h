@@ -1,6 +1,7 @@
 #pragma once
 // The client side of an SMTP dialogue, one command at a time (no pipelining).
 
+#include <initializer_list>
 #include <string>
 #include <vector>
 

@@ -3,6 +3,7 @@
 #include <wincrypt.h>
 #include <ws2tcpip.h>
 
+#include <algorithm>
 #include <openssl/err.h>
 #include <openssl/ssl.h>
 #include <openssl/x509v3.h>
