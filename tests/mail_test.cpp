@@ -208,7 +208,8 @@ TEST_F(MailServerTest, MessageArrivesAsComposed) {
   TMailContent content{L"First <first@orn.example>; \"Doe, J.\" <second@orn.example>, Иван Петров <ivan@orn.example>",
                        L"Логи отдела ORN",
                        html,
-                       {MakeFile(L"np.xinf", report), MakeFile(L"ornpm.log", log), MakeFile(L"журнал.txt", cyrillic)}};
+                       {MakeFile(L"np.xinf", report), MakeFile(L"ornpm.log", log),
+                        MakeFile(L"журнал работы модуля обновления сервера.txt", cyrillic)}};
   // A log that its program still writes may be attached.
   UniqueFileHandle writer(::CreateFileW(content.Attachments[1].c_str(), GENERIC_WRITE,
                                         FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
@@ -242,7 +243,8 @@ TEST_F(MailServerTest, MessageArrivesAsComposed) {
   EXPECT_EQ(Unfold(testing::ReadBinaryFile(server.File(L"body.html"))), Unfold(Utf8(html)));
   EXPECT_EQ(facts["attachment"], (Lines{"np.xinf|np.xinf|application/octet-stream|base64",
                                         "ornpm.log|ornpm.log|application/octet-stream|base64",
-                                        Utf8(L"журнал.txt|журнал.txt|text/plain|base64")}));
+                                        Utf8(L"журнал работы модуля обновления сервера.txt|журнал работы модуля "
+                                             L"обновления сервера.txt|text/plain|base64")}));
   EXPECT_EQ(testing::ReadBinaryFile(server.File(L"attachment-0")), report);
   EXPECT_EQ(testing::ReadBinaryFile(server.File(L"attachment-1")), log);
   EXPECT_EQ(testing::ReadBinaryFile(server.File(L"attachment-2")), cyrillic);

@@ -9,8 +9,9 @@ namespace ornpm {
 namespace {
 
 constexpr size_t MaxLineLength = 76;
-// The longest run of bytes one encoded-word carries while staying within 75 characters.
-constexpr size_t EncodedWordBytes = 39;
+// Bytes per encoded-word: 40 Base64 characters keep even a folded filename="..."
+// parameter line within 76 characters.
+constexpr size_t EncodedWordBytes = 30;
 
 bool IsPrintableAscii(wchar_t c) {
   return c >= 0x20 && c <= 0x7E;

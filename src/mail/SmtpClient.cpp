@@ -29,7 +29,8 @@ TSmtpReply TSmtpClient::ReadReply() {
   TSmtpReply reply;
   for (;;) {
     std::string line = FConnection.ReadLine();
-    bool valid = line.size() >= 3 && std::all_of(line.begin(), line.begin() + 3, ::isdigit) &&
+    bool valid = line.size() >= 3 &&
+                 std::all_of(line.begin(), line.begin() + 3, [](char c) { return c >= '0' && c <= '9'; }) &&
                  (line.size() == 3 || line[3] == ' ' || line[3] == '-');
     if (!valid) throw ESMTPReplyError(0, L"Неверный ответ сервера: " + BytesToWide(line, CP_UTF8));
     reply.Code = std::stoi(line.substr(0, 3));
