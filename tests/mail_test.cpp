@@ -278,6 +278,13 @@ TEST_F(MailServerTest, RefusedRecipientIsResetAndReported) {
   EXPECT_FALSE(FileExists(server.File(L"message.eml")));
 }
 
+TEST_F(MailServerTest, RefusedLoginIsReportedAndTheDialogueEnded) {
+  SmtpServer server("refuse-auth");
+  TrustTestCa(server);
+  EXPECT_EQ(SubmitError(Settings(server), SimpleContent()), "5.7.8 Authentication credentials invalid");
+  EXPECT_EQ(server.Dialogue(), "EHLO " + HostName() + "\nAUTH LOGIN tech@orn.example s3cret\nQUIT\nCLOSED\n");
+}
+
 // Servers the client must not talk to, each failing before any mail command.
 TEST_F(MailServerTest, UnsafeOrBrokenServersFailTheSubmission) {
   std::pair<const char*, const char*> cases[] = {
