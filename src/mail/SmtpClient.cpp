@@ -83,8 +83,16 @@ void TSmtpClient::Authenticate(const std::wstring& userName, const std::wstring&
 void TSmtpClient::Transaction(const std::string& line, std::initializer_list<int> expected) {
   TSmtpReply reply = Command(line);
   if (Expected(reply, expected)) return;
-  Command("RSET");
-  RaiseReply(reply);
+  ResetAfter(reply);
+}
+
+void TSmtpClient::ResetAfter(const TSmtpReply& refusal) {
+  // The refusal is what the user needs to read, even when the server hangs up on RSET.
+  try {
+    Command("RSET");
+  } catch (const Exception&) {
+  }
+  RaiseReply(refusal);
 }
 
 void TSmtpClient::Send(const TMimeMessage& message) {
@@ -94,9 +102,7 @@ void TSmtpClient::Send(const TMimeMessage& message) {
   Transaction("DATA", {354});
   SendData(message);
   TSmtpReply reply = ReadReply();
-  if (Expected(reply, {250})) return;
-  Command("RSET");
-  RaiseReply(reply);
+  if (!Expected(reply, {250})) ResetAfter(reply);
 }
 
 void TSmtpClient::SendData(const TMimeMessage& message) {

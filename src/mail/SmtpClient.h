@@ -35,7 +35,6 @@ class TSmtpClient {
   // AUTH LOGIN when the server offers it; no authentication otherwise.
   void Authenticate(const std::wstring& userName, const std::wstring& password);
   void Send(const TMimeMessage& message);
-  // QUIT; its reply is not waited for beyond the connection's limits.
   void Quit();
 
  private:
@@ -44,6 +43,7 @@ class TSmtpClient {
   bool OffersLogin() const;
   // Sends the command; a reply outside the expected codes is reset and raised.
   void Transaction(const std::string& line, std::initializer_list<int> expected);
+  [[noreturn]] void ResetAfter(const TSmtpReply& refusal);
   void SendData(const TMimeMessage& message);
 
   TTlsConnection& FConnection;
