@@ -28,9 +28,8 @@ std::string NewBoundary(const char* kind) {
 }
 
 std::string FormatAddress(const TMailAddress& address) {
-  std::string bare = std::string("<").append(WideToBytes(address.Address)).append(">");
   if (address.Name.empty()) return WideToBytes(address.Address);
-  return EncodePhrase(address.Name).append(" ").append(bare);
+  return EncodePhrase(address.Name).append(" <").append(WideToBytes(address.Address)).append(">");
 }
 
 // Header text may already be folded into several lines.

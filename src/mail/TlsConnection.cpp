@@ -112,6 +112,7 @@ void TTlsConnection::Handshake(const std::wstring& host) {
     SSL_set1_host(ssl, name.c_str());
   }
   ArmTimeout();
+  ::WSASetLastError(0);
   int result = SSL_connect(ssl);
   if (result == 1) return;
   long verify = SSL_get_verify_result(ssl);
