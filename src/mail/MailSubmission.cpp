@@ -1,0 +1,78 @@
+#include "mail/MailSubmission.h"
+
+#include "mail/SmtpClient.h"
+#include "service/Registry.h"
+#include "win/Text.h"
+
+namespace ornpm {
+
+namespace {
+
+constexpr wchar_t SettingsKey[] = L"Software\\ORN\\PlugInManagerVLX";
+constexpr int StandardSmtpPort = 25;
+constexpr uint16_t ImplicitTlsPort = 465;
+
+std::wstring WorkstationHostName() {
+  wchar_t name[256];
+  DWORD size = ARRAYSIZE(name);
+  if (!::GetComputerNameExW(ComputerNameDnsHostname, name, &size)) throw EOSError(::GetLastError());
+  return std::wstring(name, size);
+}
+
+// After a refusal the dialogue is still in order and ends politely; the mail's fate is
+// already decided, so a failing QUIT changes nothing.
+void QuitQuietly(TSmtpClient& smtp) {
+  try {
+    smtp.Quit();
+  } catch (const Exception&) {
+  }
+}
+
+}  // namespace
+
+uint16_t SubmissionPort(const std::wstring& portText) {
+  int port = StrToIntDef(Trim(portText), StandardSmtpPort);
+  return port == StandardSmtpPort ? ImplicitTlsPort : static_cast<uint16_t>(port);
+}
+
+void SubmitMessage(const TMailSettings& settings, const TMailContent& content) {
+  TMimeMessage message;
+  message.From = {settings.UserName, Trim(settings.UserName)};
+  message.To = ParseAddressList(content.Recipients);
+  message.Subject = content.Subject;
+  message.HtmlBody = content.HtmlBody;
+  for (const std::wstring& path : content.Attachments) message.Attachments.push_back(OpenAttachment(path));
+
+  TTlsConnection connection(settings.Host, SubmissionPort(settings.Port), settings.Limits);
+  TSmtpClient smtp(connection);
+  // A refused greeting leaves nothing to end politely: the connection just closes.
+  smtp.Open(WorkstationHostName());
+  try {
+    smtp.Authenticate(settings.UserName, settings.Password);
+    smtp.Send(message);
+  } catch (const ESMTPReplyError&) {
+    QuitQuietly(smtp);
+    throw;
+  }
+  // Other failures (a broken connection, a file that failed in the middle of the data)
+  // pass by the QUIT: the server would still be reading the message and not hear it.
+  QuitQuietly(smtp);
+}
+
+TRememberedMailSettings LoadMailSettings() {
+  auto key = TRegistryKey::OpenReadOnly(HKEY_CURRENT_USER, SettingsKey);
+  if (!key) return {};
+  return {key->ReadString(L"SMTPHost"), key->ReadString(L"SMTPPort"), key->ReadString(L"SMTPUserName"),
+          key->ReadString(L"EMailSubject")};
+}
+
+void RememberMailSettings(const TMailSettings& settings, const std::wstring& subject) {
+  auto key = TRegistryKey::OpenForWriting(HKEY_CURRENT_USER, SettingsKey, true);
+  if (!key) return;
+  key->WriteString(L"SMTPHost", settings.Host);
+  key->WriteString(L"SMTPPort", settings.Port);
+  key->WriteString(L"SMTPUserName", settings.UserName);
+  if (subject != DefaultEMailSubject) key->WriteString(L"EMailSubject", subject);
+}
+
+}  // namespace ornpm

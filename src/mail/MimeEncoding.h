@@ -1,0 +1,34 @@
+#pragma once
+// The transfer encodings and header encodings a message needs (RFC 2045, 2047).
+
+#include <windows.h>
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace ornpm {
+
+// Base64 of the bytes as one unbroken run.
+std::string Base64(std::string_view bytes);
+
+// One text line in quoted-printable: the encoded line, broken by soft line breaks into
+// pieces of at most 76 characters each.
+std::vector<std::string> QuotedPrintableLine(std::string_view bytes);
+
+// The MIME name of a code page, "windows-1251" for 1251 and so on.
+std::string CharsetName(UINT codePage);
+
+// Header text that may contain characters outside printable ASCII: the run of words from
+// the first to the last such word becomes encoded-words in the ANSI charset; pure ASCII
+// stays as it is. Pieces are separated by folding white space (CR LF blank).
+std::string EncodeHeaderText(std::wstring_view text);
+
+// A display name: quoted when it is ASCII, else wholly encoded-words, which must not
+// stand inside quotes.
+std::string EncodePhrase(std::wstring_view text);
+
+// "name" with a backslash before every backslash and double quote inside it.
+std::string QuotedString(std::string_view text);
+
+}  // namespace ornpm

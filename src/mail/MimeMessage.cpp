@@ -1,0 +1,152 @@
+#include "mail/MimeMessage.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+
+#include "mail/MimeEncoding.h"
+#include "service/Registry.h"
+#include "win/Environment.h"
+#include "win/Text.h"
+
+namespace ornpm {
+
+namespace {
+
+constexpr UINT HtmlCodePage = 1251;
+// 57 bytes make one Base64 line of 76 characters; a piece holds whole lines.
+constexpr DWORD Base64LineBytes = 57;
+constexpr DWORD AttachmentPieceBytes = Base64LineBytes * 256;
+
+// "=_" never occurs in quoted-printable or Base64 text, so no part can contain a boundary.
+std::string NewBoundary(const char* kind) {
+  static std::atomic<unsigned> counter{0};
+  LARGE_INTEGER now;
+  ::QueryPerformanceCounter(&now);
+  return std::string("=_ornpm_").append(kind) + "_" + std::to_string(now.QuadPart) + "_" + std::to_string(++counter);
+}
+
+std::string FormatAddress(const TMailAddress& address) {
+  if (address.Name.empty()) return WideToBytes(address.Address);
+  return EncodePhrase(address.Name).append(" <").append(WideToBytes(address.Address)).append(">");
+}
+
+// Header text may already be folded into several lines.
+void WriteHeader(const TLineSink& sink, const std::string& field) {
+  for (size_t start = 0;;) {
+    size_t end = field.find("\r\n", start);
+    sink(std::string_view(field).substr(start, end == std::string::npos ? end : end - start));
+    if (end == std::string::npos) return;
+    start = end + 2;
+  }
+}
+
+std::string DateHeader() {
+  static const char* days[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+  static const char* months[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+  SYSTEMTIME local;
+  ::GetLocalTime(&local);
+  TIME_ZONE_INFORMATION zone;
+  DWORD zoneId = ::GetTimeZoneInformation(&zone);
+  LONG bias = zone.Bias + (zoneId == TIME_ZONE_ID_DAYLIGHT ? zone.DaylightBias : zone.StandardBias);
+  LONG offset = -bias;
+  char text[64];
+  snprintf(text, sizeof text, "%s, %d %s %04d %02d:%02d:%02d %c%02ld%02ld", days[local.wDayOfWeek], local.wDay,
+           months[local.wMonth - 1], local.wYear, local.wHour, local.wMinute, local.wSecond, offset < 0 ? '-' : '+',
+           labs(offset) / 60, labs(offset) % 60);
+  return text;
+}
+
+void WriteQuotedPrintable(const TLineSink& sink, std::wstring_view text, UINT codePage) {
+  ForEachLine(text, [&](std::wstring_view line) {
+    for (const std::string& piece : QuotedPrintableLine(WideToBytes(line, codePage))) sink(piece);
+  });
+}
+
+void WriteTextPart(const TLineSink& sink, const std::string& contentType, std::wstring_view text, UINT codePage) {
+  sink("Content-Type: " + contentType);
+  sink("Content-Transfer-Encoding: quoted-printable");
+  sink("Content-Disposition: inline");
+  sink("");
+  WriteQuotedPrintable(sink, text, codePage);
+}
+
+void WriteAlternative(const TLineSink& sink, const std::wstring& html) {
+  std::string boundary = NewBoundary("alt");
+  sink("Content-Type: multipart/alternative;");
+  sink("\tboundary=\"" + boundary + "\"");
+  sink("");
+  sink("--" + boundary);
+  WriteTextPart(sink, "text/plain", L"An HTML viewer is required to see this message", CP_ACP);
+  sink("--" + boundary);
+  WriteTextPart(sink, "text/html; charset=\"windows-1251\"", html, HtmlCodePage);
+  sink("--" + boundary + "--");
+}
+
+void WriteBase64(const TLineSink& sink, const TFileStream& stream) {
+  std::string buffer;
+  for (uint64_t left = stream.Size(); left > 0;) {
+    DWORD count = static_cast<DWORD>(std::min<uint64_t>(left, AttachmentPieceBytes));
+    buffer.resize(count);
+    stream.ReadExactly(buffer.data(), count);
+    for (DWORD at = 0; at < count; at += Base64LineBytes)
+      sink(Base64(std::string_view(buffer).substr(at, Base64LineBytes)));
+    left -= count;
+  }
+}
+
+void WriteAttachment(const TLineSink& sink, const TOpenAttachment& attachment) {
+  std::string name = QuotedString(EncodeHeaderText(attachment.FileName));
+  sink(std::string("Content-Type: ").append(MediaTypeOf(attachment.FileName)).append(";"));
+  sink("\tname=" + name);
+  sink("Content-Transfer-Encoding: base64");
+  sink("Content-Disposition: attachment;");
+  sink("\tfilename=" + name);
+  sink("");
+  WriteBase64(sink, *attachment.Stream);
+}
+
+}  // namespace
+
+TOpenAttachment OpenAttachment(const std::wstring& path) {
+  return {ExtractFileName(path), std::make_unique<TFileStream>(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE)};
+}
+
+std::string MediaTypeOf(const std::wstring& fileName) {
+  std::wstring extension = ExtractFileExt(fileName);
+  if (!extension.empty()) {
+    auto key = TRegistryKey::OpenReadOnly(HKEY_CLASSES_ROOT, extension);
+    if (key && key->ValueType(L"Content Type") == REG_SZ) {
+      std::wstring type = Trim(key->ReadString(L"Content Type"));
+      if (!type.empty()) return WideToBytes(type);
+    }
+  }
+  return "application/octet-stream";
+}
+
+void WriteMimeMessage(const TMimeMessage& message, const TLineSink& sink) {
+  std::string boundary = NewBoundary("mixed");
+  std::string to;
+  for (const TMailAddress& address : message.To) to += (to.empty() ? "" : ", ") + FormatAddress(address);
+  WriteHeader(sink, std::string("From: ").append(FormatAddress(message.From)));
+  WriteHeader(sink, std::string("Subject: ").append(EncodeHeaderText(message.Subject)));
+  WriteHeader(sink, "To: " + to);
+  sink("Content-Type: multipart/mixed;");
+  sink("\tboundary=\"" + boundary + "\"");
+  sink("MIME-Version: 1.0");
+  sink(std::string("Date: ").append(DateHeader()));
+  sink("");
+  sink("This is a multi-part message in MIME format");
+  sink("");
+  sink("--" + boundary);
+  WriteAlternative(sink, message.HtmlBody);
+  for (const TOpenAttachment& attachment : message.Attachments) {
+    sink("");
+    sink("--" + boundary);
+    WriteAttachment(sink, attachment);
+  }
+  sink("--" + boundary + "--");
+}
+
+}  // namespace ornpm

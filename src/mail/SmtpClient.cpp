@@ -1,0 +1,123 @@
+#include "mail/SmtpClient.h"
+
+#include <algorithm>
+
+#include "mail/MimeEncoding.h"
+#include "win/Text.h"
+
+namespace ornpm {
+
+namespace {
+
+// Message data is collected into pieces of this size before it goes to the connection.
+constexpr size_t DataPieceBytes = 16 * 1024;
+
+bool Expected(const TSmtpReply& reply, std::initializer_list<int> codes) {
+  return std::find(codes.begin(), codes.end(), reply.Code) != codes.end();
+}
+
+}  // namespace
+
+void RaiseReply(const TSmtpReply& reply) {
+  std::string text;
+  for (const std::string& line : reply.Lines) text += (text.empty() ? "" : "\r\n") + line;
+  if (text.empty()) text = std::to_string(reply.Code);
+  throw ESMTPReplyError(reply.Code, BytesToWide(text, CP_UTF8));
+}
+
+TSmtpReply TSmtpClient::ReadReply() {
+  TSmtpReply reply;
+  for (;;) {
+    std::string line = FConnection.ReadLine();
+    bool valid = line.size() >= 3 &&
+                 std::all_of(line.begin(), line.begin() + 3, [](char c) { return c >= '0' && c <= '9'; }) &&
+                 (line.size() == 3 || line[3] == ' ' || line[3] == '-');
+    if (!valid) throw ESMTPReplyError(0, L"Неверный ответ сервера: " + BytesToWide(line, CP_UTF8));
+    reply.Code = std::stoi(line.substr(0, 3));
+    reply.Lines.push_back(line.size() > 4 ? line.substr(4) : "");
+    if (line.size() == 3 || line[3] == ' ') return reply;
+  }
+}
+
+TSmtpReply TSmtpClient::Command(const std::string& line) {
+  FConnection.Write(line + "\r\n");
+  return ReadReply();
+}
+
+void TSmtpClient::Open(const std::wstring& hostName) {
+  TSmtpReply greeting = ReadReply();
+  if (greeting.Code != 220) RaiseReply(greeting);
+  std::string name = WideToBytes(hostName);
+  TSmtpReply reply = Command("EHLO " + name);
+  if (reply.Code == 250) {
+    FExtensions.assign(reply.Lines.begin() + 1, reply.Lines.end());
+    return;
+  }
+  reply = Command("HELO " + name);
+  if (reply.Code != 250) RaiseReply(reply);
+}
+
+bool TSmtpClient::OffersLogin() const {
+  for (const std::string& extension : FExtensions) {
+    if (extension.size() < 5 || !StartsText(L"AUTH", BytesToWide(extension.substr(0, 4))) ||
+        (extension[4] != ' ' && extension[4] != '='))
+      continue;
+    std::wstring mechanisms = BytesToWide(extension.substr(5)) + L" ";
+    for (size_t start = 0, end; (end = mechanisms.find(L' ', start)) != std::wstring::npos; start = end + 1)
+      if (SameText(mechanisms.substr(start, end - start), L"LOGIN")) return true;
+  }
+  return false;
+}
+
+void TSmtpClient::Authenticate(const std::wstring& userName, const std::wstring& password) {
+  if (!OffersLogin()) return;
+  TSmtpReply reply = Command("AUTH LOGIN");
+  if (reply.Code != 334) RaiseReply(reply);
+  reply = Command(Base64(WideToBytes(userName, CP_UTF8)));
+  if (reply.Code == 235) return;
+  if (reply.Code != 334) RaiseReply(reply);
+  reply = Command(Base64(WideToBytes(password, CP_UTF8)));
+  if (reply.Code != 235) RaiseReply(reply);
+}
+
+void TSmtpClient::Transaction(const std::string& line, std::initializer_list<int> expected) {
+  TSmtpReply reply = Command(line);
+  if (Expected(reply, expected)) return;
+  ResetAfter(reply);
+}
+
+void TSmtpClient::ResetAfter(const TSmtpReply& refusal) {
+  // The refusal is what the user needs to read, even when the server hangs up on RSET.
+  try {
+    Command("RSET");
+  } catch (const Exception&) {
+  }
+  RaiseReply(refusal);
+}
+
+void TSmtpClient::Send(const TMimeMessage& message) {
+  Transaction(std::string("MAIL FROM:<").append(WideToBytes(Trim(message.From.Address))).append(">"), {250});
+  for (const TMailAddress& recipient : message.To)
+    Transaction(std::string("RCPT TO:<").append(WideToBytes(recipient.Address)).append(">"), {250, 251});
+  Transaction("DATA", {354});
+  SendData(message);
+  TSmtpReply reply = ReadReply();
+  if (!Expected(reply, {250})) ResetAfter(reply);
+}
+
+void TSmtpClient::SendData(const TMimeMessage& message) {
+  std::string piece;
+  WriteMimeMessage(message, [&](std::string_view line) {
+    if (line.starts_with('.')) piece += '.';  // transparency: the server removes it again
+    piece.append(line);
+    piece += "\r\n";
+    if (piece.size() >= DataPieceBytes) FConnection.Write(piece), piece.clear();
+  });
+  FConnection.Write(piece + ".\r\n");
+}
+
+void TSmtpClient::Quit() {
+  Command("QUIT");
+}
+
+}  // namespace ornpm

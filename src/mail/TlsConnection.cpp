@@ -1,0 +1,172 @@
+#include "mail/TlsConnection.h"
+
+#include <wincrypt.h>
+#include <ws2tcpip.h>
+
+#include <algorithm>
+#include <openssl/err.h>
+#include <openssl/ssl.h>
+#include <openssl/x509v3.h>
+
+#include "win/Text.h"
+
+namespace ornpm {
+
+namespace {
+
+class TWinsock {
+ public:
+  TWinsock() {
+    WSADATA data;
+    if (int error = ::WSAStartup(MAKEWORD(2, 2), &data)) throw ESocketError(SysErrorMessage(error));
+  }
+  ~TWinsock() { ::WSACleanup(); }
+};
+
+std::wstring OpenSslErrors() {
+  std::wstring text;
+  while (unsigned long error = ERR_get_error()) {
+    char buffer[256];
+    ERR_error_string_n(error, buffer, sizeof buffer);
+    text += (text.empty() ? L"" : L"; ") + BytesToWide(buffer, CP_UTF8);
+  }
+  return text;
+}
+
+// The Windows root store: administrators manage trust there, not in OpenSSL's folders.
+void AddWindowsRoots(X509_STORE* store) {
+  HCERTSTORE windowsStore = ::CertOpenSystemStoreW(0, L"ROOT");
+  if (!windowsStore) return;
+  for (PCCERT_CONTEXT cert = nullptr; (cert = ::CertEnumCertificatesInStore(windowsStore, cert));) {
+    const unsigned char* der = cert->pbCertEncoded;
+    if (X509* x509 = d2i_X509(nullptr, &der, static_cast<long>(cert->cbCertEncoded))) {
+      X509_STORE_add_cert(store, x509);
+      X509_free(x509);
+    }
+  }
+  ERR_clear_error();  // duplicates and unknown formats are no reason to fail
+  ::CertCloseStore(windowsStore, 0);
+}
+
+bool IsIpAddress(const std::string& host) {
+  in6_addr address;
+  return ::inet_pton(AF_INET, host.c_str(), &address) == 1 || ::inet_pton(AF_INET6, host.c_str(), &address) == 1;
+}
+
+}  // namespace
+
+TTlsConnection::TTlsConnection(const std::wstring& host, uint16_t port, const TTimeLimits& limits)
+    : FLimits(limits), FDeadline(::GetTickCount64() + limits.SubmissionMs) {
+  static TWinsock winsock;
+  Connect(host, port);
+  Handshake(host);
+}
+
+void TTlsConnection::TSocketCloser::operator()(SOCKET* socket) const {
+  ::closesocket(*socket);
+  delete socket;
+}
+
+void TTlsConnection::Connect(const std::wstring& host, uint16_t port) {
+  ADDRINFOW hints{};
+  hints.ai_family = AF_UNSPEC;
+  hints.ai_socktype = SOCK_STREAM;
+  hints.ai_protocol = IPPROTO_TCP;
+  ADDRINFOW* found = nullptr;
+  std::wstring service = std::to_wstring(port);
+  if (int error = ::GetAddrInfoW(host.c_str(), service.c_str(), &hints, &found))
+    throw ESocketError(Format(L"Сервер \"%s\" не найден: %s", {host, SysErrorMessage(error)}));
+  int lastError = 0;
+  for (ADDRINFOW* entry = found; entry && !FSocket; entry = entry->ai_next) {
+    SOCKET candidate = ::socket(entry->ai_family, entry->ai_socktype, entry->ai_protocol);
+    if (candidate == INVALID_SOCKET) continue;
+    FSocket.reset(new SOCKET(candidate));
+    if (::connect(candidate, entry->ai_addr, static_cast<int>(entry->ai_addrlen)) == 0) break;
+    lastError = ::WSAGetLastError();
+    FSocket.reset();
+  }
+  ::FreeAddrInfoW(found);
+  if (!FSocket)
+    throw ESocketError(Format(L"Не удалось подключиться к %s:%s: %s", {host, service, SysErrorMessage(lastError)}));
+}
+
+void TTlsConnection::Handshake(const std::wstring& host) {
+  std::string name = WideToBytes(host, CP_UTF8);
+  FContext.reset(SSL_CTX_new(TLS_client_method()));
+  SSL_CTX* context = FContext.get();
+  if (!context) throw ESocketError(L"Не удалось инициализировать TLS: " + OpenSslErrors());
+  SSL_CTX_set_min_proto_version(context, TLS1_2_VERSION);
+  SSL_CTX_set_default_verify_paths(context);
+  AddWindowsRoots(SSL_CTX_get_cert_store(context));
+  SSL_CTX_set_verify(context, SSL_VERIFY_PEER, nullptr);
+  ERR_clear_error();
+
+  FSsl.reset(SSL_new(context));
+  SSL* ssl = FSsl.get();
+  if (!ssl || !SSL_set_fd(ssl, static_cast<int>(*FSocket)))
+    throw ESocketError(L"Не удалось инициализировать TLS: " + OpenSslErrors());
+  if (IsIpAddress(name)) {
+    X509_VERIFY_PARAM_set1_ip_asc(SSL_get0_param(ssl), name.c_str());
+  } else {
+    SSL_set_tlsext_host_name(ssl, name.c_str());
+    SSL_set1_host(ssl, name.c_str());
+  }
+  ArmTimeout();
+  ::WSASetLastError(0);
+  int result = SSL_connect(ssl);
+  if (result == 1) return;
+  long verify = SSL_get_verify_result(ssl);
+  if (verify != X509_V_OK)
+    throw ESocketError(L"Сертификат сервера не прошёл проверку: " +
+                       BytesToWide(X509_verify_cert_error_string(verify), CP_UTF8));
+  RaiseIoError(result, L"Ошибка установления TLS-соединения");
+}
+
+void TTlsConnection::ArmTimeout() {
+  ULONGLONG now = ::GetTickCount64();
+  if (now >= FDeadline) throw ESocketError(L"Превышено время ожидания сервера");
+  DWORD wait = static_cast<DWORD>(std::min<ULONGLONG>(FLimits.IoMs, FDeadline - now));
+  ::setsockopt(*FSocket, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&wait), sizeof wait);
+  ::setsockopt(*FSocket, SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&wait), sizeof wait);
+}
+
+void TTlsConnection::RaiseIoError(int result, const wchar_t* action) {
+  int error = SSL_get_error(FSsl.get(), result);
+  int socketError = ::WSAGetLastError();
+  std::wstring reasons = OpenSslErrors();
+  if (error == SSL_ERROR_ZERO_RETURN || (error == SSL_ERROR_SYSCALL && socketError == 0 && reasons.empty()))
+    throw ESocketError(Format(L"%s: сервер закрыл соединение", {action}));
+  if (socketError == WSAETIMEDOUT) throw ESocketError(Format(L"%s: превышено время ожидания сервера", {action}));
+  if (reasons.empty()) reasons = socketError ? SysErrorMessage(socketError) : L"SSL error " + std::to_wstring(error);
+  throw ESocketError(Format(L"%s: %s", {action, reasons}));
+}
+
+void TTlsConnection::Write(std::string_view bytes) {
+  while (!bytes.empty()) {
+    ArmTimeout();
+    ::WSASetLastError(0);
+    int written = SSL_write(FSsl.get(), bytes.data(), static_cast<int>(bytes.size()));
+    if (written <= 0) RaiseIoError(written, L"Ошибка передачи данных");
+    bytes.remove_prefix(static_cast<size_t>(written));
+  }
+}
+
+std::string TTlsConnection::ReadLine() {
+  for (;;) {
+    size_t end = FBuffer.find('\n');
+    if (end != std::string::npos) {
+      std::string line = FBuffer.substr(0, end);
+      FBuffer.erase(0, end + 1);
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      return line;
+    }
+    char chunk[4096];
+    ArmTimeout();
+    ::WSASetLastError(0);
+    int received = SSL_read(FSsl.get(), chunk, sizeof chunk);
+    if (received <= 0) RaiseIoError(received, L"Ошибка приёма данных");
+    FBuffer.append(chunk, static_cast<size_t>(received));
+  }
+}
+
+}  // namespace ornpm

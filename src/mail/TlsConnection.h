@@ -1,0 +1,61 @@
+#pragma once
+// A TCP connection with TLS from the first byte (implicit TLS), verified against the
+// Windows root store and OpenSSL's default locations, with bounded waits.
+
+#include <winsock2.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "win/Exceptions.h"
+
+typedef struct ssl_st SSL;
+typedef struct ssl_ctx_st SSL_CTX;
+extern "C" void SSL_free(SSL*);
+extern "C" void SSL_CTX_free(SSL_CTX*);
+
+namespace ornpm {
+
+// Connection, TLS and time-out failures; the message is what the user is shown.
+class ESocketError : public Exception {
+ public:
+  using Exception::Exception;
+  const wchar_t* KindName() const noexcept override { return L"ESocketError"; }
+};
+
+struct TTimeLimits {
+  DWORD IoMs = 30 * 1000;              // one blocked send or receive
+  DWORD SubmissionMs = 5 * 60 * 1000;  // the whole submission
+};
+
+class TTlsConnection {
+ public:
+  TTlsConnection(const std::wstring& host, uint16_t port, const TTimeLimits& limits);
+  TTlsConnection(const TTlsConnection&) = delete;
+  TTlsConnection& operator=(const TTlsConnection&) = delete;
+
+  void Write(std::string_view bytes);
+  // One line without its CR LF.
+  std::string ReadLine();
+
+ private:
+  void Connect(const std::wstring& host, uint16_t port);
+  void Handshake(const std::wstring& host);
+  // Applies what is left of the time limits to the socket before each wait.
+  void ArmTimeout();
+  [[noreturn]] void RaiseIoError(int result, const wchar_t* action);
+
+  TTimeLimits FLimits;
+  ULONGLONG FDeadline;
+  struct TSocketCloser {
+    void operator()(SOCKET* socket) const;
+  };
+  std::unique_ptr<SOCKET, TSocketCloser> FSocket;
+  std::unique_ptr<SSL_CTX, decltype(&SSL_CTX_free)> FContext{nullptr, SSL_CTX_free};
+  std::unique_ptr<SSL, decltype(&SSL_free)> FSsl{nullptr, SSL_free};
+  std::string FBuffer;
+};
+
+}  // namespace ornpm

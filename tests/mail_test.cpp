@@ -1,0 +1,375 @@
+// The mail submission against a real SMTP server with implicit TLS on 127.0.0.1, and the
+// encoders it relies on.
+
+#include <cstdlib>
+#include <gtest/gtest.h>
+#include <openssl/evp.h>
+#include <random>
+
+#include "harness/Sandbox.h"
+#include "harness/SmtpServer.h"
+#include "mail/AddressList.h"
+#include "mail/MailSubmission.h"
+#include "mail/MimeEncoding.h"
+#include "service/Registry.h"
+#include "win/Environment.h"
+#include "win/Exceptions.h"
+#include "win/Handles.h"
+#include "win/Text.h"
+
+namespace ornpm {
+namespace {
+
+using testing::Narrow;
+using testing::SmtpServer;
+
+// OpenSSL reads its default locations through the C runtime's copy of the environment.
+class CrtEnvironment {
+ public:
+  CrtEnvironment() = default;
+  ~CrtEnvironment() {
+    for (const auto& [name, value] : FSaved) _wputenv_s(name.c_str(), value.c_str());
+  }
+  CrtEnvironment(const CrtEnvironment&) = delete;
+  CrtEnvironment& operator=(const CrtEnvironment&) = delete;
+
+  void Set(const std::wstring& name, const std::wstring& value) {
+    const wchar_t* old = _wgetenv(name.c_str());
+    FSaved.emplace_back(name, old ? old : L"");
+    _wputenv_s(name.c_str(), value.c_str());
+  }
+
+ private:
+  std::vector<std::pair<std::wstring, std::wstring>> FSaved;
+};
+
+std::string RandomBytes(size_t count, unsigned seed) {
+  std::mt19937 generator(seed);
+  std::string bytes(count, '\0');
+  for (char& byte : bytes) byte = static_cast<char>(generator());
+  return bytes;
+}
+
+std::string FromBase64(const std::string& text) {
+  std::string bytes(text.size(), '\0');
+  int length = EVP_DecodeBlock(reinterpret_cast<unsigned char*>(bytes.data()),
+                               reinterpret_cast<const unsigned char*>(text.data()), static_cast<int>(text.size()));
+  size_t padding = text.size() - 1 - text.find_last_not_of('=');  // decoded as zero bytes
+  bytes.resize(static_cast<size_t>(std::max(length, 0)) - padding);
+  return bytes;
+}
+
+std::string Utf8(std::wstring_view text) {
+  return Narrow(text);
+}
+
+// Line breaks as Python hands them over.
+std::string Unfold(const std::string& text) {
+  std::string result;
+  for (size_t i = 0; i < text.size(); ++i)
+    if (text[i] != '\r' || i + 1 == text.size() || text[i + 1] != '\n') result += text[i];
+  return result;
+}
+
+// ---- encoders -------------------------------------------------------------------------
+
+TEST(MailAddressList, ReadsHeaderSyntax) {
+  struct Case {
+    const wchar_t* text;
+    std::vector<std::pair<std::wstring, std::wstring>> expected;  // name, address
+  } cases[] = {
+      {L"a@x.ru", {{L"", L"a@x.ru"}}},
+      {L" a@x.ru ; b@y.ru,c@z.ru ", {{L"", L"a@x.ru"}, {L"", L"b@y.ru"}, {L"", L"c@z.ru"}}},
+      {L"Bob Smith <bob@x.ru>, <c@y.ru>", {{L"Bob Smith", L"bob@x.ru"}, {L"", L"c@y.ru"}}},
+      {L"\"Doe, J.; \\\"boss\\\"\" <j@x.ru>; k@x.ru", {{L"Doe, J.; \"boss\"", L"j@x.ru"}, {L"", L"k@x.ru"}}},
+      {L"m@x.ru (Mail, room 1; (old)), n@x.ru", {{L"Mail, room 1; (old)", L"m@x.ru"}, {L"", L"n@x.ru"}}},
+      {L"Иван <ivan@x.ru>,, ;", {{L"Иван", L"ivan@x.ru"}}},
+      {L"", {}},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::pair<std::wstring, std::wstring>> actual;
+    for (const TMailAddress& address : ParseAddressList(c.text)) actual.emplace_back(address.Name, address.Address);
+    EXPECT_EQ(actual, c.expected) << Narrow(c.text);
+  }
+}
+
+TEST(MailEncoding, HeaderTextEncodesOnlyTheRunOfNonAsciiWords) {
+  EXPECT_EQ(EncodeHeaderText(L"ORNPluginVLX Logs"), "ORNPluginVLX Logs");
+  std::string expected = "Logs =?windows-1251?B?" + Base64(WideToBytes(L"отдела ИТ", 1251)) + "?= today";
+  EXPECT_EQ(EncodeHeaderText(L"Logs отдела ИТ today"), expected);
+  // A long run is split into encoded-words of at most 75 characters on folded lines.
+  std::wstring longText(100, L'ж');
+  std::string folded = EncodeHeaderText(longText);
+  std::string decoded;
+  for (size_t start = 0, end; start < folded.size(); start = end + 3) {
+    end = std::min(folded.find("\r\n ", start), folded.size());
+    std::string word = folded.substr(start, end - start);
+    EXPECT_LE(word.size(), 75u);
+    ASSERT_TRUE(word.starts_with("=?windows-1251?B?") && word.ends_with("?=")) << word;
+    decoded += FromBase64(word.substr(17, word.size() - 19));
+  }
+  EXPECT_NE(folded.find("\r\n "), std::string::npos);
+  EXPECT_EQ(decoded, WideToBytes(longText, 1251));
+}
+
+TEST(MailEncoding, QuotedPrintableKeepsLinesShortAndReversible) {
+  struct Case {
+    std::string line;
+    std::vector<std::string> expected;
+  } cases[] = {
+      {"plain text", {"plain text"}},
+      {"a=b \xE6", {"a=3Db =E6"}},
+      {"ends in blank ", {"ends in blank=20"}},
+      {"tab\t", {"tab=09"}},
+      {"", {""}},
+      {std::string(80, 'x'), {std::string(75, 'x') + "=", std::string(5, 'x')}},
+      {std::string(74, 'x') + "\xFF", {std::string(74, 'x') + "=", "=FF"}},
+  };
+  for (const Case& c : cases) EXPECT_EQ(QuotedPrintableLine(c.line), c.expected) << c.line;
+}
+
+TEST(MailSubmission, StandardPortBecomesTheImplicitTlsPort) {
+  std::pair<const wchar_t*, uint16_t> cases[] = {
+      {L"25", 465}, {L"465", 465}, {L"587", 587}, {L"2525", 2525}, {L"", 465}};
+  for (auto [text, port] : cases) EXPECT_EQ(SubmissionPort(text), port) << Narrow(text);
+}
+
+// ---- submission against the server ------------------------------------------------------
+
+class MailServerTest : public ::testing::Test {
+ protected:
+  void TrustTestCa(const SmtpServer& server) {
+    FEnvironment.Set(L"SSL_CERT_FILE", server.CaFile());
+    FEnvironment.Set(L"SSL_CERT_DIR", FFiles.Path());
+  }
+
+  TMailSettings Settings(const SmtpServer& server) {
+    TMailSettings settings;
+    settings.Host = L"127.0.0.1";
+    settings.Port = std::to_wstring(server.Port());
+    settings.UserName = L"tech@orn.example";
+    settings.Password = L"s3cret";
+    settings.Limits = {2000, 15000};
+    return settings;
+  }
+
+  std::wstring MakeFile(const std::wstring& name, const std::string& bytes) {
+    std::wstring path = FFiles.Path() + L"\\" + name;
+    testing::WriteBinaryFile(path, bytes);
+    return path;
+  }
+
+  TMailContent SimpleContent() {
+    return {L"support@orn.example", L"ORNPluginVLX Logs", L"<html>report</html>", {MakeFile(L"np.xinf", "<report/>")}};
+  }
+
+  // The error text of a failed submission; empty when it succeeded.
+  std::string SubmitError(const TMailSettings& settings, const TMailContent& content) {
+    try {
+      SubmitMessage(settings, content);
+    } catch (const Exception& error) {
+      return Narrow(error.Message());
+    }
+    return "";
+  }
+
+  testing::TempFolder FFiles;
+  testing::RegistrySandbox FRegistry;
+  CrtEnvironment FEnvironment;
+};
+
+std::map<std::string, std::vector<std::string>> ParsedFacts(const SmtpServer& server) {
+  std::map<std::string, std::vector<std::string>> facts;
+  std::string text = testing::ReadBinaryFile(server.File(L"parsed.txt"));
+  for (size_t start = 0, end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
+    std::string line = text.substr(start, end - start);
+    size_t equals = line.find('=');
+    facts[line.substr(0, equals)].push_back(line.substr(equals + 1));
+  }
+  return facts;
+}
+
+std::string HostName() {
+  wchar_t name[256];
+  DWORD size = ARRAYSIZE(name);
+  ::GetComputerNameExW(ComputerNameDnsHostname, name, &size);
+  return Narrow(name);
+}
+
+TEST_F(MailServerTest, MessageArrivesAsComposed) {
+  SmtpServer server("login");
+  TrustTestCa(server);
+  std::wstring html = L"<html><body>\r\n<p>Заметки: всё плохо</p>\r\n.начало строки с точки\r\n" +
+                      std::wstring(200, L'я') + L"\r\nends in blank \r\n</body></html>";
+  std::string report = "<report name=\"np\"/>\r\n" + RandomBytes(1000, 1);
+  std::string log = RandomBytes(60000, 2);  // spans several pieces read from the file
+  std::string cyrillic = "журнал";
+  testing::SetRegistryString(HKEY_CLASSES_ROOT, L".txt", L"Content Type", L"text/plain");
+  TMailContent content{L"First <first@orn.example>; \"Doe, J.\" <second@orn.example>, Иван Петров <ivan@orn.example>",
+                       L"Логи отдела ORN",
+                       html,
+                       {MakeFile(L"np.xinf", report), MakeFile(L"ornpm.log", log),
+                        MakeFile(L"журнал работы модуля обновления сервера.txt", cyrillic)}};
+  // A log that its program still writes may be attached.
+  UniqueFileHandle writer(::CreateFileW(content.Attachments[1].c_str(), GENERIC_WRITE,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
+  ASSERT_TRUE(writer);
+
+  ASSERT_EQ(SubmitError(Settings(server), content), "");
+
+  EXPECT_EQ(server.Dialogue(),
+            "EHLO " + HostName() +
+                "\nAUTH LOGIN tech@orn.example s3cret\nMAIL FROM:<tech@orn.example>\n"
+                "RCPT TO:<first@orn.example>\nRCPT TO:<second@orn.example>\nRCPT TO:<ivan@orn.example>\n"
+                "DATA\nQUIT\nCLOSED\n");
+  auto facts = ParsedFacts(server);
+  using Lines = std::vector<std::string>;
+  EXPECT_EQ(facts["error"], Lines{});
+  EXPECT_EQ(facts["subject"], Lines{Utf8(L"Логи отдела ORN")});
+  EXPECT_EQ(facts["from"], Lines{"\"tech@orn.example\" <tech@orn.example>"});
+  EXPECT_EQ(facts["to"],
+            Lines{Utf8(L"First<first@orn.example>|Doe, J.<second@orn.example>|Иван Петров<ivan@orn.example>")});
+  EXPECT_EQ(facts["header-order"], Lines{"From,Subject,To,Content-Type,MIME-Version,Date"});
+  EXPECT_EQ(facts["date-has-offset"], Lines{"True"});
+  EXPECT_EQ(facts["structure"], Lines{"multipart/mixed[multipart/alternative[text/plain,text/html],"
+                                      "application/octet-stream,application/octet-stream,text/plain]"});
+  EXPECT_EQ(facts["bare-line-feeds"], Lines{"0"});
+  ASSERT_EQ(facts["longest-body-line"].size(), 1u);
+  EXPECT_LE(std::stoi(facts["longest-body-line"][0]), 76);
+  EXPECT_EQ(facts["defects"], Lines{"0"});
+  EXPECT_EQ(facts["text/plain"], Lines{"None|quoted-printable|inline|An HTML viewer is required to see this message"});
+  EXPECT_EQ(facts["text/html"], Lines{"windows-1251|quoted-printable|inline|"});
+  // The line break before a boundary belongs to the boundary.
+  EXPECT_EQ(Unfold(testing::ReadBinaryFile(server.File(L"body.html"))), Unfold(Utf8(html)));
+  EXPECT_EQ(facts["attachment"], (Lines{"np.xinf|np.xinf|application/octet-stream|base64",
+                                        "ornpm.log|ornpm.log|application/octet-stream|base64",
+                                        Utf8(L"журнал работы модуля обновления сервера.txt|журнал работы модуля "
+                                             L"обновления сервера.txt|text/plain|base64")}));
+  EXPECT_EQ(testing::ReadBinaryFile(server.File(L"attachment-0")), report);
+  EXPECT_EQ(testing::ReadBinaryFile(server.File(L"attachment-1")), log);
+  EXPECT_EQ(testing::ReadBinaryFile(server.File(L"attachment-2")), cyrillic);
+}
+
+// Which commands each kind of server gets: AUTH only where LOGIN is offered, HELO where
+// EHLO is refused.
+TEST_F(MailServerTest, DialogueFollowsWhatTheServerOffers) {
+  std::string helo = HostName();
+  std::pair<const char*, std::string> cases[] = {
+      {"plain", "EHLO " + helo + "\nMAIL FROM:<tech@orn.example>\n"},
+      {"refuse-ehlo", "EHLO " + helo + "\nHELO " + helo + "\nMAIL FROM:<tech@orn.example>\n"},
+  };
+  for (const auto& [mode, start] : cases) {
+    SmtpServer server(mode);
+    TrustTestCa(server);
+    EXPECT_EQ(SubmitError(Settings(server), SimpleContent()), "") << mode;
+    EXPECT_EQ(server.Dialogue(), start + "RCPT TO:<support@orn.example>\nDATA\nQUIT\nCLOSED\n") << mode;
+  }
+}
+
+TEST_F(MailServerTest, RefusedRecipientIsResetAndReported) {
+  SmtpServer server("refuse-rcpt");
+  TrustTestCa(server);
+  TMailContent content = SimpleContent();
+  content.Recipients = L"ok@orn.example, refused@orn.example, late@orn.example";
+  EXPECT_EQ(SubmitError(Settings(server), content), "5.1.1 Mailbox refused@orn.example unavailable");
+  EXPECT_EQ(server.Dialogue(), "EHLO " + HostName() +
+                                   "\nAUTH LOGIN tech@orn.example s3cret\nMAIL FROM:<tech@orn.example>\n"
+                                   "RCPT TO:<ok@orn.example>\nRCPT TO:<refused@orn.example>\nRSET\nQUIT\nCLOSED\n");
+  EXPECT_FALSE(FileExists(server.File(L"message.eml")));
+}
+
+TEST_F(MailServerTest, RefusedLoginIsReportedAndTheDialogueEnded) {
+  SmtpServer server("refuse-auth");
+  TrustTestCa(server);
+  EXPECT_EQ(SubmitError(Settings(server), SimpleContent()), "5.7.8 Authentication credentials invalid");
+  EXPECT_EQ(server.Dialogue(), "EHLO " + HostName() + "\nAUTH LOGIN tech@orn.example s3cret\nQUIT\nCLOSED\n");
+}
+
+// Servers the client must not talk to, each failing before any mail command.
+TEST_F(MailServerTest, UnsafeOrBrokenServersFailTheSubmission) {
+  std::pair<const char*, const char*> cases[] = {
+      {"untrusted", "self-signed certificate"},
+      {"plaintext", "Ошибка установления TLS-соединения"},
+      {"tls10", "Ошибка установления TLS-соединения"},
+      {"hang", "превышено время ожидания"},
+  };
+  for (auto [mode, expected] : cases) {
+    SmtpServer server(mode, 5);
+    TrustTestCa(server);
+    std::string error = SubmitError(Settings(server), SimpleContent());
+    EXPECT_NE(error.find(expected), std::string::npos) << mode << ": " << error;
+    std::wstring log = server.File(L"dialogue.log");
+    std::string dialogue = FileExists(log) ? testing::ReadBinaryFile(log) : "";
+    EXPECT_EQ(dialogue.find("EHLO"), std::string::npos) << mode;
+  }
+}
+
+// The limit on the whole submission holds even where each single wait would be allowed
+// longer: the server here ends the connection after 5 seconds.
+TEST_F(MailServerTest, WholeSubmissionIsBounded) {
+  SmtpServer server("hang", 5);
+  TrustTestCa(server);
+  TMailSettings settings = Settings(server);
+  settings.Limits = {60000, 1000};
+  std::string error = SubmitError(settings, SimpleContent());
+  EXPECT_NE(error.find("превышено время ожидания"), std::string::npos) << error;
+}
+
+// A certificate from a trusted CA that names another server.
+TEST_F(MailServerTest, CertificateForAnotherNameFailsVerification) {
+  std::pair<const wchar_t*, const char*> cases[] = {{L"127.0.0.1", "IP address mismatch"},
+                                                    {L"localhost", "hostname mismatch"}};
+  for (auto [host, expected] : cases) {
+    SmtpServer server("wrong-name", 5);
+    TrustTestCa(server);
+    TMailSettings settings = Settings(server);
+    settings.Host = host;
+    std::string error = SubmitError(settings, SimpleContent());
+    EXPECT_NE(error.find(expected), std::string::npos) << error;
+  }
+}
+
+TEST_F(MailServerTest, UnreadableAttachmentFailsBeforeConnecting) {
+  SmtpServer server("login");
+  TrustTestCa(server);
+  TMailContent content = SimpleContent();
+  content.Attachments.push_back(MakeFile(L"locked.log", "x"));
+  UniqueFileHandle holder(::CreateFileW(content.Attachments.back().c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                        OPEN_EXISTING, 0, nullptr));
+  ASSERT_TRUE(holder);
+  std::string error = SubmitError(Settings(server), content);
+  EXPECT_NE(error.find(Narrow(content.Attachments.back())), std::string::npos) << error;
+  EXPECT_FALSE(FileExists(server.File(L"dialogue.log")));
+}
+
+TEST_F(MailServerTest, ConnectionRefusedIsReported) {
+  TMailSettings settings;
+  settings.Host = L"127.0.0.1";
+  settings.Port = L"1";
+  std::string error = SubmitError(settings, SimpleContent());
+  EXPECT_NE(error.find("127.0.0.1:1"), std::string::npos) << error;
+}
+
+// ---- remembered settings ----------------------------------------------------------------
+
+TEST(MailSettings, RememberedWithoutPasswordAndDefaultSubject) {
+  testing::RegistrySandbox registry;
+  EXPECT_EQ(LoadMailSettings().Host, L"");
+  TMailSettings settings{L"smtp.orn.example", L"25", L"tech@orn.example", L"s3cret", {}};
+  RememberMailSettings(settings, L"Логи");
+  RememberMailSettings(settings, DefaultEMailSubject);  // keeps the subject remembered before
+  TRememberedMailSettings loaded = LoadMailSettings();
+  EXPECT_EQ(loaded.Host, L"smtp.orn.example");
+  EXPECT_EQ(loaded.Port, L"25");
+  EXPECT_EQ(loaded.UserName, L"tech@orn.example");
+  EXPECT_EQ(loaded.Subject, L"Логи");
+  auto key = TRegistryKey::OpenReadOnly(HKEY_CURRENT_USER, L"Software\\ORN\\PlugInManagerVLX");
+  ASSERT_TRUE(key);
+  DWORD values = 0;
+  ::RegQueryInfoKeyW(key->Handle(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr, nullptr,
+                     nullptr, nullptr);
+  EXPECT_EQ(values, 4u);
+}
+
+}  // namespace
+}  // namespace ornpm
