@@ -185,6 +185,8 @@ TEST_F(PlugInInfoTest, InspectionNeverRunsThePlugInsCode) {
   // The marker does work: a process that really loads the DLL leaves it.
   FixtureProcess host(FixturePath(L"ornPluginHostVLX.exe"), L"\"" + dll + L"\"");
   ASSERT_TRUE(host.WaitForModule(L"npORNPlugInVLX.dll"));
+  // The module is listed as soon as it is mapped; DllMain may still be running.
+  for (int i = 0; i < 500 && !FileExists(dll + L".ran"); ++i) ::Sleep(10);
   EXPECT_TRUE(FileExists(dll + L".ran"));
 }
 
