@@ -160,7 +160,7 @@ bool TPlugInInfo::LoadFromIniFile(TIniFile* file) {
     for (const std::wstring& key : file->ReadSection(LibraryCheckSection))
       checks.SetValue(key, file->ReadString(LibraryCheckSection, key, L""));
   }
-  FProcesses.clear();
+  ResetProcesses(true);
   if (file->SectionExists(ProcessesSection)) {
     for (const std::wstring& key : file->ReadSection(ProcessesSection)) {
       auto process = TProcessInfo::CreateAs(ReportNumber(key), file->ReadString(ProcessesSection, key, L""));
@@ -171,6 +171,7 @@ bool TPlugInInfo::LoadFromIniFile(TIniFile* file) {
       FProcesses.push_back(std::move(process));
     }
   }
+  ProcessesChanged();
   return true;
 }
 
@@ -195,11 +196,12 @@ void TPlugInInfo::DoBeginNode(const std::wstring& nodeName) {
     ResetLibCheckInfo();
   } else if (SameText(nodeName, L"Processes")) {
     if (SameText(current, L"PlugIn")) ReadPlugInAttributes();
-    FProcesses.clear();
+    ResetProcesses(true);
   } else if (SameText(nodeName, L"Modules")) {
     if (SameText(current, L"Process")) {
       const TNameValueList& attributes = FXMLParser->NodeAttributes();
       FProcesses.push_back(TProcessInfo::CreateAs(ReportNumber(attributes.Value(L"PID")), attributes.Value(L"Name")));
+      ProcessesChanged();
     }
   } else {
     TCustomInfo::DoBeginNode(nodeName);
