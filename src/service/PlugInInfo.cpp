@@ -33,10 +33,10 @@ TPlugInInfo::TPlugInInfo(std::wstring appName, std::wstring className)
 TPlugInInfo::~TPlugInInfo() = default;
 
 void TPlugInInfo::Clear() {
-  FProcesses.clear();
   FPlugInName.clear();
   FPlugInPath.clear();
   FVersion.clear();
+  ResetProcesses(false);
 }
 
 void TPlugInInfo::ReloadHostsInfo() {
@@ -104,12 +104,25 @@ void TPlugInInfo::CheckLibrary() {
   }
 }
 
-void TPlugInInfo::ReloadProcesses() {
+// Told at once, not after the refill: a refill that fails halfway must not leave a
+// listener holding the freed records.
+void TPlugInInfo::ResetProcesses(bool fromReport) {
   FProcesses.clear();
+  FProcessesFromReport = fromReport;
+  ProcessesChanged();
+}
+
+void TPlugInInfo::ProcessesChanged() {
+  if (OnProcessesChanged) OnProcessesChanged(this);
+}
+
+void TPlugInInfo::ReloadProcesses() {
+  ResetProcesses(false);
   for (uint32_t id : EnumerateProcessIds()) {
     auto process = std::make_unique<TProcessInfo>(id, LIST_MODULES_32BIT);
     if (process->UsesLibrary(FPlugInName)) FProcesses.push_back(std::move(process));
   }
+  ProcessesChanged();
 }
 
 TProcessInfo* TPlugInInfo::FindProcess(const std::wstring& name, const std::wstring& path) const {
@@ -130,6 +143,7 @@ void TPlugInInfo::KillProcess(TProcessInfo* process) {
   if (!process) return;
   process->Kill();
   std::erase_if(FProcesses, [&](const auto& entry) { return entry.get() == process; });
+  ProcessesChanged();
 }
 
 void TPlugInInfo::KillProcess(uint32_t pid) {
@@ -141,6 +155,7 @@ void TPlugInInfo::KillAllProcesses() {
   for (const auto& process : FProcesses) process->Kill();
   if (OnProcessKilled) OnProcessKilled(this, nullptr);
   FProcesses.clear();
+  ProcessesChanged();
 }
 
 void TPlugInInfo::SaveProcessesInfo(TInfoLines* lines, bool clearBeforeSave, bool saveModulesInfo) const {

@@ -3,6 +3,7 @@
 // processes that hold it, and whether the hosts file maps the plug-in domain.
 
 #include <array>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -25,6 +26,10 @@ inline constexpr wchar_t PlugInHostExeName[] = L"ornPluginHostVLX.exe";
 inline constexpr wchar_t PlugInHostName[] = L"ornPluginHostVLX";
 // Suffix of the library-check line that carries the error of the check it is named after.
 inline constexpr wchar_t ErrorSuffix[] = L"|Error";
+
+// Told after the process list gained, lost or replaced records. Records that were removed
+// are freed by then, so a listener that keeps references reads the list anew.
+using TProcessesChangedEvent = std::function<void(TPlugInInfo* sender)>;
 
 class TPlugInInfo : public TCustomInfo {
  public:
@@ -60,6 +65,9 @@ class TPlugInInfo : public TCustomInfo {
   // Terminates every listed process, tells OnProcessKilled, then empties the list.
   void KillAllProcesses();
   void SaveProcessesInfo(TInfoLines* lines, bool clearBeforeSave, bool saveModulesInfo) const;
+  // True when the records were read from a report file: their ids name processes of the
+  // workstation that wrote it, so terminating them here would hit unrelated programs.
+  bool ProcessesFromReport() const { return FProcessesFromReport; }
 
   const std::wstring& AppName() const { return FAppName; }
   const std::wstring& ClassName() const { return FClassName; }
@@ -71,6 +79,7 @@ class TPlugInInfo : public TCustomInfo {
   // The library-check lines, name=value; absent until a check ran or a report carried one.
   const TNameValueList* LibCheckInfo() const { return FLibCheckInfo ? &*FLibCheckInfo : nullptr; }
   TKillProcessEvent OnProcessKilled;
+  TProcessesChangedEvent OnProcessesChanged;
 
  private:
   void CheckLibrary();
@@ -78,6 +87,8 @@ class TPlugInInfo : public TCustomInfo {
   TNameValueList& ResetLibCheckInfo();
   void ReadPlugInAttributes();
   void SetPlugInPath(std::wstring path);
+  void ResetProcesses(bool fromReport);
+  void ProcessesChanged();
 
   std::wstring FAppName;
   std::wstring FClassName;
@@ -88,6 +99,7 @@ class TPlugInInfo : public TCustomInfo {
   bool FDomainInHosts = false;
   std::wstring FClassID;
   std::vector<std::unique_ptr<TProcessInfo>> FProcesses;
+  bool FProcessesFromReport = false;
 };
 
 }  // namespace ornpm

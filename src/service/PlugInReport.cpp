@@ -177,7 +177,7 @@ bool TPlugInInfo::LoadFromIniFile(TIniFile* file) {
     for (const std::wstring& key : file->ReadSection(LibraryCheckSection))
       checks.SetValue(key, file->ReadString(LibraryCheckSection, key, L""));
   }
-  FProcesses.clear();
+  ResetProcesses(true);
   if (file->SectionExists(ProcessesSection)) {
     for (const std::wstring& key : file->ReadSection(ProcessesSection)) {
       auto process = TProcessInfo::CreateAs(ReportNumber(key), file->ReadString(ProcessesSection, key, L""));
@@ -188,6 +188,7 @@ bool TPlugInInfo::LoadFromIniFile(TIniFile* file) {
       FProcesses.push_back(std::move(process));
     }
   }
+  ProcessesChanged();
   return true;
 }
 
@@ -212,11 +213,12 @@ void TPlugInInfo::DoBeginNode(const std::wstring& nodeName) {
     ResetLibCheckInfo();
   } else if (SameText(nodeName, L"Processes"sv)) {
     if (SameText(current, L"PlugIn"sv)) ReadPlugInAttributes();
-    FProcesses.clear();
+    ResetProcesses(true);
   } else if (SameText(nodeName, L"Modules"sv)) {
     if (SameText(current, L"Process"sv)) {
       const TNameValueList& attributes = FXMLParser->NodeAttributes();
       FProcesses.push_back(TProcessInfo::CreateAs(ReportNumber(attributes.Value(L"PID")), attributes.Value(L"Name")));
+      ProcessesChanged();
     }
   } else {
     TCustomInfo::DoBeginNode(nodeName);

@@ -1,5 +1,7 @@
 #include "views/ViewFrame.h"
 
+#include "service/PlugInInfo.h"
+
 namespace ornpm {
 
 void TViewFrame::Create(HWND parent) {
@@ -9,8 +11,8 @@ void TViewFrame::Create(HWND parent) {
 }
 
 HWND TViewFrame::AddControl(const wchar_t* className, const std::wstring& text, DWORD style, int id, RECT design,
-                            unsigned anchors) {
-  HWND control = CreateControl(Handle(), className, text, style, id);
+                            unsigned anchors, DWORD exStyle) {
+  HWND control = CreateControl(Handle(), className, text, style, id, exStyle);
   FLayout.Add(control, design, anchors);
   return control;
 }
@@ -33,6 +35,25 @@ LRESULT TViewFrame::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     }
   }
   return TWindow::HandleMessage(message, wParam, lParam);
+}
+
+void ShowPlugInRows(HWND lblPlugInPath, HWND lblVersion, const TPlugInInfo& plugIn) {
+  // A registered path counts even when its file is gone: the row shows where it points.
+  if (plugIn.PlugInPath().empty()) {
+    SetText(lblPlugInPath, L"Плагин не зарегистрирован");
+    SetText(lblVersion, L"");
+    return;
+  }
+  SetText(lblPlugInPath, L"Путь к плагину: " + plugIn.PlugInPath());
+  SetText(lblVersion, L"Версия: " + plugIn.Version());
+}
+
+std::wstring DomainInHostsText(bool inHosts) {
+  return std::wstring(L"Запись в Hosts: ") + (inHosts ? L"Есть" : L"Нет");
+}
+
+std::wstring DomainInProxyOverrideText(bool inProxyOverride) {
+  return std::wstring(L"Домен плагина в исключениях прокси-сервера: ") + (inProxyOverride ? L"Да" : L"Нет");
 }
 
 void SetText(HWND control, const std::wstring& text) {

@@ -23,7 +23,7 @@ class TViewFrame : public TWindow {
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
   HWND AddControl(const wchar_t* className, const std::wstring& text, DWORD style, int id, RECT design,
-                  unsigned anchors);
+                  unsigned anchors, DWORD exStyle = 0);
 
  private:
   TLayout FLayout;
@@ -41,6 +41,25 @@ class TLoadingScope {
  private:
   bool& FFlag;
 };
+
+// Styles and anchors the views' controls share.
+inline constexpr DWORD LabelStyle = SS_LEFT | SS_NOPREFIX | SS_ENDELLIPSIS;
+inline constexpr unsigned StretchWidth = akLeft | akTop | akRight;
+inline constexpr unsigned StretchAll = akLeft | akTop | akRight | akBottom;
+inline constexpr unsigned RightEdge = akTop | akRight;
+
+// Text colour of the path row while the plug-in is not registered.
+inline constexpr COLORREF NotRegisteredColor = RGB(255, 0, 0);
+
+class TPlugInInfo;
+
+// The path and version rows that more than one view shows; without a registered DLL the
+// not-registered message and an empty version row. A static repaints as its text is set,
+// so the caller picks the path row's colour first.
+void ShowPlugInRows(HWND lblPlugInPath, HWND lblVersion, const TPlugInInfo& plugIn);
+// The hosts and proxy-exception rows: a fixed caption and the answer.
+std::wstring DomainInHostsText(bool inHosts);
+std::wstring DomainInProxyOverrideText(bool inProxyOverride);
 
 // Small helpers for the views' controls.
 void SetText(HWND control, const std::wstring& text);

@@ -1,20 +1,52 @@
 #pragma once
-// The plug-in page: path, version, hosts state and the processes that hold the DLL.
+// The plug-in page: where the DLL is registered, its version, the hosts entry, and the
+// processes that hold the DLL, which can be gathered again and terminated from here.
+
+#include <vector>
 
 #include "views/ViewFrame.h"
 
 namespace ornpm {
 
 class TPlugInInfo;
+class TProcessInfo;
 
 class TPlugInInfoFrame : public TViewFrame {
  public:
-  TPlugInInfoFrame() : TViewFrame({753, 373}) {}
-  void Load(TPlugInInfo* info) { FInfo = info; }
-  void ReloadHostsInfo() {}
+  enum : int { idProcessList = 401, idKillProcs, idRefresh };
+
+  TPlugInInfoFrame() : TViewFrame({685, 362}) {}
+
+  // Shows the object and from now on follows the changes of its process list.
+  void Load(TPlugInInfo* plugIn);
+  void ReloadHostsInfo();
+
+  // For tests: the controls by name. Each list entry carries its TProcessInfo as item data.
+  HWND lblPlugInPath = nullptr;
+  HWND lblVersion = nullptr;
+  HWND lbxProcessList = nullptr;
+  HWND lblProcessList = nullptr;
+  HWND btnKillProcs = nullptr;
+  HWND btnRefresh = nullptr;
+  HWND lblDomainInHosts = nullptr;
+
+ protected:
+  void CreateControls() override;
+  void OnCommand(int id, int code) override;
+  COLORREF StaticTextColor(HWND control) const override;
 
  private:
-  TPlugInInfo* FInfo = nullptr;
+  void btnRefreshClick();
+  void btnKillProcsClick();
+  void DoProcessKilled(TPlugInInfo* sender, TProcessInfo* process);
+  void DoProcessesChanged(TPlugInInfo* sender);
+  void ShowProcesses();
+  void UpdateKillButton();
+  // The processes of the selected entries, the last entry first.
+  std::vector<TProcessInfo*> SelectedProcesses() const;
+
+  TPlugInInfo* FPlugInInfo = nullptr;
+  bool FNotRegistered = false;
 };
 
 }  // namespace ornpm

@@ -7,34 +7,22 @@
 
 namespace ornpm {
 
-namespace {
-
-constexpr DWORD Label = SS_LEFT | SS_NOPREFIX | SS_ENDELLIPSIS;
-constexpr unsigned Stretch = akLeft | akTop | akRight;
-constexpr unsigned RightEdge = akTop | akRight;
-
-const wchar_t* YesNo(bool value, const wchar_t* yes) {
-  return value ? yes : L"Нет";
-}
-
-}  // namespace
-
 void TSummaryInfoFrame::CreateControls() {
-  AddControl(L"BUTTON", L"Информация", BS_GROUPBOX, 0, {8, 4, 745, 88}, Stretch);
-  lblPlugInPath = AddControl(L"STATIC", L"Путь к плагину: ", Label, 0, {18, 26, 612, 42}, Stretch);
+  AddControl(L"BUTTON", L"Информация", BS_GROUPBOX, 0, {8, 4, 745, 88}, StretchWidth);
+  lblPlugInPath = AddControl(L"STATIC", L"Путь к плагину: ", LabelStyle, 0, {18, 26, 612, 42}, StretchWidth);
   btnOpenPlugInDir =
       AddControl(L"BUTTON", L"Открыть папку", WS_TABSTOP | WS_DISABLED, idOpenPlugInDir, {621, 21, 737, 46}, RightEdge);
-  lblVersion = AddControl(L"STATIC", L"Версия: ", Label, 0, {18, 46, 612, 62}, Stretch);
-  lblDomainInHosts = AddControl(L"STATIC", L"Запись в Hosts: ", Label, 0, {18, 66, 250, 82}, akLeft | akTop);
-  lblDomainInProxyOverride =
-      AddControl(L"STATIC", L"Домен плагина в исключениях прокси-сервера: ", Label, 0, {260, 66, 612, 82}, Stretch);
-  AddControl(L"BUTTON", L"Журналирование", BS_GROUPBOX, 0, {8, 92, 745, 197}, Stretch);
+  lblVersion = AddControl(L"STATIC", L"Версия: ", LabelStyle, 0, {18, 46, 612, 62}, StretchWidth);
+  lblDomainInHosts = AddControl(L"STATIC", L"Запись в Hosts: ", LabelStyle, 0, {18, 66, 250, 82}, akLeft | akTop);
+  lblDomainInProxyOverride = AddControl(L"STATIC", L"Домен плагина в исключениях прокси-сервера: ", LabelStyle, 0,
+                                        {260, 66, 612, 82}, StretchWidth);
+  AddControl(L"BUTTON", L"Журналирование", BS_GROUPBOX, 0, {8, 92, 745, 197}, StretchWidth);
   chbEnabled =
       AddControl(L"BUTTON", L"Включено", BS_AUTOCHECKBOX | WS_TABSTOP, idEnabled, {18, 110, 250, 128}, akLeft | akTop);
-  lblLogFilePath = AddControl(L"STATIC", L"Путь к файлам:", Label, 0, {18, 132, 612, 148}, Stretch);
+  lblLogFilePath = AddControl(L"STATIC", L"Путь к файлам:", LabelStyle, 0, {18, 132, 612, 148}, StretchWidth);
   btnChangeLogFile = AddControl(L"BUTTON", L"Изменить", WS_TABSTOP, idChangeLogFile, {621, 137, 737, 162}, RightEdge);
-  lblLogFileName = AddControl(L"STATIC", L"Имя файла:", Label, 0, {18, 152, 612, 168}, Stretch);
-  lblActualLogPath = AddControl(L"STATIC", L"Фактический путь:", Label, 0, {18, 172, 612, 188}, Stretch);
+  lblLogFileName = AddControl(L"STATIC", L"Имя файла:", LabelStyle, 0, {18, 152, 612, 168}, StretchWidth);
+  lblActualLogPath = AddControl(L"STATIC", L"Фактический путь:", LabelStyle, 0, {18, 172, 612, 188}, StretchWidth);
   btnOpenLogDir =
       AddControl(L"BUTTON", L"Открыть папку", WS_TABSTOP | WS_DISABLED, idOpenLogDir, {621, 167, 737, 192}, RightEdge);
 }
@@ -42,19 +30,15 @@ void TSummaryInfoFrame::CreateControls() {
 void TSummaryInfoFrame::Load(TCompositeInfo* info) {
   FInfo = info;
   const TPlugInInfo& plugIn = info->PlugInInfo();
-  if (plugIn.PlugInPath().empty()) {
-    FNotRegistered = true;
-    SetText(lblPlugInPath, L"Плагин не зарегистрирован");
-    SetText(lblVersion, L"");
+  FNotRegistered = plugIn.PlugInPath().empty();
+  ShowPlugInRows(lblPlugInPath, lblVersion, plugIn);
+  if (FNotRegistered) {
     for (HWND control : {btnOpenPlugInDir, btnChangeLogFile, chbEnabled}) SetEnabled(control, false);
     return;
   }
   // A registered plug-in after an unregistered one: the highlight and the disabled box go.
-  FNotRegistered = false;
   SetEnabled(chbEnabled, true);
   TLoadingScope loading(FLoading);
-  SetText(lblPlugInPath, L"Путь к плагину: " + plugIn.PlugInPath());
-  SetText(lblVersion, L"Версия: " + plugIn.Version());
   FPlugInDir = ExtractFilePath(plugIn.PlugInPath());
   if (!FPlugInDir.empty()) FPlugInDir.pop_back();
   SetEnabled(btnOpenPlugInDir, DirectoryExists(FPlugInDir));
@@ -74,12 +58,11 @@ void TSummaryInfoFrame::ShowLogPaths() {
 }
 
 void TSummaryInfoFrame::ReloadHostsInfo() {
-  SetText(lblDomainInHosts, std::wstring(L"Запись в Hosts: ") + YesNo(FInfo->PlugInInfo().DomainInHosts(), L"Есть"));
+  SetText(lblDomainInHosts, DomainInHostsText(FInfo->PlugInInfo().DomainInHosts()));
 }
 
 void TSummaryInfoFrame::ReloadProxyInfo() {
-  SetText(lblDomainInProxyOverride, std::wstring(L"Домен плагина в исключениях прокси-сервера: ") +
-                                        YesNo(FInfo->ActiveXSettings().PlugInHostInProxyOverride(), L"Да"));
+  SetText(lblDomainInProxyOverride, DomainInProxyOverrideText(FInfo->ActiveXSettings().PlugInHostInProxyOverride()));
 }
 
 void TSummaryInfoFrame::chbEnabledChange() {
@@ -130,7 +113,7 @@ void TSummaryInfoFrame::OnCommand(int id, int code) {
 }
 
 COLORREF TSummaryInfoFrame::StaticTextColor(HWND control) const {
-  return control == lblPlugInPath && FNotRegistered ? RGB(255, 0, 0) : CLR_INVALID;
+  return control == lblPlugInPath && FNotRegistered ? NotRegisteredColor : CLR_INVALID;
 }
 
 }  // namespace ornpm

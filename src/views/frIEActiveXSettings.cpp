@@ -1,0 +1,68 @@
+#include "views/frIEActiveXSettings.h"
+
+#include "service/IEActiveXSettings.h"
+
+namespace ornpm {
+
+void TIEActiveXSettingsFrame::CreateControls() {
+  lblDomainInProxyOverride = AddControl(L"STATIC", L"Домен плагина в исключениях прокси-сервера: ", LabelStyle, 0,
+                                        {8, 6, 677, 22}, StretchWidth);
+  // Read-only: no label editing, no dragging.
+  tvSettings =
+      AddControl(WC_TREEVIEWW, L"",
+                 WS_TABSTOP | TVS_HASBUTTONS | TVS_HASLINES | TVS_LINESATROOT | TVS_SHOWSELALWAYS | TVS_DISABLEDRAGDROP,
+                 0, {0, 26, 685, 362}, StretchAll, WS_EX_CLIENTEDGE);
+}
+
+void TIEActiveXSettingsFrame::Load(TIEActiveXSettings* settings) {
+  ::SendMessageW(tvSettings, WM_SETREDRAW, FALSE, 0);
+  TreeView_DeleteAllItems(tvSettings);
+  FSettings = settings;
+  ReloadProxyInfo();
+  AddProxyItems();
+  // No zone list at all (never read, no report) differs from an empty one: no item then.
+  if (settings->Zones()) AddZoneItems(*settings->Zones());
+  ExpandAll(TreeView_GetRoot(tvSettings));
+  ::SendMessageW(tvSettings, WM_SETREDRAW, TRUE, 0);
+  ::InvalidateRect(tvSettings, nullptr, TRUE);
+}
+
+void TIEActiveXSettingsFrame::ReloadProxyInfo() {
+  if (FSettings) SetText(lblDomainInProxyOverride, DomainInProxyOverrideText(FSettings->PlugInHostInProxyOverride()));
+}
+
+HTREEITEM TIEActiveXSettingsFrame::AddItem(HTREEITEM parent, const std::wstring& text) {
+  TVINSERTSTRUCTW insert{};
+  insert.hParent = parent;
+  insert.hInsertAfter = TVI_LAST;
+  insert.item.mask = TVIF_TEXT;
+  insert.item.pszText = const_cast<wchar_t*>(text.c_str());
+  return TreeView_InsertItem(tvSettings, &insert);
+}
+
+void TIEActiveXSettingsFrame::AddProxyItems() {
+  HTREEITEM proxy = AddItem(TVI_ROOT, L"Настройки прокси-сервера");
+  AddItem(AddItem(proxy, L"Использовать прокси-сервер для локальных подключений"),
+          FSettings->ProxyEnable() ? L"Да/Использовать" : L"Нет/Не использовать");
+  AddItem(AddItem(proxy, L"Не использовать прокси-сервер для адресов"), FSettings->ProxyOverride());
+}
+
+void TIEActiveXSettingsFrame::AddZoneItems(const std::vector<TZone>& zones) {
+  HTREEITEM root = AddItem(TVI_ROOT, L"Зоны безопасности");
+  for (const TZone& zone : zones) {
+    HTREEITEM zoneItem = AddItem(root, zone.Name);
+    for (const TZoneParam& param : zone.Params) AddItem(AddItem(zoneItem, param.Caption()), param.ValueCaption());
+  }
+}
+
+// An item can only be expanded once it has children, so this runs after the tree is built.
+void TIEActiveXSettingsFrame::ExpandAll(HTREEITEM first) {
+  for (HTREEITEM item = first; item; item = TreeView_GetNextSibling(tvSettings, item)) {
+    HTREEITEM child = TreeView_GetChild(tvSettings, item);
+    if (!child) continue;
+    TreeView_Expand(tvSettings, item, TVE_EXPAND);
+    ExpandAll(child);
+  }
+}
+
+}  // namespace ornpm
