@@ -20,28 +20,9 @@
 namespace ornpm {
 namespace {
 
+using testing::CrtEnvironment;
 using testing::Narrow;
 using testing::SmtpServer;
-
-// OpenSSL reads its default locations through the C runtime's copy of the environment.
-class CrtEnvironment {
- public:
-  CrtEnvironment() = default;
-  ~CrtEnvironment() {
-    for (const auto& [name, value] : FSaved) _wputenv_s(name.c_str(), value.c_str());
-  }
-  CrtEnvironment(const CrtEnvironment&) = delete;
-  CrtEnvironment& operator=(const CrtEnvironment&) = delete;
-
-  void Set(const std::wstring& name, const std::wstring& value) {
-    const wchar_t* old = _wgetenv(name.c_str());
-    FSaved.emplace_back(name, old ? old : L"");
-    _wputenv_s(name.c_str(), value.c_str());
-  }
-
- private:
-  std::vector<std::pair<std::wstring, std::wstring>> FSaved;
-};
 
 std::string RandomBytes(size_t count, unsigned seed) {
   std::mt19937 generator(seed);

@@ -55,6 +55,12 @@ struct FileHandleTraits {
   static void Close(Type h) noexcept { ::CloseHandle(h); }
 };
 
+struct FindHandleTraits {
+  using Type = HANDLE;
+  static Type Invalid() noexcept { return INVALID_HANDLE_VALUE; }
+  static void Close(Type h) noexcept { ::FindClose(h); }
+};
+
 struct KeyTraits {
   using Type = HKEY;
   static Type Invalid() noexcept { return nullptr; }
@@ -75,6 +81,7 @@ struct LocalMemTraits {
 
 using UniqueHandle = UniqueResource<HandleTraits>;
 using UniqueFileHandle = UniqueResource<FileHandleTraits>;
+using UniqueFindHandle = UniqueResource<FindHandleTraits>;
 using UniqueHKey = UniqueResource<KeyTraits>;
 using UniqueModule = UniqueResource<ModuleTraits>;
 using UniqueLocalMem = UniqueResource<LocalMemTraits>;

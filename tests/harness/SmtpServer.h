@@ -8,7 +8,10 @@
 
 #include <windows.h>
 
+#include <cstdlib>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "harness/Sandbox.h"
 
@@ -16,6 +19,26 @@ namespace ornpm::testing {
 
 // The Linux path of a Windows path, for arguments handed to Linux programs.
 std::string UnixPath(const std::wstring& windowsPath);
+
+// OpenSSL reads its default locations through the C runtime's copy of the environment.
+class CrtEnvironment {
+ public:
+  CrtEnvironment() = default;
+  ~CrtEnvironment() {
+    for (const auto& [name, value] : FSaved) _wputenv_s(name.c_str(), value.c_str());
+  }
+  CrtEnvironment(const CrtEnvironment&) = delete;
+  CrtEnvironment& operator=(const CrtEnvironment&) = delete;
+
+  void Set(const std::wstring& name, const std::wstring& value) {
+    const wchar_t* old = _wgetenv(name.c_str());
+    FSaved.emplace_back(name, old ? old : L"");
+    _wputenv_s(name.c_str(), value.c_str());
+  }
+
+ private:
+  std::vector<std::pair<std::wstring, std::wstring>> FSaved;
+};
 
 class SmtpServer {
  public:

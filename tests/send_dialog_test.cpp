@@ -1,0 +1,393 @@
+// The send dialog: its checks, the list of log files it finds, and one submission through
+// it to the test SMTP server.
+
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <filesystem>
+#include <functional>
+#include <gtest/gtest.h>
+#include <optional>
+
+#include "harness/FakeUserInteraction.h"
+#include "harness/Sandbox.h"
+#include "harness/SmtpServer.h"
+#include "mail/MailSubmission.h"
+#include "mail/dlgSendEMail.h"
+#include "service/CompositeInfo.h"
+#include "win/Environment.h"
+#include "win/Handles.h"
+#include "win/Text.h"
+
+namespace ornpm {
+namespace {
+
+using testing::Narrow;
+using testing::ReadBinaryFile;
+using testing::SmtpServer;
+using testing::WriteBinaryFile;
+
+const wchar_t SettingsKey[] = L"Software\\ORN\\PlugInManagerVLX";
+
+// Plays the person at the send dialog once it is up: runs inside its modal loop.
+std::function<void(TSendEMailForm* form, HWND dialog)> dialogAnswer;
+TSendEMailForm* answeredForm = nullptr;
+int dialogsAnswered = 0;
+
+void CALLBACK AnswerDialog(HWND, UINT, UINT_PTR timer, DWORD) {
+  HWND dialog = ::FindWindowW(L"TSendEMailForm", nullptr);
+  if (!dialog || !::IsWindowVisible(dialog)) return;
+  ::KillTimer(nullptr, timer);
+  ++dialogsAnswered;
+  dialogAnswer(answeredForm, dialog);
+}
+
+void AnswerNextDialog(std::function<void(TSendEMailForm*, HWND)> answer, TSendEMailForm* form = nullptr) {
+  dialogAnswer = std::move(answer);
+  answeredForm = form;
+  dialogsAnswered = 0;
+  ::SetTimer(nullptr, 0, 20, AnswerDialog);
+}
+
+void SetText(HWND control, const std::wstring& text) {
+  ::SetWindowTextW(control, text.c_str());
+}
+
+// Writes a file whose last write lies the given number of minutes after a fixed moment.
+void WriteLog(const std::wstring& path, int minutes, const std::string& bytes = "log") {
+  std::filesystem::create_directories(ExtractFilePath(path));
+  WriteBinaryFile(path, bytes);
+  ULARGE_INTEGER moment{};
+  moment.QuadPart = 133'000'000'000'000'000ULL + static_cast<ULONGLONG>(minutes) * 60 * 10'000'000ULL;
+  FILETIME written{moment.LowPart, moment.HighPart};
+  UniqueFileHandle file(
+      ::CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  ASSERT_TRUE(file);
+  ASSERT_TRUE(::SetFileTime(file.Get(), nullptr, nullptr, &written));
+}
+
+// Runs a host program under Wine; false where there is no host (on Windows). The host runs
+// it on its own, with no handle to wait on: done tells when it has finished.
+bool RunOnHost(const std::wstring& program, std::wstring commandLine, const std::function<bool()>& done) {
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  if (!::CreateProcessW((L"Z:\\bin\\" + program).c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        nullptr, &startup, &process))
+    return false;
+  UniqueHandle processHandle(process.hProcess), threadHandle(process.hThread);
+  for (int wait = 0; wait < 100 && !done(); ++wait) ::Sleep(50);
+  return done();
+}
+
+std::wstring Quoted(const std::wstring& windowsPath) {
+  return L"\"" + BytesToWide(testing::UnixPath(windowsPath), CP_UTF8) + L"\"";
+}
+
+// A folder link as the program meets it: under Wine a host symbolic link, which Windows
+// programs see as an ordinary folder; on Windows a directory symbolic link. Removed before
+// the sandbox is, whose clean-up would otherwise run round the loop.
+class FolderLink {
+ public:
+  FolderLink(const std::wstring& link, const std::wstring& target) : FLink(link) {
+    FHostLink = RunOnHost(L"ln", L"ln -s " + Quoted(target) + L" " + Quoted(link), [&] { return Exists(); });
+    if (!FHostLink) ::CreateSymbolicLinkW(link.c_str(), target.c_str(), SYMBOLIC_LINK_FLAG_DIRECTORY);
+  }
+  ~FolderLink() {
+    if (FHostLink)
+      RunOnHost(L"rm", L"rm " + Quoted(FLink), [&] { return !Exists(); });
+    else
+      ::RemoveDirectoryW(FLink.c_str());
+  }
+  FolderLink(const FolderLink&) = delete;
+  FolderLink& operator=(const FolderLink&) = delete;
+  bool Exists() const { return DirectoryExists(FLink); }
+
+ private:
+  std::wstring FLink;
+  bool FHostLink = false;
+};
+
+std::vector<std::wstring> ListTexts(const TSendEMailForm& form) {
+  std::vector<std::wstring> texts;
+  for (int item = 0; item < ListView_GetItemCount(form.lbxLogFiles); ++item) {
+    wchar_t text[MAX_PATH] = L"";
+    ListView_GetItemText(form.lbxLogFiles, item, 0, text, MAX_PATH);
+    texts.push_back(text);
+  }
+  return texts;
+}
+
+std::vector<bool> CheckStates(const TSendEMailForm& form) {
+  std::vector<bool> states;
+  for (int item = 0; item < ListView_GetItemCount(form.lbxLogFiles); ++item)
+    states.push_back(form.LogFileChecked(item));
+  return states;
+}
+
+class SendDialogTest : public ::testing::Test {
+ protected:
+  testing::WorkstationSandbox FSandbox;
+  testing::FakeUserInteraction FUser;
+  TCompositeInfo FInfo{PlugInMimeType, PlugInProgID};
+  std::wstring FPlugInFolder;
+
+  // Installs the plug-in with its logs going to logFolder (ending in a delimiter).
+  void InstallWithLogs(const std::wstring& logFolder) {
+    FPlugInFolder = FSandbox.Root() + L"\\ORN\\";
+    WriteBinaryFile(FSandbox.HostsFile(), "");
+    testing::InstallPlugIn(FPlugInFolder, L"np.dll");
+    WriteBinaryFile(FPlugInFolder + L"np.ini", "[Log]\r\nFileName=" + Narrow(logFolder) + "a.log\r\n");
+    FInfo.Load();
+  }
+};
+
+TEST_F(SendDialogTest, SendChecksTheEntriesInOrder) {
+  struct Case {
+    const wchar_t *host, *port, *user, *password;
+    const wchar_t* message;  // null: the dialog closes with OK
+  } cases[] = {
+      {L"", L"", L"", L"", L"Не задан адрес SMTP-сервера"},
+      {L"smtp", L"", L"", L"", L"Не задан порт SMTP-сервера"},
+      {L"smtp", L"0", L"me", L"pw", L"Некорректное значение порта SMTP-сервера"},
+      {L"smtp", L"65536", L"me", L"pw", L"Некорректное значение порта SMTP-сервера"},
+      {L"smtp", L"-25", L"me", L"pw", L"Некорректное значение порта SMTP-сервера"},
+      {L"smtp", L"abc", L"me", L"pw", L"Некорректное значение порта SMTP-сервера"},
+      {L"smtp", L"25", L"", L"", L"Не определён почтовый ящик"},
+      {L"smtp", L"25", L"me", L"", L"Не введён пароль"},
+      {L"smtp", L"1", L"me", L"   ", nullptr},
+      {L" ", L"65535", L" ", L"pw", nullptr},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(Narrow(c.port));
+    FUser.Messages.clear();
+    TSendEMailForm form(nullptr);
+    AnswerNextDialog(
+        [&](TSendEMailForm*, HWND dialog) {
+          SetText(form.edServerHost, c.host);
+          SetText(form.edPort, c.port);
+          SetText(form.edUserName, c.user);
+          SetText(form.edPassword, c.password);
+          ::SendMessageW(dialog, WM_COMMAND, IDOK, 0);
+          // A refused Send leaves the dialog open and the entries as they were.
+          if (c.message) {
+            EXPECT_TRUE(::IsWindowVisible(dialog));
+            EXPECT_EQ(WindowText(form.edPort), c.port);
+            ::SendMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+          }
+        },
+        &form);
+    EXPECT_EQ(form.ShowModal(), c.message == nullptr);
+    EXPECT_EQ(dialogsAnswered, 1);
+    if (c.message) {
+      ASSERT_EQ(FUser.Messages.size(), 1u);
+      EXPECT_EQ(FUser.Messages[0].Kind, TMsgKind::Warning);
+      EXPECT_EQ(FUser.Messages[0].Text, c.message);
+    } else {
+      EXPECT_TRUE(FUser.Messages.empty());
+    }
+  }
+}
+
+TEST_F(SendDialogTest, CancelAndCloseAreNeverChecked) {
+  for (UINT message : {UINT(WM_COMMAND), UINT(WM_CLOSE)}) {
+    TSendEMailForm form(nullptr);
+    AnswerNextDialog([message](TSendEMailForm*, HWND dialog) { ::PostMessageW(dialog, message, IDCANCEL, 0); });
+    EXPECT_FALSE(form.ShowModal());
+  }
+  EXPECT_TRUE(FUser.Messages.empty());
+}
+
+// Log files of the folder and all its subfolders, newest first, the newest ticked.
+TEST_F(SendDialogTest, ListsLogFilesNewestFirst) {
+  const std::wstring logs = FSandbox.Root() + L"\\Logs\\";
+  WriteLog(logs + L"a.log", 10);
+  WriteLog(logs + L"Trace.LOG", 30);
+  WriteLog(logs + L"trace.txt", 50);
+  WriteLog(logs + L"a.log.1", 60);
+  WriteLog(logs + L"sub\\b.log", 40);
+  WriteLog(logs + L"sub\\deep\\a.log", 20);
+  InstallWithLogs(logs);
+  TSendEMailForm form(nullptr);
+  form.LoadLogFileList(&FInfo.LogInfo());
+  EXPECT_EQ(ListTexts(form), (std::vector<std::wstring>{L"b.log", L"Trace.LOG", L"a.log", L"a.log"}));
+  EXPECT_EQ(form.LogFileList, (std::vector<std::wstring>{logs + L"a.log", logs + L"sub\\deep\\a.log",
+                                                         logs + L"Trace.LOG", logs + L"sub\\b.log"}));
+  EXPECT_EQ(CheckStates(form), (std::vector<bool>{true, false, false, false}));
+  EXPECT_EQ(form.CheckedLogFiles(), std::vector<std::wstring>{logs + L"sub\\b.log"});
+
+  // Loading again starts afresh.
+  std::filesystem::remove(logs + L"sub\\b.log");
+  form.LoadLogFileList(&FInfo.LogInfo());
+  EXPECT_EQ(ListTexts(form), (std::vector<std::wstring>{L"Trace.LOG", L"a.log", L"a.log"}));
+  EXPECT_EQ(CheckStates(form), (std::vector<bool>{true, false, false}));
+}
+
+TEST_F(SendDialogTest, AddsTheVirtualStoreCopyOfProtectedFolders) {
+  const std::wstring logs = GetEnv(L"ProgramFiles") + L"\\ORN\\Logs\\";
+  const std::wstring store = GetEnv(L"LocalAppData") + L"\\VirtualStore\\Program Files (x86)\\ORN\\Logs\\";
+  WriteLog(logs + L"one.log", 10);
+  WriteLog(store + L"two.log", 20);
+  WriteLog(logs + L"three.log", 30);
+  WriteLog(store + L"sub\\four.log", 5);
+  InstallWithLogs(logs);
+  TSendEMailForm form(nullptr);
+  form.LoadLogFileList(&FInfo.LogInfo());
+  EXPECT_EQ(ListTexts(form), (std::vector<std::wstring>{L"three.log", L"two.log", L"one.log", L"four.log"}));
+  EXPECT_EQ(form.LogFileList.front(), store + L"sub\\four.log");
+}
+
+TEST_F(SendDialogTest, MissingLogFolderGivesAnEmptyList) {
+  InstallWithLogs(FSandbox.Root() + L"\\NoLogs\\");
+  TSendEMailForm form(nullptr);
+  form.LoadLogFileList(&FInfo.LogInfo());
+  form.LoadLogFileList(nullptr);
+  EXPECT_TRUE(ListTexts(form).empty());
+  EXPECT_TRUE(form.LogFileList.empty());
+}
+
+// A link back up the tree is followed once: each file is listed once, and the scan ends.
+TEST_F(SendDialogTest, FolderLinkLoopIsScannedOnce) {
+  const std::wstring logs = FSandbox.Root() + L"\\Logs\\";
+  WriteLog(logs + L"a.log", 10);
+  WriteLog(logs + L"sub\\b.log", 20);
+  FolderLink loop(logs + L"sub\\loop", logs);
+  if (!loop.Exists()) GTEST_SKIP() << "no folder links here";
+  InstallWithLogs(logs);
+  TSendEMailForm form(nullptr);
+  form.LoadLogFileList(&FInfo.LogInfo());
+  EXPECT_EQ(ListTexts(form), (std::vector<std::wstring>{L"b.log", L"a.log"}));
+}
+
+TEST_F(SendDialogTest, TickingOneSelectedFileTicksAllSelected) {
+  const std::wstring logs = FSandbox.Root() + L"\\Logs\\";
+  for (int minutes = 1; minutes <= 5; ++minutes) WriteLog(logs + std::to_wstring(minutes) + L".log", minutes);
+  InstallWithLogs(logs);
+  TSendEMailForm form(nullptr);
+  form.LoadLogFileList(&FInfo.LogInfo());
+  form.SetLogFileChecked(4, true);
+  for (int item : {1, 2, 3}) ListView_SetItemState(form.lbxLogFiles, item, LVIS_SELECTED, LVIS_SELECTED);
+  form.SetLogFileChecked(2, true);
+  EXPECT_EQ(CheckStates(form), (std::vector<bool>{true, true, true, true, true}));
+  form.SetLogFileChecked(1, false);
+  EXPECT_EQ(CheckStates(form), (std::vector<bool>{true, false, false, false, true}));
+  EXPECT_EQ(form.CheckedLogFiles(), (std::vector<std::wstring>{logs + L"5.log", logs + L"1.log"}));
+}
+
+TEST_F(SendDialogTest, ResizingStopsAtTheMinimumSize) {
+  TSendEMailForm form(nullptr);
+  RECT current{};
+  ::GetWindowRect(form.Handle(), &current);
+  const UINT dpi = WindowDpi(form.Handle());
+  const int minWidth = Scale(MinSendFormWidth, dpi), minHeight = Scale(MinSendFormHeight, dpi);
+  const int l = current.left, t = current.top, wide = l + minWidth + 100, tall = t + minHeight + 100;
+  struct Case {
+    WPARAM edge;
+    RECT proposed, expected;
+  } cases[] = {
+      {WMSZ_LEFT, {l + 200, t, l + 500, tall}, {l, t, l + minWidth, tall}},
+      {WMSZ_RIGHT, {l, t, l + 100, tall}, {l, t, l + minWidth, tall}},
+      {WMSZ_TOPLEFT, {l + 300, t + 300, l + 400, t + 400}, {l, t, l + minWidth, t + minHeight}},
+      {WMSZ_BOTTOMRIGHT, {l + 10, t + 10, l + 20, t + 20}, {l + 10, t + 10, l + 10 + minWidth, t + 10 + minHeight}},
+      {WMSZ_BOTTOM, {l, t, wide, t + 50}, {l, t, wide, t + minHeight}},
+      {WMSZ_TOP, {l, t + 300, wide, t + 310}, {l, t, wide, t + minHeight}},
+      {WMSZ_BOTTOMLEFT, {l, t, wide, tall}, {l, t, wide, tall}},
+  };
+  for (Case& c : cases) {
+    ::SendMessageW(form.Handle(), WM_SIZING, c.edge, reinterpret_cast<LPARAM>(&c.proposed));
+    EXPECT_TRUE(::EqualRect(&c.proposed, &c.expected)) << c.edge;
+  }
+}
+
+// ---- one submission through the dialog ----------------------------------------------------
+
+class SendInfoTest : public SendDialogTest {
+ protected:
+  void SetUp() override {
+    FLogs = FSandbox.Root() + L"\\Logs\\";
+    WriteLog(FLogs + L"old.log", 10, "old entries");
+    WriteLog(FLogs + L"new.log", 20, "new entries");
+    InstallWithLogs(FLogs);
+  }
+  void Remember(const SmtpServer& server, const std::wstring& subject) {
+    testing::SetRegistryString(HKEY_CURRENT_USER, SettingsKey, L"SMTPHost", L"127.0.0.1");
+    testing::SetRegistryString(HKEY_CURRENT_USER, SettingsKey, L"SMTPPort", std::to_wstring(server.Port()));
+    testing::SetRegistryString(HKEY_CURRENT_USER, SettingsKey, L"SMTPUserName", L"tech@orn.example");
+    if (!subject.empty()) testing::SetRegistryString(HKEY_CURRENT_USER, SettingsKey, L"EMailSubject", subject);
+    FEnvironment.Set(L"SSL_CERT_FILE", server.CaFile());
+  }
+  std::optional<std::wstring> Stored(const wchar_t* name) {
+    return testing::GetRegistryString(HKEY_CURRENT_USER, SettingsKey, name);
+  }
+
+  std::wstring FLogs;
+  testing::CrtEnvironment FEnvironment;
+};
+
+TEST_F(SendInfoTest, SendsReportAndTickedLogsAndRemembersTheSettings) {
+  SmtpServer server("login");
+  Remember(server, L"");
+  CustomEMailSubject = L"Настроенная тема";
+  AnswerNextDialog([](TSendEMailForm*, HWND dialog) {
+    EXPECT_EQ(WindowText(::GetDlgItem(dialog, TSendEMailForm::idServerHost)), L"127.0.0.1");
+    EXPECT_EQ(WindowText(::GetDlgItem(dialog, TSendEMailForm::idPassword)), L"");
+    EXPECT_EQ(WindowText(::GetDlgItem(dialog, TSendEMailForm::idEMailSubject)), L"Настроенная тема");
+    SetText(::GetDlgItem(dialog, TSendEMailForm::idPassword), L"s3cret");
+    SetText(::GetDlgItem(dialog, TSendEMailForm::idEMailBody), L"Заметки пользователя");
+    ::PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+  });
+  SendInfoByEMail(&FInfo, false);
+  CustomEMailSubject.clear();
+  EXPECT_EQ(dialogsAnswered, 1);
+  EXPECT_TRUE(FUser.Messages.empty()) << Narrow(FUser.Messages.empty() ? L"" : FUser.Messages[0].Text);
+
+  const std::string dialogue = server.Dialogue();
+  EXPECT_NE(dialogue.find("AUTH LOGIN tech@orn.example s3cret\nMAIL FROM:<tech@orn.example>\n"
+                          "RCPT TO:<support@orn.example>\nDATA\n"),
+            std::string::npos)
+      << dialogue;
+  const std::string parsed = ReadBinaryFile(server.File(L"parsed.txt"));
+  EXPECT_NE(parsed.find(Narrow(L"subject=Настроенная тема")), std::string::npos) << parsed;
+  EXPECT_NE(parsed.find("attachment=np.xinf|np.xinf|"), std::string::npos) << parsed;
+  EXPECT_NE(parsed.find("attachment=new.log|new.log|"), std::string::npos) << parsed;
+  EXPECT_EQ(parsed.find("old.log"), std::string::npos) << parsed;
+  EXPECT_EQ(ReadBinaryFile(server.File(L"attachment-0")), ReadBinaryFile(FPlugInFolder + L"np.xinf"));
+  EXPECT_EQ(ReadBinaryFile(server.File(L"attachment-1")), "new entries");
+  EXPECT_NE(ReadBinaryFile(server.File(L"body.html")).find(Narrow(L"Заметки пользователя")), std::string::npos);
+
+  EXPECT_EQ(Stored(L"SMTPHost"), L"127.0.0.1");
+  EXPECT_EQ(Stored(L"SMTPPort"), std::to_wstring(server.Port()));
+  EXPECT_EQ(Stored(L"EMailSubject"), L"Настроенная тема");
+  EXPECT_FALSE(Stored(L"SMTPPassword"));
+}
+
+TEST_F(SendInfoTest, RefusedSubmissionIsShownAndNothingRemembered) {
+  SmtpServer server("refuse-auth", 10);
+  Remember(server, L"Старая тема");
+  AnswerNextDialog([](TSendEMailForm*, HWND dialog) {
+    SetText(::GetDlgItem(dialog, TSendEMailForm::idPassword), L"wrong");
+    SetText(::GetDlgItem(dialog, TSendEMailForm::idServerHost), L"localhost");
+    SetText(::GetDlgItem(dialog, TSendEMailForm::idEMailSubject), L"Новая тема");
+    ::PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+  });
+  SendInfoByEMail(&FInfo, true);
+  ASSERT_EQ(FUser.Messages.size(), 1u);
+  EXPECT_EQ(FUser.Messages[0].Kind, TMsgKind::Error);
+  EXPECT_EQ(FUser.Messages[0].Text.rfind(L"Ошибка отправки почты: ", 0), 0u) << Narrow(FUser.Messages[0].Text);
+  EXPECT_GT(FUser.Messages[0].Text.size(), 23u);
+  EXPECT_EQ(Stored(L"SMTPHost"), L"127.0.0.1");
+  EXPECT_EQ(Stored(L"EMailSubject"), L"Старая тема");
+}
+
+TEST_F(SendInfoTest, CancelWritesAndSendsNothing) {
+  AnswerNextDialog([](TSendEMailForm*, HWND dialog) { ::PostMessageW(dialog, WM_CLOSE, 0, 0); });
+  SendInfoByEMail(&FInfo, false);
+  EXPECT_EQ(dialogsAnswered, 1);
+  EXPECT_FALSE(FileExists(FPlugInFolder + L"np.xinf"));
+  EXPECT_TRUE(FUser.Messages.empty());
+  EXPECT_FALSE(Stored(L"SMTPHost"));
+}
+
+}  // namespace
+}  // namespace ornpm
