@@ -232,26 +232,9 @@ void TSendEMailForm::FormSizing(WPARAM edge, RECT& proposed) const {
 }
 
 bool TSendEMailForm::ShowModal() {
-  HWND owner = ::GetWindow(Handle(), GW_OWNER);
-  if (owner) ::EnableWindow(owner, FALSE);
   FormShow();
-  ::ShowWindow(Handle(), SW_SHOW);
-  ::SetFocus(edServerHost);
   FResult = 0;
-  MSG message;
-  while (FResult == 0) {
-    if (::GetMessageW(&message, nullptr, 0, 0) <= 0) {
-      ::PostQuitMessage(static_cast<int>(message.wParam));  // the program is ending: leave it to the main loop
-      break;
-    }
-    if (::IsDialogMessageW(Handle(), &message)) continue;
-    ::TranslateMessage(&message);
-    ::DispatchMessageW(&message);
-  }
-  if (owner) ::EnableWindow(owner, TRUE);
-  ::ShowWindow(Handle(), SW_HIDE);
-  if (owner) ::SetActiveWindow(owner);
-  return FResult == IDOK;
+  return RunModal(Handle(), edServerHost, FResult) == IDOK;
 }
 
 LRESULT TSendEMailForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {

@@ -64,26 +64,8 @@ std::wstring TLogFileNameForm::LogFileName() const {
 }
 
 bool TLogFileNameForm::ShowModal() {
-  HWND owner = ::GetWindow(Handle(), GW_OWNER);
-  if (owner) ::EnableWindow(owner, FALSE);
-  ::ShowWindow(Handle(), SW_SHOW);
-  ::SetFocus(edLogFilePath);
   FResult = 0;
-  MSG message;
-  while (FResult == 0) {
-    if (::GetMessageW(&message, nullptr, 0, 0) <= 0) {
-      ::PostQuitMessage(static_cast<int>(message.wParam));  // the program is ending: leave it to the main loop
-      break;
-    }
-    // Enter presses the default button, Escape cancels, Tab moves between the boxes.
-    if (::IsDialogMessageW(Handle(), &message)) continue;
-    ::TranslateMessage(&message);
-    ::DispatchMessageW(&message);
-  }
-  if (owner) ::EnableWindow(owner, TRUE);
-  ::ShowWindow(Handle(), SW_HIDE);
-  if (owner) ::SetActiveWindow(owner);
-  return FResult == IDOK;
+  return RunModal(Handle(), edLogFilePath, FResult) == IDOK;
 }
 
 LRESULT TLogFileNameForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {

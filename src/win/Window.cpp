@@ -53,6 +53,27 @@ std::wstring WindowText(HWND window) {
   return text;
 }
 
+int RunModal(HWND dialog, HWND focus, const int& result) {
+  HWND owner = ::GetWindow(dialog, GW_OWNER);
+  if (owner) ::EnableWindow(owner, FALSE);
+  ::ShowWindow(dialog, SW_SHOW);
+  ::SetFocus(focus);
+  MSG message;
+  while (result == 0) {
+    if (::GetMessageW(&message, nullptr, 0, 0) <= 0) {
+      ::PostQuitMessage(static_cast<int>(message.wParam));  // the program is ending: leave it to the main loop
+      break;
+    }
+    if (::IsDialogMessageW(dialog, &message)) continue;
+    ::TranslateMessage(&message);
+    ::DispatchMessageW(&message);
+  }
+  if (owner) ::EnableWindow(owner, TRUE);
+  ::ShowWindow(dialog, SW_HIDE);
+  if (owner) ::SetActiveWindow(owner);
+  return result;
+}
+
 HFONT MessageFont(UINT dpi) {
   static std::map<UINT, HFONT> fonts;
   if (auto found = fonts.find(dpi); found != fonts.end()) return found->second;

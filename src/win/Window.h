@@ -69,6 +69,12 @@ HWND CreateControl(HWND parent, const wchar_t* className, const std::wstring& te
 
 std::wstring WindowText(HWND window);
 
+// Shows a dialog window modally: its owner is disabled, the focus goes to the given
+// control, and messages run (Enter, Escape and Tab handled as in dialogs) until result
+// becomes non-zero, which the dialog's own handlers set. Returns that result (0 when the
+// program is ending).
+int RunModal(HWND dialog, HWND focus, const int& result);
+
 // The system message font for a DPI; owned by the layer and kept for the program's life.
 HFONT MessageFont(UINT dpi);
 
