@@ -12,6 +12,7 @@
 #include "service/SimpleXMLParser.h"
 #include "views/frPlugInInfo.h"
 #include "win/Environment.h"
+#include "win/Window.h"
 
 namespace ornpm {
 namespace {
@@ -21,12 +22,6 @@ using testing::WriteBinaryFile;
 
 constexpr wchar_t ClassID[] = L"{11111111-2222-3333-4444-555555555555}";
 constexpr wchar_t DllName[] = L"npORNPlugInVLX.dll";
-
-std::wstring Text(HWND control) {
-  wchar_t buffer[1024] = {};
-  ::GetWindowTextW(control, buffer, 1024);
-  return buffer;
-}
 
 bool Enabled(HWND control) {
   return ::IsWindowEnabled(control) != FALSE;
@@ -144,9 +139,9 @@ TEST_F(PlugInViewTest, RowsForEachRegistrationState) {
     if (!state.Registered.empty()) Register(state.Registered);
     FInfo.Load();
     FView.Load(&FInfo);
-    EXPECT_EQ(Text(FView.lblPlugInPath), state.PathRow);
-    EXPECT_EQ(Text(FView.lblVersion), state.VersionRow);
-    EXPECT_EQ(Text(FView.lblDomainInHosts), state.HostsRow);
+    EXPECT_EQ(WindowText(FView.lblPlugInPath), state.PathRow);
+    EXPECT_EQ(WindowText(FView.lblVersion), state.VersionRow);
+    EXPECT_EQ(WindowText(FView.lblDomainInHosts), state.HostsRow);
     EXPECT_EQ(PathRowIsRed(), state.Red);
     EXPECT_EQ(Entries().size(), state.Entries);
     EXPECT_EQ(Enabled(FView.btnKillProcs), state.Entries > 0);
@@ -157,11 +152,11 @@ TEST_F(PlugInViewTest, HostsRowFollowsTheRepairWithoutRefresh) {
   WriteBinaryFile(FSandbox.HostsFile(), "127.0.0.1 localhost\r\n");
   FInfo.Load();
   FView.Load(&FInfo);
-  EXPECT_EQ(Text(FView.lblDomainInHosts), L"Запись в Hosts: Нет");
+  EXPECT_EQ(WindowText(FView.lblDomainInHosts), L"Запись в Hosts: Нет");
   WriteBinaryFile(FSandbox.HostsFile(), "127.0.0.1 localhost\r\n127.0.0.1\tornpluginvlx.local\r\n");
   FInfo.ReloadHostsInfo();
   FView.ReloadHostsInfo();
-  EXPECT_EQ(Text(FView.lblDomainInHosts), L"Запись в Hosts: Есть");
+  EXPECT_EQ(WindowText(FView.lblDomainInHosts), L"Запись в Hosts: Есть");
 }
 
 TEST_F(PlugInViewTest, KillEndsTheSelectedProcessesLastEntryFirst) {
@@ -279,7 +274,7 @@ TEST_F(PlugInViewTest, AReportsProcessesCannotBeEndedUntilRefresh) {
     EXPECT_EQ(Entries().size(), 1u);
 
     Click(TPlugInInfoFrame::idRefresh, FView.btnRefresh);
-    EXPECT_EQ(Text(FView.lblPlugInPath), L"Путь к плагину: " + FDll);
+    EXPECT_EQ(WindowText(FView.lblPlugInPath), L"Путь к плагину: " + FDll);
     EXPECT_EQ(Entries(), Records());
     ASSERT_EQ(Entries().size(), 1u);
     EXPECT_EQ(Entries()[0].Text, Line(*local));
@@ -304,7 +299,7 @@ TEST_F(PlugInViewTest, ControlsKeepTheirPlacesOnTheTabPage) {
     RECT actual{};
     ::GetWindowRect(place.Control, &actual);
     ::MapWindowPoints(nullptr, FView.Handle(), reinterpret_cast<POINT*>(&actual), 2);
-    SCOPED_TRACE(testing::Narrow(Text(place.Control)));
+    SCOPED_TRACE(testing::Narrow(WindowText(place.Control)));
     EXPECT_NEAR(actual.left, Scale(place.Design.left, dpi), 1);
     EXPECT_NEAR(actual.top, Scale(place.Design.top, dpi), 1);
     EXPECT_NEAR(actual.right, Scale(place.Design.right, dpi), 1);

@@ -8,17 +8,12 @@
 #include "service/IniFile.h"
 #include "views/frSummary.h"
 #include "win/Environment.h"
+#include "win/Window.h"
 
 namespace ornpm {
 namespace {
 
 using testing::WriteBinaryFile;
-
-std::wstring Text(HWND control) {
-  wchar_t buffer[1024] = {};
-  ::GetWindowTextW(control, buffer, 1024);
-  return buffer;
-}
 
 bool Enabled(HWND control) {
   return ::IsWindowEnabled(control) != FALSE;
@@ -49,10 +44,10 @@ class SummaryViewTest : public ::testing::Test {
 
 TEST_F(SummaryViewTest, NotRegisteredDisablesTheActionsAndRegisteredRestoresThem) {
   FView.Load(&FInfo);  // nothing gathered: no plug-in path
-  EXPECT_EQ(Text(FView.lblPlugInPath), L"Плагин не зарегистрирован");
-  EXPECT_EQ(Text(FView.lblVersion), L"");
-  EXPECT_EQ(Text(FView.lblDomainInHosts), L"Запись в Hosts: ");
-  EXPECT_EQ(Text(FView.lblDomainInProxyOverride), L"Домен плагина в исключениях прокси-сервера: ");
+  EXPECT_EQ(WindowText(FView.lblPlugInPath), L"Плагин не зарегистрирован");
+  EXPECT_EQ(WindowText(FView.lblVersion), L"");
+  EXPECT_EQ(WindowText(FView.lblDomainInHosts), L"Запись в Hosts: ");
+  EXPECT_EQ(WindowText(FView.lblDomainInProxyOverride), L"Домен плагина в исключениях прокси-сервера: ");
   for (HWND control : {FView.btnOpenPlugInDir, FView.btnChangeLogFile, FView.chbEnabled, FView.btnOpenLogDir})
     EXPECT_FALSE(Enabled(control));
 
@@ -60,15 +55,15 @@ TEST_F(SummaryViewTest, NotRegisteredDisablesTheActionsAndRegisteredRestoresThem
   const std::string iniBefore = testing::ReadBinaryFile(FFolder + L"np.ini");
   FInfo.Load();
   FView.Load(&FInfo);
-  EXPECT_EQ(Text(FView.lblPlugInPath), L"Путь к плагину: " + FFolder + L"np.dll");
-  EXPECT_EQ(Text(FView.lblVersion), L"Версия: 10.0.2.123");
-  EXPECT_EQ(Text(FView.lblDomainInHosts), L"Запись в Hosts: Есть");
-  EXPECT_EQ(Text(FView.lblDomainInProxyOverride), L"Домен плагина в исключениях прокси-сервера: Нет");
+  EXPECT_EQ(WindowText(FView.lblPlugInPath), L"Путь к плагину: " + FFolder + L"np.dll");
+  EXPECT_EQ(WindowText(FView.lblVersion), L"Версия: 10.0.2.123");
+  EXPECT_EQ(WindowText(FView.lblDomainInHosts), L"Запись в Hosts: Есть");
+  EXPECT_EQ(WindowText(FView.lblDomainInProxyOverride), L"Домен плагина в исключениях прокси-сервера: Нет");
   EXPECT_TRUE(Enabled(FView.chbEnabled)) << "re-enabled after the unregistered branch";
   EXPECT_TRUE(IsChecked(FView.chbEnabled));
   EXPECT_TRUE(Enabled(FView.btnChangeLogFile));
   EXPECT_TRUE(Enabled(FView.btnOpenPlugInDir));
-  EXPECT_EQ(Text(FView.lblActualLogPath), L"Фактический путь: " + FFolder);
+  EXPECT_EQ(WindowText(FView.lblActualLogPath), L"Фактический путь: " + FFolder);
   EXPECT_TRUE(Enabled(FView.btnOpenLogDir));
   EXPECT_EQ(testing::ReadBinaryFile(FFolder + L"np.ini"), iniBefore) << "showing writes nothing";
   EXPECT_TRUE(FUser.Messages.empty());
@@ -96,8 +91,8 @@ TEST_F(SummaryViewTest, TickingWithAnEmptyFolderPatternFillsTheDefaultsAndSaves)
   SetChecked(FView.chbEnabled, true);
   Click(TSummaryInfoFrame::idEnabled, FView.chbEnabled);
   EXPECT_TRUE(Enabled(FView.btnChangeLogFile));
-  EXPECT_EQ(Text(FView.lblLogFilePath), std::wstring(L"Путь к файлам: ") + DefaultLogFilePath);
-  EXPECT_EQ(Text(FView.lblLogFileName), L"Имя файла: keep.log");
+  EXPECT_EQ(WindowText(FView.lblLogFilePath), std::wstring(L"Путь к файлам: ") + DefaultLogFilePath);
+  EXPECT_EQ(WindowText(FView.lblLogFileName), L"Имя файла: keep.log");
   ASSERT_FALSE(FUser.Messages.empty());
   EXPECT_EQ(FUser.Messages[0].Text, L"Выполнено.");
   EXPECT_EQ(TIniFile(FFolder + L"np.ini").ReadString(L"Log", L"FileName", L""),
