@@ -323,12 +323,95 @@ TEST_F(MailServerTest, UnreadableAttachmentFailsBeforeConnecting) {
   EXPECT_FALSE(FileExists(server.File(L"dialogue.log")));
 }
 
-TEST_F(MailServerTest, ConnectionRefusedIsReported) {
-  TMailSettings settings;
-  settings.Host = L"127.0.0.1";
-  settings.Port = L"1";
-  std::string error = SubmitError(settings, SimpleContent());
-  EXPECT_NE(error.find("127.0.0.1:1"), std::string::npos) << error;
+// A listener whose accept queue is full: the system drops further connection requests, so
+// a connect to it neither succeeds nor fails until the client gives up.
+class FullListener {
+ public:
+  FullListener() {
+    WSADATA data;
+    ::WSAStartup(MAKEWORD(2, 2), &data);
+    FListener = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    int size = sizeof address;
+    if (::bind(FListener, reinterpret_cast<sockaddr*>(&address), size) != 0 || ::listen(FListener, 0) != 0 ||
+        ::getsockname(FListener, reinterpret_cast<sockaddr*>(&address), &size) != 0)
+      return;
+    for (int attempt = 0; attempt < 16; ++attempt) {
+      SOCKET client = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+      FClients.push_back(client);
+      u_long nonBlocking = 1;
+      ::ioctlsocket(client, FIONBIO, &nonBlocking);
+      ::connect(client, reinterpret_cast<sockaddr*>(&address), size);
+      fd_set writable;
+      FD_ZERO(&writable);
+      FD_SET(client, &writable);
+      timeval wait{0, 300 * 1000};
+      if (::select(0, nullptr, &writable, nullptr, &wait) == 0) {  // this one hangs: the queue is full
+        FPort = ntohs(address.sin_port);
+        return;
+      }
+    }
+  }
+  ~FullListener() {
+    for (SOCKET client : FClients) ::closesocket(client);
+    ::closesocket(FListener);
+    ::WSACleanup();
+  }
+  FullListener(const FullListener&) = delete;
+  FullListener& operator=(const FullListener&) = delete;
+
+  // 0 when the queue could not be filled.
+  unsigned short Port() const { return FPort; }
+
+ private:
+  SOCKET FListener = INVALID_SOCKET;
+  std::vector<SOCKET> FClients;
+  unsigned short FPort = 0;
+};
+
+// A refused connection fails at once; one that is never answered fails when the wait
+// for a single operation has passed, well before the whole submission's limit.
+TEST_F(MailServerTest, ConnectFailuresAreReported) {
+  FullListener listener;
+  ASSERT_NE(listener.Port(), 0);
+  std::pair<std::wstring, const char*> cases[] = {{L"1", ""},
+                                                  {std::to_wstring(listener.Port()), "превышено время ожидания"}};
+  for (const auto& [port, expected] : cases) {
+    TMailSettings settings;
+    settings.Host = L"127.0.0.1";
+    settings.Port = port;
+    settings.Limits = {1000, 60000};
+    ULONGLONG start = ::GetTickCount64();
+    std::string error = SubmitError(settings, SimpleContent());
+    EXPECT_NE(error.find("127.0.0.1:" + Narrow(port)), std::string::npos) << error;
+    EXPECT_NE(error.find(expected), std::string::npos) << error;
+    EXPECT_LT(::GetTickCount64() - start, 30000u) << error;
+  }
+}
+
+// An attachment that fails once the data has begun: a pipe opens like a file, but its size
+// cannot be taken. The server is still reading the message, so the client ends the
+// connection without QUIT (which would reach the server as a line of the message) and
+// nothing is delivered.
+TEST_F(MailServerTest, FailureInsideTheDataEndsWithoutQuit) {
+  SmtpServer server("login");
+  TrustTestCa(server);
+  std::wstring pipeName = L"\\\\.\\pipe\\ornpm-unsized-" + std::to_wstring(::GetCurrentProcessId()) + L".log";
+  UniqueFileHandle pipe(::CreateNamedPipeW(pipeName.c_str(), PIPE_ACCESS_OUTBOUND, PIPE_TYPE_BYTE | PIPE_WAIT, 1, 4096,
+                                           4096, 0, nullptr));
+  ASSERT_TRUE(pipe);
+  TMailContent content = SimpleContent();
+  content.Attachments.push_back(pipeName);
+  std::string error = SubmitError(Settings(server), content);
+  EXPECT_NE(error.find("ornpm-unsized"), std::string::npos) << error;
+  std::string dialogue = server.Dialogue();
+  EXPECT_NE(dialogue.find("DATA\n"), std::string::npos) << dialogue;
+  std::string received = testing::ReadBinaryFile(server.File(L"received.raw"));
+  EXPECT_NE(received.find("DATA\r\n"), std::string::npos) << received;
+  EXPECT_EQ(received.find("QUIT"), std::string::npos) << received;
+  EXPECT_FALSE(FileExists(server.File(L"message.eml")));
 }
 
 // ---- remembered settings ----------------------------------------------------------------

@@ -67,6 +67,34 @@ void TTlsConnection::TSocketCloser::operator()(SOCKET* socket) const {
   delete socket;
 }
 
+// Connects without blocking and waits at most what the time limits leave; 0 or the error.
+int TTlsConnection::ConnectWithin(SOCKET socket, const sockaddr* address, int length) {
+  u_long nonBlocking = 1;
+  if (::ioctlsocket(socket, FIONBIO, &nonBlocking) != 0) return ::WSAGetLastError();
+  if (::connect(socket, address, length) != 0) {
+    int error = ::WSAGetLastError();
+    if (error != WSAEWOULDBLOCK) return error;
+    ULONGLONG now = ::GetTickCount64();
+    DWORD wait = now >= FDeadline ? 0 : static_cast<DWORD>(std::min<ULONGLONG>(FLimits.IoMs, FDeadline - now));
+    fd_set writable, failed;
+    FD_ZERO(&writable);
+    FD_ZERO(&failed);
+    FD_SET(socket, &writable);
+    FD_SET(socket, &failed);
+    timeval limit{static_cast<long>(wait / 1000), static_cast<long>(wait % 1000 * 1000)};
+    int ready = ::select(0, nullptr, &writable, &failed, &limit);
+    if (ready == SOCKET_ERROR) return ::WSAGetLastError();
+    if (ready == 0) return WSAETIMEDOUT;
+    int socketError = 0;
+    int size = sizeof socketError;
+    if (::getsockopt(socket, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&socketError), &size) != 0)
+      return ::WSAGetLastError();
+    if (socketError != 0) return socketError;
+  }
+  u_long blocking = 0;
+  return ::ioctlsocket(socket, FIONBIO, &blocking) == 0 ? 0 : ::WSAGetLastError();
+}
+
 void TTlsConnection::Connect(const std::wstring& host, uint16_t port) {
   ADDRINFOW hints{};
   hints.ai_family = AF_UNSPEC;
@@ -81,13 +109,16 @@ void TTlsConnection::Connect(const std::wstring& host, uint16_t port) {
     SOCKET candidate = ::socket(entry->ai_family, entry->ai_socktype, entry->ai_protocol);
     if (candidate == INVALID_SOCKET) continue;
     FSocket.reset(new SOCKET(candidate));
-    if (::connect(candidate, entry->ai_addr, static_cast<int>(entry->ai_addrlen)) == 0) break;
-    lastError = ::WSAGetLastError();
+    lastError = ConnectWithin(candidate, entry->ai_addr, static_cast<int>(entry->ai_addrlen));
+    if (lastError == 0) break;
     FSocket.reset();
   }
   ::FreeAddrInfoW(found);
-  if (!FSocket)
-    throw ESocketError(Format(L"Не удалось подключиться к %s:%s: %s", {host, service, SysErrorMessage(lastError)}));
+  if (!FSocket) {
+    std::wstring reason =
+        lastError == WSAETIMEDOUT ? std::wstring(L"превышено время ожидания сервера") : SysErrorMessage(lastError);
+    throw ESocketError(Format(L"Не удалось подключиться к %s:%s: %s", {host, service, reason}));
+  }
 }
 
 void TTlsConnection::Handshake(const std::wstring& host) {

@@ -42,6 +42,7 @@ class TTlsConnection {
 
  private:
   void Connect(const std::wstring& host, uint16_t port);
+  int ConnectWithin(SOCKET socket, const sockaddr* address, int length);
   void Handshake(const std::wstring& host);
   // Applies what is left of the time limits to the socket before each wait.
   void ArmTimeout();
