@@ -154,6 +154,22 @@ TEST_F(LoggingViewTest, DialogEndsWithOkOnEnterAndCancelOnEscape) {
   }
 }
 
+// Moved to a screen of another DPI, the dialog takes the size the system suggests and lays
+// its controls out for it.
+TEST_F(LoggingViewTest, DialogFollowsADpiChange) {
+  TLogFileNameForm dialog(FParent);
+  RECT window, before, after;
+  ::GetWindowRect(dialog.Handle(), &window);
+  ::GetWindowRect(dialog.edLogFilePath, &before);
+  RECT suggested{window.left + 10, window.top + 20, window.right + 210, window.bottom + 20};
+  ::SendMessageW(dialog.Handle(), WM_DPICHANGED, MAKEWPARAM(96, 96), reinterpret_cast<LPARAM>(&suggested));
+  ::GetWindowRect(dialog.Handle(), &window);
+  EXPECT_TRUE(::EqualRect(&window, &suggested));
+  ::GetWindowRect(dialog.edLogFilePath, &after);
+  EXPECT_EQ(after.left - before.left, 10);
+  EXPECT_EQ(after.right - before.right, 210);
+}
+
 TEST_F(LoggingViewTest, SummaryChangesThePatternsThroughTheDialog) {
   TSummaryInfoFrame summary;
   summary.Create(FParent);

@@ -199,6 +199,47 @@ TEST_F(SendDialogTest, CancelAndCloseAreNeverChecked) {
   EXPECT_TRUE(FUser.Messages.empty());
 }
 
+// Keys as a person presses them: Enter sends from any single-line field, but makes a new line
+// in the notes; Escape cancels without any check.
+TEST_F(SendDialogTest, EnterSendsAndEscapeCancels) {
+  struct Case {
+    const char* name;
+    int field;  // the control the key goes to
+    std::vector<WPARAM> keys;
+    bool sent;
+    const wchar_t* notes;  // the notes afterwards
+  } cases[] = {
+      {"Enter in the password", TSendEMailForm::idPassword, {VK_RETURN}, true, L""},
+      {"Enter in the server address", TSendEMailForm::idServerHost, {VK_RETURN}, true, L""},
+      {"Enter in the notes, then Escape", TSendEMailForm::idEMailBody, {VK_RETURN, VK_ESCAPE}, false, L"\r\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TSendEMailForm form(nullptr);
+    AnswerNextDialog(
+        [&](TSendEMailForm*, HWND dialog) {
+          SetText(form.edServerHost, L"smtp");
+          SetText(form.edPort, L"465");
+          SetText(form.edUserName, L"me");
+          SetText(form.edPassword, L"pw");
+          HWND field = ::GetDlgItem(dialog, c.field);
+          ::SetFocus(field);
+          for (WPARAM key : c.keys) {
+            ::PostMessageW(field, WM_KEYDOWN, key, 1);
+            ::PostMessageW(field, WM_KEYUP, key, 0xC0000001);
+          }
+        },
+        &form);
+    EXPECT_EQ(form.ShowModal(), c.sent);
+    EXPECT_EQ(WindowText(form.memEMailBody), c.notes);
+  }
+  // Escape with nothing filled in: no check, no message.
+  TSendEMailForm form(nullptr);
+  AnswerNextDialog([](TSendEMailForm*, HWND) { ::PostMessageW(::GetFocus(), WM_KEYDOWN, VK_ESCAPE, 1); });
+  EXPECT_FALSE(form.ShowModal());
+  EXPECT_TRUE(FUser.Messages.empty());
+}
+
 // Log files of the folder and all its subfolders, newest first, the newest ticked.
 TEST_F(SendDialogTest, ListsLogFilesNewestFirst) {
   const std::wstring logs = FSandbox.Root() + L"\\Logs\\";
@@ -222,6 +263,20 @@ TEST_F(SendDialogTest, ListsLogFilesNewestFirst) {
   form.LoadLogFileList(&FInfo.LogInfo());
   EXPECT_EQ(ListTexts(form), (std::vector<std::wstring>{L"Trace.LOG", L"a.log", L"a.log"}));
   EXPECT_EQ(CheckStates(form), (std::vector<bool>{true, false, false}));
+}
+
+// Files written at the same moment follow their paths, letter case ignored.
+TEST_F(SendDialogTest, FilesOfOneMomentAreOrderedByPathIgnoringCase) {
+  const std::wstring logs = FSandbox.Root() + L"\\Logs\\";
+  WriteLog(logs + L"c.log", 5);
+  WriteLog(logs + L"B.log", 10);
+  WriteLog(logs + L"sub\\A.log", 10);
+  WriteLog(logs + L"a.log", 10);
+  InstallWithLogs(logs);
+  TSendEMailForm form(nullptr);
+  form.LoadLogFileList(&FInfo.LogInfo());
+  EXPECT_EQ(ListTexts(form), (std::vector<std::wstring>{L"A.log", L"B.log", L"a.log", L"c.log"}));
+  EXPECT_EQ(form.CheckedLogFiles(), std::vector<std::wstring>{logs + L"sub\\A.log"});
 }
 
 TEST_F(SendDialogTest, AddsTheVirtualStoreCopyOfProtectedFolders) {

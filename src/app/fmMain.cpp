@@ -233,13 +233,9 @@ LRESULT TMainForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_SIZE:
       FLayout.Apply(Handle());
       return 0;
-    case WM_DPICHANGED: {
-      const RECT* suggested = reinterpret_cast<RECT*>(lParam);
-      ::SetWindowPos(Handle(), nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
-                     suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
-      FLayout.Apply(Handle());
+    case WM_DPICHANGED:
+      FLayout.FollowDpiChange(Handle(), lParam);
       return 0;
-    }
     case WM_COMMAND:
       OnCommand(LOWORD(wParam));
       return 0;

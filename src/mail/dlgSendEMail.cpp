@@ -256,12 +256,9 @@ LRESULT TSendEMailForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam
       FLayout.Apply(Handle());
       ListView_SetColumnWidth(lbxLogFiles, 0, LVSCW_AUTOSIZE_USEHEADER);
       return 0;
-    case WM_DPICHANGED: {
-      const RECT* suggested = reinterpret_cast<RECT*>(lParam);
-      ::SetWindowPos(Handle(), nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
-                     suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+    case WM_DPICHANGED:
+      FLayout.FollowDpiChange(Handle(), lParam);
       return 0;
-    }
     case WM_NOTIFY: {
       const auto* change = reinterpret_cast<const NMLISTVIEW*>(lParam);
       if (change->hdr.hwndFrom == lbxLogFiles && change->hdr.code == LVN_ITEMCHANGED && !FPropagatingCheck &&

@@ -76,6 +76,9 @@ LRESULT TLogFileNameForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lPar
     case WM_CLOSE:
       FResult = IDCANCEL;
       return 0;
+    case WM_DPICHANGED:
+      FLayout.FollowDpiChange(Handle(), lParam);
+      return 0;
   }
   return TWindow::HandleMessage(message, wParam, lParam);
 }

@@ -173,6 +173,13 @@ void TLayout::Apply(HWND parent) const {
   ::EnumChildWindows(parent, SetFontOfChild, reinterpret_cast<LPARAM>(MessageFont(dpi)));
 }
 
+void TLayout::FollowDpiChange(HWND parent, LPARAM suggestedRect) const {
+  const RECT* suggested = reinterpret_cast<const RECT*>(suggestedRect);
+  ::SetWindowPos(parent, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                 suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+  Apply(parent);
+}
+
 HWND CreateControl(HWND parent, const wchar_t* className, const std::wstring& text, DWORD style, int id,
                    DWORD exStyle) {
   HWND control =

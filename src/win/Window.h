@@ -52,6 +52,9 @@ class TLayout {
   void Add(HWND control, RECT designRect, unsigned anchors);
   // Places every child for the parent's current client size and DPI.
   void Apply(HWND parent) const;
+  // WM_DPICHANGED: takes the rectangle the system suggests and places the children anew
+  // (with the new DPI's font) even where the size happens not to change.
+  void FollowDpiChange(HWND parent, LPARAM suggestedRect) const;
 
  private:
   struct TItem {
