@@ -7,6 +7,8 @@
 #include "harness/ChildProcess.h"
 #include "harness/FakeUserInteraction.h"
 #include "harness/Sandbox.h"
+#include "harness/SmtpServer.h"
+#include "mail/dlgSendEMail.h"
 #include "service/Constants.h"
 #include "service/IniFile.h"
 #include "service/ShellUtils.h"
@@ -227,6 +229,36 @@ TEST_F(MainWindowTest, ProxyRepairIsRefusedWhileTheBrowserRuns) {
   EXPECT_EQ(testing::GetRegistryString(HKEY_CURRENT_USER, InternetSettingsKey, L"ProxyOverride"),
             L"<local>;ornpluginvlx.local");
   EXPECT_TRUE(form.Frame().Info()->ActiveXSettings().PlugInHostInProxyOverride()) << "reloaded";
+}
+
+// The person at the send dialog: fills in the password and sends, once the dialog is up.
+void CALLBACK SendFromDialog(HWND, UINT, UINT_PTR timer, DWORD) {
+  HWND dialog = ::FindWindowW(L"TSendEMailForm", nullptr);
+  if (!dialog || !::IsWindowVisible(dialog)) return;
+  ::KillTimer(nullptr, timer);
+  ::SetWindowTextW(::GetDlgItem(dialog, TSendEMailForm::idPassword), L"s3cret");
+  ::PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+}
+
+// "Отправить..." mails the report to the server (certificate verified against the test CA)
+// and the window is back in service afterwards.
+TEST_F(MainWindowTest, SendMailsTheReportToTheServer) {
+  testing::SmtpServer server("login");
+  testing::CrtEnvironment environment;
+  environment.Set(L"SSL_CERT_FILE", server.CaFile());
+  const wchar_t settingsKey[] = L"Software\\ORN\\PlugInManagerVLX";
+  testing::SetRegistryString(HKEY_CURRENT_USER, settingsKey, L"SMTPHost", L"127.0.0.1");
+  testing::SetRegistryString(HKEY_CURRENT_USER, settingsKey, L"SMTPPort", std::to_wstring(server.Port()));
+  testing::SetRegistryString(HKEY_CURRENT_USER, settingsKey, L"SMTPUserName", L"tech@orn.example");
+  TMainForm form({});
+  ::SetTimer(nullptr, 0, 20, SendFromDialog);
+  Press(form, TMainForm::idSend);
+  EXPECT_TRUE(FUser.Messages.empty()) << testing::Narrow(FUser.Messages.empty() ? L"" : FUser.Messages[0].Text);
+  EXPECT_TRUE(::IsWindowEnabled(form.Handle()));
+  const std::string parsed = ReadBinaryFile(server.File(L"parsed.txt"));
+  const std::string report = testing::Narrow(ChangeFileExt(ExtractFileName(FDll), L".xinf"));
+  EXPECT_NE(parsed.find("attachment=" + report + "|"), std::string::npos) << parsed;
+  EXPECT_EQ(ReadBinaryFile(server.File(L"attachment-0")), ReadBinaryFile(ChangeFileExt(FDll, L".xinf")));
 }
 
 }  // namespace

@@ -301,7 +301,7 @@ void SendInfoByEMail(TCompositeInfo* info, bool extendedMode) {
   content.Attachments.push_back(reportFile);
   for (std::wstring& logFile : form.CheckedLogFiles()) content.Attachments.push_back(std::move(logFile));
   try {
-    SubmitMessage(settings, content);
+    RunBusy(::GetWindow(form.Handle(), GW_OWNER), [&] { SubmitMessage(settings, content); });
     RememberMailSettings(settings, content.Subject);
   } catch (const std::exception& error) {
     ShowMessage(TMsgKind::Error, L"Ошибка отправки почты: " + ExceptionMessage(error));

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <exception>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -77,6 +78,11 @@ std::wstring WindowText(HWND window);
 // becomes non-zero, which the dialog's own handlers set. Returns that result (0 when the
 // program is ending).
 int RunModal(HWND dialog, HWND focus, const int& result);
+
+// Runs work on a worker thread while this thread keeps the program's windows painted and
+// answering: the owner's top window is disabled and the wait cursor shown until the work
+// has ended. An exception the work raised is raised here again.
+void RunBusy(HWND owner, const std::function<void()>& work);
 
 // The system message font for a DPI; owned by the layer and kept for the program's life.
 HFONT MessageFont(UINT dpi);

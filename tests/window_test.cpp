@@ -1,0 +1,77 @@
+// The window layer's busy state: work on a worker thread while the windows stay alive.
+
+#include "win/Window.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+#include <stdexcept>
+
+#include "win/Exceptions.h"
+
+namespace ornpm {
+namespace {
+
+int timerTicks = 0;
+
+void CALLBACK CountTick(HWND, UINT, UINT_PTR, DWORD) {
+  ++timerTicks;
+}
+
+class BusyTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    FOwner =
+        ::CreateWindowExW(0, L"STATIC", L"", WS_OVERLAPPEDWINDOW, 0, 0, 300, 200, nullptr, nullptr, nullptr, nullptr);
+    FChild = ::CreateWindowExW(0, L"STATIC", L"", WS_CHILD, 0, 0, 10, 10, FOwner, nullptr, nullptr, nullptr);
+  }
+  void TearDown() override { ::DestroyWindow(FOwner); }
+  HWND FOwner = nullptr;
+  HWND FChild = nullptr;
+};
+
+// While the work runs, this thread's messages are dispatched (a timer keeps ticking) and the
+// owner's top window takes no input; afterwards it is enabled again.
+TEST_F(BusyTest, MessagesFlowAndTheOwnerIsDisabledWhileWorking) {
+  timerTicks = 0;
+  UINT_PTR timer = ::SetTimer(nullptr, 0, 10, CountTick);
+  bool ownerEnabledDuringWork = true;
+  DWORD workThread = 0;
+  RunBusy(FChild, [&] {
+    workThread = ::GetCurrentThreadId();
+    ownerEnabledDuringWork = ::IsWindowEnabled(FOwner);
+    ::Sleep(400);
+  });
+  ::KillTimer(nullptr, timer);
+  EXPECT_NE(workThread, ::GetCurrentThreadId());
+  EXPECT_FALSE(ownerEnabledDuringWork);
+  EXPECT_TRUE(::IsWindowEnabled(FOwner));
+  EXPECT_GE(timerTicks, 5);
+}
+
+TEST_F(BusyTest, TheWorksErrorIsRaisedHereAndTheOwnerEnabled) {
+  EXPECT_THROW(RunBusy(FOwner, [] { throw EInOutError(L"broken"); }), EInOutError);
+  EXPECT_TRUE(::IsWindowEnabled(FOwner));
+  // An owner that was disabled before stays so.
+  ::EnableWindow(FOwner, FALSE);
+  RunBusy(FOwner, [] {});
+  EXPECT_FALSE(::IsWindowEnabled(FOwner));
+}
+
+// A request to end the program that arrives meanwhile waits for the work and is then left
+// for the main loop.
+TEST_F(BusyTest, QuitRequestWaitsForTheWorkAndStaysQueued) {
+  ::PostQuitMessage(3);
+  bool finished = false;
+  RunBusy(FOwner, [&] {
+    ::Sleep(200);
+    finished = true;
+  });
+  EXPECT_TRUE(finished);
+  MSG message;
+  ASSERT_TRUE(::PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+  EXPECT_EQ(message.wParam, 3u);
+}
+
+}  // namespace
+}  // namespace ornpm
