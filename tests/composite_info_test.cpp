@@ -89,6 +89,30 @@ TEST_F(CompositeInfoTest, SaveToFileChoosesTheFormatByExtension) {
   EXPECT_FALSE(FileExists(textFile));
 }
 
+TEST_F(CompositeInfoTest, XmlReportFileLargerThanOnePieceIsTheWholeTextConverted) {
+  ASSERT_TRUE(FInfo.Load());
+  // Far more text than goes to the file at once, with Cyrillic and escaped characters on
+  // both sides of the pieces' boundaries.
+  std::wstring processes;
+  for (int p = 0; p < 4; ++p) {
+    processes +=
+        L"<Process PID=\"" + std::to_wstring(p) + L"\" Name=\"\u043f" + std::to_wstring(p) + L".exe\"><Modules>";
+    for (int m = 0; m < 400; ++m)
+      processes += L"<Module ID=\"" + std::to_wstring(m) +
+                   L"\" FileName=\"C:\\\u041f\u0430\u043f\u043a\u0430\\a &amp; &lt;" + std::to_wstring(m) +
+                   L"&gt;.dll\"/>";
+    processes += L"</Modules></Process>";
+  }
+  std::wstring xml = FInfo.SaveAsXML(L"");
+  xml.insert(xml.find(L"<Processes>") + 11, processes);
+  ASSERT_TRUE(FInfo.LoadFromXML(xml));
+  const std::wstring text = FInfo.SaveAsXML(L"");
+  ASSERT_GT(text.size(), 100000u);
+  const std::wstring file = FSandbox.Root() + L"\\large.xinf";
+  FInfo.SaveToFile(file);
+  EXPECT_EQ(ReadBinaryFile(file), WideToBytes(text));
+}
+
 TEST_F(CompositeInfoTest, LoadFromFileReadsEitherReportInPlaceOfWhatWasHeld) {
   ASSERT_TRUE(FInfo.Load());
   // A process as a report from another workstation brings it.

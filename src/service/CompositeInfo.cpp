@@ -40,6 +40,12 @@ constexpr const wchar_t* PageHead[] = {
     L"  <body>",
 };
 
+std::wstring XMLHead(const std::wstring& indent) {
+  return indent + L"<?xml version=\"1.0\" encoding=\"windows-1251\"?>\r\n" + indent + L"<Info>\r\n";
+}
+
+constexpr wchar_t XMLTail[] = L"</Info>";
+
 bool IsUtf16(std::string_view bytes) {
   return bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF");
 }
@@ -135,8 +141,8 @@ std::wstring TCompositeInfo::SaveAsXML(const std::wstring& indent) const {
   // Nearly all of the text is the plug-in's modules: the rest goes around it, into the room
   // its writer leaves, rather than all of it being copied into a new buffer.
   std::wstring xml = FPlugInInfo->SaveAsXML(inner);
-  xml.insert(0, indent + L"<?xml version=\"1.0\" encoding=\"windows-1251\"?>\r\n" + indent + L"<Info>\r\n");
-  xml.append(FActiveXSettings->SaveAsXML(inner)).append(FLogInfo->SaveAsXML(inner)).append(indent).append(L"</Info>");
+  xml.insert(0, XMLHead(indent));
+  xml.append(FActiveXSettings->SaveAsXML(inner)).append(FLogInfo->SaveAsXML(inner)).append(indent).append(XMLTail);
   return xml;
 }
 
@@ -178,7 +184,15 @@ void TCompositeInfo::SaveToFile(const std::wstring& fileName) const {
     SaveToIniFile(&ini);
     ini.UpdateFile();
   } else if (SameText(extension, L".xinf")) {
-    WriteFileBytes(fileName, WideToBytes(SaveAsXML(L"")));
+    // SaveAsXML's text, written as it is put together.
+    TTextFileWriter file(fileName);
+    const std::wstring inner = L"  ";
+    file.Write(XMLHead(L""));
+    FPlugInInfo->WriteXML(inner, [&](std::wstring_view piece) { file.Write(piece); });
+    file.Write(FActiveXSettings->SaveAsXML(inner));
+    file.Write(FLogInfo->SaveAsXML(inner));
+    file.Write(XMLTail);
+    file.Close();
   }
 }
 

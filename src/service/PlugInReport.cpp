@@ -72,6 +72,17 @@ size_t XMLRoom(const std::vector<std::unique_ptr<TProcessInfo>>& processes, size
 std::wstring TPlugInInfo::SaveAsXML(const std::wstring& indent) const {
   TReportLines out(indent);
   out.Reserve(XMLRoom(FProcesses, indent.size()));
+  WriteXML(out);
+  return out.TakeText();
+}
+
+void TPlugInInfo::WriteXML(const std::wstring& indent, const TTextSink& sink) const {
+  TReportLines out(indent, sink);
+  WriteXML(out);
+  out.Flush();
+}
+
+void TPlugInInfo::WriteXML(TReportLines& out) const {
   out.Begin(0).Append(L"<PlugIn").EscapedAttribute(L"Path", FPlugInPath).EscapedAttribute(L"Version", FVersion);
   if (!FAppName.empty()) out.EscapedAttribute(L"AppName", FAppName);
   if (!FClassID.empty()) out.EscapedAttribute(L"ClassID", FClassID);
@@ -113,7 +124,6 @@ std::wstring TPlugInInfo::SaveAsXML(const std::wstring& indent) const {
     out.Add(1, L"</Hosts>");
   }
   out.Add(0, L"</PlugIn>");
-  return out.TakeText();
 }
 
 std::wstring TPlugInInfo::SaveAsHTML(const std::wstring& indent) const {
