@@ -76,6 +76,7 @@ class TReportLines {
     if (FSink && FText.size() >= PieceSize) Flush();
   }
   void Flush() {
+    if (!FSink) return;
     if (!FText.empty()) FSink(FText);
     FText.clear();
   }
