@@ -89,6 +89,78 @@ TEST_F(CompositeInfoTest, SaveToFileChoosesTheFormatByExtension) {
   EXPECT_FALSE(FileExists(textFile));
 }
 
+TEST_F(CompositeInfoTest, XmlReportFileLargerThanOnePieceIsTheWholeTextConverted) {
+  ASSERT_TRUE(FInfo.Load());
+  // Far more text than goes to the file at once, with Cyrillic and escaped characters on
+  // both sides of the pieces' boundaries.
+  std::wstring processes;
+  for (int p = 0; p < 4; ++p) {
+    processes +=
+        L"<Process PID=\"" + std::to_wstring(p) + L"\" Name=\"\u043f" + std::to_wstring(p) + L".exe\"><Modules>";
+    for (int m = 0; m < 400; ++m)
+      processes += L"<Module ID=\"" + std::to_wstring(m) +
+                   L"\" FileName=\"C:\\\u041f\u0430\u043f\u043a\u0430\\a &amp; &lt;" + std::to_wstring(m) +
+                   L"&gt;.dll\"/>";
+    processes += L"</Modules></Process>";
+  }
+  std::wstring xml = FInfo.SaveAsXML(L"");
+  xml.insert(xml.find(L"<Processes>") + 11, processes);
+  ASSERT_TRUE(FInfo.LoadFromXML(xml));
+  const std::wstring text = FInfo.SaveAsXML(L"");
+  ASSERT_GT(text.size(), 100000u);
+  const std::wstring file = FSandbox.Root() + L"\\large.xinf";
+  FInfo.SaveToFile(file);
+  EXPECT_EQ(ReadBinaryFile(file), WideToBytes(text));
+}
+
+TEST_F(CompositeInfoTest, LoadFromFileReadsEitherReportInPlaceOfWhatWasHeld) {
+  ASSERT_TRUE(FInfo.Load());
+  // A process as a report from another workstation brings it.
+  std::wstring xml = FInfo.SaveAsXML(L"");
+  xml.insert(xml.find(L"<Processes>") + 11,
+             L"<Process PID=\"8\" Name=\"\u0431.exe\"><Modules><Module ID=\"65536\" FileName=\"C:\\a.dll\"/>"
+             L"</Modules></Process>");
+  ASSERT_TRUE(FInfo.LoadFromXML(xml));
+  ASSERT_EQ(FInfo.PlugInInfo().ProcessCount(), 1);
+  TCompositeInfo empty(L"", L"");
+  const std::wstring emptyIni = FSandbox.Root() + L"\\empty.iinf";
+  empty.SaveToFile(emptyIni);
+  for (const wchar_t* name : {L"\\report.xinf", L"\\report.iinf"}) {
+    const std::wstring file = FSandbox.Root() + name;
+    FInfo.SaveToFile(file);
+    TCompositeInfo copy(L"", L"");
+    ASSERT_TRUE(copy.LoadFromFile(file)) << testing::Narrow(name);
+    EXPECT_EQ(copy.SaveAsXML(L""), FInfo.SaveAsXML(L"")) << testing::Narrow(name);
+    copy.LoadFromFile(emptyIni);
+    EXPECT_EQ(copy.PlugInInfo().ProcessCount(), 0) << "the processes read before are gone";
+  }
+  const std::wstring textFile = FSandbox.Root() + L"\\report.txt";
+  WriteBinaryFile(textFile, "<Info/>");
+  EXPECT_FALSE(FInfo.LoadFromFile(textFile));
+}
+
+TEST_F(CompositeInfoTest, ReportTextIsDecodedAndItsLinesJoinedWithCrLf) {
+  const struct {
+    const char* Name;
+    std::string Bytes;
+    std::wstring Text;
+  } cases[] = {
+      {"empty", "", L""},
+      {"as the program writes it", "<A>\r\n</A>", L"<A>\r\n</A>\r\n"},
+      {"line break at the end", "<A/>\r\n", L"<A/>\r\n"},
+      {"LF and lone CR", "<A B=\"x\ny\">\r</A>\n", L"<A B=\"x\r\ny\">\r\n</A>\r\n"},
+      {"ANSI code page", "<A B=\"\xC6\"/>", L"<A B=\"\u0416\"/>\r\n"},
+      {"UTF-8 mark", "\xEF\xBB\xBF<A B=\"\xD0\x96\"/>", L"<A B=\"\u0416\"/>\r\n"},
+      {"UTF-16 mark", std::string("\xFF\xFE<\0A\0/\0>\0\r\0\n\0", 14), L"<A/>\r\n"},
+      {"UTF-16 big-endian mark", std::string("\xFE\xFF\0<\0A\0/\0>", 10), L"<A/>\r\n"},
+  };
+  const std::wstring file = FSandbox.Root() + L"\\text.xinf";
+  for (const auto& c : cases) {
+    WriteBinaryFile(file, c.Bytes);
+    EXPECT_EQ(ReadReportText(file), c.Text) << c.Name;
+  }
+}
+
 TEST_F(CompositeInfoTest, IniLoadStopsAtTheFirstMissingPart) {
   const std::wstring file = FSandbox.Root() + L"\\partial.iinf";
   WriteBinaryFile(file, "[PlugIn]\r\nPath=C:\\x.dll\r\n[IEProxySettings]\r\nEnable=1\r\n[Logging]\r\nEnabled=True\r\n");

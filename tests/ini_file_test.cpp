@@ -143,8 +143,16 @@ TEST_F(IniFileTest, ReadsTrickyLinesAsTheProfileFunctionsDo) {
     }
   }
   EXPECT_EQ(ini.ReadSections(), FirstOfEach(ProfileSectionNames(path)));
-  for (const std::wstring& section : ini.ReadSections())
+  for (const std::wstring& section : ini.ReadSections()) {
     EXPECT_EQ(ini.ReadSection(section), FirstOfEach(ProfileKeys(path, section))) << section;
+    // A whole section at once reads what its keys read one by one.
+    std::vector<std::pair<std::wstring, std::wstring>> together, oneByOne;
+    for (const auto& [name, value] : ini.ReadSectionValues(section)) together.emplace_back(name, value);
+    for (const std::wstring& key : ini.ReadSection(section))
+      oneByOne.emplace_back(key, ini.ReadString(section, key, L""));
+    EXPECT_EQ(together, oneByOne) << section;
+  }
+  EXPECT_TRUE(ini.ReadSectionValues(L"missing").empty());
 }
 
 // A plug-in's own INI file: comments in the ANSI code page, odd spacing, mixed line ends,

@@ -222,10 +222,10 @@ TEST_F(PlugInProcessesTest, ListsEachHostOnceWithItsDllModulesOnly) {
   EXPECT_EQ(process.Name(), L"ornPluginHostVLX.exe");
   EXPECT_TRUE(process.UsesLibrary(L"NPORNPLUGINVLX.DLL"));
   EXPECT_TRUE(process.UsesLibrary(L"kernel32.dll"));
-  for (const auto& module : process.Modules()) {
-    EXPECT_TRUE(EndsText(L".dll", module->FileName())) << testing::Narrow(module->FileName());
-    EXPECT_EQ(module->Owner(), &process);
-    EXPECT_EQ(module->BaseName(), ExtractFileName(module->FileName()));
+  for (const TLibraryInfo& module : process.Modules()) {
+    EXPECT_TRUE(EndsText(L".dll", module.FileName())) << testing::Narrow(module.FileName());
+    EXPECT_EQ(module.Owner(), &process);
+    EXPECT_EQ(module.BaseName(), ExtractFileName(module.FileName()));
   }
   EXPECT_TRUE(SameText(process.Path(), ExtractFilePath(FDll)));
 
@@ -234,7 +234,7 @@ TEST_F(PlugInProcessesTest, ListsEachHostOnceWithItsDllModulesOnly) {
   ASSERT_EQ(lines.size(), 1 + process.Modules().size());
   EXPECT_EQ(lines[0].Text, std::to_wstring(host.Id()) + L" - ornPluginHostVLX.exe");
   EXPECT_EQ(lines[0].Process, &process);
-  EXPECT_EQ(lines[1].Text, L"  " + process.Modules()[0]->BaseName());
+  EXPECT_EQ(lines[1].Text, L"  " + std::wstring(process.Modules()[0].BaseName()));
   EXPECT_EQ(lines[1].Process, nullptr);
 }
 

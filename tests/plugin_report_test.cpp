@@ -248,7 +248,7 @@ TEST_F(PlugInReportTest, XmlRoundTripLosesOnlyWhatTheFormatCannotCarry) {
                           L"<Process PID=\"5\" Name=\"a.exe\"><Modules><Module ID=\"3221225472\" FileName=\"x.dll\"/>"
                           L"</Modules></Process></Processes></PlugIn>"));
   ASSERT_EQ(big.ProcessCount(), 1);
-  EXPECT_EQ(big.Processes()[0]->Modules()[0]->ID(), 0u);
+  EXPECT_EQ(big.Processes()[0]->Modules()[0].ID(), 0u);
   EXPECT_TRUE(big.DomainInHosts());
   EXPECT_EQ(big.LibCheckInfo(), nullptr) << "no check results in the report";
 }

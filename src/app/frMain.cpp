@@ -4,10 +4,7 @@
 
 #include <exception>
 
-#include "service/IniFile.h"
 #include "win/Environment.h"
-#include "win/Files.h"
-#include "win/Text.h"
 
 namespace ornpm {
 
@@ -16,30 +13,7 @@ namespace {
 // The detail pages in tab order; the summary page has no tab.
 constexpr const wchar_t* TabCaptions[] = {L"Информация о плагине", L"Настройки ActiveX", L"Журналированиe"};
 
-std::wstring DecodeReport(const std::string& bytes) {
-  auto startsWith = [&](std::string_view mark) { return bytes.compare(0, mark.size(), mark) == 0; };
-  if (startsWith("\xEF\xBB\xBF")) return BytesToWide(std::string_view(bytes).substr(3), CP_UTF8);
-  if (startsWith("\xFF\xFE") || startsWith("\xFE\xFF")) {
-    bool bigEndian = bytes[0] == '\xFE';
-    std::wstring text;
-    for (size_t i = 2; i + 1 < bytes.size(); i += 2) {
-      auto first = static_cast<unsigned char>(bytes[i]), second = static_cast<unsigned char>(bytes[i + 1]);
-      text += static_cast<wchar_t>(bigEndian ? (first << 8 | second) : (second << 8 | first));
-    }
-    return text;
-  }
-  return BytesToWide(bytes);
-}
-
 }  // namespace
-
-std::wstring ReadReportText(const std::wstring& fileName) {
-  std::wstring text = DecodeReport(ReadFileBytes(fileName));
-  std::wstring joined;
-  joined.reserve(text.size() + 2);
-  ForEachLine(text, [&](std::wstring_view line) { joined.append(line).append(L"\r\n"); });
-  return joined;
-}
 
 void TMainFrame::Create(HWND parent) {
   CreateNative(L"TMainFrame", L"", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, WS_EX_CONTROLPARENT, parent, {});
@@ -136,14 +110,7 @@ void TMainFrame::LoadInfo() {
 bool TMainFrame::LoadFromFile(const std::wstring& fileName) {
   PrepareInfo();
   if (!FileExists(fileName)) return false;
-  const std::wstring extension = ExtractFileExt(fileName);
-  bool loaded = false;
-  if (SameText(extension, L".iinf")) {
-    TIniFile ini(fileName);
-    loaded = FInfo->LoadFromIniFile(&ini);
-  } else if (SameText(extension, L".xinf")) {
-    loaded = FInfo->LoadFromXML(ReadReportText(fileName));
-  }
+  bool loaded = FInfo->LoadFromFile(fileName);
   if (loaded) LoadFrames();
   return loaded;
 }

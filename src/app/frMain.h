@@ -54,8 +54,4 @@ class TMainFrame : public TWindow {
   bool FExtendedMode = false;
 };
 
-// The text of an XML report file: a byte-order mark selects UTF-8 or UTF-16, otherwise
-// the ANSI code page; lines are joined with CR LF, one also after the last.
-std::wstring ReadReportText(const std::wstring& fileName);
-
 }  // namespace ornpm

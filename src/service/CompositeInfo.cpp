@@ -40,6 +40,48 @@ constexpr const wchar_t* PageHead[] = {
     L"  <body>",
 };
 
+std::wstring XMLHead(const std::wstring& indent) {
+  return indent + L"<?xml version=\"1.0\" encoding=\"windows-1251\"?>\r\n" + indent + L"<Info>\r\n";
+}
+
+constexpr wchar_t XMLTail[] = L"</Info>";
+
+bool IsUtf16(std::string_view bytes) {
+  return bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF");
+}
+
+// Whether each line break of the text is a CR LF. Neither byte is part of a longer
+// character in the code pages a report may come in, so the bytes can be looked at directly.
+// Two searches for single bytes, which are quick, rather than one for either byte.
+bool OnlyCrLfBreaks(std::string_view bytes) {
+  for (size_t pos = 0; (pos = bytes.find('\r', pos)) != std::string_view::npos; ++pos)
+    if (pos + 1 == bytes.size() || bytes[pos + 1] != '\n') return false;
+  for (size_t pos = 0; (pos = bytes.find('\n', pos)) != std::string_view::npos; ++pos)
+    if (pos == 0 || bytes[pos - 1] != '\r') return false;
+  return true;
+}
+
+// Room is left for the line break ReadReportText may add, so a report of megabytes is not
+// copied for two characters.
+std::wstring DecodeReport(const std::string& bytes) {
+  std::wstring text;
+  text.reserve(bytes.size() + 2);
+  if (std::string_view(bytes).starts_with("\xEF\xBB\xBF")) {
+    AppendWide(text, std::string_view(bytes).substr(3), CP_UTF8);
+    return text;
+  }
+  if (IsUtf16(bytes)) {
+    bool bigEndian = bytes[0] == '\xFE';
+    for (size_t i = 2; i + 1 < bytes.size(); i += 2) {
+      auto first = static_cast<unsigned char>(bytes[i]), second = static_cast<unsigned char>(bytes[i + 1]);
+      text += static_cast<wchar_t>(bigEndian ? (first << 8 | second) : (second << 8 | first));
+    }
+    return text;
+  }
+  AppendWide(text, bytes);
+  return text;
+}
+
 }  // namespace
 
 TCompositeInfo::TCompositeInfo(const std::wstring& appName, const std::wstring& className)
@@ -99,8 +141,8 @@ std::wstring TCompositeInfo::SaveAsXML(const std::wstring& indent) const {
   // Nearly all of the text is the plug-in's modules: the rest goes around it, into the room
   // its writer leaves, rather than all of it being copied into a new buffer.
   std::wstring xml = FPlugInInfo->SaveAsXML(inner);
-  xml.insert(0, indent + L"<?xml version=\"1.0\" encoding=\"windows-1251\"?>\r\n" + indent + L"<Info>\r\n");
-  xml.append(FActiveXSettings->SaveAsXML(inner)).append(FLogInfo->SaveAsXML(inner)).append(indent).append(L"</Info>");
+  xml.insert(0, XMLHead(indent));
+  xml.append(FActiveXSettings->SaveAsXML(inner)).append(FLogInfo->SaveAsXML(inner)).append(indent).append(XMLTail);
   return xml;
 }
 
@@ -123,6 +165,17 @@ void TCompositeInfo::SaveToIniFile(TIniFile* file) const {
   FLogInfo->SaveToIniFile(file);
 }
 
+bool TCompositeInfo::LoadFromFile(const std::wstring& fileName) {
+  const std::wstring extension = ExtractFileExt(fileName);
+  if (SameText(extension, L".iinf")) {
+    Clear();
+    TIniFile ini(fileName);
+    return LoadFromIniFile(&ini);
+  }
+  if (SameText(extension, L".xinf")) return LoadFromXML(ReadReportText(fileName));
+  return false;
+}
+
 void TCompositeInfo::SaveToFile(const std::wstring& fileName) const {
   std::wstring extension = ExtractFileExt(fileName);
   if (SameText(extension, L".iinf")) {
@@ -131,8 +184,30 @@ void TCompositeInfo::SaveToFile(const std::wstring& fileName) const {
     SaveToIniFile(&ini);
     ini.UpdateFile();
   } else if (SameText(extension, L".xinf")) {
-    WriteFileBytes(fileName, WideToBytes(SaveAsXML(L"")));
+    // SaveAsXML's text, written as it is put together.
+    TTextFileWriter file(fileName);
+    const std::wstring inner = L"  ";
+    file.Write(XMLHead(L""));
+    FPlugInInfo->WriteXML(inner, [&](std::wstring_view piece) { file.Write(piece); });
+    file.Write(FActiveXSettings->SaveAsXML(inner));
+    file.Write(FLogInfo->SaveAsXML(inner));
+    file.Write(XMLTail);
+    file.Close();
   }
+}
+
+std::wstring ReadReportText(const std::wstring& fileName) {
+  const std::string bytes = ReadFileBytes(fileName);
+  std::wstring text = DecodeReport(bytes);
+  // A report as the program writes it has CR LF line breaks already and needs one at its end.
+  if (!IsUtf16(bytes) && OnlyCrLfBreaks(bytes)) {
+    if (!text.empty() && !text.ends_with(L"\r\n")) text.append(L"\r\n");
+    return text;
+  }
+  std::wstring joined;
+  joined.reserve(text.size() + 2);
+  ForEachLine(text, [&](std::wstring_view line) { joined.append(line).append(L"\r\n"); });
+  return joined;
 }
 
 }  // namespace ornpm

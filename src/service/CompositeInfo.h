@@ -33,6 +33,9 @@ class TCompositeInfo : public TCustomInfo {
   void SaveToIniFile(TIniFile* file) const override;
   // ".iinf": INI report (replacing an existing file); ".xinf": XML report; else nothing.
   void SaveToFile(const std::wstring& fileName) const override;
+  // A report file by its extension, ".iinf" or ".xinf", replacing what the object held.
+  // False for another extension or a report that does not read.
+  bool LoadFromFile(const std::wstring& fileName);
 
   TPlugInInfo& PlugInInfo() const { return *FPlugInInfo; }
   TIEActiveXSettings& ActiveXSettings() const { return *FActiveXSettings; }
@@ -49,5 +52,9 @@ class TCompositeInfo : public TCustomInfo {
   std::unique_ptr<TLogInfo> FLogInfo;
   bool FLogInfoLoaded = false;
 };
+
+// The text of an XML report file: a byte-order mark selects UTF-8 or UTF-16, otherwise
+// the ANSI code page; lines are joined with CR LF, one also after the last.
+std::wstring ReadReportText(const std::wstring& fileName);
 
 }  // namespace ornpm

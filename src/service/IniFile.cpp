@@ -159,10 +159,10 @@ std::wstring_view CleanName(std::wstring_view name, std::wstring& storage) {
 }
 
 // One pair of matching quotes around the value is removed, as GetPrivateProfileString does.
-std::wstring ProfileValue(std::wstring_view value) {
+std::wstring_view ProfileValue(std::wstring_view value) {
   if (value.size() >= 2 && (value.front() == L'"' || value.front() == L'\'') && value.back() == value.front())
     value = value.substr(1, value.size() - 2);
-  return std::wstring(value.substr(0, MaxValueLength));
+  return value.substr(0, MaxValueLength);
 }
 
 // Decimal digits with an optional sign, nothing else: "12abc" or "0x10" are not numbers
@@ -220,9 +220,6 @@ void WriteOver(const std::wstring& fileName, const std::string& bytes) {
 // Lines in file order, and indexes from names to sections and to key lines, so that a
 // lookup or a write costs the same in a file of ten lines and in a report of tens of
 // thousands. The indexes' keys are views of the names of the lines they lead to.
-// Lines in file order, and indexes from names to sections and to key lines, so that a
-// lookup or a write costs the same in a file of ten lines and in a report of tens of
-// thousands. The indexes' keys are views of the names of the lines they lead to.
 struct TIniFile::TData {
   struct TSection {
     TLineIt Header;
@@ -253,6 +250,8 @@ struct TIniFile::TData {
   TSection& IndexSection(TLineIt header);
   TSection* FindSection(std::wstring_view cleanName);
   const TLine* FindKey(std::wstring_view section, std::wstring_view key);
+  template <typename KeyHandler>
+  void ForEachKey(std::wstring_view section, KeyHandler keyHandler);
   void SetValue(std::wstring_view section, std::wstring_view key, std::wstring_view value);
   void InsertKey(TSection& section, std::wstring_view name, std::wstring_view value);
   void DeleteKey(std::wstring_view section, std::wstring_view key);
@@ -415,23 +414,33 @@ std::vector<std::wstring> TIniFile::ReadSections() const {
   return names;
 }
 
+// The lines of the section's keys that are read: an empty name cannot be listed by the
+// profile functions, and of a repeated one the first line is read.
+template <typename KeyHandler>
+void TIniFile::TData::ForEachKey(std::wstring_view sectionName, KeyHandler keyHandler) {
+  std::wstring storage;
+  const TSection* found = FindSection(CleanName(sectionName, storage));
+  if (!found) return;
+  for (auto line = std::next(found->Header); line != Lines.end() && line->Kind != TLineKind::Section; ++line)
+    if (line->Kind == TLineKind::Key && !line->Name.empty() && found->Keys.at(line->Name) == line) keyHandler(*line);
+}
+
 std::vector<std::wstring> TIniFile::ReadSection(std::wstring_view section) const {
   std::vector<std::wstring> keys;
-  std::wstring storage;
-  const TData::TSection* found = FData->FindSection(CleanName(section, storage));
-  if (!found) return keys;
-  for (auto line = std::next(found->Header); line != FData->Lines.end() && line->Kind != TLineKind::Section; ++line) {
-    // An empty name cannot be listed by the profile functions; a repeated one is listed once.
-    if (line->Kind == TLineKind::Key && !line->Name.empty() && found->Keys.at(line->Name) == line)
-      keys.emplace_back(line->Name);
-  }
+  FData->ForEachKey(section, [&](const TLine& line) { keys.emplace_back(line.Name); });
+  return keys;
+}
+
+std::vector<TIniFile::TKeyValue> TIniFile::ReadSectionValues(std::wstring_view section) const {
+  std::vector<TKeyValue> keys;
+  FData->ForEachKey(section, [&](const TLine& line) { keys.push_back({line.Name, ProfileValue(line.Value)}); });
   return keys;
 }
 
 std::wstring TIniFile::ReadString(std::wstring_view section, std::wstring_view key,
                                   std::wstring_view defaultValue) const {
   const TLine* line = FData->FindKey(section, key);
-  return line ? ProfileValue(line->Value) : std::wstring(defaultValue);
+  return std::wstring(line ? ProfileValue(line->Value) : defaultValue);
 }
 
 int TIniFile::ReadInteger(std::wstring_view section, std::wstring_view key, int defaultValue) const {

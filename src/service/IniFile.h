@@ -29,6 +29,15 @@ class TIniFile {
   std::vector<std::wstring> ReadSections() const;
   std::vector<std::wstring> ReadSection(std::wstring_view section) const;
 
+  // A section's keys with their values as ReadString reads them, in file order, a repeated
+  // name once: ReadSection and a ReadString of each key in one pass, without copies. The
+  // views are valid until the file object changes.
+  struct TKeyValue {
+    std::wstring_view Name;
+    std::wstring_view Value;
+  };
+  std::vector<TKeyValue> ReadSectionValues(std::wstring_view section) const;
+
   // As the profile functions return them: blanks around the value trimmed, one pair of
   // matching surrounding quotes removed, at most 2047 characters.
   std::wstring ReadString(std::wstring_view section, std::wstring_view key, std::wstring_view defaultValue) const;

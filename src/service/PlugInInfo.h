@@ -12,6 +12,7 @@
 #include "service/CustomInfo.h"
 #include "service/NameValueList.h"
 #include "service/ProcessInfo.h"
+#include "service/ReportText.h"
 
 namespace ornpm {
 
@@ -45,6 +46,8 @@ class TPlugInInfo : public TCustomInfo {
   // True when a registered DLL file was found; its version, processes and exports are then known.
   bool Load() override;
   std::wstring SaveAsXML(const std::wstring& indent) const override;
+  // The same text handed to the sink in pieces, for a report file.
+  void WriteXML(const std::wstring& indent, const TTextSink& sink) const;
   std::wstring SaveAsHTML(const std::wstring& indent) const override;
   bool LoadFromIniFile(TIniFile* file) override;
   void SaveToIniFile(TIniFile* file) const override;
@@ -82,6 +85,7 @@ class TPlugInInfo : public TCustomInfo {
   TProcessesChangedEvent OnProcessesChanged;
 
  private:
+  void WriteXML(TReportLines& out) const;
   void CheckLibrary();
   std::wstring FindClassID() const;
   TNameValueList& ResetLibCheckInfo();

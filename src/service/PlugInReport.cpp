@@ -62,7 +62,7 @@ size_t XMLRoom(const std::vector<std::unique_ptr<TProcessInfo>>& processes, size
   size_t size = OtherLines;
   for (const auto& process : processes) {
     size += 4 * (indent + LineMarkup) + process->Name().size();
-    for (const auto& module : process->Modules()) size += indent + LineMarkup + module->FileName().size();
+    for (const TLibraryInfo& module : process->Modules()) size += indent + LineMarkup + module.FileName().size();
   }
   return size;
 }
@@ -72,6 +72,17 @@ size_t XMLRoom(const std::vector<std::unique_ptr<TProcessInfo>>& processes, size
 std::wstring TPlugInInfo::SaveAsXML(const std::wstring& indent) const {
   TReportLines out(indent);
   out.Reserve(XMLRoom(FProcesses, indent.size()));
+  WriteXML(out);
+  return out.TakeText();
+}
+
+void TPlugInInfo::WriteXML(const std::wstring& indent, const TTextSink& sink) const {
+  TReportLines out(indent, sink);
+  WriteXML(out);
+  out.Flush();
+}
+
+void TPlugInInfo::WriteXML(TReportLines& out) const {
   out.Begin(0).Append(L"<PlugIn").EscapedAttribute(L"Path", FPlugInPath).EscapedAttribute(L"Version", FVersion);
   if (!FAppName.empty()) out.EscapedAttribute(L"AppName", FAppName);
   if (!FClassID.empty()) out.EscapedAttribute(L"ClassID", FClassID);
@@ -98,9 +109,9 @@ std::wstring TPlugInInfo::SaveAsXML(const std::wstring& indent) const {
     }
     out.Append(L">"sv).End();
     out.Add(3, L"<Modules>"sv);
-    for (const auto& module : process->Modules()) {
-      out.Begin(4).Append(L"<Module"sv).Attribute(L"ID"sv, TDecimalText(module->ID()));
-      out.EscapedAttribute(L"FileName"sv, module->FileName()).Append(L"/>"sv).End();
+    for (const TLibraryInfo& module : process->Modules()) {
+      out.Begin(4).Append(L"<Module"sv).Attribute(L"ID"sv, TDecimalText(module.ID()));
+      out.EscapedAttribute(L"FileName"sv, module.FileName()).Append(L"/>"sv).End();
     }
     out.Add(3, L"</Modules>"sv);
     out.Add(2, L"</Process>"sv);
@@ -113,7 +124,6 @@ std::wstring TPlugInInfo::SaveAsXML(const std::wstring& indent) const {
     out.Add(1, L"</Hosts>");
   }
   out.Add(0, L"</PlugIn>");
-  return out.TakeText();
 }
 
 std::wstring TPlugInInfo::SaveAsHTML(const std::wstring& indent) const {
@@ -160,8 +170,8 @@ void TPlugInInfo::SaveToIniFile(TIniFile* file) const {
     const TDecimalText id(process->ID());
     file->WriteString(ProcessesSection, id, process->Name());
     const std::wstring modulesSection = std::wstring(ProcessSectionPrefix).append(id);
-    for (const auto& module : process->Modules())
-      file->WriteString(modulesSection, TDecimalText(module->ID()), module->FileName());
+    for (const TLibraryInfo& module : process->Modules())
+      file->WriteString(modulesSection, TDecimalText(module.ID()), module.FileName());
   }
 }
 
@@ -174,19 +184,20 @@ bool TPlugInInfo::LoadFromIniFile(TIniFile* file) {
   FDomainInHosts = file->ReadInteger(PlugInSection, L"DomainInHosts", 0) != 0;
   if (file->SectionExists(LibraryCheckSection)) {
     TNameValueList& checks = ResetLibCheckInfo();
-    for (const std::wstring& key : file->ReadSection(LibraryCheckSection))
-      checks.SetValue(key, file->ReadString(LibraryCheckSection, key, L""));
+    for (const TIniFile::TKeyValue& check : file->ReadSectionValues(LibraryCheckSection))
+      checks.SetValue(check.Name, check.Value);
   }
   ResetProcesses(true);
-  if (file->SectionExists(ProcessesSection)) {
-    for (const std::wstring& key : file->ReadSection(ProcessesSection)) {
-      auto process = TProcessInfo::CreateAs(ReportNumber(key), file->ReadString(ProcessesSection, key, L""));
-      const std::wstring modulesSection = ProcessSectionPrefix + key;
-      if (file->SectionExists(modulesSection))
-        for (const std::wstring& moduleKey : file->ReadSection(modulesSection))
-          process->AddModule(ReportNumber(moduleKey), file->ReadString(modulesSection, moduleKey, L""));
-      FProcesses.push_back(std::move(process));
-    }
+  std::wstring modulesSection;
+  for (const TIniFile::TKeyValue& entry : file->ReadSectionValues(ProcessesSection)) {
+    auto process = TProcessInfo::CreateAs(ReportNumber(entry.Name), std::wstring(entry.Value));
+    modulesSection.assign(ProcessSectionPrefix).append(entry.Name);
+    const std::vector<TIniFile::TKeyValue> modules = file->ReadSectionValues(modulesSection);
+    size_t namesLength = 0;
+    for (const TIniFile::TKeyValue& module : modules) namesLength += module.Value.size();
+    process->ReserveModules(modules.size(), namesLength);
+    for (const TIniFile::TKeyValue& module : modules) process->AddModule(ReportNumber(module.Name), module.Value);
+    FProcesses.push_back(std::move(process));
   }
   ProcessesChanged();
   return true;

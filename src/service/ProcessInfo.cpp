@@ -32,9 +32,6 @@ std::wstring ExecutableFileName(HANDLE process) {
 
 }  // namespace
 
-TLibraryInfo::TLibraryInfo(TProcessInfo* owner, uint32_t id, std::wstring fileName)
-    : FOwner(owner), FID(id), FFileName(std::move(fileName)), FBaseName(ExtractFileName(FFileName)) {}
-
 TProcessInfo::TProcessInfo(uint32_t id, std::wstring name) : FID(id), FName(std::move(name)) {}
 
 std::unique_ptr<TProcessInfo> TProcessInfo::CreateAs(uint32_t id, std::wstring name) {
@@ -66,12 +63,18 @@ void TProcessInfo::ReadModules(HANDLE process, DWORD moduleFilter) {
     std::wstring fileName =
         QueryName([&](wchar_t* name, DWORD size) { return ::GetModuleFileNameExW(process, module, name, size); });
     if (fileName.empty() || !SameText(ExtractFileExt(fileName), L".dll")) continue;
-    AddModule(static_cast<uint32_t>(reinterpret_cast<uintptr_t>(module)), std::move(fileName));
+    AddModule(static_cast<uint32_t>(reinterpret_cast<uintptr_t>(module)), fileName);
   }
 }
 
-void TProcessInfo::AddModule(uint32_t id, std::wstring fileName) {
-  FModules.push_back(std::make_unique<TLibraryInfo>(this, id, std::move(fileName)));
+void TProcessInfo::AddModule(uint32_t id, std::wstring_view fileName) {
+  FModules.push_back(TLibraryInfo(this, id, FModuleNames.size(), fileName.size(), FileNameStart(fileName)));
+  FModuleNames.append(fileName);
+}
+
+void TProcessInfo::ReserveModules(size_t count, size_t nameLength) {
+  FModules.reserve(FModules.size() + count);
+  FModuleNames.reserve(FModuleNames.size() + nameLength);
 }
 
 std::wstring TProcessInfo::Path() const {
@@ -85,12 +88,13 @@ void TProcessInfo::SaveInfo(TInfoLines* lines, bool saveModules) {
   if (!lines) return;
   lines->push_back({std::to_wstring(FID) + L" - " + FName, this});
   if (!saveModules) return;
-  for (const auto& module : FModules) lines->push_back({L"  " + module->BaseName(), nullptr});
+  for (const TLibraryInfo& module : FModules)
+    lines->push_back({std::wstring(L"  ").append(module.BaseName()), nullptr});
 }
 
 bool TProcessInfo::UsesLibrary(const std::wstring& name) const {
-  for (const auto& module : FModules)
-    if (SameText(module->BaseName(), name)) return true;
+  for (const TLibraryInfo& module : FModules)
+    if (SameText(module.BaseName(), name)) return true;
   return false;
 }
 

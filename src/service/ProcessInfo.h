@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace ornpm {
@@ -14,23 +15,32 @@ namespace ornpm {
 class TProcessInfo;
 class TPlugInInfo;
 
-// One DLL loaded in a process.
+// One DLL loaded in a process. A large workstation lists tens of thousands of them, so a
+// record is small and kept by value in its process: its file name is a piece of the
+// process's text of module names, its base name the end of that piece.
 class TLibraryInfo {
  public:
-  TLibraryInfo(TProcessInfo* owner, uint32_t id, std::wstring fileName);
-
   TProcessInfo* Owner() const { return FOwner; }
   // The module handle, which is its load address in the owning process.
   uint32_t ID() const { return FID; }
   uint32_t ModuleID() const { return FID; }
-  const std::wstring& FileName() const { return FFileName; }
-  const std::wstring& BaseName() const { return FBaseName; }
+  std::wstring_view FileName() const;
+  std::wstring_view BaseName() const { return FileName().substr(FBaseStart); }
 
  private:
+  friend class TProcessInfo;
+  TLibraryInfo(TProcessInfo* owner, uint32_t id, size_t nameStart, size_t nameLength, size_t baseStart)
+      : FOwner(owner),
+        FID(id),
+        FNameStart(static_cast<uint32_t>(nameStart)),
+        FNameLength(static_cast<uint32_t>(nameLength)),
+        FBaseStart(static_cast<uint32_t>(baseStart)) {}
+
   TProcessInfo* FOwner;
   uint32_t FID;
-  std::wstring FFileName;
-  std::wstring FBaseName;
+  uint32_t FNameStart;  // in the process's module names
+  uint32_t FNameLength;
+  uint32_t FBaseStart;  // in the file name
 };
 
 // A line of a printed process list; a process line carries its process, module lines none.
@@ -48,13 +58,20 @@ class TProcessInfo {
   TProcessInfo(uint32_t id, DWORD moduleFilter);
   // A record built from a report, without asking the system; modules are added after.
   static std::unique_ptr<TProcessInfo> CreateAs(uint32_t id, std::wstring name);
+  // The module records point back at their process.
+  TProcessInfo(const TProcessInfo&) = delete;
+  TProcessInfo& operator=(const TProcessInfo&) = delete;
 
   uint32_t ID() const { return FID; }
   uint32_t PID() const { return FID; }
   const std::wstring& Name() const { return FName; }
   // The modules in enumeration (or report) order; the same base name may occur twice.
-  const std::vector<std::unique_ptr<TLibraryInfo>>& Modules() const { return FModules; }
-  void AddModule(uint32_t id, std::wstring fileName);
+  const std::vector<TLibraryInfo>& Modules() const { return FModules; }
+  // Adding a module may move the records added before: modules are added while the
+  // record is built, and the views hand out processes, never module records.
+  void AddModule(uint32_t id, std::wstring_view fileName);
+  // Room for that many more modules whose file names have that many characters in all.
+  void ReserveModules(size_t count, size_t nameLength);
 
   // Folder of the process's executable with its trailing backslash, read anew each time;
   // empty when the process cannot be queried.
@@ -70,10 +87,17 @@ class TProcessInfo {
   TProcessInfo(uint32_t id, std::wstring name);
   void ReadModules(HANDLE process, DWORD moduleFilter);
 
+  friend class TLibraryInfo;
+
   uint32_t FID;
   std::wstring FName;
-  std::vector<std::unique_ptr<TLibraryInfo>> FModules;
+  std::vector<TLibraryInfo> FModules;
+  std::wstring FModuleNames;  // the modules' file names one after another
 };
+
+inline std::wstring_view TLibraryInfo::FileName() const {
+  return {FOwner->FModuleNames.data() + FNameStart, FNameLength};
+}
 
 // Told when the plug-in's processes were terminated together: process is null then, and
 // the records are still alive while the handler runs.

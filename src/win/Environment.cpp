@@ -6,12 +6,6 @@ namespace ornpm {
 
 namespace {
 
-// Index just past the last folder delimiter or drive colon, 0 when there is none.
-size_t FileNameStart(std::wstring_view path) {
-  size_t pos = path.find_last_of(L"\\/:");
-  return pos == std::wstring_view::npos ? 0 : pos + 1;
-}
-
 // Index of the extension's dot within the file-name part, npos when there is none.
 size_t ExtensionStart(std::wstring_view path) {
   size_t dot = path.find_last_of(L'.');
@@ -54,6 +48,11 @@ bool FileExists(const std::wstring& path) {
 bool DirectoryExists(const std::wstring& path) {
   DWORD attributes = ::GetFileAttributesW(path.c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+size_t FileNameStart(std::wstring_view path) {
+  size_t pos = path.find_last_of(L"\\/:");
+  return pos == std::wstring_view::npos ? 0 : pos + 1;
 }
 
 std::wstring ExtractFileName(std::wstring_view path) {

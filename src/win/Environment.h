@@ -18,6 +18,8 @@ std::wstring ModuleFileName(HMODULE module = nullptr);
 bool FileExists(const std::wstring& path);
 bool DirectoryExists(const std::wstring& path);
 
+// Index just past the last folder delimiter or drive colon, 0 when there is none.
+size_t FileNameStart(std::wstring_view path);
 std::wstring ExtractFileName(std::wstring_view path);
 // The folder part with its trailing delimiter.
 std::wstring ExtractFilePath(std::wstring_view path);

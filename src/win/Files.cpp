@@ -80,4 +80,30 @@ void WriteFileBytes(const std::wstring& fileName, std::string_view bytes) {
   file.Write(bytes.data(), static_cast<DWORD>(bytes.size()));
 }
 
+namespace {
+
+// What the buffer collects before it goes to the file.
+constexpr size_t WriteBufferSize = 65536;
+
+}  // namespace
+
+TTextFileWriter::TTextFileWriter(const std::wstring& fileName) : FFile(fileName, GENERIC_WRITE, 0, CREATE_ALWAYS) {
+  FBuffer.reserve(WriteBufferSize * 2);
+}
+
+void TTextFileWriter::Write(std::wstring_view text) {
+  AppendBytes(FBuffer, text);
+  if (FBuffer.size() >= WriteBufferSize) WriteBuffer();
+}
+
+void TTextFileWriter::Close() {
+  WriteBuffer();
+}
+
+void TTextFileWriter::WriteBuffer() {
+  if (FBuffer.size() > std::numeric_limits<DWORD>::max()) throw std::length_error("text too long");
+  if (!FBuffer.empty()) FFile.Write(FBuffer.data(), static_cast<DWORD>(FBuffer.size()));
+  FBuffer.clear();
+}
+
 }  // namespace ornpm

@@ -38,4 +38,23 @@ std::string ReadFileBytes(const std::wstring& fileName);
 // it cannot be created).
 void WriteFileBytes(const std::wstring& fileName, std::string_view bytes);
 
+// Text written to a new file in the ANSI code page as it comes, piece by piece, through a
+// buffer of its own: a text of megabytes is neither held whole nor converted at once.
+// Pieces end on whole characters. Close writes what is left; without it the file may lack
+// its end (as after an error on the way).
+class TTextFileWriter {
+ public:
+  // Creates the file or empties an existing one (EFCreateError when it cannot be created).
+  explicit TTextFileWriter(const std::wstring& fileName);
+
+  void Write(std::wstring_view text);
+  void Close();
+
+ private:
+  void WriteBuffer();
+
+  TFileStream FFile;
+  std::string FBuffer;
+};
+
 }  // namespace ornpm
