@@ -229,7 +229,11 @@ TEST_F(PlugInReportTest, IniWithoutPlugInSectionIsRefusedAndChangesNothing) {
 TEST_F(PlugInReportTest, XmlRoundTripLosesOnlyWhatTheFormatCannotCarry) {
   LoadFromIni(PopulatedIni);
   TPlugInInfo copy(L"other", L"other");
+  // Listeners hear of the emptied list and then of the whole new one, not of each process.
+  std::vector<int> countsAnnounced;
+  copy.OnProcessesChanged = [&](TPlugInInfo* sender) { countsAnnounced.push_back(sender->ProcessCount()); };
   ASSERT_TRUE(LoadFromXML(copy, PopulatedXML));
+  EXPECT_EQ(countsAnnounced, (std::vector<int>{0, 1}));
   EXPECT_EQ(copy.PlugInPath(), L"C:\\Program Files (x86)\\ORN & Co\\npORNPlugInVLX.dll");
   EXPECT_EQ(copy.PlugInName(), L"npORNPlugInVLX.dll");
   EXPECT_EQ(copy.AppName(), L"application/x-ORN-plugin-VLX");

@@ -229,7 +229,6 @@ void TPlugInInfo::DoBeginNode(const std::wstring& nodeName) {
     if (SameText(current, L"Process"sv)) {
       const TNameValueList& attributes = FXMLParser->NodeAttributes();
       FProcesses.push_back(TProcessInfo::CreateAs(ReportNumber(attributes.Value(L"PID")), attributes.Value(L"Name")));
-      ProcessesChanged();
     }
   } else {
     TCustomInfo::DoBeginNode(nodeName);
@@ -249,6 +248,10 @@ void TPlugInInfo::DoEndNode(const std::wstring& nodeName) {
   } else if (SameText(nodeName, L"Module"sv)) {
     if (!FProcesses.empty())
       FProcesses.back()->AddModule(ReportNumber(attributes.Value(L"ID"sv)), attributes.Value(L"FileName"sv));
+  } else if (SameText(nodeName, L"Processes"sv)) {
+    // Records were only added since the list was emptied, so those shown stay valid; the
+    // whole list is announced once instead of once per process.
+    ProcessesChanged();
   } else {
     TCustomInfo::DoEndNode(nodeName);
   }
