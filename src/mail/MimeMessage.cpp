@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <openssl/evp.h>
 
 #include "mail/MimeEncoding.h"
 #include "service/Registry.h"
@@ -86,12 +87,16 @@ void WriteAlternative(const TLineSink& sink, const std::wstring& html) {
 
 void WriteBase64(const TLineSink& sink, const TFileStream& stream) {
   std::string buffer;
+  unsigned char line[Base64LineBytes / 3 * 4 + 1];  // a line per 57 bytes: no allocation per line
   for (uint64_t left = stream.Size(); left > 0;) {
     DWORD count = static_cast<DWORD>(std::min<uint64_t>(left, AttachmentPieceBytes));
     buffer.resize(count);
     stream.ReadExactly(buffer.data(), count);
-    for (DWORD at = 0; at < count; at += Base64LineBytes)
-      sink(Base64(std::string_view(buffer).substr(at, Base64LineBytes)));
+    for (DWORD at = 0; at < count; at += Base64LineBytes) {
+      int length = EVP_EncodeBlock(line, reinterpret_cast<const unsigned char*>(buffer.data()) + at,
+                                   static_cast<int>(std::min(Base64LineBytes, count - at)));
+      sink(std::string_view(reinterpret_cast<const char*>(line), static_cast<size_t>(length)));
+    }
     left -= count;
   }
 }

@@ -9,8 +9,10 @@ namespace ornpm {
 
 namespace {
 
-// Message data is collected into pieces of this size before it goes to the connection.
-constexpr size_t DataPieceBytes = 16 * 1024;
+// Message data goes to the connection in whole TLS records (16 KB of data each): a piece
+// a few bytes over would cost a record and a send of its own for those few bytes.
+constexpr size_t TlsRecordBytes = 16 * 1024;
+constexpr size_t DataPieceBytes = 4 * TlsRecordBytes;
 
 bool Expected(const TSmtpReply& reply, std::initializer_list<int> codes) {
   return std::find(codes.begin(), codes.end(), reply.Code) != codes.end();
@@ -111,7 +113,10 @@ void TSmtpClient::SendData(const TMimeMessage& message) {
     if (line.starts_with('.')) piece += '.';  // transparency: the server removes it again
     piece.append(line);
     piece += "\r\n";
-    if (piece.size() >= DataPieceBytes) FConnection.Write(piece), piece.clear();
+    if (piece.size() >= DataPieceBytes) {
+      FConnection.Write(std::string_view(piece).substr(0, DataPieceBytes));
+      piece.erase(0, DataPieceBytes);
+    }
   });
   FConnection.Write(piece + ".\r\n");
 }

@@ -157,6 +157,9 @@ void TTlsConnection::ArmTimeout() {
   ULONGLONG now = ::GetTickCount64();
   if (now >= FDeadline) throw ESocketError(L"Превышено время ожидания сервера");
   DWORD wait = static_cast<DWORD>(std::min<ULONGLONG>(FLimits.IoMs, FDeadline - now));
+  // Under Wine every socket option is a round trip to the server; most waits repeat the last.
+  if (wait == FArmedMs) return;
+  FArmedMs = wait;
   ::setsockopt(*FSocket, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&wait), sizeof wait);
   ::setsockopt(*FSocket, SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&wait), sizeof wait);
 }

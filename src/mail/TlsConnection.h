@@ -50,6 +50,7 @@ class TTlsConnection {
 
   TTimeLimits FLimits;
   ULONGLONG FDeadline;
+  DWORD FArmedMs = 0;  // the wait the socket has now; 0 before the first
   struct TSocketCloser {
     void operator()(SOCKET* socket) const;
   };
