@@ -5,7 +5,7 @@
 // noisy):
 //   - our SubmitMessage against two floors that send the same number of bytes over
 //     verified TLS to the same kind of sink: a bare TLS client in this process on the same
-//     OpenSSL build (i686, no-asm, under Wine), and the host's native openssl s_client;
+//     OpenSSL build (i686, under Wine), and the host's native openssl s_client;
 //   - the peak memory of a process that sends 10 MB and one that sends 100 MB, each a
 //     child process of its own, since the peak only ever grows.
 // MB here is 10^6 bytes throughout.
@@ -368,7 +368,7 @@ int wmain(int argc, wchar_t** argv) {
       "byte, measured by the server alike for all three; every sink confirmed the byte count\n",
       runs);
   std::printf(
-      "  ours, SubmitMessage (i686 OpenSSL no-asm, Wine): %6.2f s  %6.1f MB/s attachments  %6.1f MB/s wire"
+      "  ours, SubmitMessage (i686 OpenSSL, Wine):        %6.2f s  %6.1f MB/s attachments  %6.1f MB/s wire"
       "  (whole call %.2f s)\n",
       ours.Value, attachmentMB / ours.Value, wireMB / ours.Value, oursCall.Value);
   std::printf("  floor, bare TLS client on the same OpenSSL, Wine: %6.2f s  %6.1f MB/s wire\n", sameSsl.Value,

@@ -17,7 +17,7 @@ ensure_setup() {
 
 build_all() {
   local openssl
-  openssl=$(ls -d "$deps_dir"/openssl-i686-* 2>/dev/null | sort -V | tail -n 1)
+  openssl=$(ls -d "$deps_dir"/openssl-asm-i686-* 2>/dev/null | sort -V | tail -n 1)
   cmake -S "$repo" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$repo/cmake/mingw-i686.cmake" \
     -DORNPM_OPENSSL_ROOT="$openssl" >/dev/null
   cmake --build "$build" -j"$(nproc)"
