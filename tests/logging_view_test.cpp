@@ -3,6 +3,7 @@
 #include <functional>
 #include <gtest/gtest.h>
 
+#include "harness/DialogAnswer.h"
 #include "harness/FakeUserInteraction.h"
 #include "harness/Sandbox.h"
 #include "service/CompositeInfo.h"
@@ -15,20 +16,10 @@
 namespace ornpm {
 namespace {
 
+using testing::AnswerWhenShown;
 using testing::ReadBinaryFile;
+using testing::WindowsAnswered;
 using testing::WriteBinaryFile;
-
-// Plays the person at the log-file-name dialog once it is up: runs inside its modal loop.
-std::function<void(HWND dialog)> dialogAnswer;
-int dialogsAnswered = 0;
-
-void CALLBACK AnswerDialog(HWND, UINT, UINT_PTR timer, DWORD) {
-  HWND dialog = ::FindWindowW(L"TLogFileNameForm", nullptr);
-  if (!dialog || !::IsWindowVisible(dialog)) return;
-  ::KillTimer(nullptr, timer);
-  ++dialogsAnswered;
-  dialogAnswer(dialog);
-}
 
 void SetEditText(HWND edit, const std::wstring& text) {
   ::SetWindowTextW(edit, text.c_str());
@@ -142,15 +133,13 @@ TEST_F(LoggingViewTest, DialogEndsWithOkOnEnterAndCancelOnEscape) {
   for (auto [key, expected] : {std::pair{VK_RETURN, true}, std::pair{VK_ESCAPE, false}}) {
     TLogFileNameForm dialog(FParent);
     EXPECT_EQ(WindowText(dialog.edLogFileName), DefaultLogFileName);
-    dialogAnswer = [key = key](HWND shown) {
+    AnswerWhenShown(L"TLogFileNameForm", [key = key](HWND shown) {
       HWND focus = ::GetFocus();
       EXPECT_TRUE(focus && ::IsChild(shown, focus));
       ::PostMessageW(focus, WM_KEYDOWN, key, 0);
-    };
-    ::SetTimer(nullptr, 0, 20, AnswerDialog);
-    dialogsAnswered = 0;
+    });
     EXPECT_EQ(dialog.ShowModal(), expected);
-    EXPECT_EQ(dialogsAnswered, 1);
+    EXPECT_EQ(WindowsAnswered(), 1);
   }
 }
 
@@ -176,20 +165,17 @@ TEST_F(LoggingViewTest, SummaryChangesThePatternsThroughTheDialog) {
   summary.Load(&FInfo);
   const std::string before = ReadBinaryFile(Ini());
 
-  dialogAnswer = [](HWND shown) { ::PostMessageW(shown, WM_COMMAND, IDCANCEL, 0); };
-  ::SetTimer(nullptr, 0, 20, AnswerDialog);
-  dialogsAnswered = 0;
+  AnswerWhenShown(L"TLogFileNameForm", [](HWND shown) { ::PostMessageW(shown, WM_COMMAND, IDCANCEL, 0); });
   ::SendMessageW(summary.Handle(), WM_COMMAND, MAKEWPARAM(TSummaryInfoFrame::idChangeLogFile, BN_CLICKED), 0);
-  EXPECT_EQ(dialogsAnswered, 1);
+  EXPECT_EQ(WindowsAnswered(), 1);
   EXPECT_EQ(ReadBinaryFile(Ini()), before);
   EXPECT_TRUE(FUser.Messages.empty());
 
   const std::wstring missing = FSandbox.Root() + L"\\Missing\\Logs\\";
-  dialogAnswer = [&](HWND shown) {
+  AnswerWhenShown(L"TLogFileNameForm", [&](HWND shown) {
     ::SetWindowTextW(::GetDlgItem(shown, TLogFileNameForm::idLogFilePath), missing.c_str());
     ::PostMessageW(shown, WM_COMMAND, IDOK, 0);
-  };
-  ::SetTimer(nullptr, 0, 20, AnswerDialog);
+  });
   ::SendMessageW(summary.Handle(), WM_COMMAND, MAKEWPARAM(TSummaryInfoFrame::idChangeLogFile, BN_CLICKED), 0);
   EXPECT_EQ(WindowText(summary.lblActualLogPath), L"Фактический путь: " + missing);
   EXPECT_FALSE(::IsWindowEnabled(summary.btnOpenLogDir));

@@ -5,6 +5,7 @@
 
 #include "app/fmMain.h"
 #include "harness/ChildProcess.h"
+#include "harness/DialogAnswer.h"
 #include "harness/FakeUserInteraction.h"
 #include "harness/Sandbox.h"
 #include "harness/SmtpServer.h"
@@ -231,15 +232,6 @@ TEST_F(MainWindowTest, ProxyRepairIsRefusedWhileTheBrowserRuns) {
   EXPECT_TRUE(form.Frame().Info()->ActiveXSettings().PlugInHostInProxyOverride()) << "reloaded";
 }
 
-// The person at the send dialog: fills in the password and sends, once the dialog is up.
-void CALLBACK SendFromDialog(HWND, UINT, UINT_PTR timer, DWORD) {
-  HWND dialog = ::FindWindowW(L"TSendEMailForm", nullptr);
-  if (!dialog || !::IsWindowVisible(dialog)) return;
-  ::KillTimer(nullptr, timer);
-  ::SetWindowTextW(::GetDlgItem(dialog, TSendEMailForm::idPassword), L"s3cret");
-  ::PostMessageW(dialog, WM_COMMAND, IDOK, 0);
-}
-
 // "Отправить..." mails the report to the server (certificate verified against the test CA)
 // and the window is back in service afterwards.
 TEST_F(MainWindowTest, SendMailsTheReportToTheServer) {
@@ -251,7 +243,10 @@ TEST_F(MainWindowTest, SendMailsTheReportToTheServer) {
   testing::SetRegistryString(HKEY_CURRENT_USER, settingsKey, L"SMTPPort", std::to_wstring(server.Port()));
   testing::SetRegistryString(HKEY_CURRENT_USER, settingsKey, L"SMTPUserName", L"tech@orn.example");
   TMainForm form({});
-  ::SetTimer(nullptr, 0, 20, SendFromDialog);
+  testing::AnswerWhenShown(L"TSendEMailForm", [](HWND dialog) {
+    ::SetWindowTextW(::GetDlgItem(dialog, TSendEMailForm::idPassword), L"s3cret");
+    ::PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+  });
   Press(form, TMainForm::idSend);
   EXPECT_TRUE(FUser.Messages.empty()) << testing::Narrow(FUser.Messages.empty() ? L"" : FUser.Messages[0].Text);
   EXPECT_TRUE(::IsWindowEnabled(form.Handle()));

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 #include <optional>
 
+#include "harness/DialogAnswer.h"
 #include "harness/FakeUserInteraction.h"
 #include "harness/Sandbox.h"
 #include "harness/SmtpServer.h"
@@ -31,23 +32,8 @@ using testing::WriteBinaryFile;
 const wchar_t SettingsKey[] = L"Software\\ORN\\PlugInManagerVLX";
 
 // Plays the person at the send dialog once it is up: runs inside its modal loop.
-std::function<void(TSendEMailForm* form, HWND dialog)> dialogAnswer;
-TSendEMailForm* answeredForm = nullptr;
-int dialogsAnswered = 0;
-
-void CALLBACK AnswerDialog(HWND, UINT, UINT_PTR timer, DWORD) {
-  HWND dialog = ::FindWindowW(L"TSendEMailForm", nullptr);
-  if (!dialog || !::IsWindowVisible(dialog)) return;
-  ::KillTimer(nullptr, timer);
-  ++dialogsAnswered;
-  dialogAnswer(answeredForm, dialog);
-}
-
-void AnswerNextDialog(std::function<void(TSendEMailForm*, HWND)> answer, TSendEMailForm* form = nullptr) {
-  dialogAnswer = std::move(answer);
-  answeredForm = form;
-  dialogsAnswered = 0;
-  ::SetTimer(nullptr, 0, 20, AnswerDialog);
+void AnswerNextDialog(std::function<void(HWND dialog)> answer) {
+  testing::AnswerWhenShown(L"TSendEMailForm", std::move(answer));
 }
 
 void SetText(HWND control, const std::wstring& text) {
@@ -163,23 +149,21 @@ TEST_F(SendDialogTest, SendChecksTheEntriesInOrder) {
     SCOPED_TRACE(Narrow(c.port));
     FUser.Messages.clear();
     TSendEMailForm form(nullptr);
-    AnswerNextDialog(
-        [&](TSendEMailForm*, HWND dialog) {
-          SetText(form.edServerHost, c.host);
-          SetText(form.edPort, c.port);
-          SetText(form.edUserName, c.user);
-          SetText(form.edPassword, c.password);
-          ::SendMessageW(dialog, WM_COMMAND, IDOK, 0);
-          // A refused Send leaves the dialog open and the entries as they were.
-          if (c.message) {
-            EXPECT_TRUE(::IsWindowVisible(dialog));
-            EXPECT_EQ(WindowText(form.edPort), c.port);
-            ::SendMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
-          }
-        },
-        &form);
+    AnswerNextDialog([&](HWND dialog) {
+      SetText(form.edServerHost, c.host);
+      SetText(form.edPort, c.port);
+      SetText(form.edUserName, c.user);
+      SetText(form.edPassword, c.password);
+      ::SendMessageW(dialog, WM_COMMAND, IDOK, 0);
+      // A refused Send leaves the dialog open and the entries as they were.
+      if (c.message) {
+        EXPECT_TRUE(::IsWindowVisible(dialog));
+        EXPECT_EQ(WindowText(form.edPort), c.port);
+        ::SendMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+      }
+    });
     EXPECT_EQ(form.ShowModal(), c.message == nullptr);
-    EXPECT_EQ(dialogsAnswered, 1);
+    EXPECT_EQ(testing::WindowsAnswered(), 1);
     if (c.message) {
       ASSERT_EQ(FUser.Messages.size(), 1u);
       EXPECT_EQ(FUser.Messages[0].Kind, TMsgKind::Warning);
@@ -193,7 +177,7 @@ TEST_F(SendDialogTest, SendChecksTheEntriesInOrder) {
 TEST_F(SendDialogTest, CancelAndCloseAreNeverChecked) {
   for (UINT message : {UINT(WM_COMMAND), UINT(WM_CLOSE)}) {
     TSendEMailForm form(nullptr);
-    AnswerNextDialog([message](TSendEMailForm*, HWND dialog) { ::PostMessageW(dialog, message, IDCANCEL, 0); });
+    AnswerNextDialog([message](HWND dialog) { ::PostMessageW(dialog, message, IDCANCEL, 0); });
     EXPECT_FALSE(form.ShowModal());
   }
   EXPECT_TRUE(FUser.Messages.empty());
@@ -216,26 +200,24 @@ TEST_F(SendDialogTest, EnterSendsAndEscapeCancels) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     TSendEMailForm form(nullptr);
-    AnswerNextDialog(
-        [&](TSendEMailForm*, HWND dialog) {
-          SetText(form.edServerHost, L"smtp");
-          SetText(form.edPort, L"465");
-          SetText(form.edUserName, L"me");
-          SetText(form.edPassword, L"pw");
-          HWND field = ::GetDlgItem(dialog, c.field);
-          ::SetFocus(field);
-          for (WPARAM key : c.keys) {
-            ::PostMessageW(field, WM_KEYDOWN, key, 1);
-            ::PostMessageW(field, WM_KEYUP, key, 0xC0000001);
-          }
-        },
-        &form);
+    AnswerNextDialog([&](HWND dialog) {
+      SetText(form.edServerHost, L"smtp");
+      SetText(form.edPort, L"465");
+      SetText(form.edUserName, L"me");
+      SetText(form.edPassword, L"pw");
+      HWND field = ::GetDlgItem(dialog, c.field);
+      ::SetFocus(field);
+      for (WPARAM key : c.keys) {
+        ::PostMessageW(field, WM_KEYDOWN, key, 1);
+        ::PostMessageW(field, WM_KEYUP, key, 0xC0000001);
+      }
+    });
     EXPECT_EQ(form.ShowModal(), c.sent);
     EXPECT_EQ(WindowText(form.memEMailBody), c.notes);
   }
   // Escape with nothing filled in: no check, no message.
   TSendEMailForm form(nullptr);
-  AnswerNextDialog([](TSendEMailForm*, HWND) { ::PostMessageW(::GetFocus(), WM_KEYDOWN, VK_ESCAPE, 1); });
+  AnswerNextDialog([](HWND) { ::PostMessageW(::GetFocus(), WM_KEYDOWN, VK_ESCAPE, 1); });
   EXPECT_FALSE(form.ShowModal());
   EXPECT_TRUE(FUser.Messages.empty());
 }
@@ -384,7 +366,7 @@ TEST_F(SendInfoTest, SendsReportAndTickedLogsAndRemembersTheSettings) {
   SmtpServer server("login");
   Remember(server, L"");
   CustomEMailSubject = L"Настроенная тема";
-  AnswerNextDialog([](TSendEMailForm*, HWND dialog) {
+  AnswerNextDialog([](HWND dialog) {
     EXPECT_EQ(WindowText(::GetDlgItem(dialog, TSendEMailForm::idServerHost)), L"127.0.0.1");
     EXPECT_EQ(WindowText(::GetDlgItem(dialog, TSendEMailForm::idPassword)), L"");
     EXPECT_EQ(WindowText(::GetDlgItem(dialog, TSendEMailForm::idEMailSubject)), L"Настроенная тема");
@@ -394,7 +376,7 @@ TEST_F(SendInfoTest, SendsReportAndTickedLogsAndRemembersTheSettings) {
   });
   SendInfoByEMail(&FInfo, false);
   CustomEMailSubject.clear();
-  EXPECT_EQ(dialogsAnswered, 1);
+  EXPECT_EQ(testing::WindowsAnswered(), 1);
   EXPECT_TRUE(FUser.Messages.empty()) << Narrow(FUser.Messages.empty() ? L"" : FUser.Messages[0].Text);
 
   const std::string dialogue = server.Dialogue();
@@ -420,7 +402,7 @@ TEST_F(SendInfoTest, SendsReportAndTickedLogsAndRemembersTheSettings) {
 TEST_F(SendInfoTest, RefusedSubmissionIsShownAndNothingRemembered) {
   SmtpServer server("refuse-auth", 10);
   Remember(server, L"Старая тема");
-  AnswerNextDialog([](TSendEMailForm*, HWND dialog) {
+  AnswerNextDialog([](HWND dialog) {
     SetText(::GetDlgItem(dialog, TSendEMailForm::idPassword), L"wrong");
     SetText(::GetDlgItem(dialog, TSendEMailForm::idServerHost), L"localhost");
     SetText(::GetDlgItem(dialog, TSendEMailForm::idEMailSubject), L"Новая тема");
@@ -436,9 +418,9 @@ TEST_F(SendInfoTest, RefusedSubmissionIsShownAndNothingRemembered) {
 }
 
 TEST_F(SendInfoTest, CancelWritesAndSendsNothing) {
-  AnswerNextDialog([](TSendEMailForm*, HWND dialog) { ::PostMessageW(dialog, WM_CLOSE, 0, 0); });
+  AnswerNextDialog([](HWND dialog) { ::PostMessageW(dialog, WM_CLOSE, 0, 0); });
   SendInfoByEMail(&FInfo, false);
-  EXPECT_EQ(dialogsAnswered, 1);
+  EXPECT_EQ(testing::WindowsAnswered(), 1);
   EXPECT_FALSE(FileExists(FPlugInFolder + L"np.xinf"));
   EXPECT_TRUE(FUser.Messages.empty());
   EXPECT_FALSE(Stored(L"SMTPHost"));

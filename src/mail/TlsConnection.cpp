@@ -74,8 +74,7 @@ int TTlsConnection::ConnectWithin(SOCKET socket, const sockaddr* address, int le
   if (::connect(socket, address, length) != 0) {
     int error = ::WSAGetLastError();
     if (error != WSAEWOULDBLOCK) return error;
-    ULONGLONG now = ::GetTickCount64();
-    DWORD wait = now >= FDeadline ? 0 : static_cast<DWORD>(std::min<ULONGLONG>(FLimits.IoMs, FDeadline - now));
+    const DWORD wait = WaitLeftMs();
     fd_set writable, failed;
     FD_ZERO(&writable);
     FD_ZERO(&failed);
@@ -153,10 +152,14 @@ void TTlsConnection::Handshake(const std::wstring& host) {
   RaiseIoError(result, L"Ошибка установления TLS-соединения");
 }
 
-void TTlsConnection::ArmTimeout() {
+DWORD TTlsConnection::WaitLeftMs() const {
   ULONGLONG now = ::GetTickCount64();
-  if (now >= FDeadline) throw ESocketError(L"Превышено время ожидания сервера");
-  DWORD wait = static_cast<DWORD>(std::min<ULONGLONG>(FLimits.IoMs, FDeadline - now));
+  return now >= FDeadline ? 0 : static_cast<DWORD>(std::min<ULONGLONG>(FLimits.IoMs, FDeadline - now));
+}
+
+void TTlsConnection::ArmTimeout() {
+  const DWORD wait = WaitLeftMs();
+  if (wait == 0) throw ESocketError(L"Превышено время ожидания сервера");
   // Under Wine every socket option is a round trip to the server; most waits repeat the last.
   if (wait == FArmedMs) return;
   FArmedMs = wait;

@@ -44,6 +44,9 @@ class TTlsConnection {
   void Connect(const std::wstring& host, uint16_t port);
   int ConnectWithin(SOCKET socket, const sockaddr* address, int length);
   void Handshake(const std::wstring& host);
+  // The longest a single wait may last now: the per-operation limit or what is left of the
+  // whole, 0 once that is used up.
+  DWORD WaitLeftMs() const;
   // Applies what is left of the time limits to the socket before each wait.
   void ArmTimeout();
   [[noreturn]] void RaiseIoError(int result, const wchar_t* action);
