@@ -178,7 +178,14 @@ void RawTlsSend(uint16_t port, const std::wstring& caFile, uint64_t bytes) {
     Fail("floor client: cannot load the test CA");
   SSL_CTX_set_verify(context.get(), SSL_VERIFY_PEER, nullptr);
   std::unique_ptr<SSL, decltype(&SSL_free)> ssl(SSL_new(context.get()), SSL_free);
-  SSL_set_fd(ssl.get(), static_cast<int>(connection.Handle));
+  // Sends gathered as the program gathers them, into 256 KB: under Wine a send per TLS
+  // record costs a fifth of the throughput.
+  BIO* direct = BIO_new_socket(static_cast<int>(connection.Handle), BIO_NOCLOSE);
+  BIO* buffered = BIO_new(BIO_f_buffer());
+  BIO_set_write_buffer_size(buffered, 256 * 1024);
+  BIO_push(buffered, direct);
+  BIO_up_ref(direct);
+  SSL_set_bio(ssl.get(), direct, buffered);
   X509_VERIFY_PARAM_set1_ip_asc(SSL_get0_param(ssl.get()), "127.0.0.1");
   if (SSL_connect(ssl.get()) != 1) Fail("floor client: TLS handshake failed");
   std::string buffer = LogText(FloorWriteBytes, 99);
@@ -190,6 +197,7 @@ void RawTlsSend(uint16_t port, const std::wstring& caFile, uint64_t bytes) {
   }
   // Closing with the server's session tickets unread would reset the connection and lose
   // data still on its way: read until the server closes.
+  if (BIO_flush(SSL_get_wbio(ssl.get())) != 1) Fail("floor client: the last send failed");
   SSL_shutdown(ssl.get());
   char ignored[4096];
   while (SSL_read(ssl.get(), ignored, sizeof ignored) > 0) {

@@ -36,6 +36,7 @@ class TTlsConnection {
   TTlsConnection(const TTlsConnection&) = delete;
   TTlsConnection& operator=(const TTlsConnection&) = delete;
 
+  // Writes are gathered and go out when enough has collected or at the next ReadLine.
   void Write(std::string_view bytes);
   // One line without its CR LF.
   std::string ReadLine();
@@ -50,6 +51,9 @@ class TTlsConnection {
   // Applies what is left of the time limits to the socket before each wait.
   void ArmTimeout();
   [[noreturn]] void RaiseIoError(int result, const wchar_t* action);
+  [[noreturn]] static void RaiseSocketError(const wchar_t* action, int socketError, std::wstring reasons);
+  // Sends what the writes gathered.
+  void Flush();
 
   TTimeLimits FLimits;
   ULONGLONG FDeadline;
