@@ -398,6 +398,17 @@ TEST_F(IniFileTest, ThousandsOfKeysSpreadOverSectionsWriteAndReadBack) {
   EXPECT_EQ(ini.ReadSection(sectionOf(7)).size(), static_cast<size_t>(keyCount / sectionCount));
   for (int i = 0; i < keyCount; ++i)
     ASSERT_EQ(ini.ReadString(sectionOf(i), std::to_wstring(i), L""), L"C:\\m" + std::to_wstring(i)) << i;
+
+  // Removing keys from the middle of a large section keeps every other key found.
+  for (int i = 0; i < keyCount; i += 3) ini.DeleteKey(sectionOf(i), std::to_wstring(i));
+  for (int i = 0; i < keyCount; ++i)
+    ASSERT_EQ(ini.ReadString(sectionOf(i), std::to_wstring(i), L"-"), i % 3 ? L"C:\\m" + std::to_wstring(i) : L"-")
+        << i;
+  ini.UpdateFile();
+  TIniFile reread(path);
+  size_t keys = 0;
+  for (const std::wstring& section : reread.ReadSections()) keys += reread.ReadSection(section).size();
+  EXPECT_EQ(keys, static_cast<size_t>(keyCount - (keyCount + 2) / 3));
 }
 
 }  // namespace

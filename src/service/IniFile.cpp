@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <bit>
 #include <cstdint>
 #include <iterator>
 #include <list>
@@ -26,14 +27,24 @@ constexpr size_t MaxValueLength = 2047;
 
 // The blanks the profile functions trim around lines, names and values; ^Z is the old DOS
 // end-of-file mark still found in files copied from old media.
-bool IsBlank(wchar_t c) {
-  return (c >= L'\t' && c <= L'\r') || c == L' ' || c == 0x1A;
+template <typename Char>
+bool IsBlank(Char c) {
+  return (c >= '\t' && c <= '\r') || c == ' ' || c == 0x1A;
 }
 
-std::wstring_view TrimBlanks(std::wstring_view text) {
+template <typename Char>
+std::basic_string_view<Char> TrimBlanks(std::basic_string_view<Char> text) {
   while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
   while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
   return text;
+}
+
+std::wstring_view TrimBlanks(std::wstring_view text) {
+  return TrimBlanks<wchar_t>(text);
+}
+
+bool IsAscii(std::string_view bytes) {
+  return std::all_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
 
 wchar_t FoldAscii(wchar_t c) {
@@ -79,17 +90,15 @@ struct TNameEqual {
 enum class TLineKind { Blank, Comment, Section, Key, Other };
 
 // One line of the file. Bytes are kept exactly as read, line end included, so a line
-// nobody changes is written back unchanged even where the code page cannot round-trip it.
+// nobody changes is written back unchanged even where the code page cannot round-trip it;
+// a line read from the file views the file's bytes. Names and values are kept converted.
 // The indexes hold views of the names, so a line's name never changes once it is stored.
 struct TLine {
-  TLine(TLineKind kind, std::string_view bytes, std::wstring_view name, std::wstring_view value,
-        std::pmr::memory_resource* memory)
-      : Bytes(bytes, memory), Kind(kind), Name(name, memory), Value(value, memory) {}
-
-  std::pmr::string Bytes;
+  std::string_view Bytes;
   TLineKind Kind;
-  std::pmr::wstring Name;   // section or key name, blanks trimmed
-  std::pmr::wstring Value;  // key value, blanks trimmed, quotes kept
+  std::wstring_view Name;   // section or key name, blanks trimmed
+  std::wstring_view Value;  // key value, blanks trimmed, quotes kept
+  bool Shadowed = false;    // a key line after the first of its name in its section
 };
 
 using TLines = std::pmr::list<TLine>;
@@ -105,30 +114,106 @@ size_t LineLength(std::string_view bytes) {
                              bytes.begin());
 }
 
-// As the profile functions read: a line starting with "[" and holding a "]" names a
-// section (text after the last "]" is ignored), ";" starts a comment, and the first "="
-// parts a key from its value. Other lines belong to no key. The text is converted into
-// a buffer kept from line to line.
-TLine ParseLine(std::string_view bytes, std::wstring& text, std::pmr::memory_resource* memory) {
-  text.clear();
-  AppendWide(text, bytes.substr(0, LineLength(bytes)));
-  std::wstring_view rest = TrimBlanks(text);
-  TLineKind kind = TLineKind::Other;
-  std::wstring_view name, value;
+// What a line says, as the profile functions read it: a line starting with "[" and holding
+// a "]" names a section (text after the last "]" is ignored), ";" starts a comment, and
+// the first "=" parts a key from its value. Other lines belong to no key.
+template <typename Char>
+struct TLineParts {
+  TLineKind Kind = TLineKind::Other;
+  std::basic_string_view<Char> Name, Value;
+};
+
+template <typename Char>
+TLineParts<Char> SplitLine(std::basic_string_view<Char> text) {
+  using TView = std::basic_string_view<Char>;
+  TLineParts<Char> parts;
+  TView rest = TrimBlanks(text);
   if (rest.empty()) {
-    kind = TLineKind::Blank;
-  } else if (size_t close = rest.rfind(L']'); rest.front() == L'[' && close != std::wstring_view::npos) {
-    kind = TLineKind::Section;
-    name = TrimBlanks(rest.substr(1, close - 1));
-  } else if (rest.front() == L';') {
-    kind = TLineKind::Comment;
-  } else if (size_t equals = rest.find(L'='); equals != std::wstring_view::npos) {
-    kind = TLineKind::Key;
-    name = TrimBlanks(rest.substr(0, equals));
-    value = TrimBlanks(rest.substr(equals + 1));
+    parts.Kind = TLineKind::Blank;
+  } else if (size_t close = rest.rfind(Char(']')); rest.front() == Char('[') && close != TView::npos) {
+    parts.Kind = TLineKind::Section;
+    parts.Name = TrimBlanks(rest.substr(1, close - 1));
+  } else if (rest.front() == Char(';')) {
+    parts.Kind = TLineKind::Comment;
+  } else if (size_t equals = rest.find(Char('=')); equals != TView::npos) {
+    parts.Kind = TLineKind::Key;
+    parts.Name = TrimBlanks(rest.substr(0, equals));
+    parts.Value = TrimBlanks(rest.substr(equals + 1));
   }
-  return TLine(kind, bytes, name, value, memory);
+  return parts;
 }
+
+// The key lines of one section by name, the first line of each name: open addressing
+// with linear probing in one block, since a report's sections hold thousands of keys.
+class TKeyIndex {
+ public:
+  explicit TKeyIndex(size_t expected) { Resize(std::bit_ceil(std::max<size_t>(16, expected * 2))); }
+
+  std::optional<TLineIt> Find(std::wstring_view name) const {
+    const size_t hash = TNameHash()(name);
+    for (size_t i = hash & FMask;; i = (i + 1) & FMask) {
+      const TSlot& slot = FSlots[i];
+      if (!slot.Used) return std::nullopt;
+      if (slot.Hash == hash && TNameEqual()(slot.Line->Name, name)) return slot.Line;
+    }
+  }
+
+  // False when a line of the name is there already.
+  bool Add(TLineIt line) {
+    if ((FCount + 1) * 2 > FSlots.size()) Resize(FSlots.size() * 2);
+    const size_t hash = TNameHash()(line->Name);
+    size_t i = hash & FMask;
+    for (; FSlots[i].Used; i = (i + 1) & FMask)
+      if (FSlots[i].Hash == hash && TNameEqual()(FSlots[i].Line->Name, line->Name)) return false;
+    FSlots[i] = {hash, line, true};
+    ++FCount;
+    return true;
+  }
+
+  // Removing moves later entries of a probe run back, so that no run is broken.
+  void Remove(std::wstring_view name) {
+    const size_t hash = TNameHash()(name);
+    size_t i = hash & FMask;
+    for (;; i = (i + 1) & FMask) {
+      if (!FSlots[i].Used) return;
+      if (FSlots[i].Hash == hash && TNameEqual()(FSlots[i].Line->Name, name)) break;
+    }
+    FSlots[i].Used = false;
+    --FCount;
+    for (size_t j = (i + 1) & FMask; FSlots[j].Used; j = (j + 1) & FMask) {
+      const size_t home = FSlots[j].Hash & FMask;
+      // The entry may move into the hole when its home is not within (hole, j].
+      if (((j - home) & FMask) >= ((j - i) & FMask)) {
+        FSlots[i] = FSlots[j];
+        FSlots[j].Used = false;
+        i = j;
+      }
+    }
+  }
+
+ private:
+  struct TSlot {
+    size_t Hash = 0;
+    TLineIt Line;
+    bool Used = false;
+  };
+
+  void Resize(size_t size) {
+    std::vector<TSlot> old(size);
+    old.swap(FSlots);
+    FMask = size - 1;
+    for (const TSlot& slot : old)
+      if (slot.Used) {
+        size_t i = slot.Hash & FMask;
+        while (FSlots[i].Used) i = (i + 1) & FMask;
+        FSlots[i] = slot;
+      }
+  }
+
+  std::vector<TSlot> FSlots;
+  size_t FMask = 0;
+  size_t FCount = 0;
+};
 
 // Lines end at CR LF, LF or a lone CR, all of which the profile functions accept.
 size_t NextLineStart(std::string_view bytes, size_t start) {
@@ -138,9 +223,8 @@ size_t NextLineStart(std::string_view bytes, size_t start) {
   return end + 1;
 }
 
-// The last line of a file may lack its line end; a line written after it needs one.
-void EnsureLineEnd(TLine& line) {
-  if (!line.Bytes.empty() && line.Bytes.back() != '\n' && line.Bytes.back() != '\r') line.Bytes += "\r\n";
+bool HasLineEnd(std::string_view bytes) {
+  return bytes.empty() || bytes.back() == '\n' || bytes.back() == '\r';
 }
 
 // A line break written into a value would make the rest of it lines of their own on the
@@ -219,36 +303,49 @@ void WriteOver(const std::wstring& fileName, const std::string& bytes) {
 
 // Lines in file order, and indexes from names to sections and to key lines, so that a
 // lookup or a write costs the same in a file of ten lines and in a report of tens of
-// thousands. The indexes' keys are views of the names of the lines they lead to.
+// thousands. The indexes' keys are views of the names of the lines they lead to. A
+// section's key index is made when the section is first looked into: reading a report
+// visits each section once, and most sections of a file are never looked into at all.
 struct TIniFile::TData {
+  using TKeys = TKeyIndex;
   struct TSection {
     TLineIt Header;
-    TLineIt Last;  // the section's last line that is not blank: new keys go after it
-    std::pmr::unordered_map<std::wstring_view, TLineIt, TNameHash, TNameEqual> Keys;  // the first key line of each name
-    const std::pmr::wstring& Name() const { return Header->Name; }
+    TLineIt Last;               // the section's last line that is not blank: new keys go after it
+    size_t KeyLines = 0;        // as read from the file, for the size of the index
+    std::optional<TKeys> Keys;  // the first key line of each name, once looked into
+    std::wstring_view Name() const { return Header->Name; }
   };
   using TSections = std::pmr::list<TSection>;
 
-  // Everything of the file comes from one arena rather than tens of thousands of heap
-  // blocks. What a removed line held is given back only with the file object, which
-  // lives for one load or one save; a changed value takes new storage only when it
-  // outgrows its line's.
+  // The file as read; the lines read view it.
+  std::string FileBytes;
+  // Everything else of the file comes from one arena rather than tens of thousands of heap
+  // blocks. What a removed or changed line held is given back only with the file object,
+  // which lives for one load or one save.
   std::pmr::monotonic_buffer_resource Memory;
   TLines Lines{&Memory};
   TSections Sections{&Memory};
   // All sections of a name in file order; as with the profile functions the first one is
   // the one read and written, the others only come along in the file.
   std::pmr::unordered_map<std::wstring_view, std::vector<TSections::iterator>, TNameHash, TNameEqual> Index{&Memory};
+  // The section found last: writes and reads mostly go to one section after another.
+  TSection* LastFound = nullptr;
   bool Changed = false;
   // Where lines are put together before they are stored.
   std::string LineBytes;
   std::wstring LineText;
 
-  void Load(std::string_view bytes);
+  void Load(std::string bytes);
+  template <typename Char>
+  std::wstring_view Keep(std::basic_string_view<Char> text);
+  std::string_view KeepBytes(std::string_view bytes);
+  TLine ParseLine(std::string_view bytes);
+  void EnsureLineEnd(TLine& line);
   std::wstring_view FormatKeyLine(std::wstring_view name, std::wstring_view value);
   TSection& AddSection(std::wstring_view name);
   TSection& IndexSection(TLineIt header);
   TSection* FindSection(std::wstring_view cleanName);
+  TKeys& KeysOf(TSection& section);
   const TLine* FindKey(std::wstring_view section, std::wstring_view key);
   template <typename KeyHandler>
   void ForEachKey(std::wstring_view section, KeyHandler keyHandler);
@@ -259,19 +356,59 @@ struct TIniFile::TData {
   std::string Bytes() const;
 };
 
-void TIniFile::TData::Load(std::string_view bytes) {
+void TIniFile::TData::Load(std::string bytes) {
+  FileBytes = std::move(bytes);
+  const std::string_view file = FileBytes;
   TSection* current = nullptr;  // lines before the first header belong to no section
-  for (size_t start = 0; start < bytes.size();) {
-    size_t next = NextLineStart(bytes, start);
-    TLineIt line = Lines.insert(Lines.end(), ParseLine(bytes.substr(start, next - start), LineText, &Memory));
+  for (size_t start = 0; start < file.size();) {
+    size_t next = NextLineStart(file, start);
+    TLineIt line = Lines.insert(Lines.end(), ParseLine(file.substr(start, next - start)));
     start = next;
     if (line->Kind == TLineKind::Section) {
       current = &IndexSection(line);
     } else if (current && line->Kind != TLineKind::Blank) {
       current->Last = line;
-      if (line->Kind == TLineKind::Key) current->Keys.emplace(line->Name, line);
+      if (line->Kind == TLineKind::Key) ++current->KeyLines;
     }
   }
+}
+
+// A copy of the text in the arena, converted from the ANSI code page where it is bytes.
+template <typename Char>
+std::wstring_view TIniFile::TData::Keep(std::basic_string_view<Char> text) {
+  if (text.empty()) return {};
+  auto* kept = static_cast<wchar_t*>(Memory.allocate(text.size() * sizeof(wchar_t), alignof(wchar_t)));
+  std::copy(text.begin(), text.end(), kept);  // bytes only when they are ASCII
+  return {kept, text.size()};
+}
+
+std::string_view TIniFile::TData::KeepBytes(std::string_view bytes) {
+  auto* kept = static_cast<char*>(Memory.allocate(bytes.size(), 1));
+  std::copy(bytes.begin(), bytes.end(), kept);
+  return {kept, bytes.size()};
+}
+
+// Lines of ASCII, nearly all of them, are taken apart as they are; other lines are
+// converted first, since in a multi-byte code page a byte like "]" may be half a character.
+TLine TIniFile::TData::ParseLine(std::string_view bytes) {
+  std::string_view text = bytes.substr(0, LineLength(bytes));
+  if (IsAscii(text)) {
+    TLineParts<char> parts = SplitLine(text);
+    return {bytes, parts.Kind, Keep(parts.Name), Keep(parts.Value), false};
+  }
+  LineText.clear();
+  AppendWide(LineText, text);
+  TLineParts<wchar_t> parts = SplitLine(std::wstring_view(LineText));
+  return {bytes, parts.Kind, Keep(parts.Name), Keep(parts.Value), false};
+}
+
+// The last line of a file may lack its line end; a line written after it needs one.
+void TIniFile::TData::EnsureLineEnd(TLine& line) {
+  if (HasLineEnd(line.Bytes)) return;
+  auto* kept = static_cast<char*>(Memory.allocate(line.Bytes.size() + 2, 1));
+  std::copy(line.Bytes.begin(), line.Bytes.end(), kept);
+  std::copy_n("\r\n", 2, kept + line.Bytes.size());
+  line.Bytes = {kept, line.Bytes.size() + 2};
 }
 
 // Puts the line together as the profile functions write it, "name=value" and CR LF, in
@@ -297,26 +434,40 @@ TIniFile::TData::TSection& TIniFile::TData::AddSection(std::wstring_view name) {
   LineBytes.assign(1, '[');
   AppendBytes(LineBytes, name);
   LineBytes += "]\r\n";
-  return IndexSection(Lines.emplace(Lines.end(), TLineKind::Section, LineBytes, name, std::wstring_view(), &Memory));
+  TLine header{KeepBytes(LineBytes), TLineKind::Section, Keep(name), {}, false};
+  TSection& section = IndexSection(Lines.insert(Lines.end(), header));
+  section.Keys.emplace(0);
+  return section;
 }
 
 TIniFile::TData::TSection& TIniFile::TData::IndexSection(TLineIt header) {
-  auto section = Sections.insert(Sections.end(), TSection{header, header, decltype(TSection::Keys)(&Memory)});
+  auto section = Sections.insert(Sections.end(), TSection{header, header, 0, std::nullopt});
   Index[header->Name].push_back(section);
   return *section;
 }
 
 TIniFile::TData::TSection* TIniFile::TData::FindSection(std::wstring_view cleanName) {
+  if (LastFound && TNameEqual()(LastFound->Name(), cleanName)) return LastFound;
   auto found = Index.find(cleanName);
-  return found == Index.end() ? nullptr : &*found->second.front();
+  if (found == Index.end()) return nullptr;
+  LastFound = &*found->second.front();
+  return LastFound;
+}
+
+TIniFile::TData::TKeys& TIniFile::TData::KeysOf(TSection& section) {
+  if (section.Keys) return *section.Keys;
+  TKeys& keys = section.Keys.emplace(section.KeyLines);
+  for (auto line = std::next(section.Header); line != Lines.end() && line->Kind != TLineKind::Section; ++line)
+    if (line->Kind == TLineKind::Key) line->Shadowed = !keys.Add(line);  // of a repeated name the first counts
+  return keys;
 }
 
 const TLine* TIniFile::TData::FindKey(std::wstring_view section, std::wstring_view key) {
   std::wstring sectionStorage, keyStorage;
   TSection* found = FindSection(CleanName(section, sectionStorage));
   if (!found) return nullptr;
-  auto line = found->Keys.find(CleanName(key, keyStorage));
-  return line == found->Keys.end() ? nullptr : &*line->second;
+  std::optional<TLineIt> line = KeysOf(*found).Find(CleanName(key, keyStorage));
+  return line ? &**line : nullptr;
 }
 
 void TIniFile::TData::SetValue(std::wstring_view sectionName, std::wstring_view keyName, std::wstring_view value) {
@@ -325,16 +476,16 @@ void TIniFile::TData::SetValue(std::wstring_view sectionName, std::wstring_view 
   std::wstring_view key = CleanName(keyName, keyStorage);
   TSection* target = FindSection(section);
   if (!target) target = &AddSection(section);
-  auto found = target->Keys.find(key);
-  if (found == target->Keys.end()) {
+  std::optional<TLineIt> found = KeysOf(*target).Find(key);
+  if (!found) {
     InsertKey(*target, key, FormatKeyLine(key, value));
   } else {
     // The file's own spelling of the name stays; an unchanged value leaves the line as it is.
-    TLine& old = *found->second;
+    TLine& old = **found;
     std::wstring_view read = FormatKeyLine(old.Name, value);
-    if (read == std::wstring_view(old.Value)) return;
-    old.Bytes = LineBytes;
-    old.Value = read;
+    if (read == old.Value) return;
+    old.Bytes = KeepBytes(LineBytes);
+    old.Value = Keep(read);
   }
   Changed = true;
 }
@@ -342,8 +493,9 @@ void TIniFile::TData::SetValue(std::wstring_view sectionName, std::wstring_view 
 // The key line put together in LineBytes, after the section's last line.
 void TIniFile::TData::InsertKey(TSection& section, std::wstring_view name, std::wstring_view value) {
   EnsureLineEnd(*section.Last);
-  section.Last = Lines.emplace(std::next(section.Last), TLineKind::Key, LineBytes, name, value, &Memory);
-  section.Keys.emplace(section.Last->Name, section.Last);
+  section.Last =
+      Lines.insert(std::next(section.Last), {KeepBytes(LineBytes), TLineKind::Key, Keep(name), Keep(value), false});
+  section.Keys->Add(section.Last);
 }
 
 void TIniFile::TData::DeleteKey(std::wstring_view sectionName, std::wstring_view keyName) {
@@ -351,10 +503,11 @@ void TIniFile::TData::DeleteKey(std::wstring_view sectionName, std::wstring_view
   TSection* target = FindSection(CleanName(sectionName, sectionStorage));
   if (!target) return;
   std::wstring_view key = CleanName(keyName, keyStorage);
-  auto found = target->Keys.find(key);
-  if (found == target->Keys.end()) return;
-  TLineIt first = found->second;
-  target->Keys.erase(found);
+  TKeys& keys = KeysOf(*target);
+  std::optional<TLineIt> found = keys.Find(key);
+  if (!found) return;
+  TLineIt first = *found;
+  keys.Remove(key);
   // Every line of the name goes, so that a duplicate further down does not take its place.
   for (TLineIt line = first; line != Lines.end() && line->Kind != TLineKind::Section;) {
     TLineIt next = std::next(line);
@@ -373,6 +526,7 @@ void TIniFile::TData::EraseSection(std::wstring_view name) {
   if (found == Index.end()) return;
   const std::vector<TSections::iterator> sections = std::move(found->second);
   Index.erase(found);
+  LastFound = nullptr;
   // Every section of the name goes, from its header up to the next header.
   for (auto section : sections) {
     auto next = std::next(section);
@@ -419,10 +573,11 @@ std::vector<std::wstring> TIniFile::ReadSections() const {
 template <typename KeyHandler>
 void TIniFile::TData::ForEachKey(std::wstring_view sectionName, KeyHandler keyHandler) {
   std::wstring storage;
-  const TSection* found = FindSection(CleanName(sectionName, storage));
+  TSection* found = FindSection(CleanName(sectionName, storage));
   if (!found) return;
+  KeysOf(*found);  // marks the repeated names
   for (auto line = std::next(found->Header); line != Lines.end() && line->Kind != TLineKind::Section; ++line)
-    if (line->Kind == TLineKind::Key && !line->Name.empty() && found->Keys.at(line->Name) == line) keyHandler(*line);
+    if (line->Kind == TLineKind::Key && !line->Name.empty() && !line->Shadowed) keyHandler(*line);
 }
 
 std::vector<std::wstring> TIniFile::ReadSection(std::wstring_view section) const {
