@@ -47,6 +47,10 @@ bool IsAscii(std::string_view bytes) {
   return std::all_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
 
+bool IsAsciiText(std::wstring_view text) {
+  return std::all_of(text.begin(), text.end(), [](wchar_t c) { return c < 0x80; });
+}
+
 wchar_t FoldAscii(wchar_t c) {
   return c >= L'a' && c <= L'z' ? static_cast<wchar_t>(c - L'a' + L'A') : c;
 }
@@ -66,12 +70,13 @@ std::wstring FoldName(std::wstring_view name) {
 struct TNameHash {
   size_t operator()(std::wstring_view name) const {
     bool ascii = std::all_of(name.begin(), name.end(), [](wchar_t c) { return c < 0x80; });
-    return ascii ? HashFolded(name) : HashFolded(FoldName(name));
+    return ascii ? HashFolded(name) : HashFolded<wchar_t>(FoldName(name));
   }
   // FNV-1a of the text with its ASCII letters upper-cased, which leaves a folded name as it is.
-  static size_t HashFolded(std::wstring_view text) {
+  template <typename Char>
+  static size_t HashFolded(std::basic_string_view<Char> text) {
     uint32_t hash = 2166136261u;
-    for (wchar_t c : text) hash = (hash ^ FoldAscii(c)) * 16777619u;
+    for (Char c : text) hash = (hash ^ FoldAscii(static_cast<wchar_t>(c))) * 16777619u;
     return hash;
   }
 };
@@ -91,15 +96,52 @@ enum class TLineKind { Blank, Comment, Section, Key, Other };
 
 // One line of the file. Bytes are kept exactly as read, line end included, so a line
 // nobody changes is written back unchanged even where the code page cannot round-trip it;
-// a line read from the file views the file's bytes. Names and values are kept converted.
-// The indexes hold views of the names, so a line's name never changes once it is stored.
+// a line read from the file views the file's bytes. A key line of ASCII, nearly every one,
+// has its name and value in its bytes; other lines keep them converted. Names are blanks
+// trimmed, values too, with their quotes kept. A line's name never changes once indexed.
 struct TLine {
   std::string_view Bytes;
-  TLineKind Kind;
-  std::wstring_view Name;   // section or key name, blanks trimmed
-  std::wstring_view Value;  // key value, blanks trimmed, quotes kept
-  bool Shadowed = false;    // a key line after the first of its name in its section
+  TLineKind Kind = TLineKind::Other;
+  bool Narrow = false;    // the name and the value are NarrowName and NarrowValue
+  bool Shadowed = false;  // a key line after the first of its name in its section
+  std::string_view NarrowName{}, NarrowValue{};
+  std::wstring_view Name{}, Value{};
 };
+
+std::wstring_view Widened(std::string_view ascii, std::wstring& storage) {
+  storage.assign(ascii.begin(), ascii.end());
+  return storage;
+}
+
+std::wstring_view NameOf(const TLine& line, std::wstring& storage) {
+  return line.Narrow ? Widened(line.NarrowName, storage) : line.Name;
+}
+
+std::wstring_view ValueOf(const TLine& line, std::wstring& storage) {
+  return line.Narrow ? Widened(line.NarrowValue, storage) : line.Value;
+}
+
+bool HasEmptyName(const TLine& line) {
+  return line.Narrow ? line.NarrowName.empty() : line.Name.empty();
+}
+
+size_t NameHash(const TLine& line) {
+  return line.Narrow ? TNameHash::HashFolded(line.NarrowName) : TNameHash()(line.Name);
+}
+
+// The line's name against a name given as text, as TNameEqual compares them.
+bool NameIs(const TLine& line, std::wstring_view name) {
+  if (!line.Narrow) return TNameEqual()(line.Name, name);
+  if (line.NarrowName.size() != name.size()) return false;
+  for (size_t i = 0; i < name.size(); ++i) {
+    if (name[i] >= 0x80) {
+      std::wstring storage;
+      return TNameEqual()(Widened(line.NarrowName, storage), name);
+    }
+    if (FoldAscii(static_cast<wchar_t>(line.NarrowName[i])) != FoldAscii(name[i])) return false;
+  }
+  return true;
+}
 
 using TLines = std::pmr::list<TLine>;
 using TLineIt = TLines::iterator;
@@ -154,17 +196,19 @@ class TKeyIndex {
     for (size_t i = hash & FMask;; i = (i + 1) & FMask) {
       const TSlot& slot = FSlots[i];
       if (!slot.Used) return std::nullopt;
-      if (slot.Hash == hash && TNameEqual()(slot.Line->Name, name)) return slot.Line;
+      if (slot.Hash == hash && NameIs(*slot.Line, name)) return slot.Line;
     }
   }
 
   // False when a line of the name is there already.
   bool Add(TLineIt line) {
     if ((FCount + 1) * 2 > FSlots.size()) Resize(FSlots.size() * 2);
-    const size_t hash = TNameHash()(line->Name);
+    const size_t hash = NameHash(*line);
     size_t i = hash & FMask;
-    for (; FSlots[i].Used; i = (i + 1) & FMask)
-      if (FSlots[i].Hash == hash && TNameEqual()(FSlots[i].Line->Name, line->Name)) return false;
+    for (; FSlots[i].Used; i = (i + 1) & FMask) {
+      std::wstring storage;
+      if (FSlots[i].Hash == hash && NameIs(*FSlots[i].Line, NameOf(*line, storage))) return false;
+    }
     FSlots[i] = {hash, line, true};
     ++FCount;
     return true;
@@ -176,7 +220,7 @@ class TKeyIndex {
     size_t i = hash & FMask;
     for (;; i = (i + 1) & FMask) {
       if (!FSlots[i].Used) return;
-      if (FSlots[i].Hash == hash && TNameEqual()(FSlots[i].Line->Name, name)) break;
+      if (FSlots[i].Hash == hash && NameIs(*FSlots[i].Line, name)) break;
     }
     FSlots[i].Used = false;
     --FCount;
@@ -351,6 +395,7 @@ struct TIniFile::TData {
   void ForEachKey(std::wstring_view section, KeyHandler keyHandler);
   void SetValue(std::wstring_view section, std::wstring_view key, std::wstring_view value);
   void InsertKey(TSection& section, std::wstring_view name, std::wstring_view value);
+  void StoreKeyLine(TLine& line, std::wstring_view name, std::wstring_view value);
   void DeleteKey(std::wstring_view section, std::wstring_view key);
   void EraseSection(std::wstring_view name);
   std::string Bytes() const;
@@ -392,14 +437,26 @@ std::string_view TIniFile::TData::KeepBytes(std::string_view bytes) {
 // converted first, since in a multi-byte code page a byte like "]" may be half a character.
 TLine TIniFile::TData::ParseLine(std::string_view bytes) {
   std::string_view text = bytes.substr(0, LineLength(bytes));
+  TLine line{bytes, TLineKind::Other};
   if (IsAscii(text)) {
     TLineParts<char> parts = SplitLine(text);
-    return {bytes, parts.Kind, Keep(parts.Name), Keep(parts.Value), false};
+    line.Kind = parts.Kind;
+    if (parts.Kind == TLineKind::Key) {
+      line.Narrow = true;
+      line.NarrowName = parts.Name;
+      line.NarrowValue = parts.Value;
+    } else {
+      line.Name = Keep(parts.Name);
+    }
+    return line;
   }
   LineText.clear();
   AppendWide(LineText, text);
   TLineParts<wchar_t> parts = SplitLine(std::wstring_view(LineText));
-  return {bytes, parts.Kind, Keep(parts.Name), Keep(parts.Value), false};
+  line.Kind = parts.Kind;
+  line.Name = Keep(parts.Name);
+  line.Value = Keep(parts.Value);
+  return line;
 }
 
 // The last line of a file may lack its line end; a line written after it needs one.
@@ -434,7 +491,8 @@ TIniFile::TData::TSection& TIniFile::TData::AddSection(std::wstring_view name) {
   LineBytes.assign(1, '[');
   AppendBytes(LineBytes, name);
   LineBytes += "]\r\n";
-  TLine header{KeepBytes(LineBytes), TLineKind::Section, Keep(name), {}, false};
+  TLine header{KeepBytes(LineBytes), TLineKind::Section};
+  header.Name = Keep(name);
   TSection& section = IndexSection(Lines.insert(Lines.end(), header));
   section.Keys.emplace(0);
   return section;
@@ -482,19 +540,34 @@ void TIniFile::TData::SetValue(std::wstring_view sectionName, std::wstring_view 
   } else {
     // The file's own spelling of the name stays; an unchanged value leaves the line as it is.
     TLine& old = **found;
-    std::wstring_view read = FormatKeyLine(old.Name, value);
-    if (read == old.Value) return;
-    old.Bytes = KeepBytes(LineBytes);
-    old.Value = Keep(read);
+    std::wstring nameStorage, valueStorage;
+    std::wstring_view name = NameOf(old, nameStorage);
+    std::wstring_view read = FormatKeyLine(name, value);
+    if (read == ValueOf(old, valueStorage)) return;
+    StoreKeyLine(old, name, read);
   }
   Changed = true;
+}
+
+// The key line put together in LineBytes becomes the line's content.
+void TIniFile::TData::StoreKeyLine(TLine& line, std::wstring_view name, std::wstring_view value) {
+  line.Bytes = KeepBytes(LineBytes);
+  line.Narrow = IsAsciiText(name) && IsAsciiText(value);
+  if (line.Narrow) {
+    // Text of ASCII is written as it is: "name=value" and the line end.
+    line.NarrowName = line.Bytes.substr(0, name.size());
+    line.NarrowValue = line.Bytes.substr(name.size() + 1, value.size());
+  } else {
+    line.Name = Keep(name);
+    line.Value = Keep(value);
+  }
 }
 
 // The key line put together in LineBytes, after the section's last line.
 void TIniFile::TData::InsertKey(TSection& section, std::wstring_view name, std::wstring_view value) {
   EnsureLineEnd(*section.Last);
-  section.Last =
-      Lines.insert(std::next(section.Last), {KeepBytes(LineBytes), TLineKind::Key, Keep(name), Keep(value), false});
+  section.Last = Lines.insert(std::next(section.Last), TLine{{}, TLineKind::Key});
+  StoreKeyLine(*section.Last, name, value);
   section.Keys->Add(section.Last);
 }
 
@@ -511,7 +584,7 @@ void TIniFile::TData::DeleteKey(std::wstring_view sectionName, std::wstring_view
   // Every line of the name goes, so that a duplicate further down does not take its place.
   for (TLineIt line = first; line != Lines.end() && line->Kind != TLineKind::Section;) {
     TLineIt next = std::next(line);
-    if (line->Kind == TLineKind::Key && TNameEqual()(line->Name, key)) {
+    if (line->Kind == TLineKind::Key && NameIs(*line, key)) {
       while (target->Last == line || target->Last->Kind == TLineKind::Blank) --target->Last;
       Lines.erase(line);
     }
@@ -577,30 +650,51 @@ void TIniFile::TData::ForEachKey(std::wstring_view sectionName, KeyHandler keyHa
   if (!found) return;
   KeysOf(*found);  // marks the repeated names
   for (auto line = std::next(found->Header); line != Lines.end() && line->Kind != TLineKind::Section; ++line)
-    if (line->Kind == TLineKind::Key && !line->Name.empty() && !line->Shadowed) keyHandler(*line);
+    if (line->Kind == TLineKind::Key && !HasEmptyName(*line) && !line->Shadowed) keyHandler(*line);
 }
 
 std::vector<std::wstring> TIniFile::ReadSection(std::wstring_view section) const {
   std::vector<std::wstring> keys;
-  FData->ForEachKey(section, [&](const TLine& line) { keys.emplace_back(line.Name); });
+  std::wstring storage;
+  FData->ForEachKey(section, [&](const TLine& line) { keys.emplace_back(NameOf(line, storage)); });
   return keys;
 }
 
-std::vector<TIniFile::TKeyValue> TIniFile::ReadSectionValues(std::wstring_view section) const {
-  std::vector<TKeyValue> keys;
-  FData->ForEachKey(section, [&](const TLine& line) { keys.push_back({line.Name, ProfileValue(line.Value)}); });
-  return keys;
+TIniFile::TSectionValues TIniFile::ReadSectionValues(std::wstring_view section) const {
+  std::vector<const TLine*> lines;
+  FData->ForEachKey(section, [&](const TLine& line) { lines.push_back(&line); });
+  // The text of ASCII lines is widened into one block, taken at its full size first so
+  // that the views stay where they are.
+  size_t size = 0;
+  for (const TLine* line : lines)
+    if (line->Narrow) size += line->NarrowName.size() + line->NarrowValue.size();
+  TSectionValues values;
+  values.Text.reserve(size);
+  values.Keys.reserve(lines.size());
+  auto widen = [&](std::string_view ascii) {
+    values.Text.insert(values.Text.end(), ascii.begin(), ascii.end());
+    return std::wstring_view(values.Text.data() + values.Text.size() - ascii.size(), ascii.size());
+  };
+  for (const TLine* line : lines) {
+    if (line->Narrow)
+      values.Keys.push_back({widen(line->NarrowName), ProfileValue(widen(line->NarrowValue))});
+    else
+      values.Keys.push_back({line->Name, ProfileValue(line->Value)});
+  }
+  return values;
 }
 
 std::wstring TIniFile::ReadString(std::wstring_view section, std::wstring_view key,
                                   std::wstring_view defaultValue) const {
   const TLine* line = FData->FindKey(section, key);
-  return std::wstring(line ? ProfileValue(line->Value) : defaultValue);
+  std::wstring storage;
+  return std::wstring(line ? ProfileValue(ValueOf(*line, storage)) : defaultValue);
 }
 
 int TIniFile::ReadInteger(std::wstring_view section, std::wstring_view key, int defaultValue) const {
   const TLine* line = FData->FindKey(section, key);
-  return line ? ParseInt32(ProfileValue(line->Value)).value_or(defaultValue) : defaultValue;
+  std::wstring storage;
+  return line ? ParseInt32(ProfileValue(ValueOf(*line, storage))).value_or(defaultValue) : defaultValue;
 }
 
 void TIniFile::WriteString(std::wstring_view section, std::wstring_view key, std::wstring_view value) {

@@ -30,13 +30,21 @@ class TIniFile {
   std::vector<std::wstring> ReadSection(std::wstring_view section) const;
 
   // A section's keys with their values as ReadString reads them, in file order, a repeated
-  // name once: ReadSection and a ReadString of each key in one pass, without copies. The
-  // views are valid until the file object changes.
+  // name once: ReadSection and a ReadString of each key in one pass. The views are valid
+  // while the result lives and the file object does not change.
   struct TKeyValue {
     std::wstring_view Name;
     std::wstring_view Value;
   };
-  std::vector<TKeyValue> ReadSectionValues(std::wstring_view section) const;
+  struct TSectionValues {
+    std::vector<TKeyValue> Keys;
+    std::vector<wchar_t> Text;  // where the views of most keys point
+    auto begin() const { return Keys.begin(); }
+    auto end() const { return Keys.end(); }
+    size_t size() const { return Keys.size(); }
+    bool empty() const { return Keys.empty(); }
+  };
+  TSectionValues ReadSectionValues(std::wstring_view section) const;
 
   // As the profile functions return them: blanks around the value trimmed, one pair of
   // matching surrounding quotes removed, at most 2047 characters.

@@ -192,7 +192,7 @@ bool TPlugInInfo::LoadFromIniFile(TIniFile* file) {
   for (const TIniFile::TKeyValue& entry : file->ReadSectionValues(ProcessesSection)) {
     auto process = TProcessInfo::CreateAs(ReportNumber(entry.Name), std::wstring(entry.Value));
     modulesSection.assign(ProcessSectionPrefix).append(entry.Name);
-    const std::vector<TIniFile::TKeyValue> modules = file->ReadSectionValues(modulesSection);
+    const TIniFile::TSectionValues modules = file->ReadSectionValues(modulesSection);
     size_t namesLength = 0;
     for (const TIniFile::TKeyValue& module : modules) namesLength += module.Value.size();
     process->ReserveModules(modules.size(), namesLength);
