@@ -128,12 +128,15 @@ int ZoneCount(const TCompositeInfo& info) {
   return zones ? static_cast<int>(zones->size()) : 0;
 }
 
-// The records a load creates, 200 processes with their modules, and frees again, as a
-// load frees the ones it replaces.
+// The records a load creates, 200 processes with their modules, each process's storage
+// taken at its full size at once, and frees again, as a load frees the ones it replaces.
 void CopyRecords(const TPlugInInfo& info) {
   std::vector<std::unique_ptr<TProcessInfo>> processes;
   for (const auto& process : info.Processes()) {
     auto copy = TProcessInfo::CreateAs(process->ID(), process->Name());
+    size_t namesLength = 0;
+    for (const TLibraryInfo& module : process->Modules()) namesLength += module.FileName().size();
+    copy->ReserveModules(process->Modules().size(), namesLength);
     for (const TLibraryInfo& module : process->Modules()) copy->AddModule(module.ID(), module.FileName());
     processes.push_back(std::move(copy));
   }
