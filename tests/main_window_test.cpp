@@ -101,6 +101,9 @@ TEST_F(MainWindowTest, AReportFileArgumentShowsTheReportInExtendedMode) {
   EXPECT_TRUE(::IsWindowVisible(form.LoadButton())) << "as designed";
   EXPECT_TRUE(form.ExtModeChecked()) << "the menu tells the truth";
   EXPECT_EQ(ClientHeight(form), Design(447, form));
+  RECT tab{};
+  ASSERT_TRUE(::SendMessageW(form.Frame().TabControl(), TCM_GETITEMRECT, 2, reinterpret_cast<LPARAM>(&tab)));
+  EXPECT_EQ(tab.bottom - tab.top, Design(24, form)) << "the tabs' design height";
 }
 
 TEST_F(MainWindowTest, KeySequenceSwitchesToExtendedModeAndIsRemembered) {

@@ -12,6 +12,7 @@ namespace {
 
 // The detail pages in tab order; the summary page has no tab.
 constexpr const wchar_t* TabCaptions[] = {L"Информация о плагине", L"Настройки ActiveX", L"Журналированиe"};
+constexpr int TabHeight = 24;  // at 96 DPI
 
 }  // namespace
 
@@ -53,6 +54,8 @@ void TMainFrame::ShowActivePage() {
   RECT area{};
   ::GetClientRect(Handle(), &area);
   if (FExtendedMode) {
+    // The tabs keep their design height at every DPI, whatever the font's height.
+    ::SendMessageW(FTabs, TCM_SETITEMSIZE, 0, MAKELPARAM(0, Scale(TabHeight, WindowDpi(Handle()))));
     ::MoveWindow(FTabs, 0, 0, area.right, area.bottom, TRUE);
     ::SendMessageW(FTabs, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&area));
   }
