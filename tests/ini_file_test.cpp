@@ -1,5 +1,8 @@
+#include <algorithm>
 #include <functional>
 #include <gtest/gtest.h>
+#include <iterator>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -40,6 +43,19 @@ std::vector<std::wstring> ProfileKeys(const std::wstring& path, const std::wstri
   ::GetPrivateProfileStringW(section.c_str(), nullptr, L"", buffer.data(), static_cast<DWORD>(buffer.size()),
                              path.c_str());
   return SplitNullList(buffer);
+}
+
+// The section's lines as the profile functions list them: key lines as "name=value", lines
+// without "=" as they are. Their own list of key names ends early at a key with an empty
+// name, which cannot be told from the list's end.
+std::vector<std::wstring> ProfileSectionLines(const std::wstring& path, const std::wstring& section) {
+  std::vector<wchar_t> buffer(65536);
+  DWORD length =
+      ::GetPrivateProfileSectionW(section.c_str(), buffer.data(), static_cast<DWORD>(buffer.size()), path.c_str());
+  std::vector<std::wstring> lines;
+  for (const wchar_t* line = buffer.data(); line < buffer.data() + length; line += wcslen(line) + 1)
+    lines.emplace_back(line);
+  return lines;
 }
 
 // The profile functions list a repeated name each time; we list it once.
@@ -153,6 +169,42 @@ TEST_F(IniFileTest, ReadsTrickyLinesAsTheProfileFunctionsDo) {
     EXPECT_EQ(together, oneByOne) << section;
   }
   EXPECT_TRUE(ini.ReadSectionValues(L"missing").empty());
+}
+
+// Files put together at random from the pieces that matter to the format, read by both.
+TEST_F(IniFileTest, RandomFilesReadAsTheProfileFunctionsReadThem) {
+  const char* pieces[] = {"[", "]", "=", ";",  " ", "\t",   "\r\n", "\n", "\r",
+                          "a", "A", "b", "\"", "'", "\xC6", "\xE6", "x1"};
+  std::mt19937 random(20261210);
+  for (int file = 0; file < 150; ++file) {
+    std::string bytes;
+    const int count = 5 + static_cast<int>(random() % 60);
+    for (int i = 0; i < count; ++i) bytes += pieces[random() % std::size(pieces)];
+    const std::wstring path = PathOf(L"random" + std::to_wstring(file) + L".ini");
+    WriteBinaryFile(path, bytes);
+    TIniFile ini(path);
+    SCOPED_TRACE(::testing::PrintToString(bytes));
+    ASSERT_EQ(ini.ReadSections(), FirstOfEach(ProfileSectionNames(path)));
+    for (const std::wstring& section : ini.ReadSections()) {
+      std::vector<std::wstring> keys, bare;
+      for (const std::wstring& line : ProfileSectionLines(path, section)) {
+        size_t equals = line.find(L'=');
+        if (equals == std::wstring::npos)
+          bare.push_back(line);
+        else if (equals > 0)
+          keys.push_back(line.substr(0, equals));
+      }
+      ASSERT_EQ(ini.ReadSection(section), FirstOfEach(keys)) << section;
+      for (const std::wstring& key : ini.ReadSection(section)) {
+        // Wine's profile functions take a line without "=" for a key without a value, which
+        // hides a key of the same name further down; such keys are left out here.
+        if (std::any_of(bare.begin(), bare.end(), [&](const std::wstring& line) { return SameText(line, key); }))
+          continue;
+        ASSERT_EQ(ini.ReadString(section, key, L"<none>"), ProfileString(path, section, key, L"<none>"))
+            << section << " / " << key;
+      }
+    }
+  }
 }
 
 // A plug-in's own INI file: comments in the ANSI code page, odd spacing, mixed line ends,
