@@ -347,16 +347,15 @@ void WriteOver(const std::wstring& fileName, const std::string& bytes) {
 
 // Lines in file order, and indexes from names to sections and to key lines, so that a
 // lookup or a write costs the same in a file of ten lines and in a report of tens of
-// thousands. The indexes' keys are views of the names of the lines they lead to. A
-// section's key index is made when the section is first looked into: reading a report
-// visits each section once, and most sections of a file are never looked into at all.
+// thousands. The section index's keys are views of the headers' names; a section's key
+// index holds its key lines and is made when the section is first looked into: reading
+// a report visits each section once, and most sections of a file are never looked into.
 struct TIniFile::TData {
-  using TKeys = TKeyIndex;
   struct TSection {
     TLineIt Header;
-    TLineIt Last;               // the section's last line that is not blank: new keys go after it
-    size_t KeyLines = 0;        // as read from the file, for the size of the index
-    std::optional<TKeys> Keys;  // the first key line of each name, once looked into
+    TLineIt Last;                   // the section's last line that is not blank: new keys go after it
+    size_t KeyLines = 0;            // as read from the file, for the size of the index
+    std::optional<TKeyIndex> Keys;  // the first key line of each name, once looked into
     std::wstring_view Name() const { return Header->Name; }
   };
   using TSections = std::pmr::list<TSection>;
@@ -389,7 +388,7 @@ struct TIniFile::TData {
   TSection& AddSection(std::wstring_view name);
   TSection& IndexSection(TLineIt header);
   TSection* FindSection(std::wstring_view cleanName);
-  TKeys& KeysOf(TSection& section);
+  TKeyIndex& KeysOf(TSection& section);
   const TLine* FindKey(std::wstring_view section, std::wstring_view key);
   template <typename KeyHandler>
   void ForEachKey(std::wstring_view section, KeyHandler keyHandler);
@@ -418,12 +417,12 @@ void TIniFile::TData::Load(std::string bytes) {
   }
 }
 
-// A copy of the text in the arena, converted from the ANSI code page where it is bytes.
+// A copy of the text in the arena as wide text; bytes come here only when they are ASCII.
 template <typename Char>
 std::wstring_view TIniFile::TData::Keep(std::basic_string_view<Char> text) {
   if (text.empty()) return {};
   auto* kept = static_cast<wchar_t*>(Memory.allocate(text.size() * sizeof(wchar_t), alignof(wchar_t)));
-  std::copy(text.begin(), text.end(), kept);  // bytes only when they are ASCII
+  std::copy(text.begin(), text.end(), kept);
   return {kept, text.size()};
 }
 
@@ -512,9 +511,9 @@ TIniFile::TData::TSection* TIniFile::TData::FindSection(std::wstring_view cleanN
   return LastFound;
 }
 
-TIniFile::TData::TKeys& TIniFile::TData::KeysOf(TSection& section) {
+TKeyIndex& TIniFile::TData::KeysOf(TSection& section) {
   if (section.Keys) return *section.Keys;
-  TKeys& keys = section.Keys.emplace(section.KeyLines);
+  TKeyIndex& keys = section.Keys.emplace(section.KeyLines);
   for (auto line = std::next(section.Header); line != Lines.end() && line->Kind != TLineKind::Section; ++line)
     if (line->Kind == TLineKind::Key) line->Shadowed = !keys.Add(line);  // of a repeated name the first counts
   return keys;
@@ -576,7 +575,7 @@ void TIniFile::TData::DeleteKey(std::wstring_view sectionName, std::wstring_view
   TSection* target = FindSection(CleanName(sectionName, sectionStorage));
   if (!target) return;
   std::wstring_view key = CleanName(keyName, keyStorage);
-  TKeys& keys = KeysOf(*target);
+  TKeyIndex& keys = KeysOf(*target);
   std::optional<TLineIt> found = keys.Find(key);
   if (!found) return;
   TLineIt first = *found;
