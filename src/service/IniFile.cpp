@@ -43,14 +43,6 @@ std::wstring_view TrimBlanks(std::wstring_view text) {
   return TrimBlanks<wchar_t>(text);
 }
 
-bool IsAscii(std::string_view bytes) {
-  return std::all_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-}
-
-bool IsAsciiText(std::wstring_view text) {
-  return std::all_of(text.begin(), text.end(), [](wchar_t c) { return c < 0x80; });
-}
-
 wchar_t FoldAscii(wchar_t c) {
   return c >= L'a' && c <= L'z' ? static_cast<wchar_t>(c - L'a' + L'A') : c;
 }
@@ -69,8 +61,7 @@ std::wstring FoldName(std::wstring_view name) {
 // folds the others.
 struct TNameHash {
   size_t operator()(std::wstring_view name) const {
-    bool ascii = std::all_of(name.begin(), name.end(), [](wchar_t c) { return c < 0x80; });
-    return ascii ? HashFolded(name) : HashFolded<wchar_t>(FoldName(name));
+    return IsAscii(name) ? HashFolded(name) : HashFolded<wchar_t>(FoldName(name));
   }
   // FNV-1a of the text with its ASCII letters upper-cased, which leaves a folded name as it is.
   template <typename Char>
@@ -381,7 +372,7 @@ struct TIniFile::TData {
   void Load(std::string bytes);
   template <typename Char>
   std::wstring_view Keep(std::basic_string_view<Char> text);
-  std::string_view KeepBytes(std::string_view bytes);
+  std::string_view KeepBytes(std::string_view bytes, std::string_view more = {});
   TLine ParseLine(std::string_view bytes);
   void EnsureLineEnd(TLine& line);
   std::wstring_view FormatKeyLine(std::wstring_view name, std::wstring_view value);
@@ -426,10 +417,11 @@ std::wstring_view TIniFile::TData::Keep(std::basic_string_view<Char> text) {
   return {kept, text.size()};
 }
 
-std::string_view TIniFile::TData::KeepBytes(std::string_view bytes) {
-  auto* kept = static_cast<char*>(Memory.allocate(bytes.size(), 1));
-  std::copy(bytes.begin(), bytes.end(), kept);
-  return {kept, bytes.size()};
+// A copy of the bytes, and of more after them, in the arena.
+std::string_view TIniFile::TData::KeepBytes(std::string_view bytes, std::string_view more) {
+  auto* kept = static_cast<char*>(Memory.allocate(bytes.size() + more.size(), 1));
+  std::copy(more.begin(), more.end(), std::copy(bytes.begin(), bytes.end(), kept));
+  return {kept, bytes.size() + more.size()};
 }
 
 // Lines of ASCII, nearly all of them, are taken apart as they are; other lines are
@@ -460,11 +452,7 @@ TLine TIniFile::TData::ParseLine(std::string_view bytes) {
 
 // The last line of a file may lack its line end; a line written after it needs one.
 void TIniFile::TData::EnsureLineEnd(TLine& line) {
-  if (HasLineEnd(line.Bytes)) return;
-  auto* kept = static_cast<char*>(Memory.allocate(line.Bytes.size() + 2, 1));
-  std::copy(line.Bytes.begin(), line.Bytes.end(), kept);
-  std::copy_n("\r\n", 2, kept + line.Bytes.size());
-  line.Bytes = {kept, line.Bytes.size() + 2};
+  if (!HasLineEnd(line.Bytes)) line.Bytes = KeepBytes(line.Bytes, "\r\n");
 }
 
 // Puts the line together as the profile functions write it, "name=value" and CR LF, in
@@ -551,7 +539,7 @@ void TIniFile::TData::SetValue(std::wstring_view sectionName, std::wstring_view 
 // The key line put together in LineBytes becomes the line's content.
 void TIniFile::TData::StoreKeyLine(TLine& line, std::wstring_view name, std::wstring_view value) {
   line.Bytes = KeepBytes(LineBytes);
-  line.Narrow = IsAsciiText(name) && IsAsciiText(value);
+  line.Narrow = IsAscii(name) && IsAscii(value);
   if (line.Narrow) {
     // Text of ASCII is written as it is: "name=value" and the line end.
     line.NarrowName = line.Bytes.substr(0, name.size());

@@ -51,6 +51,14 @@ size_t AsciiPrefix(std::basic_string_view<Unit> text) {
 
 }  // namespace
 
+bool IsAscii(std::string_view bytes) {
+  return AsciiPrefix(bytes) == bytes.size();
+}
+
+bool IsAscii(std::wstring_view text) {
+  return AsciiPrefix(text) == text.size();
+}
+
 void AppendWide(std::wstring& text, std::string_view bytes, UINT codePage) {
   size_t ascii = AsciiPrefix(bytes);
   std::string_view rest = bytes.substr(ascii);

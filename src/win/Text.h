@@ -15,6 +15,9 @@ std::string WideToBytes(std::wstring_view text, UINT codePage = CP_ACP);
 // The same, appended to a text or to bytes being put together.
 void AppendWide(std::wstring& text, std::string_view bytes, UINT codePage = CP_ACP);
 void AppendBytes(std::string& bytes, std::wstring_view text, UINT codePage = CP_ACP);
+// Whether every unit is ASCII, which reads the same in every code page the program uses.
+bool IsAscii(std::string_view bytes);
+bool IsAscii(std::wstring_view text);
 
 // Trimming removes characters with codes 32 and below, as line-oriented text files expect.
 std::wstring Trim(std::wstring_view text);
