@@ -3,9 +3,9 @@
 #include <gtest/gtest.h>
 
 #include "harness/Sandbox.h"
-#include "service/Constants.h"
 #include "service/IEActiveXSettings.h"
 #include "service/IniFile.h"
+#include "service/Registry.h"
 #include "win/Exceptions.h"
 
 namespace ornpm {

@@ -7,9 +7,9 @@
 #include <gtest/gtest.h>
 
 #include "harness/Sandbox.h"
-#include "service/Constants.h"
 #include "service/IEActiveXSettings.h"
 #include "service/IniFile.h"
+#include "service/Registry.h"
 #include "service/SimpleXMLParser.h"
 #include "views/frIEActiveXSettings.h"
 #include "win/Text.h"

@@ -2,8 +2,8 @@
 
 #include "harness/FakeUserInteraction.h"
 #include "harness/Sandbox.h"
-#include "service/Constants.h"
 #include "service/ProxyOverride.h"
+#include "service/Registry.h"
 #include "win/Exceptions.h"
 
 namespace ornpm {

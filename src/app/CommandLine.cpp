@@ -3,7 +3,9 @@
 #include <exception>
 
 #include "app/HeadlessReport.h"
-#include "service/ServiceClasses.h"
+#include "service/Hosts.h"
+#include "service/ProxyOverride.h"
+#include "service/RepairOutcome.h"
 #include "win/Exceptions.h"
 #include "win/Text.h"
 

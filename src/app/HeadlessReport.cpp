@@ -3,7 +3,7 @@
 #include <exception>
 
 #include "service/CompositeInfo.h"
-#include "service/ResultMessage.h"
+#include "service/RepairOutcome.h"
 #include "win/Environment.h"
 #include "win/Exceptions.h"
 #include "win/Files.h"

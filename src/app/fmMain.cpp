@@ -5,8 +5,10 @@
 #include <cstdio>
 
 #include "mail/dlgSendEMail.h"
+#include "service/Hosts.h"
 #include "service/IniFile.h"
-#include "service/ServiceClasses.h"
+#include "service/PlugInFiles.h"
+#include "service/ProxyOverride.h"
 #include "win/Environment.h"
 #include "win/MainThread.h"
 #include "win/Text.h"

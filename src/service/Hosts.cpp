@@ -1,7 +1,7 @@
 #include "service/Hosts.h"
 
-#include "service/Constants.h"
-#include "service/ResultMessage.h"
+#include "service/PlugInDomain.h"
+#include "service/RepairOutcome.h"
 #include "win/Environment.h"
 #include "win/Files.h"
 #include "win/Text.h"

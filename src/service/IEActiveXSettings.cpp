@@ -1,6 +1,6 @@
 #include "service/IEActiveXSettings.h"
 
-#include "service/Constants.h"
+#include "service/PlugInDomain.h"
 #include "service/Registry.h"
 #include "win/Text.h"
 

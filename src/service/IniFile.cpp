@@ -12,6 +12,7 @@
 #include <string_view>
 #include <unordered_map>
 
+#include "win/AsciiText.h"
 #include "win/Exceptions.h"
 #include "win/Files.h"
 #include "win/Handles.h"
@@ -41,10 +42,6 @@ std::basic_string_view<Char> TrimBlanks(std::basic_string_view<Char> text) {
 
 std::wstring_view TrimBlanks(std::wstring_view text) {
   return TrimBlanks<wchar_t>(text);
-}
-
-wchar_t FoldAscii(wchar_t c) {
-  return c >= L'a' && c <= L'z' ? static_cast<wchar_t>(c - L'a' + L'A') : c;
 }
 
 // A name upper-cased by the operating system's case table, the one SameText compares with.

@@ -4,8 +4,8 @@
 #include <memory>
 
 #include "service/IniFile.h"
+#include "service/PlugInFiles.h"
 #include "service/PlugInInfo.h"
-#include "service/ShellUtils.h"
 #include "win/Environment.h"
 #include "win/Exceptions.h"
 #include "win/Handles.h"

@@ -4,21 +4,6 @@
 
 namespace ornpm {
 
-namespace {
-
-wchar_t FoldAscii(wchar_t c) {
-  return c >= L'a' && c <= L'z' ? static_cast<wchar_t>(c - L'a' + L'A') : c;
-}
-
-}  // namespace
-
-bool SameAsciiText(std::wstring_view a, std::wstring_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (FoldAscii(a[i]) != FoldAscii(b[i])) return false;
-  return true;
-}
-
 size_t TNameValueList::IndexOf(std::wstring_view name) const {
   for (size_t i = 0; i < FCount; ++i)
     if (SameAsciiText(FLines[i].first, name)) return i;

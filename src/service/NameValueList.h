@@ -10,10 +10,9 @@
 #include <utility>
 #include <vector>
 
-namespace ornpm {
+#include "win/AsciiText.h"
 
-// Letter case of ASCII letters ignored; other characters compared as they are.
-bool SameAsciiText(std::wstring_view a, std::wstring_view b);
+namespace ornpm {
 
 class TNameValueList {
  public:

@@ -8,8 +8,8 @@
 #include <exception>
 
 #include "service/Hosts.h"
+#include "service/PlugInFiles.h"
 #include "service/Registry.h"
-#include "service/ShellUtils.h"
 #include "win/Environment.h"
 #include "win/Exceptions.h"
 #include "win/Handles.h"

@@ -3,9 +3,9 @@
 
 #include <windows.h>
 
-#include "service/Constants.h"
 #include "service/Hosts.h"
 #include "service/IniFile.h"
+#include "service/PlugInDomain.h"
 #include "service/PlugInInfo.h"
 #include "service/ReportText.h"
 #include "win/Environment.h"

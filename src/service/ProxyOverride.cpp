@@ -1,8 +1,8 @@
 #include "service/ProxyOverride.h"
 
-#include "service/Constants.h"
+#include "service/PlugInDomain.h"
 #include "service/Registry.h"
-#include "service/ResultMessage.h"
+#include "service/RepairOutcome.h"
 
 namespace ornpm {
 

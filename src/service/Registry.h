@@ -13,6 +13,9 @@
 
 namespace ornpm {
 
+// Per-user browser settings: proxy switch, proxy exceptions and the security zones.
+inline constexpr wchar_t InternetSettingsKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
+
 class TRegistryKey {
  public:
   // Read access, else read access without change notification, else query-only access.

@@ -7,12 +7,6 @@ namespace ornpm {
 
 namespace {
 
-// Every control character counts as a blank, as the report writers' line breaks and
-// indents do. Compared unsigned: wchar_t is signed on some platforms.
-bool IsBlank(wchar_t c) {
-  return static_cast<std::uint32_t>(c) <= 32;
-}
-
 // Names are ASCII letters and digits only; locale-aware classification would let other
 // letters in.
 bool IsNameChar(wchar_t c) {
@@ -194,7 +188,7 @@ bool TSimpleXMLParser::CloseElement(const std::wstring& name) {
 }
 
 void TSimpleXMLParser::SkipBlanks() {
-  while (!AtEnd() && IsBlank(FText[FPos])) ++FPos;
+  while (!AtEnd() && IsBlankOrControl(FText[FPos])) ++FPos;
 }
 
 std::wstring_view TSimpleXMLParser::ReadName() {

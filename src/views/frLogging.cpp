@@ -1,10 +1,11 @@
 #include "views/frLogging.h"
 
 #include "service/LogInfo.h"
-#include "service/ShellUtils.h"
+#include "service/PlugInFiles.h"
 #include "views/dlgLogFileName.h"
 #include "win/Environment.h"
 #include "win/Text.h"
+#include "win/UserInteraction.h"
 
 namespace ornpm {
 

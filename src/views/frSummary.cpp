@@ -1,9 +1,10 @@
 #include "views/frSummary.h"
 
 #include "service/CompositeInfo.h"
-#include "service/ShellUtils.h"
+#include "service/PlugInFiles.h"
 #include "views/dlgLogFileName.h"
 #include "win/Environment.h"
+#include "win/UserInteraction.h"
 
 namespace ornpm {
 

@@ -1,6 +1,7 @@
 #include "win/Environment.h"
 
 #include "win/Exceptions.h"
+#include "win/Handles.h"
 
 namespace ornpm {
 
@@ -76,6 +77,22 @@ std::wstring IncludeTrailingPathDelimiter(std::wstring_view path) {
   std::wstring result(path);
   if (result.empty() || (result.back() != L'\\' && result.back() != L'/')) result += L'\\';
   return result;
+}
+
+bool RunProgram(const std::wstring& commandLine) {
+  try {
+    std::wstring buffer = commandLine;  // CreateProcessW may write into its command line
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process{};
+    if (!::CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+      return false;
+    UniqueHandle processHandle(process.hProcess);
+    UniqueHandle threadHandle(process.hThread);
+    return true;
+  } catch (...) {
+    return false;
+  }
 }
 
 }  // namespace ornpm

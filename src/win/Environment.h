@@ -1,5 +1,5 @@
 #pragma once
-// Environment variables, the program's own file, and file-name helpers that follow Windows
+// Environment variables, the program's own file, starting another program, and file-name helpers that follow Windows
 // path rules (both "\" and "/" separate folders; a drive's "C:" ends a folder part too).
 
 #include <windows.h>
@@ -14,6 +14,9 @@ std::wstring GetEnv(const wchar_t* name);
 
 // Full path of a loaded module; the running program's own file by default.
 std::wstring ModuleFileName(HMODULE module = nullptr);
+
+// Starts the command line as a new process without waiting; false when it could not start.
+bool RunProgram(const std::wstring& commandLine);
 
 bool FileExists(const std::wstring& path);
 bool DirectoryExists(const std::wstring& path);

@@ -7,6 +7,7 @@
 #include <stdexcept>
 #include <type_traits>
 
+#include "win/AsciiText.h"
 #include "win/Exceptions.h"
 
 namespace ornpm {
@@ -16,14 +17,6 @@ namespace {
 int CheckedLength(size_t size) {
   if (size > static_cast<size_t>(std::numeric_limits<int>::max())) throw std::length_error("text too long");
   return static_cast<int>(size);
-}
-
-bool IsBlank(wchar_t c) {
-  return c <= L' ';
-}
-
-wchar_t FoldAscii(wchar_t c) {
-  return c >= L'a' && c <= L'z' ? static_cast<wchar_t>(c - L'a' + L'A') : c;
 }
 
 bool SameTextBySystem(std::wstring_view a, std::wstring_view b) {
@@ -105,13 +98,13 @@ std::string WideToBytes(std::wstring_view text, UINT codePage) {
 
 std::wstring Trim(std::wstring_view text) {
   size_t first = 0;
-  while (first < text.size() && IsBlank(text[first])) ++first;
+  while (first < text.size() && IsBlankOrControl(text[first])) ++first;
   return TrimRight(text.substr(first));
 }
 
 std::wstring TrimRight(std::wstring_view text) {
   size_t last = text.size();
-  while (last > 0 && IsBlank(text[last - 1])) --last;
+  while (last > 0 && IsBlankOrControl(text[last - 1])) --last;
   return std::wstring(text.substr(0, last));
 }
 

@@ -60,6 +60,10 @@ const wchar_t* MessageCaption(TMsgKind kind);
 inline void ShowMessage(TMsgKind kind, const std::wstring& text) {
   UserInteraction().ShowMessage(kind, text, TMsgButtons::Ok);
 }
+// Opens the folder in the shell; the outcome is not reported.
+inline void ExploreFolder(const std::wstring& path) {
+  UserInteraction().ExecuteShell({L"explore", path, L"", SW_SHOWNORMAL, false});
+}
 inline bool Confirm(const std::wstring& text) {
   return UserInteraction().ShowMessage(TMsgKind::Confirmation, text, TMsgButtons::YesNo) == TMsgResult::Yes;
 }

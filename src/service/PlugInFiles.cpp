@@ -1,30 +1,12 @@
-#include "service/ShellUtils.h"
+#include "service/PlugInFiles.h"
 
 #include <windows.h>
 
 #include <vector>
 
 #include "win/Environment.h"
-#include "win/Handles.h"
-#include "win/UserInteraction.h"
 
 namespace ornpm {
-
-bool RunProgram(const std::wstring& commandLine) {
-  try {
-    std::wstring buffer = commandLine;  // CreateProcessW may write into its command line
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process{};
-    if (!::CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
-      return false;
-    UniqueHandle processHandle(process.hProcess);
-    UniqueHandle threadHandle(process.hThread);
-    return true;
-  } catch (...) {
-    return false;
-  }
-}
 
 std::wstring GetPlugInDataDir() {
   return GetEnv(L"AppData") + L"\\ORN\\ORNPlugin";
@@ -34,10 +16,6 @@ std::wstring GetIniFileName(const std::wstring& moduleName) {
   std::wstring iniName = ChangeFileExt(moduleName.empty() ? ModuleFileName() : moduleName, L".ini");
   if (FileExists(iniName)) return iniName;
   return IncludeTrailingPathDelimiter(GetPlugInDataDir()) + ExtractFileName(iniName);
-}
-
-void ExploreFolder(const std::wstring& path) {
-  UserInteraction().ExecuteShell({L"explore", path, L"", SW_SHOWNORMAL, false});
 }
 
 std::wstring GetFileVersionString(const std::wstring& fileName) {

@@ -4,8 +4,8 @@
 #include "harness/ChildProcess.h"
 #include "harness/FakeUserInteraction.h"
 #include "harness/Sandbox.h"
-#include "service/ResultMessage.h"
-#include "service/ShellUtils.h"
+#include "service/PlugInFiles.h"
+#include "service/RepairOutcome.h"
 #include "win/Environment.h"
 #include "win/Handles.h"
 #include "win/Text.h"
@@ -21,17 +21,17 @@ DWORD WINAPI SleepAWhile(void*) {
   return 0;
 }
 
-class ShellUtilsTest : public ::testing::Test {
+class WorkstationHelpersTest : public ::testing::Test {
  protected:
   testing::WorkstationSandbox FSandbox;
   testing::FakeUserInteraction FUser;
 };
 
-TEST_F(ShellUtilsTest, PlugInDataDirFollowsAppData) {
+TEST_F(WorkstationHelpersTest, PlugInDataDirFollowsAppData) {
   EXPECT_EQ(GetPlugInDataDir(), FSandbox.AppDataFolder() + L"\\ORN\\ORNPlugin");
 }
 
-TEST_F(ShellUtilsTest, IniFileBesideTheModuleWhenItExistsElseInThePlugInDataDir) {
+TEST_F(WorkstationHelpersTest, IniFileBesideTheModuleWhenItExistsElseInThePlugInDataDir) {
   const std::wstring module = FSandbox.Root() + L"\\Tools\\ornpm.exe";
   const std::wstring beside = FSandbox.Root() + L"\\Tools\\ornpm.ini";
   const std::wstring inDataDir = FSandbox.AppDataFolder() + L"\\ORN\\ORNPlugin\\ornpm.ini";
@@ -44,14 +44,14 @@ TEST_F(ShellUtilsTest, IniFileBesideTheModuleWhenItExistsElseInThePlugInDataDir)
                                   ChangeFileExt(ExtractFileName(ModuleFileName()), L".ini"));
 }
 
-TEST_F(ShellUtilsTest, FileVersionFromTheVersionResource) {
+TEST_F(WorkstationHelpersTest, FileVersionFromTheVersionResource) {
   EXPECT_EQ(GetFileVersionString(FixturePath(L"plugin_full.dll")), L"10.0.2.123");
   EXPECT_EQ(GetFileVersionString(FixturePath(L"plugin_noversion.dll")), L"");
   EXPECT_EQ(GetFileVersionString(FixturePath(L"notadll.dll")), L"");
   EXPECT_EQ(GetFileVersionString(FSandbox.Root() + L"\\missing.dll"), L"");
 }
 
-TEST_F(ShellUtilsTest, RunProgramStartsWithoutWaiting) {
+TEST_F(WorkstationHelpersTest, RunProgramStartsWithoutWaiting) {
   const std::wstring marker = FSandbox.Root() + L"\\copy of plugin.dll.ran";
   ASSERT_TRUE(::CopyFileW(FixturePath(L"plugin_marker.dll").c_str(),
                           (FSandbox.Root() + L"\\copy of plugin.dll").c_str(), FALSE));
@@ -65,7 +65,7 @@ TEST_F(ShellUtilsTest, RunProgramStartsWithoutWaiting) {
   EXPECT_FALSE(RunProgram(L"\"" + FSandbox.Root() + L"\\no such program.exe\""));
 }
 
-TEST_F(ShellUtilsTest, ExploreFolderAsksTheShell) {
+TEST_F(WorkstationHelpersTest, ExploreFolderAsksTheShell) {
   ExploreFolder(L"C:\\Logs");
   ASSERT_EQ(FUser.ShellRequests.size(), 1u);
   EXPECT_EQ(FUser.ShellRequests[0].Verb, L"explore");
@@ -73,7 +73,7 @@ TEST_F(ShellUtilsTest, ExploreFolderAsksTheShell) {
   EXPECT_EQ(FUser.ShellRequests[0].ShowCommand, SW_SHOWNORMAL);
 }
 
-TEST_F(ShellUtilsTest, RunAsAdminStartsThisProgramElevatedAndWaitsForIt) {
+TEST_F(WorkstationHelpersTest, RunAsAdminStartsThisProgramElevatedAndWaitsForIt) {
   UniqueHandle observer;
   FUser.ShellHandler = [&](const ShellRequest&) {
     // Stands in for the elevated copy: something waitable that ends a little later.
@@ -94,7 +94,7 @@ TEST_F(ShellUtilsTest, RunAsAdminStartsThisProgramElevatedAndWaitsForIt) {
   EXPECT_FALSE(RunAsAdmin(L"/WP")) << "a refused elevation";
 }
 
-TEST_F(ShellUtilsTest, ResultMessagesGoToDialogsExceptConsoleErrors) {
+TEST_F(WorkstationHelpersTest, ResultMessagesGoToDialogsExceptConsoleErrors) {
   ShowResultMessage(false, L"ошибка окна", TOutputStream::StdErr, TMsgKind::Error);
   ShowResultMessage(true, L"уже есть", TOutputStream::StdOut, TMsgKind::Information);
   ASSERT_EQ(FUser.Messages.size(), 2u);

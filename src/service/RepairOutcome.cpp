@@ -1,4 +1,4 @@
-#include "service/ResultMessage.h"
+#include "service/RepairOutcome.h"
 
 #include <windows.h>
 
