@@ -339,7 +339,7 @@ int RunMainWindow(const std::vector<std::wstring>& arguments) {
   while (::GetMessageW(&message, nullptr, 0, 0) > 0) {
     // The window sees every typed character first, wherever the focus is.
     if (message.message == WM_CHAR && (message.hwnd == form.Handle() || ::IsChild(form.Handle(), message.hwnd)))
-      form.FormKeyDown(static_cast<wchar_t>(message.wParam));
+      RunGuarded([&] { form.FormKeyDown(static_cast<wchar_t>(message.wParam)); });
     if (::IsDialogMessageW(form.Handle(), &message)) continue;
     ::TranslateMessage(&message);
     ::DispatchMessageW(&message);
