@@ -146,6 +146,29 @@ TEST_F(CommandLineTest, FailuresEndTheRunWithCodeOneAndAnErrorOnTheErrorStream) 
   }
 }
 
+TEST_F(CommandLineTest, HostsAppendThatRunsOutOfDiskLeavesTheFileAsItWas) {
+  // 1,010 bytes: the entry crosses a 1 KB limit part-way; a roomy limit shows the route works.
+  const std::string hosts = "# " + std::string(1006, '#') + "\r\n";
+  struct Case {
+    unsigned LimitKb;
+    DWORD ExitCode;
+    std::string HostsAfter;
+  };
+  for (const Case& c : {Case{1, 1, hosts}, Case{64, 0, hosts + Entry}}) {
+    SCOPED_TRACE(c.LimitKb);
+    WriteBinaryFile(FSandbox.HostsFile(), hosts);
+    ChildRun run = testing::RunOrnpmOnFullDisk({L"/WH"}, c.LimitKb);
+    ASSERT_FALSE(run.TimedOut);
+    EXPECT_EQ(run.ExitCode, c.ExitCode) << testing::Narrow(run.Output);
+    EXPECT_EQ(Hosts(), c.HostsAfter);
+    if (c.ExitCode != 0) {
+      EXPECT_NE(run.Output.find(L"Ошибка записи информации о домене плагина в Hosts (EInOutError)"), std::wstring::npos)
+          << testing::Narrow(run.Output);
+      EXPECT_NE(run.Output.find(L"Файл оставлен без изменений."), std::wstring::npos) << testing::Narrow(run.Output);
+    }
+  }
+}
+
 TEST_F(CommandLineTest, ErrorWithoutARedirectedStreamGoesToAHiddenConsole) {
   ::DeleteFileW(FSandbox.HostsFile().c_str());
   testing::ChildOptions options;
