@@ -2,6 +2,7 @@
 
 #include <exception>
 
+#include "app/FleetTable.h"
 #include "app/HeadlessReport.h"
 #include "service/Hosts.h"
 #include "service/ProxyOverride.h"
@@ -15,7 +16,8 @@ namespace {
 
 enum class TSwitchOutcome { NotASwitch, Succeeded, Failed };
 
-// argument points into the list; /REPORT takes the next one as its file name.
+// argument points into the list; /REPORT takes the next one as its file name, /TABLE the
+// next one as its output and all after it as its inputs.
 TSwitchOutcome RunSwitch(std::vector<std::wstring>::const_iterator& argument,
                          std::vector<std::wstring>::const_iterator end) {
   if (SameText(*argument, L"/WH"))
@@ -31,6 +33,16 @@ TSwitchOutcome RunSwitch(std::vector<std::wstring>::const_iterator& argument,
     }
     ++argument;
     return WriteHeadlessReport(*argument) ? TSwitchOutcome::Succeeded : TSwitchOutcome::Failed;
+  }
+  if (SameText(*argument, L"/TABLE")) {
+    if (argument + 1 == end) {
+      WriteToParentErrorStream(L"Не указано имя файла таблицы");
+      return TSwitchOutcome::Failed;
+    }
+    const std::wstring output = *++argument;
+    const std::vector<std::wstring> inputs(argument + 1, end);
+    argument = end - 1;
+    return WriteFleetTable(output, inputs) ? TSwitchOutcome::Succeeded : TSwitchOutcome::Failed;
   }
   return TSwitchOutcome::NotASwitch;
 }

@@ -1,7 +1,8 @@
 #pragma once
 // The command-line switches: /WH (hosts entry), /WP (proxy exception), /WHCHECK (hosts
-// entry present?) and /REPORT <file> (the diagnosis written to a file). A run with any of
-// them does its work and ends without a window.
+// entry present?), /REPORT <file> (the diagnosis written to a file) and /TABLE <output>
+// <input>... (one table from many reports). A run with any of them does its work and ends
+// without a window.
 
 #include <optional>
 #include <string>

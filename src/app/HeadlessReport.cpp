@@ -12,28 +12,12 @@
 
 namespace ornpm {
 
+TMsgResult THeadlessInteraction::ShowMessage(TMsgKind kind, const std::wstring& text, TMsgButtons buttons) {
+  WriteToParentErrorStream(std::wstring(MessageCaption(kind)) + L": " + text);
+  return buttons == TMsgButtons::YesNo ? TMsgResult::No : TMsgResult::Ok;
+}
+
 namespace {
-
-// Stands in for the person: messages go to the error stream, questions are answered No,
-// and the shell is not asked to do anything.
-class THeadlessInteraction final : public IUserInteraction {
- public:
-  THeadlessInteraction() : FPrevious(SetUserInteraction(this)) {}
-  ~THeadlessInteraction() override { SetUserInteraction(FPrevious); }
-  THeadlessInteraction(const THeadlessInteraction&) = delete;
-  THeadlessInteraction& operator=(const THeadlessInteraction&) = delete;
-
-  TMsgResult ShowMessage(TMsgKind kind, const std::wstring& text, TMsgButtons buttons) override {
-    WriteToParentErrorStream(std::wstring(MessageCaption(kind)) + L": " + text);
-    return buttons == TMsgButtons::YesNo ? TMsgResult::No : TMsgResult::Ok;
-  }
-  ShellResult ExecuteShell(const ShellRequest&) override { return {}; }
-  std::wstring ChooseFile(const FileDialogRequest&) override { return {}; }
-  bool SetClipboardText(const std::wstring&) override { return false; }
-
- private:
-  IUserInteraction* FPrevious;
-};
 
 // Writes through a temporary file in the same folder, moved into place at the end: a
 // failed write leaves no partial report under the name.

@@ -1,0 +1,444 @@
+// The fleet table: ornpm.exe /TABLE started as a process of its own over folders of report
+// files of both formats, the table read back as a spreadsheet or a browser would read it.
+
+#include <windows.h>
+
+#include <cstdio>
+#include <functional>
+#include <gtest/gtest.h>
+#include <map>
+#include <set>
+
+#include "harness/ChildProcess.h"
+#include "harness/Sandbox.h"
+#include "service/IEActiveXSettings.h"
+#include "win/Environment.h"
+#include "win/Handles.h"
+#include "win/Text.h"
+
+namespace ornpm {
+namespace {
+
+using testing::ChildRun;
+using testing::ReadBinaryFile;
+using testing::RunOrnpm;
+using testing::WriteBinaryFile;
+
+// Captions of the columns a person reads; the zone columns are made from the zone tables.
+constexpr wchar_t FileColumn[] = L"Файл отчёта";
+constexpr wchar_t ComputerColumn[] = L"Компьютер";
+constexpr wchar_t TimeColumn[] = L"Время файла";
+constexpr wchar_t RegisteredColumn[] = L"Плагин зарегистрирован";
+constexpr wchar_t PathColumn[] = L"Путь к плагину";
+constexpr wchar_t VersionColumn[] = L"Версия";
+constexpr wchar_t CheckColumn[] = L"Проверка библиотеки";
+constexpr wchar_t ProcessesColumn[] = L"Процессов с плагином";
+constexpr wchar_t HostsColumn[] = L"Домен в Hosts";
+constexpr wchar_t ProxyColumn[] = L"Домен в исключениях прокси";
+constexpr wchar_t LoggingColumn[] = L"Журналирование";
+constexpr wchar_t LogFolderColumn[] = L"Путь к файлам журнала";
+constexpr wchar_t LogNameColumn[] = L"Имя файла журнала";
+constexpr wchar_t ActualLogColumn[] = L"Фактический путь к журналам";
+constexpr wchar_t ErrorColumn[] = L"Ошибка";
+
+std::wstring ZoneColumn(size_t zone, const wchar_t* id) {
+  for (size_t k = 0; k < ZoneParamIDs.size(); ++k)
+    if (std::wstring(ZoneParamIDs[k]) == id)
+      return std::wstring(ZoneNames[zone]) + L": " + ZoneParamCaptions[k] + L" (" + id + L")";
+  ADD_FAILURE() << "no URL action " << testing::Narrow(id);
+  return {};
+}
+
+std::vector<std::wstring> ExpectedColumns() {
+  std::vector<std::wstring> columns = {FileColumn,    ComputerColumn, TimeColumn,      RegisteredColumn, PathColumn,
+                                       VersionColumn, CheckColumn,    ProcessesColumn, HostsColumn,      ProxyColumn};
+  for (size_t zone = 0; zone < ZoneNames.size(); ++zone)
+    for (const wchar_t* id : ZoneParamIDs) columns.push_back(ZoneColumn(zone, id));
+  for (const wchar_t* column : {LoggingColumn, LogFolderColumn, LogNameColumn, ActualLogColumn, ErrorColumn})
+    columns.push_back(column);
+  return columns;
+}
+
+// A row as expected: the text of each column named (the others are empty), and the
+// columns whose cells show a problem.
+struct ExpectedRow {
+  std::map<std::wstring, std::wstring> Cells;
+  std::set<std::wstring> Problems;
+};
+
+struct Table {
+  std::vector<std::wstring> Columns;
+  std::vector<std::vector<std::wstring>> Rows;
+  std::vector<std::set<std::wstring>> Problems;  // per row, the columns marked (HTML only)
+};
+
+// RFC 4180 with ";" between fields, UTF-8 after a byte-order mark. Anything else is a failure.
+Table ReadCsv(const std::string& bytes) {
+  Table table;
+  EXPECT_EQ(bytes.substr(0, 3), "\xEF\xBB\xBF") << "byte-order mark";
+  std::vector<std::vector<std::wstring>> records(1);
+  std::string field;
+  bool quoted = false, wasQuoted = false;
+  auto endField = [&] {
+    records.back().push_back(BytesToWide(field, CP_UTF8));
+    field.clear();
+    wasQuoted = false;
+  };
+  for (size_t i = 3; i < bytes.size(); ++i) {
+    char c = bytes[i];
+    if (quoted) {
+      if (c != '"') {
+        field += c;
+      } else if (i + 1 < bytes.size() && bytes[i + 1] == '"') {
+        field += '"';
+        ++i;
+      } else {
+        quoted = false;
+        wasQuoted = true;
+      }
+    } else if (c == '"') {
+      EXPECT_TRUE(field.empty() && !wasQuoted) << "quote inside an unquoted field at byte " << i;
+      quoted = true;
+    } else if (c == ';') {
+      endField();
+    } else if (c == '\r') {
+      EXPECT_TRUE(i + 1 < bytes.size() && bytes[i + 1] == '\n') << "CR without LF at byte " << i;
+      ++i;
+      endField();
+      records.emplace_back();
+    } else {
+      EXPECT_NE(c, '\n') << "LF without CR at byte " << i;
+      EXPECT_FALSE(wasQuoted) << "text after a closing quote at byte " << i;
+      field += c;
+    }
+  }
+  EXPECT_FALSE(quoted) << "unterminated quote";
+  EXPECT_TRUE(records.back().empty() && field.empty()) << "the last record ends with CR LF";
+  records.pop_back();
+  if (records.empty()) return table;
+  table.Columns = records.front();
+  table.Rows.assign(records.begin() + 1, records.end());
+  return table;
+}
+
+void ExpectTable(const Table& table, const std::vector<ExpectedRow>& expected, bool withProblems) {
+  const std::vector<std::wstring> columns = ExpectedColumns();
+  ASSERT_EQ(table.Columns.size(), columns.size());
+  for (size_t c = 0; c < columns.size(); ++c) EXPECT_EQ(table.Columns[c], columns[c]) << "column " << c;
+  ASSERT_EQ(table.Rows.size(), expected.size());
+  for (size_t r = 0; r < expected.size(); ++r) {
+    SCOPED_TRACE(::testing::Message() << "row " << r);
+    ASSERT_EQ(table.Rows[r].size(), columns.size());
+    for (size_t c = 0; c < columns.size(); ++c) {
+      auto cell = expected[r].Cells.find(columns[c]);
+      EXPECT_EQ(table.Rows[r][c], cell == expected[r].Cells.end() ? L"" : cell->second)
+          << "column " << testing::Narrow(columns[c]);
+    }
+    if (withProblems) {
+      EXPECT_EQ(table.Problems[r], expected[r].Problems);
+    }
+  }
+}
+
+// The time of a file as the table shows it: local time, as a spreadsheet with Russian
+// settings reads a date.
+std::wstring LocalTimeText(const FILETIME& time) {
+  SYSTEMTIME utc, local;
+  ::FileTimeToSystemTime(&time, &utc);
+  ::SystemTimeToTzSpecificLocalTime(nullptr, &utc, &local);
+  wchar_t text[32];
+  std::swprintf(text, 32, L"%02u.%02u.%04u %02u:%02u:%02u", local.wDay, local.wMonth, local.wYear, local.wHour,
+                local.wMinute, local.wSecond);
+  return text;
+}
+
+constexpr char ProxyOn[] = "&lt;local&gt;;ornpluginvlx.local";
+
+// A report as the program writes it, in the ANSI code page: registered, one export missing,
+// two processes, hosts and proxy entries present, values in two zones, logging on.
+std::string FullXmlReport() {
+  std::wstring xml =
+      L"<?xml version=\"1.0\" encoding=\"windows-1251\"?>\r\n<Info>\r\n"
+      L"  <PlugIn Path=\"C:\\Program Files (x86)\\ORN\\npORNPlugInVLX.dll\" Version=\"10.0.2.123\" "
+      L"AppName=\"application/x-ORN-plugin-VLX\" ClassID=\"{5A5C1C43-0000-4B8A-9E0D-6F1C2D3E4F50}\" "
+      L"DomainInHosts=\"True\">\r\n    <LibraryCheck>\r\n      <Checking Name=\"LoadLibrary\" Result=\"OK\"/>\r\n";
+  for (const wchar_t* function : {L"DllGetClassObject", L"DllCanUnloadNow", L"DllUnregisterServer", L"DllInstall",
+                                  L"DllRegisterServer", L"PPP_InitializeModule", L"PPP_ShutdownModule",
+                                  L"PPP_GetInterface", L"NP_GetEntryPoints", L"NP_Initialize", L"NP_Shutdown"})
+    xml += std::wstring(L"      <Checking Name=\"") + function +
+           (std::wstring(function) == L"DllInstall" ? L"\" Result=\"Null\" Error=\"127\"/>\r\n"
+                                                    : L"\" Result=\"OK\"/>\r\n");
+  xml +=
+      L"    </LibraryCheck>\r\n    <Processes>\r\n"
+      L"      <Process PID=\"100\" Name=\"iexplore.exe\">\r\n        <Modules>\r\n"
+      L"          <Module ID=\"268435456\" FileName=\"C:\\Program Files (x86)\\ORN\\npORNPlugInVLX.dll\"/>\r\n"
+      L"        </Modules>\r\n      </Process>\r\n"
+      L"      <Process PID=\"200\" Name=\"ornPluginHostVLX.exe\">\r\n        <Modules>\r\n"
+      L"          <Module ID=\"268435456\" FileName=\"C:\\Program Files (x86)\\ORN\\npORNPlugInVLX.dll\"/>\r\n"
+      L"        </Modules>\r\n      </Process>\r\n    </Processes>\r\n  </PlugIn>\r\n"
+      L"  <IEProxySettings Enable=\"True\" Override=\"" +
+      BytesToWide(ProxyOn) +
+      L"\"/>\r\n  <ActiveXSettings>\r\n    <InternetZones>\r\n"
+      L"      <Zone ID=\"0\" Caption=\"Интернет\">\r\n"
+      L"        <ZoneParam ID=\"1200\" Caption=\"Запускать\" Value=\"3\" ValueCaption=\"x\"/>\r\n"
+      L"        <ZoneParam ID=\"1405\" Caption=\"Выполнять\" Value=\"0\" ValueCaption=\"x\"/>\r\n"
+      L"        <ZoneParam ID=\"2500\" Caption=\"Режим\" Value=\"65536\" ValueCaption=\"x\"/>\r\n"
+      L"      </Zone>\r\n      <Zone ID=\"1\" Caption=\"Надежные узлы\">\r\n"
+      L"        <ZoneParam ID=\"1200\" Caption=\"Запускать\" Value=\"1\" ValueCaption=\"x\"/>\r\n"
+      L"        <ZoneParam ID=\"1001\" Caption=\"Загружать\" Value=\"7\" ValueCaption=\"x\"/>\r\n"
+      L"      </Zone>\r\n    </InternetZones>\r\n  </ActiveXSettings>\r\n"
+      L"  <Logging Enabled=\"True\" FilePath=\"%AppData%\\ORN\\ORNPlugInVLX\\Logs\\\" "
+      L"FileName=\"%LibName% %DateTime|yyyy-mm-dd hh-nn%.log\" "
+      L"ActualPath=\"C:\\Users\\user\\AppData\\Roaming\\ORN\\ORNPlugInVLX\\Logs\\\" ExistingPath=\"C:\\Users\\user\\\" "
+      L"PathAccess=\"True\"/>\r\n</Info>";
+  return WideToBytes(xml, 1251);
+}
+
+ExpectedRow FullRow(const std::wstring& file, const std::wstring& computer, const std::wstring& time) {
+  return {{{FileColumn, file},
+           {ComputerColumn, computer},
+           {TimeColumn, time},
+           {RegisteredColumn, L"Да"},
+           {PathColumn, L"C:\\Program Files (x86)\\ORN\\npORNPlugInVLX.dll"},
+           {VersionColumn, L"10.0.2.123"},
+           {CheckColumn, L"DllInstall: Ошибка: 127"},
+           {ProcessesColumn, L"2"},
+           {HostsColumn, L"Да"},
+           {ProxyColumn, L"Да"},
+           {ZoneColumn(3, L"1200"), L"Отключено/Запрещено"},
+           {ZoneColumn(3, L"1405"), L"Включено/Разрешено"},
+           {ZoneColumn(3, L"2500"), L"Допущенные администратором"},
+           {ZoneColumn(2, L"1200"), L"По запросу"},
+           {ZoneColumn(2, L"1001"), L"Неизвестное значение"},
+           {LoggingColumn, L"Да"},
+           {LogFolderColumn, L"%AppData%\\ORN\\ORNPlugInVLX\\Logs\\"},
+           {LogNameColumn, L"%LibName% %DateTime|yyyy-mm-dd hh-nn%.log"},
+           {ActualLogColumn, L"C:\\Users\\user\\AppData\\Roaming\\ORN\\ORNPlugInVLX\\Logs\\"}},
+          {CheckColumn, ZoneColumn(3, L"1200")}};
+}
+
+// An INI report of a workstation without the plug-in: nothing registered, neither entry,
+// the proxy exception in another letter case (which does not count), logging off.
+std::string BareIniReport() {
+  return WideToBytes(
+      L"[PlugIn]\r\nPath=\r\nVersion=\r\nAppName=application/x-ORN-plugin-VLX\r\nClassID=\r\nDomainInHosts=0\r\n"
+      L"[IEProxySettings]\r\nEnable=0\r\nOverride=<local>;ORNPLUGINVLX.LOCAL\r\n"
+      L"[ActiveXSettings\\InternetZones]\r\n0=Мой компьютер\r\n"
+      L"[ActiveXSettings\\InternetZone\\0]\r\n1001=0\r\n1200=3\r\n"
+      L"[Logging]\r\nEnabled=False\r\nFilePath=D:\\Logs\\\r\nFileName=plugin.log\r\nActualPath=D:\\Logs\\\r\n"
+      L"ExistingPath=D:\\\r\nPathAccess=False\r\n",
+      1251);
+}
+
+ExpectedRow BareRow(const std::wstring& file, const std::wstring& time) {
+  return {{{FileColumn, file},
+           {ComputerColumn, L"pc-a"},
+           {TimeColumn, time},
+           {RegisteredColumn, L"Нет"},
+           {CheckColumn, L"Не выполнялась"},
+           {ProcessesColumn, L"0"},
+           {HostsColumn, L"Нет"},
+           {ProxyColumn, L"Нет"},
+           {ZoneColumn(0, L"1001"), L"Включено/Разрешено"},
+           {ZoneColumn(0, L"1200"), L"Отключено/Запрещено"},
+           {LoggingColumn, L"Нет"},
+           {LogFolderColumn, L"D:\\Logs\\"},
+           {LogNameColumn, L"plugin.log"},
+           {ActualLogColumn, L"D:\\Logs\\"}},
+          {RegisteredColumn, HostsColumn, ProxyColumn, ZoneColumn(0, L"1200")}};
+}
+
+// A hostile report in UTF-8: a value a spreadsheet would run as a formula, markup, the
+// separator and quotes, a character no ANSI code page has, a library that did not map, a
+// zone of an unknown name.
+std::string HostileXmlReport() {
+  return "\xEF\xBB\xBF" + WideToBytes(
+                              L"<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<Info>\r\n"
+                              L"  <PlugIn Path=\"=HYPERLINK(&quot;http://x.example/&quot;;&quot;a&quot;)\" "
+                              L"Version=\"&lt;script&gt;alert(1)&lt;/script&gt;\" DomainInHosts=\"yes\">\r\n"
+                              L"    <LibraryCheck>\r\n"
+                              L"      <Checking Name=\"LoadLibrary\" Result=\"Fail\" Error=\"193\"/>\r\n"
+                              L"    </LibraryCheck>\r\n    <Processes>\r\n    </Processes>\r\n  </PlugIn>\r\n"
+                              L"  <IEProxySettings Enable=\"False\" Override=\"\"/>\r\n"
+                              L"  <ActiveXSettings>\r\n    <InternetZones>\r\n"
+                              L"      <Zone ID=\"0\" Caption=\"Зона 51\">\r\n"
+                              L"        <ZoneParam ID=\"1200\" Caption=\"c\" Value=\"3\"/>\r\n"
+                              L"      </Zone>\r\n    </InternetZones>\r\n  </ActiveXSettings>\r\n"
+                              L"  <Logging Enabled=\"True\" FilePath=\"@SUM(1+1)\" "
+                              L"FileName=\"журнал 計;&quot;q&quot;.log\" ActualPath=\"\"/>\r\n</Info>",
+                              CP_UTF8);
+}
+
+ExpectedRow HostileRow(const std::wstring& file, const std::wstring& time, bool csv) {
+  // A spreadsheet is handed values that begin like a formula as text.
+  const std::wstring asText = csv ? L"'" : L"";
+  return {{{FileColumn, file},
+           {ComputerColumn, L"PC-C"},
+           {TimeColumn, time},
+           {RegisteredColumn, L"Да"},
+           {PathColumn, asText + L"=HYPERLINK(\"http://x.example/\";\"a\")"},
+           {VersionColumn, L"<script>alert(1)</script>"},
+           {CheckColumn, L"LoadLibrary: Ошибка: 193"},
+           {ProcessesColumn, L"0"},
+           {HostsColumn, L"Нет"},
+           {ProxyColumn, L"Нет"},
+           {LoggingColumn, L"Да"},
+           {LogFolderColumn, asText + L"@SUM(1+1)"},
+           {LogNameColumn, L"журнал 計;\"q\".log"}},
+          {CheckColumn, HostsColumn, ProxyColumn}};
+}
+
+class FleetTableTest : public ::testing::Test {
+ protected:
+  testing::WorkstationSandbox FSandbox;
+  std::wstring FReports = FSandbox.Root() + L"\\reports$";
+  FILETIME FTime{};  // the reports' last-write time
+  std::wstring FTimeText;
+
+  void SetUp() override {
+    SYSTEMTIME time{2026, 11, 0, 30, 8, 9, 10, 0};
+    ::SystemTimeToFileTime(&time, &FTime);
+    FTimeText = LocalTimeText(FTime);
+    ForceDirectories(FReports + L"\\sub\\deeper");
+    AddReport(L"PC-B.xinf", FullXmlReport());
+    AddReport(L"sub\\deeper\\pc-a.iinf", BareIniReport());
+    AddReport(L"sub\\PC-C.xinf", HostileXmlReport());
+    // Damaged: an element is closed by the wrong end tag.
+    AddReport(L"broken.xinf",
+              "<?xml version=\"1.0\"?>\r\n<Info>\r\n  <PlugIn Path=\"C:\\x\">\r\n  </Processes>\r\n</Info>");
+    // Not reports: the folder holds other files too.
+    AddReport(L"readme.txt", "PC-B: reinstall\r\n");
+    AddReport(L"sub\\PC-B.xinf.bak", FullXmlReport());
+  }
+
+  std::wstring Report(const std::wstring& name) const { return FReports + L"\\" + name; }
+  void AddReport(const std::wstring& name, const std::string& bytes) {
+    WriteBinaryFile(Report(name), bytes);
+    UniqueFileHandle file(
+        ::CreateFileW(Report(name).c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(file && ::SetFileTime(file.Get(), nullptr, nullptr, &FTime));
+  }
+  ExpectedRow BrokenRow() const {
+    return {{{FileColumn, Report(L"broken.xinf")}, {ComputerColumn, L"broken"}, {TimeColumn, FTimeText}},
+            {ErrorColumn}};
+  }
+};
+
+// The error's text is the loader's; it must be there and be all the row says.
+void TakeError(Table& table, size_t row) {
+  ASSERT_LT(row, table.Rows.size());
+  std::wstring& error = table.Rows[row].back();
+  EXPECT_FALSE(error.empty()) << "the row says why the report was not read";
+  error.clear();
+}
+
+TEST_F(FleetTableTest, FolderOfBothFormatsReadsBackCellByCell) {
+  for (const wchar_t* extension : {L".csv"}) {
+    const bool csv = extension == std::wstring(L".csv");
+    SCOPED_TRACE(testing::Narrow(extension));
+    const std::wstring output = FSandbox.Root() + L"\\fleet" + extension;
+    ChildRun run = RunOrnpm({L"/table", output, FReports});
+    ASSERT_FALSE(run.TimedOut);
+    EXPECT_EQ(run.ExitCode, 1u) << "the damaged report failed";
+    EXPECT_TRUE(run.Windows.empty());
+    EXPECT_TRUE(run.MessageBoxes.empty());
+    EXPECT_NE(run.Output.find(Report(L"broken.xinf")), std::wstring::npos) << testing::Narrow(run.Output);
+    EXPECT_EQ(run.Output.find(L"PC-B"), std::wstring::npos) << testing::Narrow(run.Output);
+
+    const std::string bytes = ReadBinaryFile(output);
+    Table table = ReadCsv(bytes);
+    TakeError(table, 0);
+    // Sorted by computer name, letter case ignored.
+    ExpectTable(
+        table,
+        {BrokenRow(), BareRow(Report(L"sub\\deeper\\pc-a.iinf"), FTimeText),
+         FullRow(Report(L"PC-B.xinf"), L"PC-B", FTimeText), HostileRow(Report(L"sub\\PC-C.xinf"), FTimeText, csv)},
+        !csv);
+    if (!csv) {
+      EXPECT_EQ(bytes.find("<script>"), std::string::npos);
+    }
+  }
+}
+
+TEST_F(FleetTableTest, WildcardsAndFilesNamedTwice) {
+  const std::wstring output = FSandbox.Root() + L"\\fleet.csv";
+  ChildRun run = RunOrnpm({L"/TABLE", output, Report(L"PC-?.xinf"), Report(L"sub\\deeper\\*.IINF"),
+                           Report(L"PC-B.xinf"), Report(L"sub\\PC-C.xinf")});
+  ASSERT_FALSE(run.TimedOut);
+  EXPECT_EQ(run.ExitCode, 0u) << testing::Narrow(run.Output);
+  EXPECT_EQ(run.Output, L"");
+  ExpectTable(ReadCsv(ReadBinaryFile(output)),
+              {BareRow(Report(L"sub\\deeper\\pc-a.iinf"), FTimeText), FullRow(Report(L"PC-B.xinf"), L"PC-B", FTimeText),
+               HostileRow(Report(L"sub\\PC-C.xinf"), FTimeText, true)},
+              false);
+}
+
+TEST_F(FleetTableTest, ErrorsAndExitCodes) {
+  const std::wstring output = FSandbox.Root() + L"\\fleet.csv";
+  const std::wstring empty = FSandbox.Root() + L"\\empty";
+  ::CreateDirectoryW(empty.c_str(), nullptr);
+  struct Case {
+    std::vector<std::wstring> Arguments;
+    DWORD ExitCode;
+    std::wstring Output;             // a line of the error stream
+    std::vector<std::wstring> Rows;  // computer names of the table written, none: no table
+  };
+  const Case cases[] = {
+      {{L"/TABLE"}, 1, L"Не указано имя файла таблицы", {}},
+      {{L"/TABLE", FSandbox.Root() + L"\\fleet.xlsx", FReports},
+       1,
+       L"Неподдерживаемый формат файла таблицы: " + FSandbox.Root() + L"\\fleet.xlsx",
+       {}},
+      {{L"/TABLE", output}, 1, L"Не найдено ни одного отчёта", {}},
+      {{L"/TABLE", output, empty, Report(L"*.iinf")}, 1, L"Не найдено ни одного отчёта: " + empty, {}},
+      // A folder without reports among others: the table is written, the run failed.
+      {{L"/TABLE", output, Report(L"PC-B.xinf"), empty}, 1, L"Не найдено ни одного отчёта: " + empty, {L"PC-B"}},
+      // A file that is not there, or not a report, costs its own row only.
+      {{L"/TABLE", output, Report(L"PC-B.xinf"), Report(L"PC-X.xinf"), Report(L"readme.txt")},
+       1,
+       Report(L"PC-X.xinf"),
+       {L"PC-B", L"PC-X", L"readme"}},
+      {{L"/TABLE", FSandbox.Root() + L"\\missing\\fleet.csv", FReports},
+       1,
+       L"Ошибка записи таблицы (EFCreateError)",
+       {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Narrow(c.Output));
+    ::DeleteFileW(output.c_str());
+    ChildRun run = RunOrnpm(c.Arguments);
+    ASSERT_FALSE(run.TimedOut);
+    EXPECT_EQ(run.ExitCode, c.ExitCode);
+    EXPECT_NE(run.Output.find(c.Output), std::wstring::npos) << testing::Narrow(run.Output);
+    EXPECT_TRUE(run.Windows.empty());
+    EXPECT_TRUE(run.MessageBoxes.empty());
+    if (c.Rows.empty()) {
+      EXPECT_FALSE(FileExists(output));
+      continue;
+    }
+    Table table = ReadCsv(ReadBinaryFile(output));
+    std::vector<std::wstring> computers;
+    for (const auto& row : table.Rows) computers.push_back(row.at(1));
+    EXPECT_EQ(computers, c.Rows);
+  }
+}
+
+TEST_F(FleetTableTest, TableThatCannotBeReplacedLeavesTheOldOneAlone) {
+  const std::wstring output = FSandbox.Root() + L"\\fleet.csv";
+  WriteBinaryFile(output, "old table");
+  // A spreadsheet holds the old table open.
+  UniqueFileHandle holder(
+      ::CreateFileW(output.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+  ASSERT_TRUE(holder);
+  ChildRun run = RunOrnpm({L"/TABLE", output, Report(L"PC-B.xinf")});
+  EXPECT_EQ(run.ExitCode, 1u);
+  EXPECT_NE(run.Output.find(L"Ошибка записи таблицы"), std::wstring::npos) << testing::Narrow(run.Output);
+  holder.Reset();
+  EXPECT_EQ(ReadBinaryFile(output), "old table");
+  WIN32_FIND_DATAW found;
+  UniqueFindHandle search(::FindFirstFileW((output + L".~*").c_str(), &found));
+  EXPECT_FALSE(search) << "no temporary file is left behind";
+}
+
+}  // namespace
+}  // namespace ornpm
