@@ -121,6 +121,57 @@ Table ReadCsv(const std::string& bytes) {
   return table;
 }
 
+std::wstring HtmlText(std::string_view html) {
+  std::string text;
+  const std::pair<std::string_view, std::string_view> entities[] = {{"&amp;", "&"},   {"&lt;", "<"},  {"&gt;", ">"},
+                                                                    {"&quot;", "\""}, {"&#39;", "'"}, {"<br>", "\r\n"}};
+  for (size_t i = 0; i < html.size();) {
+    bool replaced = false;
+    for (const auto& [entity, character] : entities)
+      if (html.substr(i).starts_with(entity)) {
+        text += character;
+        i += entity.size();
+        replaced = true;
+        break;
+      }
+    if (replaced) continue;
+    EXPECT_TRUE(html[i] != '<' && html[i] != '>' && html[i] != '&') << "unescaped markup in a cell: " << html;
+    text += html[i++];
+  }
+  return BytesToWide(text, CP_UTF8);
+}
+
+// The cells of the page's one table, by the elements that hold them.
+Table ReadHtml(const std::string& page) {
+  Table table;
+  auto cells = [&](std::string_view part, std::string_view open, std::string_view close,
+                   const std::function<void(std::string_view tag, std::string_view text)>& cell) {
+    for (size_t pos = 0; (pos = part.find(open, pos)) != std::string_view::npos;) {
+      size_t tagEnd = part.find('>', pos), end = part.find(close, pos);
+      cell(part.substr(pos, tagEnd + 1 - pos), part.substr(tagEnd + 1, end - tagEnd - 1));
+      pos = end + close.size();
+    }
+  };
+  const size_t bodyStart = page.find("<tbody>");
+  EXPECT_NE(page.find("<meta charset=\"utf-8\">"), std::string::npos);
+  EXPECT_NE(page.find("position: sticky"), std::string::npos) << "the header row stays in view";
+  cells(std::string_view(page).substr(0, bodyStart), "<th>", "</th>",
+        [&](std::string_view, std::string_view text) { table.Columns.push_back(HtmlText(text)); });
+  std::string_view body = std::string_view(page).substr(bodyStart, page.find("</tbody>") - bodyStart);
+  cells(body, "<tr", "</tr>", [&](std::string_view, std::string_view row) {
+    table.Rows.emplace_back();
+    table.Problems.emplace_back();
+    cells(row, "<td", "</td>", [&](std::string_view tag, std::string_view text) {
+      if (tag == "<td class=\"problem\">")
+        table.Problems.back().insert(table.Columns[table.Rows.back().size()]);
+      else
+        EXPECT_EQ(tag, "<td>");
+      table.Rows.back().push_back(HtmlText(text));
+    });
+  });
+  return table;
+}
+
 void ExpectTable(const Table& table, const std::vector<ExpectedRow>& expected, bool withProblems) {
   const std::vector<std::wstring> columns = ExpectedColumns();
   ASSERT_EQ(table.Columns.size(), columns.size());
@@ -333,7 +384,7 @@ void TakeError(Table& table, size_t row) {
 }
 
 TEST_F(FleetTableTest, FolderOfBothFormatsReadsBackCellByCell) {
-  for (const wchar_t* extension : {L".csv"}) {
+  for (const wchar_t* extension : {L".csv", L".HTML"}) {
     const bool csv = extension == std::wstring(L".csv");
     SCOPED_TRACE(testing::Narrow(extension));
     const std::wstring output = FSandbox.Root() + L"\\fleet" + extension;
@@ -346,7 +397,7 @@ TEST_F(FleetTableTest, FolderOfBothFormatsReadsBackCellByCell) {
     EXPECT_EQ(run.Output.find(L"PC-B"), std::wstring::npos) << testing::Narrow(run.Output);
 
     const std::string bytes = ReadBinaryFile(output);
-    Table table = ReadCsv(bytes);
+    Table table = csv ? ReadCsv(bytes) : ReadHtml(bytes);
     TakeError(table, 0);
     // Sorted by computer name, letter case ignored.
     ExpectTable(

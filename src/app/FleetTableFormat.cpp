@@ -52,11 +52,116 @@ class TCsvFormat final : public TFleetTableFormat {
   }
 };
 
+constexpr const char* PageHead[] = {
+    "<!DOCTYPE html>",
+    "<html>",
+    "  <head>",
+    "    <meta charset=\"utf-8\">",
+    "    <title>ORN PlugIn: сводная таблица</title>",
+    "    <style>",
+    "      table, th, td {",
+    "        border: 1px solid black;",
+    "        border-collapse: collapse;",
+    "      }",
+    "      th, td {",
+    "        padding: 5px;",
+    "        text-align: left;",
+    "        vertical-align: top;",
+    "      }",
+    "      caption {",
+    "        padding: 10px 5px 5px;",
+    "        font-weight: bold;",
+    "        font-style: italic;",
+    "      }",
+    // The header row stays in view while the rows scroll under it.
+    "      thead th {",
+    "        position: sticky;",
+    "        top: 0;",
+    "        min-width: 11em;",
+    "        vertical-align: bottom;",
+    "        background: #e8e8e8;",
+    "        box-shadow: inset 0 -1px 0 black;",
+    "      }",
+    "      td.problem {",
+    "        background: #ffd6d6;",
+    "        color: #a00000;",
+    "      }",
+    "    </style>",
+    "  </head>",
+    "  <body>",
+    "    <table>",
+    "      <caption>Сводная таблица отчётов</caption>",
+};
+
+// One page in the style of the report page, its text in UTF-8; every value escaped.
+class THtmlFormat final : public TFleetTableFormat {
+ public:
+  void Head(const std::vector<std::wstring>& columns, std::string& out) const override {
+    for (const char* line : PageHead) out.append(line).append("\r\n");
+    out += "      <thead>\r\n        <tr>\r\n";
+    for (const std::wstring& column : columns) {
+      out += "          <th>";
+      AppendText(column, out);
+      out += "</th>\r\n";
+    }
+    out += "        </tr>\r\n      </thead>\r\n      <tbody>\r\n";
+  }
+  void Row(const TFleetRow& row, std::string& out) const override {
+    out += "        <tr>\r\n";
+    for (const TFleetCell& cell : row) {
+      out += cell.Problem ? "          <td class=\"problem\">" : "          <td>";
+      AppendText(cell.Text, out);
+      out += "</td>\r\n";
+    }
+    out += "        </tr>\r\n";
+  }
+  void Tail(std::string& out) const override { out += "      </tbody>\r\n    </table>\r\n  </body>\r\n</html>\r\n"; }
+
+ private:
+  // Escaped; the lines of a cell are kept apart by line-break elements.
+  static void AppendText(std::wstring_view text, std::string& out) {
+    size_t start = 0;
+    auto flush = [&](size_t end) { AppendBytes(out, text.substr(start, end - start), CP_UTF8); };
+    for (size_t i = 0; i < text.size(); ++i) {
+      const char* replacement = nullptr;
+      switch (text[i]) {
+        case L'&':
+          replacement = "&amp;";
+          break;
+        case L'<':
+          replacement = "&lt;";
+          break;
+        case L'>':
+          replacement = "&gt;";
+          break;
+        case L'"':
+          replacement = "&quot;";
+          break;
+        case L'\'':
+          replacement = "&#39;";
+          break;
+        case L'\n':
+          replacement = "<br>";
+          break;
+        case L'\r':
+          replacement = "";
+          break;
+      }
+      if (!replacement) continue;
+      flush(i);
+      out += replacement;
+      start = i + 1;
+    }
+    flush(text.size());
+  }
+};
+
 }  // namespace
 
 std::unique_ptr<TFleetTableFormat> FleetTableFormatFor(const std::wstring& fileName) {
   const std::wstring extension = ExtractFileExt(fileName);
   if (SameText(extension, L".csv")) return std::make_unique<TCsvFormat>();
+  if (SameText(extension, L".html")) return std::make_unique<THtmlFormat>();
   return nullptr;
 }
 
