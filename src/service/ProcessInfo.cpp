@@ -1,6 +1,7 @@
 #include "service/ProcessInfo.h"
 
 #include <psapi.h>
+#include <tlhelp32.h>
 
 #include "win/Environment.h"
 #include "win/Handles.h"
@@ -46,24 +47,27 @@ TProcessInfo::TProcessInfo(uint32_t id, DWORD moduleFilter) : FID(id) {
   ReadModules(process.Get(), moduleFilter);
 }
 
+// All module names from one snapshot of the process's module list. Asking for each name
+// on its own walks that list in the other process from its start every time: a busy
+// workstation's processes of a hundred modules each then cost seconds.
 void TProcessInfo::ReadModules(HANDLE process, DWORD moduleFilter) {
-  std::vector<HMODULE> modules(1024);
-  for (;;) {
-    DWORD needed = 0;
-    DWORD bytes = static_cast<DWORD>(modules.size() * sizeof(HMODULE));
-    if (!::EnumProcessModulesEx(process, modules.data(), bytes, &needed, moduleFilter)) return;
-    if (needed <= bytes) {
-      modules.resize(needed / sizeof(HMODULE));
-      break;
-    }
-    modules.resize(needed / sizeof(HMODULE) + 64);  // room for modules loaded meanwhile
+  const DWORD kinds = TH32CS_SNAPMODULE | (moduleFilter & LIST_MODULES_32BIT ? TH32CS_SNAPMODULE32 : 0);
+  UniqueFileHandle snapshot;
+  // A list that changes while it is read fails with ERROR_BAD_LENGTH; it is read again.
+  for (int attempt = 0; attempt < 8 && !snapshot; ++attempt) {
+    snapshot.Reset(::CreateToolhelp32Snapshot(kinds, FID));
+    if (!snapshot && ::GetLastError() != ERROR_BAD_LENGTH) return;
   }
-  for (HMODULE module : modules) {
-    if (!module) continue;
-    std::wstring fileName =
-        QueryName([&](wchar_t* name, DWORD size) { return ::GetModuleFileNameExW(process, module, name, size); });
+  MODULEENTRY32W entry{};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = ::Module32FirstW(snapshot.Get(), &entry); more; more = ::Module32NextW(snapshot.Get(), &entry)) {
+    std::wstring fileName = entry.szExePath;
+    // The entry holds MAX_PATH - 1 characters at most: a name that fills it may be cut.
+    if (fileName.size() >= MAX_PATH - 1)
+      fileName = QueryName(
+          [&](wchar_t* name, DWORD size) { return ::GetModuleFileNameExW(process, entry.hModule, name, size); });
     if (fileName.empty() || !SameText(ExtractFileExt(fileName), L".dll")) continue;
-    AddModule(static_cast<uint32_t>(reinterpret_cast<uintptr_t>(module)), fileName);
+    AddModule(static_cast<uint32_t>(reinterpret_cast<uintptr_t>(entry.hModule)), fileName);
   }
 }
 
