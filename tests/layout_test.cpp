@@ -474,6 +474,36 @@ TEST_F(LayoutTest, DialogsKeepTheFocusedControlAcrossDeactivation) {
   }
 }
 
+int messageBoxesClosed = 0;
+
+void CALLBACK CloseMessageBox(HWND, UINT, UINT_PTR timer, DWORD) {
+  HWND box = ::FindWindowW(L"#32770", nullptr);
+  if (!box || !::IsWindowVisible(box)) return;
+  ::KillTimer(nullptr, timer);
+  ++messageBoxesClosed;
+  ::PostMessageW(box, WM_COMMAND, IDOK, 0);
+}
+
+// A real message box about a wrong entry: once it is closed, the field the user was in has
+// the focus again.
+TEST(DialogFocusTest, TheFieldKeepsTheFocusAfterAValidationMessage) {
+  TSendEMailForm form(nullptr);
+  HWND focusAfter = nullptr;
+  messageBoxesClosed = 0;
+  testing::AnswerWhenShown(L"TSendEMailForm", [&](HWND dialog) {
+    ::SetWindowTextW(form.edServerHost, L"smtp");
+    ::SetWindowTextW(form.edPort, L"0");
+    ::SetFocus(form.edPort);
+    ::SetTimer(nullptr, 0, 50, CloseMessageBox);
+    ::SendMessageW(dialog, WM_COMMAND, IDOK, 0);
+    focusAfter = ::GetFocus();
+    ::PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+  });
+  EXPECT_FALSE(form.ShowModal());
+  EXPECT_EQ(messageBoxesClosed, 1);
+  EXPECT_EQ(focusAfter, form.edPort);
+}
+
 // The tab control sizes tabs to their captions; one padding for all brings them as close to
 // their design widths as it can: their sum matches, each differs by what its caption does.
 TEST_F(LayoutTest, TabsComeNearTheirDesignWidths) {
