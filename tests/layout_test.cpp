@@ -18,6 +18,7 @@
 #include "app/fmMain.h"
 #include "harness/DialogAnswer.h"
 #include "harness/FakeUserInteraction.h"
+#include "harness/MainWindowWorkstation.h"
 #include "harness/Sandbox.h"
 #include "mail/dlgSendEMail.h"
 #include "service/PlugInFiles.h"
@@ -189,24 +190,7 @@ const std::vector<TPlace> LogFileNamePlaces = {
     {"cancel", IDCANCEL, {615, 306, 695, 331}, akRight | akBottom},
 };
 
-class LayoutTest : public ::testing::Test {
- protected:
-  testing::WorkstationSandbox FSandbox;
-  testing::FakeUserInteraction FUser;
-
-  void SetUp() override {
-    testing::WriteBinaryFile(FSandbox.HostsFile(), "127.0.0.1 localhost\r\n");
-    testing::InstallPlugIn(FSandbox.Root() + L"\\Program Files (x86)\\ORN");
-    testing::SetRegistryString(HKEY_CURRENT_USER, InternetSettingsKey, L"ProxyOverride", L"<local>");
-    ::CreateDirectoryW((FSandbox.AppDataFolder() + L"\\ORN").c_str(), nullptr);
-    ::CreateDirectoryW(GetPlugInDataDir().c_str(), nullptr);
-  }
-  void TearDown() override {
-    MSG quit;
-    while (::PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
-    }
-  }
-};
+using LayoutTest = testing::MainWindowWorkstation;
 
 TEST_F(LayoutTest, MainWindowOpensCentredAtTheHeightOfItsMode) {
   for (bool extended : {false, true}) {

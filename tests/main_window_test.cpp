@@ -7,6 +7,7 @@
 #include "harness/ChildProcess.h"
 #include "harness/DialogAnswer.h"
 #include "harness/FakeUserInteraction.h"
+#include "harness/MainWindowWorkstation.h"
 #include "harness/Sandbox.h"
 #include "harness/SmtpServer.h"
 #include "mail/dlgSendEMail.h"
@@ -24,25 +25,8 @@ namespace {
 using testing::ReadBinaryFile;
 using testing::WriteBinaryFile;
 
-class MainWindowTest : public ::testing::Test {
+class MainWindowTest : public testing::MainWindowWorkstation {
  protected:
-  testing::WorkstationSandbox FSandbox;
-  testing::FakeUserInteraction FUser;
-  std::wstring FDll;
-
-  void SetUp() override {
-    WriteBinaryFile(FSandbox.HostsFile(), "127.0.0.1 localhost\r\n");
-    FDll = testing::InstallPlugIn(FSandbox.Root() + L"\\Program Files (x86)\\ORN");
-    testing::SetRegistryString(HKEY_CURRENT_USER, InternetSettingsKey, L"ProxyOverride", L"<local>");
-    ::CreateDirectoryW((FSandbox.AppDataFolder() + L"\\ORN").c_str(), nullptr);
-    ::CreateDirectoryW(GetPlugInDataDir().c_str(), nullptr);
-  }
-  void TearDown() override {
-    // A closed main window ends the message loop; no loop runs here, so take its quit back.
-    MSG quit;
-    while (::PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
-    }
-  }
   void WriteSettings(const std::string& content) { WriteBinaryFile(GetIniFileName(), content); }
   int ClientHeight(const TMainForm& form) const {
     RECT client{};

@@ -12,6 +12,7 @@
 
 #include "app/fmMain.h"
 #include "harness/FakeUserInteraction.h"
+#include "harness/MainWindowWorkstation.h"
 #include "harness/Sandbox.h"
 #include "mail/dlgSendEMail.h"
 #include "service/PlugInFiles.h"
@@ -147,12 +148,7 @@ BOOL CALLBACK CollectFaults(HWND control, LPARAM found) {
       faults.push_back({caption, "lies hidden under \"" + Narrow(WindowText(above)) + "\""});
   }
   if (!(button || label) || caption.empty()) return TRUE;
-  HDC dc = ::GetDC(control);
-  HGDIOBJ old = ::SelectObject(dc, reinterpret_cast<HFONT>(::SendMessageW(control, WM_GETFONT, 0, 0)));
-  SIZE text{};
-  ::GetTextExtentPoint32W(dc, caption.c_str(), static_cast<int>(caption.size()), &text);
-  ::SelectObject(dc, old);
-  ::ReleaseDC(control, dc);
+  const SIZE text = TextExtent(control, caption);
   const int room = CaptionRoom(control, WindowDpi(control));
   if (text.cx > room)
     faults.push_back({caption, "needs " + std::to_string(text.cx) + " pixels, has " + std::to_string(room)});
@@ -165,24 +161,8 @@ std::vector<TFault> CaptionFaults(HWND window) {
   return found;
 }
 
-class WindowPictureTest : public ::testing::Test {
+class WindowPictureTest : public testing::MainWindowWorkstation {
  protected:
-  testing::WorkstationSandbox FSandbox;
-  testing::FakeUserInteraction FUser;
-
-  void SetUp() override {
-    testing::WriteBinaryFile(FSandbox.HostsFile(), "127.0.0.1 localhost\r\n");
-    testing::InstallPlugIn(FSandbox.Root() + L"\\Program Files (x86)\\ORN");
-    testing::SetRegistryString(HKEY_CURRENT_USER, InternetSettingsKey, L"ProxyOverride", L"<local>");
-    ::CreateDirectoryW((FSandbox.AppDataFolder() + L"\\ORN").c_str(), nullptr);
-    ::CreateDirectoryW(GetPlugInDataDir().c_str(), nullptr);
-  }
-  void TearDown() override {
-    MSG quit;
-    while (::PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
-    }
-  }
-
   // Paints the window and checks the picture and the captions.
   void Check(HWND window, const char* name) {
     SCOPED_TRACE(name);

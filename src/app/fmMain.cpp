@@ -112,13 +112,7 @@ void TMainForm::FitServiceButton() {
   const UINT dpi = WindowDpi(Handle());
   const TButtonDesign& service = Buttons[0];
   const TButtonDesign& arrow = Buttons[1];
-  const std::wstring caption = service.Caption;
-  HDC dc = ::GetDC(FServiceButton);
-  HGDIOBJ old = ::SelectObject(dc, reinterpret_cast<HFONT>(::SendMessageW(FServiceButton, WM_GETFONT, 0, 0)));
-  SIZE text{};
-  ::GetTextExtentPoint32W(dc, caption.c_str(), static_cast<int>(caption.size()), &text);
-  ::SelectObject(dc, old);
-  ::ReleaseDC(FServiceButton, dc);
+  const SIZE text = TextExtent(FServiceButton, service.Caption);
   const int inset = Scale(1, dpi);  // the margin, and the edge on either side of the text
   const int room = Scale(arrow.Left - service.Left, dpi) - 3 * inset;
   const int grow = text.cx > room ? ::MulDiv(text.cx - room, 96, static_cast<int>(dpi)) + 1 : 0;

@@ -3,7 +3,6 @@
 #include <commctrl.h>
 
 #include <algorithm>
-#include <cwchar>
 #include <exception>
 
 #include "win/Environment.h"
@@ -40,16 +39,8 @@ void TMainFrame::SizeTabs() {
   const UINT dpi = WindowDpi(Handle());
   if (dpi == FTabsDpi) return;
   FTabsDpi = dpi;
-  HDC dc = ::GetDC(FTabs);
-  HGDIOBJ old = ::SelectObject(dc, reinterpret_cast<HFONT>(::SendMessageW(FTabs, WM_GETFONT, 0, 0)));
   int spare = 0;
-  for (int i = 0; i < 3; ++i) {
-    SIZE text{};
-    ::GetTextExtentPoint32W(dc, TabCaptions[i], static_cast<int>(std::wcslen(TabCaptions[i])), &text);
-    spare += Scale(TabWidths[i], dpi) - text.cx;
-  }
-  ::SelectObject(dc, old);
-  ::ReleaseDC(FTabs, dc);
+  for (int i = 0; i < 3; ++i) spare += Scale(TabWidths[i], dpi) - TextExtent(FTabs, TabCaptions[i]).cx;
   const int padding = std::max(0, (spare + 3) / 6);
   ::SendMessageW(FTabs, TCM_SETPADDING, 0, MAKELPARAM(padding, Scale(3, dpi)));
   ::SendMessageW(FTabs, TCM_SETITEMSIZE, 0, MAKELPARAM(0, Scale(TabHeight, dpi)));

@@ -79,6 +79,16 @@ std::wstring WindowText(HWND window) {
   return text;
 }
 
+SIZE TextExtent(HWND control, const std::wstring& text) {
+  HDC dc = ::GetDC(control);
+  HGDIOBJ old = ::SelectObject(dc, reinterpret_cast<HFONT>(::SendMessageW(control, WM_GETFONT, 0, 0)));
+  SIZE size{};
+  ::GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+  ::SelectObject(dc, old);
+  ::ReleaseDC(control, dc);
+  return size;
+}
+
 int RunModal(HWND dialog, HWND focus, const int& result) {
   HWND owner = ::GetWindow(dialog, GW_OWNER);
   if (owner) ::EnableWindow(owner, FALSE);

@@ -115,6 +115,9 @@ HWND CreateControl(HWND parent, const wchar_t* className, const std::wstring& te
 
 std::wstring WindowText(HWND window);
 
+// The size of a text in the control's font.
+SIZE TextExtent(HWND control, const std::wstring& text);
+
 // Shows a dialog window modally: its owner is disabled, the focus goes to the given
 // control, and messages run (Enter, Escape and Tab handled as in dialogs) until result
 // becomes non-zero, which the dialog's own handlers set. Returns that result (0 when the
