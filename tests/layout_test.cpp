@@ -458,6 +458,28 @@ TEST_F(LayoutTest, DialogsKeepTheFocusedControlAcrossDeactivation) {
   }
 }
 
+// The large icon tells the mode: the main window's follows its switches, the send dialog
+// takes the mode it is opened in, the log-file-name dialog is of the common mode.
+TEST_F(LayoutTest, WindowIconsFollowTheMode) {
+  const HICON common = ::LoadIconW(::GetModuleHandleW(nullptr), L"CommonModeIcon");
+  const HICON extended = ::LoadIconW(::GetModuleHandleW(nullptr), L"ExtendedModeIcon");
+  ASSERT_TRUE(common && extended && common != extended);
+  auto bigIcon = [](HWND window) { return reinterpret_cast<HICON>(::SendMessageW(window, WM_GETICON, ICON_BIG, 0)); };
+  TMainForm form({});
+  EXPECT_EQ(bigIcon(form.Handle()), common);
+  form.SwitchToExtMode();
+  EXPECT_EQ(bigIcon(form.Handle()), extended);
+  for (bool mode : {false, true}) {
+    TSendEMailForm dialog(form.Handle());
+    dialog.FExtendedMode = mode;
+    testing::AnswerWhenShown(L"TSendEMailForm", [](HWND shown) { ::PostMessageW(shown, WM_CLOSE, 0, 0); });
+    dialog.ShowModal();
+    EXPECT_EQ(bigIcon(dialog.Handle()), mode ? extended : common);
+  }
+  TLogFileNameForm logDialog(form.Handle());
+  EXPECT_EQ(bigIcon(logDialog.Handle()), common);
+}
+
 int messageBoxesClosed = 0;
 
 void CALLBACK CloseMessageBox(HWND, UINT, UINT_PTR timer, DWORD) {
