@@ -116,11 +116,13 @@ int CaptionRoom(HWND control, UINT dpi) {
     case BS_AUTORADIOBUTTON:
       return right - ::GetSystemMetrics(SM_CXMENUCHECK) - Scale(4, dpi);
   }
-  // A push button draws its text inside its margins and a one-pixel edge.
+  // A push button centres its text between its one-pixel edges; left-aligned text starts
+  // about 4 pixels in (at 96 DPI) and ends at the right margin.
   RECT margin{};
   ::SendMessageW(control, BCM_GETTEXTMARGIN, 0, reinterpret_cast<LPARAM>(&margin));
-  const int edge = Scale(1, dpi);
-  return std::min(right, static_cast<int>(box.right - box.left - margin.right)) - margin.left - 2 * edge;
+  const int width = box.right - box.left, edge = Scale(1, dpi);
+  if ((style & BS_CENTER) != BS_LEFT) return std::min(right, width - edge) - edge;
+  return std::min(right, static_cast<int>(width - margin.right)) - Scale(4, dpi) - edge;
 }
 
 struct TFault {

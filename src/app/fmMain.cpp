@@ -113,13 +113,14 @@ void TMainForm::FitServiceButton() {
   const TButtonDesign& service = Buttons[0];
   const TButtonDesign& arrow = Buttons[1];
   const SIZE text = TextExtent(FServiceButton, service.Caption);
-  const int inset = Scale(1, dpi);  // the margin, and the edge on either side of the text
-  const int room = Scale(arrow.Left - service.Left, dpi) - 3 * inset;
+  // Left-aligned text starts about 4 pixels into a button (at 96 DPI) whatever its margin;
+  // one pixel more keeps it off the arrow.
+  const int room = Scale(arrow.Left - service.Left - 5, dpi);
   const int grow = text.cx > room ? ::MulDiv(text.cx - room, 96, static_cast<int>(dpi)) + 1 : 0;
   const int top = DesignClient.cy - 31, bottom = DesignClient.cy - 6;
   FLayout.Move(FServiceButton, {service.Left, top, service.Left + service.Width + grow, bottom});
   FLayout.Move(FDropDownButton, {arrow.Left + grow, top, arrow.Left + arrow.Width + grow, bottom});
-  RECT margin{inset, 0, Scale(service.Left + service.Width - arrow.Left, dpi), 0};
+  RECT margin{Scale(1, dpi), 0, Scale(service.Left + service.Width - arrow.Left, dpi), 0};
   ::SendMessageW(FServiceButton, BCM_SETTEXTMARGIN, 0, reinterpret_cast<LPARAM>(&margin));
 }
 
