@@ -27,7 +27,10 @@ using testing::WriteBinaryFile;
 
 class MainWindowTest : public testing::MainWindowWorkstation {
  protected:
-  void WriteSettings(const std::string& content) { WriteBinaryFile(GetIniFileName(), content); }
+  void WriteSettings(const std::string& content) {
+    ForceDirectories(GetPlugInDataDir());
+    WriteBinaryFile(GetIniFileName(), content);
+  }
   int ClientHeight(const TMainForm& form) const {
     RECT client{};
     ::GetClientRect(form.Handle(), &client);
@@ -37,6 +40,12 @@ class MainWindowTest : public testing::MainWindowWorkstation {
   void Press(TMainForm& form, int id) { ::SendMessageW(form.Handle(), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0); }
   void Type(TMainForm& form, const wchar_t* text) {
     for (; *text; ++text) form.FormKeyDown(*text);
+  }
+  // Typed into the window as a person types: through the program's own message loop.
+  void TypeIntoWindow(TMainForm& form, const wchar_t* text) {
+    for (; *text; ++text) ::PostMessageW(form.Handle(), WM_CHAR, *text, 0);
+    MSG message;
+    while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMainWindowMessage(form, message);
   }
 };
 
@@ -138,6 +147,49 @@ TEST_F(MainWindowTest, SaveCopyAndLoad) {
   Press(form, TMainForm::idLoad);
   EXPECT_EQ(form.Frame().Info()->PlugInInfo().PlugInPath(), FDll);
   EXPECT_TRUE(FUser.Messages.empty());
+}
+
+TEST_F(MainWindowTest, FreshWorkstationRemembersTheModeInANewSettingsFolder) {
+  ASSERT_FALSE(DirectoryExists(FSandbox.AppDataFolder() + L"\\ORN")) << "nothing of the program there yet";
+  TMainForm form({});
+  TypeIntoWindow(form, L"MIRTHVOLK");
+  EXPECT_TRUE(form.Frame().ExtendedMode());
+  EXPECT_TRUE(FUser.Messages.empty());
+  EXPECT_EQ(GetIniFileName(), GetPlugInDataDir() + L"\\ornpm_tests.ini");
+  EXPECT_EQ(ReadBinaryFile(GetIniFileName()), "[AppSettings]\r\nExtendedMode=True\r\n");
+}
+
+TEST_F(MainWindowTest, SettingsThatCannotBeReadOrWrittenAreShownAndTheWindowStays) {
+  // Another program holds the settings file: it cannot be read at start.
+  WriteSettings("[AppSettings]\r\nExtendedMode=True\r\n");
+  {
+    UniqueFileHandle holder(
+        ::CreateFileW(GetIniFileName().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(holder);
+    TMainForm form({});
+    ASSERT_EQ(FUser.Messages.size(), 1u);
+    EXPECT_EQ(FUser.Messages[0].Kind, TMsgKind::Error);
+    EXPECT_NE(FUser.Messages[0].Text.find(GetIniFileName()), std::wstring::npos);
+    EXPECT_TRUE(::IsWindow(form.Handle()));
+    EXPECT_FALSE(form.Frame().ExtendedMode()) << "the defaults";
+  }
+  // The settings folder cannot be made (a file stands in its place): the switch is shown
+  // as failed, the window keeps working.
+  ::DeleteFileW(GetIniFileName().c_str());
+  ::RemoveDirectoryW(GetPlugInDataDir().c_str());
+  WriteBinaryFile(GetPlugInDataDir(), "not a folder");
+  FUser.Messages.clear();
+  TMainForm form({});
+  TypeIntoWindow(form, L"MIRTHVOLK");
+  ASSERT_EQ(FUser.Messages.size(), 1u);
+  EXPECT_EQ(FUser.Messages[0].Kind, TMsgKind::Error);
+  EXPECT_NE(FUser.Messages[0].Text.find(L"Не удалось создать папку \"" + GetPlugInDataDir() + L"\""),
+            std::wstring::npos)
+      << testing::Narrow(FUser.Messages[0].Text);
+  EXPECT_TRUE(::IsWindow(form.Handle()));
+  EXPECT_TRUE(form.Frame().ExtendedMode());
+  Press(form, TMainForm::idExtMode);
+  EXPECT_FALSE(form.Frame().ExtendedMode()) << "and it still switches";
 }
 
 TEST_F(MainWindowTest, AnErrorInAHandlerIsShownAndTheWindowKeepsWorking) {

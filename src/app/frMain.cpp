@@ -133,9 +133,15 @@ bool TMainFrame::LoadFromFile(const std::wstring& fileName) {
 }
 
 void TMainFrame::ReloadHostsInfo() {
-  FInfo->PlugInInfo().ReloadHostsInfo();
+  std::exception_ptr error;
+  try {
+    FInfo->PlugInInfo().ReloadHostsInfo();
+  } catch (...) {
+    error = std::current_exception();  // shown after the views tell that the file was not read
+  }
   FSummaryInfoFrame.ReloadHostsInfo();
   FPlugInInfoFrame.ReloadHostsInfo();
+  if (error) std::rethrow_exception(error);
 }
 
 void TMainFrame::ReloadProxyInfo() {

@@ -1,7 +1,7 @@
 #pragma once
 // A sandboxed workstation on which the main window can open: the plug-in installed, a hosts
-// file, proxy exceptions and the program's settings folder; the person at the screen played
-// by the scripted user interaction.
+// file and proxy exceptions, no settings folder yet; the person at the screen played by the
+// scripted user interaction.
 
 #include <windows.h>
 
@@ -10,7 +10,6 @@
 
 #include "harness/FakeUserInteraction.h"
 #include "harness/Sandbox.h"
-#include "service/PlugInFiles.h"
 #include "service/Registry.h"
 
 namespace ornpm::testing {
@@ -25,8 +24,6 @@ class MainWindowWorkstation : public ::testing::Test {
     WriteBinaryFile(FSandbox.HostsFile(), "127.0.0.1 localhost\r\n");
     FDll = InstallPlugIn(FSandbox.Root() + L"\\Program Files (x86)\\ORN");
     SetRegistryString(HKEY_CURRENT_USER, InternetSettingsKey, L"ProxyOverride", L"<local>");
-    ::CreateDirectoryW((FSandbox.AppDataFolder() + L"\\ORN").c_str(), nullptr);
-    ::CreateDirectoryW(GetPlugInDataDir().c_str(), nullptr);
   }
   void TearDown() override {
     // A closed main window ends the message loop; no loop runs here, so take its quit back.
