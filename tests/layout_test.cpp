@@ -480,6 +480,21 @@ TEST_F(LayoutTest, WindowIconsFollowTheMode) {
   EXPECT_EQ(bigIcon(logDialog.Handle()), common);
 }
 
+// The main window too gives the focus back to its control after another window was active.
+TEST_F(LayoutTest, MainWindowKeepsTheFocusedControlAcrossDeactivation) {
+  TMainForm form({});
+  HWND copy = ::GetDlgItem(form.Handle(), TMainForm::idCopy);
+  ::SetActiveWindow(form.Handle());
+  ::SetFocus(copy);
+  HWND other =
+      ::CreateWindowExW(0, L"STATIC", L"", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50, nullptr, nullptr, nullptr, nullptr);
+  ::SetActiveWindow(other);
+  EXPECT_NE(::GetFocus(), copy);
+  ::SetActiveWindow(form.Handle());
+  EXPECT_EQ(::GetFocus(), copy);
+  ::DestroyWindow(other);
+}
+
 int messageBoxesClosed = 0;
 
 void CALLBACK CloseMessageBox(HWND, UINT, UINT_PTR timer, DWORD) {
