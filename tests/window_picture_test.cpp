@@ -168,9 +168,14 @@ class WindowPictureTest : public testing::MainWindowWorkstation {
   // Paints the window and checks the picture and the captions.
   void Check(HWND window, const char* name) {
     SCOPED_TRACE(name);
-    Settle(window);
-    const int black = LargestBlackSquare(window);
-    EXPECT_LT(black, Scale(6, WindowDpi(window))) << "an unpainted area of at least " << black << " by " << black;
+    // A busy machine may show the picture late: only an area that stays black counts.
+    const int limit = Scale(6, WindowDpi(window));
+    int black = limit;
+    for (int attempt = 0; attempt < 3 && black >= limit; ++attempt) {
+      Settle(window);
+      black = LargestBlackSquare(window);
+    }
+    EXPECT_LT(black, limit) << "an unpainted area of at least " << black << " by " << black;
     for (const TFault& fault : CaptionFaults(window))
       ADD_FAILURE() << "\"" << Narrow(fault.Caption) << "\" " << fault.What;
   }
