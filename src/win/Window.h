@@ -105,7 +105,6 @@ class TFocusKeeper {
  public:
   // WM_ACTIVATE; true when it was handled here, false when it goes on to the default.
   bool Activate(HWND window, WPARAM wParam);
-  HWND Saved() const { return FFocus; }
 
  private:
   HWND FFocus = nullptr;
