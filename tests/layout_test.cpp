@@ -304,7 +304,7 @@ TEST_F(LayoutTest, MainWindowSizeLimitsFollowTheModeAndTheDpi) {
   }
 }
 
-TEST_F(LayoutTest, SendDialogFollowsADragOfEachEdgeAndCornerDownToItsMinimum) {
+TEST_F(LayoutTest, SendDialogOpensCentredAndFollowsADragOfEachEdgeAndCornerDownToItsMinimum) {
   TSendEMailForm form(nullptr);
   const UINT dpi = CheckedDpi(form.Handle());
   ExpectPlaced(form.Handle(), SendPlaces, SendDesign);
@@ -312,6 +312,8 @@ TEST_F(LayoutTest, SendDialogFollowsADragOfEachEdgeAndCornerDownToItsMinimum) {
   EXPECT_EQ(ClientSize(form.Handle()).cy, Scale(403, dpi));
   RECT start{};
   ::GetWindowRect(form.Handle(), &start);
+  EXPECT_NEAR(start.left + start.right, ::GetSystemMetrics(SM_CXSCREEN), 1) << "centred on the screen";
+  EXPECT_NEAR(start.top + start.bottom, ::GetSystemMetrics(SM_CYSCREEN), 1);
   for (WPARAM edge : AllEdges) {
     for (int delta : {Scale(50, dpi), -Scale(200, dpi)}) {
       SCOPED_TRACE(std::string(EdgeName(edge)) + (delta > 0 ? " out" : " in"));
