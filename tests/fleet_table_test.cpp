@@ -449,6 +449,11 @@ TEST_F(FleetTableTest, ErrorsAndExitCodes) {
        1,
        Report(L"PC-X.xinf"),
        {L"PC-B", L"PC-X", L"readme"}},
+      // A wildcard in a folder that is not there: a row without a computer name.
+      {{L"/TABLE", output, Report(L"PC-B.xinf"), FSandbox.Root() + L"\\nowhere\\*.xinf"},
+       1,
+       FSandbox.Root() + L"\\nowhere\\*.xinf",
+       {L"", L"PC-B"}},
       {{L"/TABLE", FSandbox.Root() + L"\\missing\\fleet.csv", FReports},
        1,
        L"Ошибка записи таблицы (EFCreateError)",
@@ -472,6 +477,17 @@ TEST_F(FleetTableTest, ErrorsAndExitCodes) {
     for (const auto& row : table.Rows) computers.push_back(row.at(1));
     EXPECT_EQ(computers, c.Rows);
   }
+}
+
+TEST_F(FleetTableTest, ErrorsWithoutARedirectedStreamOpenNoWindow) {
+  testing::ChildOptions options;
+  options.RedirectOutput = false;
+  ChildRun run = RunOrnpm({L"/TABLE", FSandbox.Root() + L"\\fleet.csv", FReports}, options);
+  ASSERT_FALSE(run.TimedOut);
+  EXPECT_EQ(run.ExitCode, 1u);
+  EXPECT_TRUE(run.Windows.empty());
+  EXPECT_TRUE(run.MessageBoxes.empty());
+  EXPECT_TRUE(FileExists(FSandbox.Root() + L"\\fleet.csv"));
 }
 
 TEST_F(FleetTableTest, TableThatCannotBeReplacedLeavesTheOldOneAlone) {
