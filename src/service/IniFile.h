@@ -1,6 +1,7 @@
 #pragma once
-// An INI file read once into memory and written back in one go, in the ANSI code page,
-// following the text format of Windows profile files. Sections and keys keep their file
+// An INI file read once into memory and written back in one go, following the text format
+// of Windows profile files: in the ANSI code page, or in UTF-16 or UTF-8 when the file
+// starts with that encoding's byte-order mark, which is kept. Sections and keys keep their file
 // order and are found without regard to letter case; every line that is not changed is
 // written back exactly as it was read (comments, blank lines, unknown sections, spacing).
 
@@ -36,7 +37,11 @@ class TIniFile {
     std::wstring_view Name;
     std::wstring_view Value;
   };
+  // Move-only: the views of a copy would point into the original's text.
   struct TSectionValues {
+    TSectionValues() = default;
+    TSectionValues(TSectionValues&&) = default;
+    TSectionValues& operator=(TSectionValues&&) = default;
     std::vector<TKeyValue> Keys;
     std::vector<wchar_t> Text;  // where the views of most keys point
     auto begin() const { return Keys.begin(); }
@@ -70,6 +75,9 @@ class TIniFile {
 
  private:
   struct TData;
+  const TData& Data() const { return *FData; }
+  TData& Data() { return *FData; }
+
   std::wstring FFileName;
   std::unique_ptr<TData> FData;
 };
