@@ -105,13 +105,14 @@ void AppendEncoded(std::string& bytes, std::wstring_view text, TEncoding encodin
 // on its own too, so nothing is lost). ASCII is itself in this form, so a line of ASCII in
 // an ANSI or UTF-8 file lends its own bytes.
 void AppendHeld(std::string& held, std::wstring_view text) {
-  if (IsAscii(text)) {
-    const size_t start = held.size();
-    held.resize(start + text.size());
-    std::transform(text.begin(), text.end(), held.begin() + start, [](wchar_t c) { return static_cast<char>(c); });
-    return;
-  }
-  for (wchar_t unit : text) {
+  // The ASCII start, nearly always the whole text, a byte a unit.
+  const size_t start = held.size();
+  held.resize(start + text.size());
+  size_t ascii = 0;
+  for (; ascii < text.size() && static_cast<uint32_t>(text[ascii]) < 0x80; ++ascii)
+    held[start + ascii] = static_cast<char>(text[ascii]);
+  held.resize(start + ascii);
+  for (wchar_t unit : text.substr(ascii)) {
     const auto u = static_cast<uint32_t>(unit);
     if (u < 0x80) {
       held += static_cast<char>(u);
@@ -164,10 +165,9 @@ std::wstring FoldName(std::wstring name) {
 }
 
 // FNV-1a of the text with its ASCII letters upper-cased, which leaves a folded name as it is.
-template <typename Char>
-size_t HashFolded(std::basic_string_view<Char> text) {
+size_t HashFolded(std::wstring_view text) {
   uint32_t hash = 2166136261u;
-  for (Char c : text) hash = (hash ^ FoldAscii(static_cast<wchar_t>(c))) * 16777619u;
+  for (wchar_t c : text) hash = (hash ^ FoldAscii(c)) * 16777619u;
   return hash;
 }
 
@@ -175,13 +175,23 @@ size_t HashFolded(std::basic_string_view<Char> text) {
 // upper-cased form. ASCII names, nearly all of them, are folded on the fly; the system
 // folds the others.
 size_t NameHash(std::string_view held) {
-  return IsAscii(held) ? HashFolded(held) : HashFolded(std::wstring_view(FoldName(Units(held))));
+  uint32_t hash = 2166136261u;
+  for (char c : held) {
+    if (static_cast<unsigned char>(c) >= 0x80) return HashFolded(FoldName(Units(held)));
+    hash = (hash ^ FoldAscii(c)) * 16777619u;
+  }
+  return hash;
 }
 
 bool SameName(std::string_view a, std::string_view b) {
-  if (IsAscii(a) && IsAscii(b))
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return FoldAscii(x) == FoldAscii(y); });
+  if (a.size() == b.size()) {
+    size_t i = 0;
+    for (; i < a.size() && static_cast<unsigned char>(a[i] | b[i]) < 0x80; ++i)
+      if (FoldAscii(a[i]) != FoldAscii(b[i])) return false;
+    if (i == a.size()) return true;
+  } else if (IsAscii(a) && IsAscii(b)) {
+    return false;
+  }
   return FoldName(Units(a)) == FoldName(Units(b));
 }
 
@@ -340,10 +350,19 @@ std::wstring_view OnOneLine(std::wstring_view text, std::wstring& storage) {
 }
 
 // Names as they are written and looked up: blanks trimmed, on one line like values, held.
+// No byte of a longer character in held text is a line break.
 std::string_view CleanName(std::wstring_view name, std::string& storage) {
-  std::wstring lineStorage;
-  storage.clear();
-  AppendHeld(storage, OnOneLine(TrimBlanks(name), lineStorage));
+  name = TrimBlanks(name);
+  storage.resize(name.size());
+  for (size_t i = 0; i < name.size(); ++i) {
+    if (static_cast<uint32_t>(name[i]) >= 0x80) {
+      storage.resize(i);
+      AppendHeld(storage, name.substr(i));
+      break;
+    }
+    storage[i] = static_cast<char>(name[i]);
+  }
+  std::replace_if(storage.begin(), storage.end(), IsLineBreak<char>, ' ');
   return storage;
 }
 
@@ -556,16 +575,16 @@ std::string_view TIniFile::TData::FormatKeyLine(std::string_view name, std::wstr
   }
   const size_t valueStart = LineBytes.size();
   AppendEncoded(LineBytes, value, Encoding);
-  LineHeld.clear();
-  if (IsAscii(value)) {
-    AppendHeld(LineHeld, value);
-  } else {
-    // What the encoding cannot hold reads back as the system's substitute.
-    LineText.clear();
-    AppendDecoded(LineText, std::string_view(LineBytes).substr(valueStart), Encoding);
-    AppendHeld(LineHeld, TrimBlanks(LineText));
-  }
+  const size_t valueEnd = LineBytes.size();
   AppendEncoded(LineBytes, L"\r\n", Encoding);
+  // ASCII written into a file of bytes is its own held text.
+  if (!IsUtf16(Encoding) && IsAscii(value))
+    return std::string_view(LineBytes).substr(valueStart, valueEnd - valueStart);
+  // What the encoding cannot hold reads back as the system's substitute.
+  LineText.clear();
+  AppendDecoded(LineText, std::string_view(LineBytes).substr(valueStart, valueEnd - valueStart), Encoding);
+  LineHeld.clear();
+  AppendHeld(LineHeld, TrimBlanks(LineText));
   return LineHeld;
 }
 
