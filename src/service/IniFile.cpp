@@ -195,6 +195,23 @@ bool SameName(std::string_view a, std::string_view b) {
   return FoldName(Units(a)) == FoldName(Units(b));
 }
 
+// The same for a name asked for, as the caller gives it: no held copy is made of it.
+size_t NameHash(std::wstring_view name) {
+  return IsAscii(name) ? HashFolded(name) : HashFolded(FoldName(std::wstring(name)));
+}
+
+bool SameName(std::string_view held, std::wstring_view name) {
+  if (held.size() == name.size()) {
+    size_t i = 0;
+    for (; i < name.size() && static_cast<unsigned char>(held[i]) < 0x80 && static_cast<uint32_t>(name[i]) < 0x80; ++i)
+      if (FoldAscii(held[i]) != FoldAscii(name[i])) return false;
+    if (i == name.size()) return true;
+  } else if (IsAscii(held) && IsAscii(name)) {
+    return false;
+  }
+  return FoldName(Units(held)) == FoldName(std::wstring(name));
+}
+
 enum class TLineKind { Blank, Comment, Section, Key, Other };
 
 // One line of the file. Its bytes are kept exactly as read, line end included, so a line
@@ -248,7 +265,9 @@ class TNameIndex {
  public:
   explicit TNameIndex(size_t expected) { Resize(std::bit_ceil(std::max<size_t>(16, expected * 2))); }
 
-  std::optional<Entry> Find(std::string_view name) const {
+  // By a held name or by a name asked for.
+  template <typename Name>
+  std::optional<Entry> Find(Name name) const {
     const size_t hash = NameHash(name);
     for (size_t i = hash & FMask;; i = (i + 1) & FMask) {
       const TSlot& slot = FSlots[i];
@@ -270,7 +289,7 @@ class TNameIndex {
   }
 
   // Removing moves later entries of a probe run back, so that no run is broken.
-  void Remove(std::string_view name) {
+  void Remove(std::wstring_view name) {
     const size_t hash = NameHash(name);
     size_t i = hash & FMask;
     for (;; i = (i + 1) & FMask) {
@@ -349,21 +368,9 @@ std::wstring_view OnOneLine(std::wstring_view text, std::wstring& storage) {
   return storage;
 }
 
-// Names as they are written and looked up: blanks trimmed, on one line like values, held.
-// No byte of a longer character in held text is a line break.
-std::string_view CleanName(std::wstring_view name, std::string& storage) {
-  name = TrimBlanks(name);
-  storage.resize(name.size());
-  for (size_t i = 0; i < name.size(); ++i) {
-    if (static_cast<uint32_t>(name[i]) >= 0x80) {
-      storage.resize(i);
-      AppendHeld(storage, name.substr(i));
-      break;
-    }
-    storage[i] = static_cast<char>(name[i]);
-  }
-  std::replace_if(storage.begin(), storage.end(), IsLineBreak<char>, ' ');
-  return storage;
+// Names as they are written and looked up: blanks trimmed, on one line like values.
+std::wstring_view CleanName(std::wstring_view name, std::wstring& storage) {
+  return OnOneLine(TrimBlanks(name), storage);
 }
 
 // One pair of matching quotes around the value is removed, as GetPrivateProfileString does.
@@ -462,26 +469,27 @@ struct TIniFile::TData {
   std::string LineBytes;
   std::string LineHeld;
   std::wstring LineText;
-  // The names asked for, held while they are looked up: kept to spare two allocations a call.
-  mutable std::string SectionAsked, KeyAsked;
+  std::wstring LineName;
 
   void Load(std::string bytes);
   std::string_view Keep(std::string_view bytes, std::string_view more = {});
   std::string_view KeepHeld(std::wstring_view text);
   TLine ParseLine(std::string_view bytes);
   void EnsureLineEnd(TLine& line);
-  std::string_view FormatKeyLine(std::string_view name, std::wstring_view value);
-  TSection& AddSection(std::string_view name);
+  std::string_view FormatKeyLine(std::wstring_view name, std::wstring_view value);
+  TSection& AddSection(std::wstring_view name);
   void IndexSection(TLineIt header);
-  const TSection* FindSection(std::string_view name) const;
-  TSection* FindSection(std::string_view name) { return const_cast<TSection*>(std::as_const(*this).FindSection(name)); }
+  const TSection* FindSection(std::wstring_view name) const;
+  TSection* FindSection(std::wstring_view name) {
+    return const_cast<TSection*>(std::as_const(*this).FindSection(name));
+  }
   const TNameIndex<TLineIt>& KeysOf(const TSection& section) const;
   const TLine* FindKey(std::wstring_view section, std::wstring_view key) const;
   template <typename KeyHandler>
   void ForEachKey(std::wstring_view section, KeyHandler keyHandler) const;
   void SetValue(std::wstring_view section, std::wstring_view key, std::wstring_view value);
-  void InsertKey(TSection& section, std::string_view name, std::string_view value);
-  void StoreKeyLine(TLine& line, std::string_view name, std::string_view value);
+  void InsertKey(TSection& section, std::wstring_view name, std::string_view value);
+  void StoreKeyLine(TLine& line, std::wstring_view name, std::string_view value);
   void DeleteKey(std::wstring_view section, std::wstring_view key);
   void EraseSection(std::wstring_view name);
   std::string Bytes() const;
@@ -560,19 +568,12 @@ void TIniFile::TData::EnsureLineEnd(TLine& line) {
 // Puts the line together as the profile functions write it, "name=value" and CR LF, in
 // LineBytes, in the file's encoding. Blanks around the value are dropped, as reading would
 // drop them. Returns the value that reading gives back, held.
-std::string_view TIniFile::TData::FormatKeyLine(std::string_view name, std::wstring_view value) {
+std::string_view TIniFile::TData::FormatKeyLine(std::wstring_view name, std::wstring_view value) {
   std::wstring storage;
   value = TrimBlanks(OnOneLine(value, storage));
-  if (!IsUtf16(Encoding) && IsAscii(name)) {
-    LineBytes.assign(name);
-    LineBytes += '=';
-  } else {
-    LineText.clear();
-    AppendUnits(LineText, name);
-    LineText += L'=';
-    LineBytes.clear();
-    AppendEncoded(LineBytes, LineText, Encoding);
-  }
+  LineBytes.clear();
+  AppendEncoded(LineBytes, name, Encoding);
+  AppendEncoded(LineBytes, L"=", Encoding);
   const size_t valueStart = LineBytes.size();
   AppendEncoded(LineBytes, value, Encoding);
   const size_t valueEnd = LineBytes.size();
@@ -589,15 +590,14 @@ std::string_view TIniFile::TData::FormatKeyLine(std::string_view name, std::wstr
 }
 
 // A new section at the end of the file.
-TIniFile::TData::TSection& TIniFile::TData::AddSection(std::string_view name) {
+TIniFile::TData::TSection& TIniFile::TData::AddSection(std::wstring_view name) {
   if (!Lines.empty()) EnsureLineEnd(Lines.back());
-  LineText.assign(1, L'[');
-  AppendUnits(LineText, name);
-  LineText += L"]\r\n";
   LineBytes.clear();
-  AppendEncoded(LineBytes, LineText, Encoding);
+  AppendEncoded(LineBytes, L"[", Encoding);
+  AppendEncoded(LineBytes, name, Encoding);
+  AppendEncoded(LineBytes, L"]\r\n", Encoding);
   TLine header{Keep(LineBytes), TLineKind::Section};
-  header.Name = Keep(name);
+  header.Name = !IsUtf16(Encoding) && IsAscii(name) ? header.Bytes.substr(1, name.size()) : KeepHeld(name);
   IndexSection(Lines.insert(Lines.end(), header));
   TSection& section = Sections.back();
   section.Keys.emplace(0);
@@ -608,7 +608,7 @@ void TIniFile::TData::IndexSection(TLineIt header) {
   SectionIndex.Add(Sections.insert(Sections.end(), TSection{header, header, header->Name, 0, std::nullopt}));
 }
 
-const TIniFile::TData::TSection* TIniFile::TData::FindSection(std::string_view name) const {
+const TIniFile::TData::TSection* TIniFile::TData::FindSection(std::wstring_view name) const {
   if (LastFound && SameName(LastFound->Name, name)) return LastFound;
   std::optional<TSectionIt> found = SectionIndex.Find(name);
   if (!found) return nullptr;
@@ -625,15 +625,17 @@ const TNameIndex<TLineIt>& TIniFile::TData::KeysOf(const TSection& section) cons
 }
 
 const TLine* TIniFile::TData::FindKey(std::wstring_view section, std::wstring_view key) const {
-  const TSection* found = FindSection(CleanName(section, SectionAsked));
+  std::wstring sectionStorage, keyStorage;
+  const TSection* found = FindSection(CleanName(section, sectionStorage));
   if (!found) return nullptr;
-  std::optional<TLineIt> line = KeysOf(*found).Find(CleanName(key, KeyAsked));
+  std::optional<TLineIt> line = KeysOf(*found).Find(CleanName(key, keyStorage));
   return line ? &**line : nullptr;
 }
 
 void TIniFile::TData::SetValue(std::wstring_view sectionName, std::wstring_view keyName, std::wstring_view value) {
-  std::string_view section = CleanName(sectionName, SectionAsked);
-  std::string_view key = CleanName(keyName, KeyAsked);
+  std::wstring sectionStorage, keyStorage;
+  std::wstring_view section = CleanName(sectionName, sectionStorage);
+  std::wstring_view key = CleanName(keyName, keyStorage);
   TSection* target = FindSection(section);
   if (!target) target = &AddSection(section);
   std::optional<TLineIt> found = KeysOf(*target).Find(key);
@@ -642,28 +644,30 @@ void TIniFile::TData::SetValue(std::wstring_view sectionName, std::wstring_view 
   } else {
     // The file's own spelling of the name stays; an unchanged value leaves the line as it is.
     TLine& old = **found;
-    std::string_view read = FormatKeyLine(old.Name, value);
+    LineName.clear();
+    AppendUnits(LineName, old.Name);
+    std::string_view read = FormatKeyLine(LineName, value);
     if (read == old.Value) return;
-    StoreKeyLine(old, old.Name, read);
+    StoreKeyLine(old, LineName, read);
   }
   Changed = true;
 }
 
 // The key line put together in LineBytes becomes the line's content. Where the line's bytes
 // are the held text, name and value view them.
-void TIniFile::TData::StoreKeyLine(TLine& line, std::string_view name, std::string_view value) {
+void TIniFile::TData::StoreKeyLine(TLine& line, std::wstring_view name, std::string_view value) {
   line.Bytes = Keep(LineBytes);
   if (!IsUtf16(Encoding) && IsAscii(name) && IsAscii(value)) {
     line.Name = line.Bytes.substr(0, name.size());
     line.Value = line.Bytes.substr(name.size() + 1, value.size());
   } else {
-    line.Name = Keep(name);
-    line.Value = Keep(value);
+    line.Value = Keep(value);  // before the name: the value may be in LineHeld
+    line.Name = KeepHeld(name);
   }
 }
 
 // The key line put together in LineBytes, after the section's last line.
-void TIniFile::TData::InsertKey(TSection& section, std::string_view name, std::string_view value) {
+void TIniFile::TData::InsertKey(TSection& section, std::wstring_view name, std::string_view value) {
   EnsureLineEnd(*section.Last);
   section.Last = Lines.insert(std::next(section.Last), TLine{{}, TLineKind::Key});
   StoreKeyLine(*section.Last, name, value);
@@ -671,9 +675,10 @@ void TIniFile::TData::InsertKey(TSection& section, std::string_view name, std::s
 }
 
 void TIniFile::TData::DeleteKey(std::wstring_view sectionName, std::wstring_view keyName) {
-  TSection* target = FindSection(CleanName(sectionName, SectionAsked));
+  std::wstring sectionStorage, keyStorage;
+  TSection* target = FindSection(CleanName(sectionName, sectionStorage));
   if (!target) return;
-  std::string_view key = CleanName(keyName, KeyAsked);
+  std::wstring_view key = CleanName(keyName, keyStorage);
   std::optional<TLineIt> found = KeysOf(*target).Find(key);
   if (!found) return;
   TLineIt first = *found;
@@ -691,7 +696,8 @@ void TIniFile::TData::DeleteKey(std::wstring_view sectionName, std::wstring_view
 }
 
 void TIniFile::TData::EraseSection(std::wstring_view name) {
-  std::string_view section = CleanName(name, SectionAsked);
+  std::wstring storage;
+  std::wstring_view section = CleanName(name, storage);
   if (!FindSection(section)) return;
   SectionIndex.Remove(section);
   LastFound = nullptr;
@@ -725,7 +731,8 @@ TIniFile::TIniFile(std::wstring fileName) : FFileName(std::move(fileName)), FDat
 TIniFile::~TIniFile() = default;
 
 bool TIniFile::SectionExists(std::wstring_view section) const {
-  return Data().FindSection(CleanName(section, Data().SectionAsked)) != nullptr;
+  std::wstring storage;
+  return Data().FindSection(CleanName(section, storage)) != nullptr;
 }
 
 bool TIniFile::ValueExists(std::wstring_view section, std::wstring_view key) const {
@@ -744,7 +751,8 @@ std::vector<std::wstring> TIniFile::ReadSections() const {
 // profile functions, and of a repeated one the first line is read.
 template <typename KeyHandler>
 void TIniFile::TData::ForEachKey(std::wstring_view sectionName, KeyHandler keyHandler) const {
-  const TSection* found = FindSection(CleanName(sectionName, SectionAsked));
+  std::wstring storage;
+  const TSection* found = FindSection(CleanName(sectionName, storage));
   if (!found) return;
   KeysOf(*found);  // marks the repeated names
   for (auto line = std::next(found->Header); line != Lines.end() && line->Kind != TLineKind::Section; ++line)

@@ -31,8 +31,8 @@ class TIniFile {
   std::vector<std::wstring> ReadSection(std::wstring_view section) const;
 
   // A section's keys with their values as ReadString reads them, in file order, a repeated
-  // name once: ReadSection and a ReadString of each key in one pass. The views are valid
-  // while the result lives and the file object does not change.
+  // name once: ReadSection and a ReadString of each key in one pass. The views point into
+  // the result's own text and are valid while it lives.
   struct TKeyValue {
     std::wstring_view Name;
     std::wstring_view Value;
@@ -43,7 +43,7 @@ class TIniFile {
     TSectionValues(TSectionValues&&) = default;
     TSectionValues& operator=(TSectionValues&&) = default;
     std::vector<TKeyValue> Keys;
-    std::vector<wchar_t> Text;  // where the views of most keys point
+    std::vector<wchar_t> Text;  // where the views point
     auto begin() const { return Keys.begin(); }
     auto end() const { return Keys.end(); }
     size_t size() const { return Keys.size(); }
