@@ -100,6 +100,15 @@ void AppendEncoded(std::string& bytes, std::wstring_view text, TEncoding encodin
   }
 }
 
+// The format's own characters, all ASCII, without a conversion call for each.
+void AppendAscii(std::string& bytes, std::string_view ascii, TEncoding encoding) {
+  for (char c : ascii) {
+    if (encoding == TEncoding::Utf16BE) bytes += '\0';
+    bytes += c;
+    if (encoding == TEncoding::Utf16LE) bytes += '\0';
+  }
+}
+
 // Names and values are held in one form whatever the file's encoding: each UTF-16 unit as
 // one to three bytes, the way UTF-8 writes the characters of the basic plane (a surrogate
 // on its own too, so nothing is lost). ASCII is itself in this form, so a line of ASCII in
@@ -561,7 +570,7 @@ TLine TIniFile::TData::ParseLine(std::string_view bytes) {
 void TIniFile::TData::EnsureLineEnd(TLine& line) {
   if (HasLineEnd(line.Bytes, Encoding)) return;
   std::string lineEnd;  // LineBytes may hold the line that goes after this one
-  AppendEncoded(lineEnd, L"\r\n", Encoding);
+  AppendAscii(lineEnd, "\r\n", Encoding);
   line.Bytes = Keep(line.Bytes, lineEnd);
 }
 
@@ -573,11 +582,11 @@ std::string_view TIniFile::TData::FormatKeyLine(std::wstring_view name, std::wst
   value = TrimBlanks(OnOneLine(value, storage));
   LineBytes.clear();
   AppendEncoded(LineBytes, name, Encoding);
-  AppendEncoded(LineBytes, L"=", Encoding);
+  AppendAscii(LineBytes, "=", Encoding);
   const size_t valueStart = LineBytes.size();
   AppendEncoded(LineBytes, value, Encoding);
   const size_t valueEnd = LineBytes.size();
-  AppendEncoded(LineBytes, L"\r\n", Encoding);
+  AppendAscii(LineBytes, "\r\n", Encoding);
   // ASCII written into a file of bytes is its own held text.
   if (!IsUtf16(Encoding) && IsAscii(value))
     return std::string_view(LineBytes).substr(valueStart, valueEnd - valueStart);
@@ -593,9 +602,9 @@ std::string_view TIniFile::TData::FormatKeyLine(std::wstring_view name, std::wst
 TIniFile::TData::TSection& TIniFile::TData::AddSection(std::wstring_view name) {
   if (!Lines.empty()) EnsureLineEnd(Lines.back());
   LineBytes.clear();
-  AppendEncoded(LineBytes, L"[", Encoding);
+  AppendAscii(LineBytes, "[", Encoding);
   AppendEncoded(LineBytes, name, Encoding);
-  AppendEncoded(LineBytes, L"]\r\n", Encoding);
+  AppendAscii(LineBytes, "]\r\n", Encoding);
   TLine header{Keep(LineBytes), TLineKind::Section};
   header.Name = !IsUtf16(Encoding) && IsAscii(name) ? header.Bytes.substr(1, name.size()) : KeepHeld(name);
   IndexSection(Lines.insert(Lines.end(), header));
