@@ -231,6 +231,7 @@ struct TLine {
   std::string_view Bytes;
   TLineKind Kind = TLineKind::Other;
   mutable bool Shadowed = false;  // a key line after the first of its name, marked when its section is indexed
+  bool Ascii = false;             // the name and the value are known to be ASCII: read without decoding
   std::string_view Name{}, Value{};
 };
 
@@ -553,6 +554,7 @@ TLine TIniFile::TData::ParseLine(std::string_view bytes) {
   if (!IsUtf16(Encoding) && IsAscii(text)) {
     TLineParts<char> parts = SplitLine(text);
     line.Kind = parts.Kind;
+    line.Ascii = true;
     line.Name = parts.Name;
     line.Value = parts.Value;
     return line;
@@ -666,7 +668,8 @@ void TIniFile::TData::SetValue(std::wstring_view sectionName, std::wstring_view 
 // are the held text, name and value view them.
 void TIniFile::TData::StoreKeyLine(TLine& line, std::wstring_view name, std::string_view value) {
   line.Bytes = Keep(LineBytes);
-  if (!IsUtf16(Encoding) && IsAscii(name) && IsAscii(value)) {
+  line.Ascii = IsAscii(name) && IsAscii(value);
+  if (!IsUtf16(Encoding) && line.Ascii) {
     line.Name = line.Bytes.substr(0, name.size());
     line.Value = line.Bytes.substr(name.size() + 1, value.size());
   } else {
@@ -784,9 +787,9 @@ TIniFile::TSectionValues TIniFile::ReadSectionValues(std::wstring_view section) 
   TSectionValues values;
   values.Text.reserve(size);
   values.Keys.reserve(lines.size());
-  auto unpack = [&](std::string_view held) {
+  auto unpack = [&](std::string_view held, bool ascii) {
     const size_t start = values.Text.size();
-    if (IsAscii(held)) {
+    if (ascii) {
       values.Text.insert(values.Text.end(), held.begin(), held.end());
     } else {
       const std::wstring units = Units(held);
@@ -795,8 +798,8 @@ TIniFile::TSectionValues TIniFile::ReadSectionValues(std::wstring_view section) 
     return std::wstring_view(values.Text.data() + start, values.Text.size() - start);
   };
   for (const TLine* line : lines) {
-    std::wstring_view name = unpack(line->Name);
-    values.Keys.push_back({name, ProfileValue(unpack(line->Value))});
+    std::wstring_view name = unpack(line->Name, line->Ascii);
+    values.Keys.push_back({name, ProfileValue(unpack(line->Value, line->Ascii))});
   }
   return values;
 }
