@@ -7,6 +7,7 @@
 #include "harness/ChildProcess.h"
 #include "harness/DialogAnswer.h"
 #include "harness/FakeUserInteraction.h"
+#include "harness/MainWindowWorkstation.h"
 #include "harness/Sandbox.h"
 #include "harness/SmtpServer.h"
 #include "mail/dlgSendEMail.h"
@@ -24,23 +25,8 @@ namespace {
 using testing::ReadBinaryFile;
 using testing::WriteBinaryFile;
 
-class MainWindowTest : public ::testing::Test {
+class MainWindowTest : public testing::MainWindowWorkstation {
  protected:
-  testing::WorkstationSandbox FSandbox;
-  testing::FakeUserInteraction FUser;
-  std::wstring FDll;
-
-  void SetUp() override {
-    WriteBinaryFile(FSandbox.HostsFile(), "127.0.0.1 localhost\r\n");
-    FDll = testing::InstallPlugIn(FSandbox.Root() + L"\\Program Files (x86)\\ORN");
-    testing::SetRegistryString(HKEY_CURRENT_USER, InternetSettingsKey, L"ProxyOverride", L"<local>");
-  }
-  void TearDown() override {
-    // A closed main window ends the message loop; no loop runs here, so take its quit back.
-    MSG quit;
-    while (::PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
-    }
-  }
   void WriteSettings(const std::string& content) {
     ForceDirectories(GetPlugInDataDir());
     WriteBinaryFile(GetIniFileName(), content);
@@ -131,34 +117,6 @@ TEST_F(MainWindowTest, KeySequenceSwitchesToExtendedModeAndIsRemembered) {
   EXPECT_FALSE(form.ExtModeChecked());
   EXPECT_EQ(ClientHeight(form), Design(238, form));
   EXPECT_EQ(TIniFile(GetIniFileName()).ReadString(L"AppSettings", L"ExtendedMode", L""), L"False");
-}
-
-TEST_F(MainWindowTest, SizingIsClampedPerMode) {
-  TMainForm form({});
-  RECT outer{}, client{};
-  ::GetWindowRect(form.Handle(), &outer);
-  ::GetClientRect(form.Handle(), &client);
-  const int bx = (outer.right - outer.left) - client.right, by = (outer.bottom - outer.top) - client.bottom;
-  auto sizing = [&](int edge, RECT proposed) {
-    ::SendMessageW(form.Handle(), WM_SIZING, edge, reinterpret_cast<LPARAM>(&proposed));
-    return proposed;
-  };
-  // Common mode: a left-edge drag too narrow keeps the left edge and takes the minimum width.
-  RECT narrow = sizing(WMSZ_LEFT, {outer.left + 300, outer.top, outer.right, outer.bottom});
-  EXPECT_EQ(narrow.left, outer.left);
-  EXPECT_EQ(narrow.right - narrow.left, 700 + bx);
-  RECT tall = sizing(WMSZ_BOTTOMRIGHT, {outer.left, outer.top, outer.left + 2000, outer.bottom + 100});
-  EXPECT_EQ(tall.right - tall.left, 1200);
-  EXPECT_EQ(tall.bottom - tall.top, 238 + by) << "the height is fixed";
-
-  form.SwitchToExtMode();
-  ::GetWindowRect(form.Handle(), &outer);
-  RECT top = sizing(WMSZ_TOP, {outer.left, outer.top - 1000, outer.right, outer.bottom});
-  EXPECT_EQ(top.top, outer.top);
-  EXPECT_EQ(top.bottom - top.top, 600 + by);
-  RECT low = sizing(WMSZ_TOPRIGHT, {outer.left, outer.bottom - 50, outer.left + 500, outer.bottom});
-  EXPECT_EQ(low.right - low.left, 730 + bx);
-  EXPECT_EQ(low.bottom - low.top, 404 + by);
 }
 
 TEST_F(MainWindowTest, SaveCopyAndLoad) {

@@ -1,6 +1,5 @@
 #include "mail/TlsConnection.h"
 
-#include <wincrypt.h>
 #include <ws2tcpip.h>
 
 #include <algorithm>
@@ -8,6 +7,7 @@
 #include <openssl/ssl.h>
 #include <openssl/x509v3.h>
 
+#include "win/NetHandles.h"
 #include "win/Text.h"
 
 namespace ornpm {
@@ -35,9 +35,9 @@ std::wstring OpenSslErrors() {
 
 // The Windows root store: administrators manage trust there, not in OpenSSL's folders.
 void AddWindowsRoots(X509_STORE* store) {
-  HCERTSTORE windowsStore = ::CertOpenSystemStoreW(0, L"ROOT");
+  UniqueCertStore windowsStore(::CertOpenSystemStoreW(0, L"ROOT"));
   if (!windowsStore) return;
-  for (PCCERT_CONTEXT cert = nullptr; (cert = ::CertEnumCertificatesInStore(windowsStore, cert));) {
+  for (PCCERT_CONTEXT cert = nullptr; (cert = ::CertEnumCertificatesInStore(windowsStore.Get(), cert));) {
     const unsigned char* der = cert->pbCertEncoded;
     if (X509* x509 = d2i_X509(nullptr, &der, static_cast<long>(cert->cbCertEncoded))) {
       X509_STORE_add_cert(store, x509);
@@ -45,7 +45,6 @@ void AddWindowsRoots(X509_STORE* store) {
     }
   }
   ERR_clear_error();  // duplicates and unknown formats are no reason to fail
-  ::CertCloseStore(windowsStore, 0);
 }
 
 // What the TLS layer writes is gathered into sends of this size: under Wine each send is a
@@ -80,11 +79,6 @@ TTlsConnection::TTlsConnection(const std::wstring& host, uint16_t port, const TT
   static TWinsock winsock;
   Connect(host, port);
   Handshake(host);
-}
-
-void TTlsConnection::TSocketCloser::operator()(SOCKET* socket) const {
-  ::closesocket(*socket);
-  delete socket;
 }
 
 // Connects without blocking and waits at most what the time limits leave; 0 or the error.
@@ -125,12 +119,11 @@ void TTlsConnection::Connect(const std::wstring& host, uint16_t port) {
     throw ESocketError(Format(L"Сервер \"%s\" не найден: %s", {host, SysErrorMessage(error)}));
   int lastError = 0;
   for (ADDRINFOW* entry = found; entry && !FSocket; entry = entry->ai_next) {
-    SOCKET candidate = ::socket(entry->ai_family, entry->ai_socktype, entry->ai_protocol);
-    if (candidate == INVALID_SOCKET) continue;
-    FSocket.reset(new SOCKET(candidate));
-    lastError = ConnectWithin(candidate, entry->ai_addr, static_cast<int>(entry->ai_addrlen));
+    FSocket.Reset(::socket(entry->ai_family, entry->ai_socktype, entry->ai_protocol));
+    if (!FSocket) continue;
+    lastError = ConnectWithin(FSocket.Get(), entry->ai_addr, static_cast<int>(entry->ai_addrlen));
     if (lastError == 0) break;
-    FSocket.reset();
+    FSocket.Reset();
   }
   ::FreeAddrInfoW(found);
   if (!FSocket) {
@@ -153,7 +146,8 @@ void TTlsConnection::Handshake(const std::wstring& host) {
 
   FSsl.reset(SSL_new(context));
   SSL* ssl = FSsl.get();
-  if (!ssl || !AttachSocket(ssl, *FSocket)) throw ESocketError(L"Не удалось инициализировать TLS: " + OpenSslErrors());
+  if (!ssl || !AttachSocket(ssl, FSocket.Get()))
+    throw ESocketError(L"Не удалось инициализировать TLS: " + OpenSslErrors());
   if (IsIpAddress(name)) {
     X509_VERIFY_PARAM_set1_ip_asc(SSL_get0_param(ssl), name.c_str());
   } else {
@@ -182,8 +176,8 @@ void TTlsConnection::ArmTimeout() {
   // Under Wine every socket option is a round trip to the server; most waits repeat the last.
   if (wait == FArmedMs) return;
   FArmedMs = wait;
-  ::setsockopt(*FSocket, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&wait), sizeof wait);
-  ::setsockopt(*FSocket, SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&wait), sizeof wait);
+  ::setsockopt(FSocket.Get(), SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&wait), sizeof wait);
+  ::setsockopt(FSocket.Get(), SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&wait), sizeof wait);
 }
 
 void TTlsConnection::RaiseIoError(int result, const wchar_t* action) {

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "win/Window.h"
+#include "win/ModalDialog.h"
 
 namespace ornpm {
 
@@ -24,7 +24,7 @@ inline constexpr int MinSendFormHeight = 345;
 inline constexpr const wchar_t* VirtualStoreRoots[] = {L"ProgramFiles", L"ProgramFiles(x86)", L"ProgramData",
                                                        L"WinDir"};
 
-class TSendEMailForm : public TWindow {
+class TSendEMailForm : public TModalDialog {
  public:
   enum : int { idServerHost = 1001, idPort, idUserName, idPassword, idEMailSubject, idEMailBody, idLogFiles };
 
@@ -50,20 +50,19 @@ class TSendEMailForm : public TWindow {
   // The ticked files, top of the list first.
   std::vector<std::wstring> CheckedLogFiles() const;
 
-  // Shows the dialog until Send with complete entries or Cancel ends it; true for Send.
-  bool ShowModal();
+  // ShowModal (of the base) ends with true only through Send with complete entries.
 
  protected:
+  void FormShow() override;
+  // Send: keeps the dialog open with the first missing or wrong entry named.
+  bool CanClose() override { return FormCloseQuery(); }
+  void OnResized() override;
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
  private:
-  void FormShow();
   bool FormCloseQuery();
   void lbxLogFilesChangeCheck(int sender);
-  void FormSizing(WPARAM edge, RECT& proposed) const;
 
-  TLayout FLayout{{630, 403}};
-  int FResult = 0;  // IDOK or IDCANCEL once ended
   bool FPropagatingCheck = false;
 };
 
