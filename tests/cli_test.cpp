@@ -290,9 +290,7 @@ TEST_F(CommandLineTest, IniReportInUnicodeOpensTheWindow) {
   const std::wstring written = FSandbox.Root() + L"\\written.iinf";
   ASSERT_EQ(RunOrnpm({L"/REPORT", written}).ExitCode, 0u);
   const std::wstring text = BytesToWide(ReadBinaryFile(written));
-  std::string utf16 = "\xFF\xFE";
-  for (wchar_t unit : text) utf16 += {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
-  for (const std::string& bytes : {utf16, "\xEF\xBB\xBF" + WideToBytes(text, CP_UTF8)}) {
+  for (const std::string& bytes : {testing::Utf16WithMark(text), testing::Utf8WithMark(text)}) {
     const std::wstring report = FSandbox.Root() + L"\\edited.iinf";
     WriteBinaryFile(report, bytes);
     ChildRun run = RunOrnpm({report});

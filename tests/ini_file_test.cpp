@@ -91,25 +91,18 @@ const char* NameOf(Encoding encoding) {
   return names[static_cast<int>(encoding)];
 }
 
-std::string Utf16(const std::wstring& text, bool bigEndian) {
-  std::string bytes;
-  for (wchar_t unit : text) {
-    char low = static_cast<char>(unit & 0xFF), high = static_cast<char>(unit >> 8);
-    bytes += bigEndian ? high : low;
-    bytes += bigEndian ? low : high;
-  }
-  return bytes;
-}
-
 // The file's bytes in the encoding, with its mark.
 std::string Encode(const std::wstring& text, Encoding encoding) {
   switch (encoding) {
     case Encoding::Utf8:
-      return "\xEF\xBB\xBF" + WideToBytes(text, CP_UTF8);
+      return testing::Utf8WithMark(text);
     case Encoding::Utf16LE:
-      return "\xFF\xFE" + Utf16(text, false);
-    case Encoding::Utf16BE:
-      return "\xFE\xFF" + Utf16(text, true);
+      return testing::Utf16WithMark(text);
+    case Encoding::Utf16BE: {
+      std::string bytes = "\xFE\xFF";
+      for (wchar_t unit : text) bytes += {static_cast<char>(unit >> 8), static_cast<char>(unit & 0xFF)};
+      return bytes;
+    }
     default:
       return WideToBytes(text);
   }

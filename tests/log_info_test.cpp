@@ -3,7 +3,6 @@
 
 #include <aclapi.h>
 
-#include <functional>
 #include <gtest/gtest.h>
 
 #include "harness/ChildProcess.h"
@@ -177,13 +176,7 @@ TEST_F(LogInfoTest, SaveSwapsTheKeyInBothFilesAndKeepsEverythingElse) {
 TEST_F(LogInfoTest, UnicodePlugInFileIsReadAndWrittenInItsOwnEncoding) {
   const std::wstring before = L"[Log]\r\nFileName=D:\\日志\\%LibName%\\x.log\r\n";
   const std::wstring after = L"[Log]\r\n_FileName=D:\\日志\\%LibName%\\x.log\r\n";
-  auto utf16 = [](const std::wstring& text) {
-    std::string bytes = "\xFF\xFE";
-    for (wchar_t unit : text) bytes += {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
-    return bytes;
-  };
-  auto utf8 = [](const std::wstring& text) { return "\xEF\xBB\xBF" + WideToBytes(text, CP_UTF8); };
-  for (const auto& encode : {std::function<std::string(const std::wstring&)>(utf16), std::function(utf8)}) {
+  for (auto encode : {testing::Utf16WithMark, testing::Utf8WithMark}) {
     WriteBinaryFile(PlugInIni(), encode(before));
     ASSERT_TRUE(FLog.Load());
     EXPECT_TRUE(FLog.Enabled());

@@ -165,10 +165,8 @@ TEST_F(MainWindowTest, IniReportsSavedAsUnicodeLoad) {
   const size_t at = text.find(FDll);
   ASSERT_NE(at, std::wstring::npos);
   text.replace(at, FDll.size(), otherDll);
-  std::string utf16 = "\xFF\xFE";
-  for (wchar_t unit : text) utf16 += {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
   const std::pair<const char*, std::string> files[] = {
-      {"ANSI", WideToBytes(text)}, {"UTF-16", utf16}, {"UTF-8", "\xEF\xBB\xBF" + WideToBytes(text, CP_UTF8)}};
+      {"ANSI", WideToBytes(text)}, {"UTF-16", testing::Utf16WithMark(text)}, {"UTF-8", testing::Utf8WithMark(text)}};
   for (const auto& [name, bytes] : files) {
     SCOPED_TRACE(name);
     const std::wstring report = FSandbox.Root() + L"\\edited.iinf";
