@@ -11,9 +11,11 @@
 #include "mail/AddressList.h"
 #include "mail/MailSubmission.h"
 #include "mail/MimeEncoding.h"
+#include "mail/ReportAttachment.h"
 #include "service/Registry.h"
 #include "win/Environment.h"
 #include "win/Exceptions.h"
+#include "win/Files.h"
 #include "win/Handles.h"
 #include "win/Text.h"
 
@@ -113,6 +115,44 @@ TEST(MailSubmission, StandardPortBecomesTheImplicitTlsPort) {
   std::pair<const wchar_t*, uint16_t> cases[] = {
       {L"25", 465}, {L"465", 465}, {L"587", 587}, {L"2525", 2525}, {L"", 465}};
   for (auto [text, port] : cases) EXPECT_EQ(SubmissionPort(text), port) << Narrow(text);
+}
+
+// The report's name comes from the plug-in's DLL, which a loaded report may name as it likes.
+TEST(MailReportAttachment, NamedAfterThePlugInAndSafeToCreate) {
+  std::pair<const wchar_t*, const wchar_t*> cases[] = {
+      {L"np.dll", L"np.xinf"},
+      {L"", L".xinf"},
+      {L"np", L"np.xinf"},
+      {L"..\\..\\Windows\\evil.dll", L"evil.xinf"},
+      {L"C:evil.dll", L"evil.xinf"},
+      {L"a<b>|\"?*.dll", L"a_b_____.xinf"},
+      {L"con.dll", L"_con.xinf"},
+      {L"LPT1", L"_LPT1.xinf"},
+      {L"console.dll", L"console.xinf"},
+      {L"np.tar.dll", L"np.tar.xinf"},
+  };
+  for (auto [plugIn, expected] : cases) EXPECT_EQ(ReportAttachmentName(plugIn), expected) << Narrow(plugIn);
+}
+
+TEST(MailReportAttachment, FolderOfItsOwnRemovedWithEverythingInIt) {
+  testing::TempFolder temp;
+  testing::EnvironmentOverride environment;
+  environment.Set(L"TMP", temp.Path());
+  std::wstring path, other;
+  {
+    TReportAttachment first(L"np.xinf"), second(L"np.xinf");
+    path = first.Path();
+    EXPECT_EQ(ExtractFileName(path), L"np.xinf");
+    const std::wstring folder = ExtractFilePath(path);
+    EXPECT_EQ(ExtractFilePath(folder.substr(0, folder.size() - 1)), IncludeTrailingPathDelimiter(temp.Path()));
+    EXPECT_NE(ExtractFilePath(path), ExtractFilePath(second.Path()));
+    WriteFileBytes(path, "<report/>");
+    other = ExtractFilePath(path) + L"np.xinf.tmp";
+    WriteFileBytes(other, "partial");
+  }
+  EXPECT_FALSE(FileExists(path));
+  EXPECT_FALSE(FileExists(other));
+  EXPECT_FALSE(DirectoryExists(ExtractFilePath(path)));
 }
 
 // ---- submission against the server ------------------------------------------------------

@@ -346,6 +346,26 @@ class SendInfoTest : public SendDialogTest {
     WriteLog(FLogs + L"old.log", 10, "old entries");
     WriteLog(FLogs + L"new.log", 20, "new entries");
     InstallWithLogs(FLogs);
+    FTemp = FSandbox.Root() + L"\\Temp";
+    std::filesystem::create_directories(FTemp);
+    FTempEnvironment.Set(L"TMP", FTemp);
+    FTempEnvironment.Set(L"TEMP", FTemp);
+  }
+  // The plug-in's folder as a standard user meets it: nothing can be written there (a
+  // report file of the DLL's name held open without sharing stands in for the folder's
+  // permissions, which Wine's root user would write through).
+  UniqueFileHandle LockPlugInFolder() {
+    const std::wstring blocked = FPlugInFolder + L"np.xinf";
+    WriteBinaryFile(blocked, "");
+    return UniqueFileHandle(
+        ::CreateFileW(blocked.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+  }
+  // Whatever the send left in the temporary folder (the test server keeps its files there).
+  std::vector<std::wstring> TempLeftovers() const {
+    std::vector<std::wstring> names;
+    for (const auto& entry : std::filesystem::directory_iterator(FTemp))
+      if (!entry.path().filename().wstring().starts_with(L"ornpm-test-")) names.push_back(entry.path().filename());
+    return names;
   }
   void Remember(const SmtpServer& server, const std::wstring& subject) {
     testing::SetRegistryString(HKEY_CURRENT_USER, SettingsKey, L"SMTPHost", L"127.0.0.1");
@@ -359,12 +379,16 @@ class SendInfoTest : public SendDialogTest {
   }
 
   std::wstring FLogs;
+  std::wstring FTemp;
+  testing::EnvironmentOverride FTempEnvironment;
   testing::CrtEnvironment FEnvironment;
 };
 
 TEST_F(SendInfoTest, SendsReportAndTickedLogsAndRemembersTheSettings) {
   SmtpServer server("login");
   Remember(server, L"");
+  UniqueFileHandle locked = LockPlugInFolder();
+  ASSERT_TRUE(locked);
   CustomEMailSubject = L"Настроенная тема";
   AnswerNextDialog([](HWND dialog) {
     EXPECT_EQ(WindowText(::GetDlgItem(dialog, TSendEMailForm::idServerHost)), L"127.0.0.1");
@@ -389,7 +413,13 @@ TEST_F(SendInfoTest, SendsReportAndTickedLogsAndRemembersTheSettings) {
   EXPECT_NE(parsed.find("attachment=np.xinf|np.xinf|"), std::string::npos) << parsed;
   EXPECT_NE(parsed.find("attachment=new.log|new.log|"), std::string::npos) << parsed;
   EXPECT_EQ(parsed.find("old.log"), std::string::npos) << parsed;
-  EXPECT_EQ(ReadBinaryFile(server.File(L"attachment-0")), ReadBinaryFile(FPlugInFolder + L"np.xinf"));
+  // The report as the composite writes it, from a file of its own that is gone again.
+  const std::wstring expectedReport = FTemp + L"\\expected.xinf";
+  FInfo.SaveToFile(expectedReport);
+  EXPECT_EQ(ReadBinaryFile(server.File(L"attachment-0")), ReadBinaryFile(expectedReport));
+  std::filesystem::remove(expectedReport);
+  EXPECT_EQ(TempLeftovers(), std::vector<std::wstring>{});
+  EXPECT_EQ(::GetFileSize(locked.Get(), nullptr), 0u);
   EXPECT_EQ(ReadBinaryFile(server.File(L"attachment-1")), "new entries");
   EXPECT_NE(ReadBinaryFile(server.File(L"body.html")).find(Narrow(L"Заметки пользователя")), std::string::npos);
 
@@ -415,6 +445,7 @@ TEST_F(SendInfoTest, RefusedSubmissionIsShownAndNothingRemembered) {
   EXPECT_GT(FUser.Messages[0].Text.size(), 23u);
   EXPECT_EQ(Stored(L"SMTPHost"), L"127.0.0.1");
   EXPECT_EQ(Stored(L"EMailSubject"), L"Старая тема");
+  EXPECT_EQ(TempLeftovers(), std::vector<std::wstring>{});
 }
 
 TEST_F(SendInfoTest, CancelWritesAndSendsNothing) {
@@ -422,6 +453,7 @@ TEST_F(SendInfoTest, CancelWritesAndSendsNothing) {
   SendInfoByEMail(&FInfo, false);
   EXPECT_EQ(testing::WindowsAnswered(), 1);
   EXPECT_FALSE(FileExists(FPlugInFolder + L"np.xinf"));
+  EXPECT_EQ(TempLeftovers(), std::vector<std::wstring>{});
   EXPECT_TRUE(FUser.Messages.empty());
   EXPECT_FALSE(Stored(L"SMTPHost"));
 }

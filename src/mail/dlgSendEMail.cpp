@@ -9,6 +9,7 @@
 #include <tuple>
 
 #include "mail/MailSubmission.h"
+#include "mail/ReportAttachment.h"
 #include "service/CompositeInfo.h"
 #include "service/LogInfo.h"
 #include "service/PlugInInfo.h"
@@ -90,11 +91,6 @@ bool LessText(const std::wstring& a, const std::wstring& b) {
 const wchar_t* const ValidationMessages[] = {L"Не задан адрес SMTP-сервера", L"Не задан порт SMTP-сервера",
                                              L"Некорректное значение порта SMTP-сервера", L"Не определён почтовый ящик",
                                              L"Не введён пароль"};
-
-// The XML report goes next to the plug-in's DLL, named after it.
-std::wstring ReportFileName(const TPlugInInfo& plugIn) {
-  return ExtractFilePath(plugIn.PlugInPath()) + ChangeFileExt(plugIn.PlugInName(), L".xinf");
-}
 
 }  // namespace
 
@@ -295,10 +291,10 @@ void SendInfoByEMail(TCompositeInfo* info, bool extendedMode) {
   content.Recipients = CustomEMailRecipient.empty() ? DefaultEMailRecipient : CustomEMailRecipient;
   content.Subject = WindowText(form.edEMailSubject);
   // A report that cannot be written is not a mail error: it goes to the general error display.
-  const std::wstring reportFile = ReportFileName(info->PlugInInfo());
-  info->SaveToFile(reportFile);
+  const TReportAttachment report(ReportAttachmentName(info->PlugInInfo().PlugInName()));
+  info->SaveToFile(report.Path());
   content.HtmlBody = info->SaveAsHTML(WindowText(form.memEMailBody));
-  content.Attachments.push_back(reportFile);
+  content.Attachments.push_back(report.Path());
   for (std::wstring& logFile : form.CheckedLogFiles()) content.Attachments.push_back(std::move(logFile));
   try {
     RunBusy(::GetWindow(form.Handle(), GW_OWNER), [&] { SubmitMessage(settings, content); });
