@@ -275,6 +275,20 @@ TEST_F(SendDialogTest, AddsTheVirtualStoreCopyOfProtectedFolders) {
   EXPECT_EQ(form.LogFileList.front(), store + L"sub\\four.log");
 }
 
+// The plug-in's writes were all redirected: only the copy exists.
+TEST_F(SendDialogTest, ListsTheVirtualStoreCopyOfAMissingFolder) {
+  const std::wstring logs = GetEnv(L"ProgramData") + L"\\ORN\\Logs\\";
+  const std::wstring store = GetEnv(L"LocalAppData") + L"\\VirtualStore\\ProgramData\\ORN\\Logs\\";
+  WriteLog(store + L"one.log", 10);
+  WriteLog(store + L"sub\\two.log", 20);
+  InstallWithLogs(logs);
+  ASSERT_FALSE(DirectoryExists(logs));
+  TSendEMailForm form(nullptr);
+  form.LoadLogFileList(&FInfo.LogInfo());
+  EXPECT_EQ(ListTexts(form), (std::vector<std::wstring>{L"two.log", L"one.log"}));
+  EXPECT_EQ(form.CheckedLogFiles(), std::vector<std::wstring>{store + L"sub\\two.log"});
+}
+
 TEST_F(SendDialogTest, MissingLogFolderGivesAnEmptyList) {
   InstallWithLogs(FSandbox.Root() + L"\\NoLogs\\");
   TSendEMailForm form(nullptr);

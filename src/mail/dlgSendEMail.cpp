@@ -143,9 +143,10 @@ TSendEMailForm::TSendEMailForm(HWND owner) {
 void TSendEMailForm::LoadLogFileList(const TLogInfo* logInfo) {
   LogFileList.clear();
   ListView_DeleteAllItems(lbxLogFiles);
-  if (!logInfo) return;
+  if (!logInfo || logInfo->ActualLogPath().empty()) return;
   const std::wstring folder = IncludeTrailingPathDelimiter(logInfo->ActualLogPath());
-  if (logInfo->ActualLogPath().empty() || !DirectoryExists(folder)) return;
+  // The folder and its virtual-store copy each count when they exist: the plug-in's writes
+  // under a protected folder may have made only the copy.
   std::vector<std::wstring> stamped;
   TFolderIds visited;
   ScanFolder(folder, stamped, visited);

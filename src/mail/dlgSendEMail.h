@@ -43,7 +43,8 @@ class TSendEMailForm : public TWindow {
   std::vector<std::wstring> LogFileList;
 
   // Finds the plug-in's log files (subfolders and the virtual-store copy included) and
-  // ticks the newest. An absent log info or a missing log folder leaves the list empty.
+  // ticks the newest. An absent log info, or a log folder missing together with its
+  // virtual-store copy, leaves the list empty.
   void LoadLogFileList(const TLogInfo* logInfo);
   bool LogFileChecked(int item) const;
   void SetLogFileChecked(int item, bool checked);
