@@ -325,6 +325,21 @@ TEST_F(MailServerTest, UnsafeOrBrokenServersFailTheSubmission) {
   }
 }
 
+// A server that talks without end fails the submission once a line or a reply passes its
+// bound, instead of filling memory.
+TEST_F(MailServerTest, EndlessRepliesAreCutOff) {
+  std::pair<const char*, const char*> cases[] = {
+      {"long-line", "Строка ответа сервера длиннее 65536 байт"},
+      {"long-reply", "Ответ сервера длиннее 1048576 байт"},
+  };
+  for (auto [mode, expected] : cases) {
+    SmtpServer server(mode, 10);
+    TrustTestCa(server);
+    EXPECT_EQ(SubmitError(Settings(server), SimpleContent()), expected) << mode;
+    EXPECT_EQ(server.Dialogue(), "CONNECTED\n") << mode;
+  }
+}
+
 // The limit on the whole submission holds even where each single wait would be allowed
 // longer: the server here ends the connection after 5 seconds.
 TEST_F(MailServerTest, WholeSubmissionIsBounded) {

@@ -14,6 +14,10 @@ namespace {
 constexpr size_t TlsRecordBytes = 16 * 1024;
 constexpr size_t DataPieceBytes = 4 * TlsRecordBytes;
 
+// A reply is read whole before it is looked at: these bound what a server can make us hold.
+constexpr size_t MaxReplyLineBytes = 64 * 1024;
+constexpr size_t MaxReplyBytes = 1024 * 1024;
+
 bool Expected(const TSmtpReply& reply, std::initializer_list<int> codes) {
   return std::find(codes.begin(), codes.end(), reply.Code) != codes.end();
 }
@@ -29,8 +33,11 @@ void RaiseReply(const TSmtpReply& reply) {
 
 TSmtpReply TSmtpClient::ReadReply() {
   TSmtpReply reply;
-  for (;;) {
-    std::string line = FConnection.ReadLine();
+  for (size_t total = 0;;) {
+    std::string line = FConnection.ReadLine(MaxReplyLineBytes);
+    total += line.size() + 2;
+    if (total > MaxReplyBytes)
+      throw ESocketError(Format(L"Ответ сервера длиннее %s байт", {std::to_wstring(MaxReplyBytes)}));
     bool valid = line.size() >= 3 &&
                  std::all_of(line.begin(), line.begin() + 3, [](char c) { return c >= '0' && c <= '9'; }) &&
                  (line.size() == 3 || line[3] == ' ' || line[3] == '-');

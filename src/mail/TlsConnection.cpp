@@ -202,6 +202,10 @@ void TTlsConnection::RaiseSocketError(const wchar_t* action, int socketError, st
   throw ESocketError(Format(L"%s: %s", {action, reasons}));
 }
 
+void TTlsConnection::RaiseOverlong(size_t maxLength) {
+  throw ESocketError(Format(L"Строка ответа сервера длиннее %s байт", {std::to_wstring(maxLength)}));
+}
+
 void TTlsConnection::Write(std::string_view bytes) {
   while (!bytes.empty()) {
     ArmTimeout();
@@ -221,16 +225,19 @@ void TTlsConnection::Flush() {
   }
 }
 
-std::string TTlsConnection::ReadLine() {
+std::string TTlsConnection::ReadLine(size_t maxLength) {
   Flush();
-  for (;;) {
-    size_t end = FBuffer.find('\n');
+  for (size_t scanned = 0;;) {
+    size_t end = FBuffer.find('\n', scanned);
     if (end != std::string::npos) {
       std::string line = FBuffer.substr(0, end);
       FBuffer.erase(0, end + 1);
       if (!line.empty() && line.back() == '\r') line.pop_back();
+      if (line.size() > maxLength) RaiseOverlong(maxLength);
       return line;
     }
+    scanned = FBuffer.size();
+    if (scanned > maxLength + 1) RaiseOverlong(maxLength);  // one more for the CR
     char chunk[4096];
     ArmTimeout();
     ::WSASetLastError(0);

@@ -38,8 +38,8 @@ class TTlsConnection {
 
   // Writes are gathered and go out when enough has collected or at the next ReadLine.
   void Write(std::string_view bytes);
-  // One line without its CR LF.
-  std::string ReadLine();
+  // One line without its CR LF; a longer line than maxLength fails without being read whole.
+  std::string ReadLine(size_t maxLength);
 
  private:
   void Connect(const std::wstring& host, uint16_t port);
@@ -51,6 +51,7 @@ class TTlsConnection {
   // Applies what is left of the time limits to the socket before each wait.
   void ArmTimeout();
   [[noreturn]] void RaiseIoError(int result, const wchar_t* action);
+  [[noreturn]] static void RaiseOverlong(size_t maxLength);
   [[noreturn]] static void RaiseSocketError(const wchar_t* action, int socketError, std::wstring reasons);
   // Sends what the writes gathered.
   void Flush();
