@@ -490,5 +490,20 @@ TEST(MailSettings, RememberedWithoutPasswordAndDefaultSubject) {
   EXPECT_EQ(values, 4u);
 }
 
+// Values an administrator wrote with other types read as absent; strings beside them still count.
+TEST(MailSettings, ValuesOfOtherTypesReadAsAbsent) {
+  testing::RegistrySandbox registry;
+  const wchar_t key[] = L"Software\\ORN\\PlugInManagerVLX";
+  testing::SetRegistryDword(HKEY_CURRENT_USER, key, L"SMTPPort", 465);
+  testing::SetRegistryString(HKEY_CURRENT_USER, key, L"SMTPHost", L"smtp.orn.example");
+  testing::SetRegistryString(HKEY_CURRENT_USER, key, L"SMTPUserName", L"tech@orn.example", REG_MULTI_SZ);
+  testing::SetRegistryValue(HKEY_CURRENT_USER, key, L"EMailSubject", REG_BINARY, "\x01\x02", 2);
+  TRememberedMailSettings loaded = LoadMailSettings();
+  EXPECT_EQ(loaded.Host, L"smtp.orn.example");
+  EXPECT_EQ(loaded.Port, L"");
+  EXPECT_EQ(loaded.UserName, L"");
+  EXPECT_EQ(loaded.Subject, L"");
+}
+
 }  // namespace
 }  // namespace ornpm

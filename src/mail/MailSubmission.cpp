@@ -62,8 +62,12 @@ void SubmitMessage(const TMailSettings& settings, const TMailContent& content) {
 TRememberedMailSettings LoadMailSettings() {
   auto key = TRegistryKey::OpenReadOnly(HKEY_CURRENT_USER, SettingsKey);
   if (!key) return {};
-  return {key->ReadString(L"SMTPHost"), key->ReadString(L"SMTPPort"), key->ReadString(L"SMTPUserName"),
-          key->ReadString(L"EMailSubject")};
+  // A value of another type (a port an administrator wrote as a number) counts as absent:
+  // the dialog lets the user type it, and a successful send writes it back as text.
+  auto read = [&](const wchar_t* name) {
+    return key->ValueType(name) == DWORD(REG_SZ) ? key->ReadString(name) : std::wstring();
+  };
+  return {read(L"SMTPHost"), read(L"SMTPPort"), read(L"SMTPUserName"), read(L"EMailSubject")};
 }
 
 void RememberMailSettings(const TMailSettings& settings, const std::wstring& subject) {
