@@ -340,8 +340,8 @@ TEST_F(MailServerTest, EndlessRepliesAreCutOff) {
   }
 }
 
-// The limit on the whole submission holds even where each single wait would be allowed
-// longer: the server here ends the connection after 5 seconds.
+// The limit on the dialogue holds even where each single wait would be allowed longer: the
+// server here ends the connection after 5 seconds.
 TEST_F(MailServerTest, WholeSubmissionIsBounded) {
   SmtpServer server("hang", 5);
   TrustTestCa(server);
@@ -349,6 +349,39 @@ TEST_F(MailServerTest, WholeSubmissionIsBounded) {
   settings.Limits = {60000, 1000};
   std::string error = SubmitError(settings, SimpleContent());
   EXPECT_NE(error.find("превышено время ожидания"), std::string::npos) << error;
+}
+
+// The message data may take longer than the whole dialogue's limit as long as it keeps
+// moving; when it stops, the limit on a single send ends it. The server reads 2 MB a second,
+// or stops reading once the data has begun.
+TEST_F(MailServerTest, MessageDataRunsWhileItMoves) {
+  TMailContent content = SimpleContent();
+  std::string log;
+  for (int line = 0; log.size() < 4'000'000; ++line) log += "2026-12-10 line " + std::to_string(line) + "\r\n";
+  content.Attachments.push_back(MakeFile(L"big.log", log));
+  struct Case {
+    const char* mode;
+    bool delivered;
+  } cases[] = {{"slow", true}, {"stall", false}};
+  for (const Case& c : cases) {
+    SmtpServer server(c.mode, 30);
+    TrustTestCa(server);
+    TMailSettings settings = Settings(server);
+    settings.Limits = {1000, 1500};
+    const ULONGLONG start = ::GetTickCount64();
+    const std::string error = SubmitError(settings, content);
+    const ULONGLONG elapsed = ::GetTickCount64() - start;
+    if (c.delivered) {
+      EXPECT_EQ(error, "") << c.mode;
+      EXPECT_GT(elapsed, 1500u) << "the data took less than the dialogue's limit: nothing shown";
+      EXPECT_EQ(ParsedFacts(server)["error"], std::vector<std::string>{});
+      EXPECT_EQ(testing::ReadBinaryFile(server.File(L"attachment-1")), log);
+    } else {
+      EXPECT_NE(error.find("Ошибка передачи данных: превышено время ожидания"), std::string::npos) << error;
+      EXPECT_LT(elapsed, 10000u) << error;
+      EXPECT_FALSE(FileExists(server.File(L"message.eml")));
+    }
+  }
 }
 
 // A certificate from a trusted CA that names another server.

@@ -109,7 +109,9 @@ void TSmtpClient::Send(const TMimeMessage& message) {
   for (const TMailAddress& recipient : message.To)
     Transaction(std::string("RCPT TO:<").append(WideToBytes(recipient.Address)).append(">"), {250, 251});
   Transaction("DATA", {354});
+  FConnection.BeginData();
   SendData(message);
+  FConnection.EndData();
   TSmtpReply reply = ReadReply();
   if (!Expected(reply, {250})) ResetAfter(reply);
 }

@@ -76,7 +76,7 @@ bool IsIpAddress(const std::string& host) {
 }  // namespace
 
 TTlsConnection::TTlsConnection(const std::wstring& host, uint16_t port, const TTimeLimits& limits)
-    : FLimits(limits), FDeadline(::GetTickCount64() + limits.SubmissionMs) {
+    : FLimits(limits), FDeadline(::GetTickCount64() + limits.DialogueMs) {
   static TWinsock winsock;
   Connect(host, port);
   Handshake(host);
@@ -133,6 +133,13 @@ void TTlsConnection::Connect(const std::wstring& host, uint16_t port) {
     FSocket.reset();
   }
   ::FreeAddrInfoW(found);
+  if (FSocket) {
+    // A send buffer of the size we send at once, instead of one the system may grow to
+    // megabytes: what counts as sent has nearly left, so the time limits and the progress
+    // shown follow the wire, and the reply to the message does not wait for a backlog.
+    const int sendBuffer = SendBufferBytes;
+    ::setsockopt(*FSocket, SOL_SOCKET, SO_SNDBUF, reinterpret_cast<const char*>(&sendBuffer), sizeof sendBuffer);
+  }
   if (!FSocket) {
     std::wstring reason =
         lastError == WSAETIMEDOUT ? std::wstring(L"превышено время ожидания сервера") : SysErrorMessage(lastError);
@@ -172,6 +179,7 @@ void TTlsConnection::Handshake(const std::wstring& host) {
 }
 
 DWORD TTlsConnection::WaitLeftMs() const {
+  if (FDataStart) return FLimits.IoMs;
   ULONGLONG now = ::GetTickCount64();
   return now >= FDeadline ? 0 : static_cast<DWORD>(std::min<ULONGLONG>(FLimits.IoMs, FDeadline - now));
 }
@@ -214,6 +222,16 @@ void TTlsConnection::Write(std::string_view bytes) {
     if (written <= 0) RaiseIoError(written, L"Ошибка передачи данных");
     bytes.remove_prefix(static_cast<size_t>(written));
   }
+}
+
+void TTlsConnection::BeginData() {
+  FDataStart = ::GetTickCount64();
+}
+
+void TTlsConnection::EndData() {
+  Flush();
+  FDeadline += ::GetTickCount64() - FDataStart;
+  FDataStart = 0;
 }
 
 void TTlsConnection::Flush() {

@@ -26,8 +26,8 @@ class ESocketError : public Exception {
 };
 
 struct TTimeLimits {
-  DWORD IoMs = 30 * 1000;              // one blocked send or receive
-  DWORD SubmissionMs = 5 * 60 * 1000;  // the whole submission
+  DWORD IoMs = 30 * 1000;            // one blocked send or receive
+  DWORD DialogueMs = 5 * 60 * 1000;  // the whole submission except the message data
 };
 
 class TTlsConnection {
@@ -38,6 +38,11 @@ class TTlsConnection {
 
   // Writes are gathered and go out when enough has collected or at the next ReadLine.
   void Write(std::string_view bytes);
+  // The message data runs as long as it keeps moving: between these, only the limit on a
+  // single send holds, and the time spent is not charged to the dialogue. EndData sends
+  // what is gathered first.
+  void BeginData();
+  void EndData();
   // One line without its CR LF; a longer line than maxLength fails without being read whole.
   std::string ReadLine(size_t maxLength);
 
@@ -46,7 +51,7 @@ class TTlsConnection {
   int ConnectWithin(SOCKET socket, const sockaddr* address, int length);
   void Handshake(const std::wstring& host);
   // The longest a single wait may last now: the per-operation limit or what is left of the
-  // whole, 0 once that is used up.
+  // dialogue's, 0 once that is used up.
   DWORD WaitLeftMs() const;
   // Applies what is left of the time limits to the socket before each wait.
   void ArmTimeout();
@@ -58,7 +63,8 @@ class TTlsConnection {
 
   TTimeLimits FLimits;
   ULONGLONG FDeadline;
-  DWORD FArmedMs = 0;  // the wait the socket has now; 0 before the first
+  ULONGLONG FDataStart = 0;  // while the message data runs
+  DWORD FArmedMs = 0;        // the wait the socket has now; 0 before the first
   struct TSocketCloser {
     void operator()(SOCKET* socket) const;
   };
