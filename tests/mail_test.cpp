@@ -80,19 +80,43 @@ TEST(MailEncoding, HeaderTextEncodesOnlyTheRunOfNonAsciiWords) {
   EXPECT_EQ(EncodeHeaderText(L"ORNPluginVLX Logs"), "ORNPluginVLX Logs");
   std::string expected = "Logs =?windows-1251?B?" + Base64(WideToBytes(L"отдела ИТ", 1251)) + "?= today";
   EXPECT_EQ(EncodeHeaderText(L"Logs отдела ИТ today"), expected);
-  // A long run is split into encoded-words of at most 75 characters on folded lines.
-  std::wstring longText(100, L'ж');
-  std::string folded = EncodeHeaderText(longText);
-  std::string decoded;
-  for (size_t start = 0, end; start < folded.size(); start = end + 3) {
-    end = std::min(folded.find("\r\n ", start), folded.size());
-    std::string word = folded.substr(start, end - start);
-    EXPECT_LE(word.size(), 75u);
-    ASSERT_TRUE(word.starts_with("=?windows-1251?B?") && word.ends_with("?=")) << word;
-    decoded += FromBase64(word.substr(17, word.size() - 19));
+  // A long run is split into encoded-words of at most 75 characters; so is a plain word
+  // too long for a folded line.
+  for (const std::wstring& longText : {std::wstring(100, L'ж'), std::wstring(80, L'x')}) {
+    std::string encoded = EncodeHeaderText(longText);
+    std::string decoded;
+    for (size_t start = 0, end; start < encoded.size(); start = end + 1) {
+      end = std::min(encoded.find(' ', start), encoded.size());
+      std::string word = encoded.substr(start, end - start);
+      EXPECT_LE(word.size(), 75u);
+      ASSERT_TRUE(word.starts_with("=?windows-1251?B?") && word.ends_with("?=")) << word;
+      decoded += FromBase64(word.substr(17, word.size() - 19));
+    }
+    EXPECT_NE(encoded.find(' '), std::string::npos);
+    EXPECT_EQ(decoded, WideToBytes(longText, 1251));
   }
-  EXPECT_NE(folded.find("\r\n "), std::string::npos);
-  EXPECT_EQ(decoded, WideToBytes(longText, 1251));
+}
+
+TEST(MailEncoding, HeaderLinesFoldInFrontOfBlanks) {
+  const std::string x60(60, 'x'), x70(70, 'x'), x100(100, 'x');
+  struct Case {
+    std::string line;
+    std::vector<std::string> expected;
+  } cases[] = {
+      {"Subject: short", {"Subject: short"}},
+      {"Subject: " + x70, {"Subject: " + x70}},  // the name keeps its text
+      {"To: a, " + x70 + ", b", {"To: a,", " " + x70 + ", b"}},
+      {"Subject: " + x100 + " tail", {"Subject: " + x100, " tail"}},
+      {"Subject: a  " + x70, {"Subject: a ", " " + x70}},
+      {"Subject: " + x70 + "  b", {"Subject: " + x70, "  b"}},  // never a line of blanks
+      {"\tname=\"" + x60 + " " + x60 + "\"", {"\tname=\"" + x60, " " + x60 + "\""}},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(FoldHeaderLine(c.line), c.expected) << c.line;
+    std::string unfolded;
+    for (const std::string& line : FoldHeaderLine(c.line)) unfolded += line;
+    EXPECT_EQ(unfolded, c.line);
+  }
 }
 
 TEST(MailEncoding, QuotedPrintableKeepsLinesShortAndReversible) {
@@ -257,6 +281,8 @@ TEST_F(MailServerTest, MessageArrivesAsComposed) {
   EXPECT_EQ(facts["bare-line-feeds"], Lines{"0"});
   ASSERT_EQ(facts["longest-body-line"].size(), 1u);
   EXPECT_LE(std::stoi(facts["longest-body-line"][0]), 76);
+  ASSERT_EQ(facts["longest-header-line"].size(), 1u);
+  EXPECT_LE(std::stoi(facts["longest-header-line"][0]), 76);
   EXPECT_EQ(facts["defects"], Lines{"0"});
   EXPECT_EQ(facts["text/plain"], Lines{"None|quoted-printable|inline|An HTML viewer is required to see this message"});
   EXPECT_EQ(facts["text/html"], Lines{"windows-1251|quoted-printable|inline|"});
@@ -269,6 +295,35 @@ TEST_F(MailServerTest, MessageArrivesAsComposed) {
   EXPECT_EQ(testing::ReadBinaryFile(server.File(L"attachment-0")), report);
   EXPECT_EQ(testing::ReadBinaryFile(server.File(L"attachment-1")), log);
   EXPECT_EQ(testing::ReadBinaryFile(server.File(L"attachment-2")), cyrillic);
+}
+
+// A long recipient list and a subject of English and Russian words are folded into short
+// header lines that a mail program reads back as they were.
+TEST_F(MailServerTest, LongHeadersAreFoldedAndReadBack) {
+  SmtpServer server("login");
+  TrustTestCa(server);
+  TMailContent content = SimpleContent();
+  content.Subject = L"Diagnostic logs of the ORN plug-in: журналы отдела технической поддержки за декабрь";
+  content.Recipients.clear();
+  std::string expected;
+  for (int i = 0; i < 40; ++i) {
+    const std::wstring n = std::to_wstring(i);
+    const std::wstring entry[] = {L"Иван Петров-" + n + L" <ivan" + n + L"@orn.example>",
+                                  L"\"Doe, J. " + n + L"\" <j" + n + L"@orn.example>", L"plain" + n + L"@orn.example"};
+    const std::wstring read[] = {L"Иван Петров-" + n + L"<ivan" + n + L"@orn.example>",
+                                 L"Doe, J. " + n + L"<j" + n + L"@orn.example>", L"<plain" + n + L"@orn.example>"};
+    content.Recipients.append(i ? L"; " : L"").append(entry[i % 3]);
+    expected.append(i ? "|" : "").append(Utf8(read[i % 3]));
+  }
+  ASSERT_EQ(SubmitError(Settings(server), content), "");
+  auto facts = ParsedFacts(server);
+  using Lines = std::vector<std::string>;
+  EXPECT_EQ(facts["error"], Lines{});
+  EXPECT_EQ(facts["defects"], Lines{"0"});
+  EXPECT_EQ(facts["to"], Lines{expected});
+  EXPECT_EQ(facts["subject"], Lines{Utf8(content.Subject)});
+  ASSERT_EQ(facts["longest-header-line"].size(), 1u);
+  EXPECT_LE(std::stoi(facts["longest-header-line"][0]), 76);
 }
 
 // Which commands each kind of server gets: AUTH only where LOGIN is offered, HELO where

@@ -33,14 +33,9 @@ std::string FormatAddress(const TMailAddress& address) {
   return EncodePhrase(address.Name).append(" <").append(WideToBytes(address.Address)).append(">");
 }
 
-// Header text may already be folded into several lines.
-void WriteHeader(const TLineSink& sink, const std::string& field) {
-  for (size_t start = 0;;) {
-    size_t end = field.find("\r\n", start);
-    sink(std::string_view(field).substr(start, end == std::string::npos ? end : end - start));
-    if (end == std::string::npos) return;
-    start = end + 2;
-  }
+// Header lines that carry text of any length are folded.
+void WriteHeader(const TLineSink& sink, std::string_view field) {
+  for (const std::string& line : FoldHeaderLine(field)) sink(line);
 }
 
 std::string DateHeader() {
@@ -104,10 +99,10 @@ void WriteBase64(const TLineSink& sink, const TFileStream& stream) {
 void WriteAttachment(const TLineSink& sink, const TOpenAttachment& attachment) {
   std::string name = QuotedString(EncodeHeaderText(attachment.FileName));
   sink(std::string("Content-Type: ").append(MediaTypeOf(attachment.FileName)).append(";"));
-  sink("\tname=" + name);
+  WriteHeader(sink, "\tname=" + name);
   sink("Content-Transfer-Encoding: base64");
   sink("Content-Disposition: attachment;");
-  sink("\tfilename=" + name);
+  WriteHeader(sink, "\tfilename=" + name);
   sink("");
   WriteBase64(sink, *attachment.Stream);
 }
