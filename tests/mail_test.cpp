@@ -1,6 +1,10 @@
 // The mail submission against a real SMTP server with implicit TLS on 127.0.0.1, and the
 // encoders it relies on.
 
+#include <windows.h>
+
+#include <wincrypt.h>
+
 #include <cstdlib>
 #include <gtest/gtest.h>
 #include <openssl/evp.h>
@@ -436,6 +440,74 @@ TEST_F(MailServerTest, MessageDataRunsWhileItMoves) {
       EXPECT_LT(elapsed, 10000u) << error;
       EXPECT_FALSE(FileExists(server.File(L"message.eml")));
     }
+  }
+}
+
+// The test CA in the current user's root store (the sandbox's registry) while it lives.
+// The store is closed after each change: its registry keys are written then.
+class WindowsTrustedRoot {
+ public:
+  explicit WindowsTrustedRoot(const std::wstring& pemFile) {
+    const std::string pem = testing::ReadBinaryFile(pemFile);
+    DWORD size = 0;
+    ::CryptStringToBinaryA(pem.c_str(), static_cast<DWORD>(pem.size()), CRYPT_STRING_BASE64HEADER, nullptr, &size,
+                           nullptr, nullptr);
+    FDer.resize(size);
+    ::CryptStringToBinaryA(pem.c_str(), static_cast<DWORD>(pem.size()), CRYPT_STRING_BASE64HEADER, FDer.data(), &size,
+                           nullptr, nullptr);
+    HCERTSTORE store = OpenRoot();
+    FAdded = store && ::CertAddEncodedCertificateToStore(store, X509_ASN_ENCODING, FDer.data(), size,
+                                                         CERT_STORE_ADD_REPLACE_EXISTING, nullptr);
+    if (store) ::CertCloseStore(store, 0);
+  }
+  ~WindowsTrustedRoot() {
+    HCERTSTORE store = OpenRoot();
+    if (!store) return;
+    PCCERT_CONTEXT wanted = ::CertCreateCertificateContext(X509_ASN_ENCODING, FDer.data(), FDer.size());
+    if (PCCERT_CONTEXT found =
+            wanted ? ::CertFindCertificateInStore(store, X509_ASN_ENCODING, 0, CERT_FIND_EXISTING, wanted, nullptr)
+                   : nullptr)
+      ::CertDeleteCertificateFromStore(found);  // frees it too
+    if (wanted) ::CertFreeCertificateContext(wanted);
+    ::CertCloseStore(store, 0);
+  }
+  WindowsTrustedRoot(const WindowsTrustedRoot&) = delete;
+  WindowsTrustedRoot& operator=(const WindowsTrustedRoot&) = delete;
+  bool Added() const { return FAdded; }
+
+ private:
+  static HCERTSTORE OpenRoot() {
+    return ::CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0, CERT_SYSTEM_STORE_CURRENT_USER, L"Root");
+  }
+  std::vector<BYTE> FDer;
+  bool FAdded = false;
+};
+
+// A CA that only the Windows root store holds: OpenSSL's locations know nothing of it, the
+// Windows chain engine vouches for the server, and names are still checked.
+TEST_F(MailServerTest, ChainTrustedThroughTheWindowsStore) {
+  FEnvironment.Set(L"SSL_CERT_FILE", FFiles.Path() + L"\\none.pem");
+  FEnvironment.Set(L"SSL_CERT_DIR", FFiles.Path());
+  {
+    SmtpServer server("login", 5);
+    TMailSettings settings = Settings(server);
+    settings.Host = L"localhost";
+    std::string error = SubmitError(settings, SimpleContent());
+    EXPECT_NE(error.find("unable to get local issuer certificate"), std::string::npos) << error;
+  }
+  std::pair<const char*, const char*> cases[] = {
+      {"login", ""}, {"wrong-name", "hostname mismatch"}, {"untrusted", "self-signed certificate"}};
+  for (auto [mode, expected] : cases) {
+    SmtpServer server(mode, 5);
+    TMailSettings settings = Settings(server);
+    settings.Host = L"localhost";
+    WindowsTrustedRoot root(server.CaFile());
+    ASSERT_TRUE(root.Added());
+    std::string error = SubmitError(settings, SimpleContent());
+    if (*expected == 0)
+      EXPECT_EQ(error, "") << mode;
+    else
+      EXPECT_NE(error.find(expected), std::string::npos) << mode << ": " << error;
   }
 }
 

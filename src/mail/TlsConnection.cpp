@@ -1,6 +1,5 @@
 #include "mail/TlsConnection.h"
 
-#include <wincrypt.h>
 #include <ws2tcpip.h>
 
 #include <algorithm>
@@ -8,6 +7,7 @@
 #include <openssl/ssl.h>
 #include <openssl/x509v3.h>
 
+#include "mail/ServerTrust.h"
 #include "win/Text.h"
 
 namespace ornpm {
@@ -31,21 +31,6 @@ std::wstring OpenSslErrors() {
     text += (text.empty() ? L"" : L"; ") + BytesToWide(buffer, CP_UTF8);
   }
   return text;
-}
-
-// The Windows root store: administrators manage trust there, not in OpenSSL's folders.
-void AddWindowsRoots(X509_STORE* store) {
-  HCERTSTORE windowsStore = ::CertOpenSystemStoreW(0, L"ROOT");
-  if (!windowsStore) return;
-  for (PCCERT_CONTEXT cert = nullptr; (cert = ::CertEnumCertificatesInStore(windowsStore, cert));) {
-    const unsigned char* der = cert->pbCertEncoded;
-    if (X509* x509 = d2i_X509(nullptr, &der, static_cast<long>(cert->cbCertEncoded))) {
-      X509_STORE_add_cert(store, x509);
-      X509_free(x509);
-    }
-  }
-  ERR_clear_error();  // duplicates and unknown formats are no reason to fail
-  ::CertCloseStore(windowsStore, 0);
 }
 
 // What the TLS layer writes is gathered into sends of this size: under Wine each send is a
@@ -76,7 +61,7 @@ bool IsIpAddress(const std::string& host) {
 }  // namespace
 
 TTlsConnection::TTlsConnection(const std::wstring& host, uint16_t port, const TTimeLimits& limits)
-    : FLimits(limits), FDeadline(::GetTickCount64() + limits.DialogueMs) {
+    : FHost(host), FLimits(limits), FDeadline(::GetTickCount64() + limits.DialogueMs) {
   static TWinsock winsock;
   Connect(host, port);
   Handshake(host);
@@ -154,7 +139,7 @@ void TTlsConnection::Handshake(const std::wstring& host) {
   if (!context) throw ESocketError(L"Не удалось инициализировать TLS: " + OpenSslErrors());
   SSL_CTX_set_min_proto_version(context, TLS1_2_VERSION);
   SSL_CTX_set_default_verify_paths(context);
-  AddWindowsRoots(SSL_CTX_get_cert_store(context));
+  VerifyServersWithWindows(context, FHost);
   SSL_CTX_set_verify(context, SSL_VERIFY_PEER, nullptr);
   ERR_clear_error();
 

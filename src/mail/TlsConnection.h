@@ -1,6 +1,6 @@
 #pragma once
-// A TCP connection with TLS from the first byte (implicit TLS), verified against the
-// Windows root store and OpenSSL's default locations, with bounded waits.
+// A TCP connection with TLS from the first byte (implicit TLS), verified by OpenSSL's
+// default locations or the Windows chain engine, with bounded waits.
 
 #include <winsock2.h>
 
@@ -61,6 +61,7 @@ class TTlsConnection {
   // Sends what the writes gathered.
   void Flush();
 
+  std::wstring FHost;  // the name the server's certificate must carry
   TTimeLimits FLimits;
   ULONGLONG FDeadline;
   ULONGLONG FDataStart = 0;  // while the message data runs
