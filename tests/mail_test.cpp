@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 #include <openssl/evp.h>
 #include <random>
+#include <thread>
 
 #include "harness/Sandbox.h"
 #include "harness/SmtpServer.h"
@@ -16,6 +17,7 @@
 #include "mail/MailSubmission.h"
 #include "mail/MimeEncoding.h"
 #include "mail/ReportAttachment.h"
+#include "mail/SendProgress.h"
 #include "service/Registry.h"
 #include "win/Environment.h"
 #include "win/Exceptions.h"
@@ -213,9 +215,10 @@ class MailServerTest : public ::testing::Test {
   }
 
   // The error text of a failed submission; empty when it succeeded.
-  std::string SubmitError(const TMailSettings& settings, const TMailContent& content) {
+  std::string SubmitError(const TMailSettings& settings, const TMailContent& content,
+                          TSendProgress* progress = nullptr) {
     try {
-      SubmitMessage(settings, content);
+      SubmitMessage(settings, content, progress);
     } catch (const Exception& error) {
       return Narrow(error.Message());
     }
@@ -427,14 +430,20 @@ TEST_F(MailServerTest, MessageDataRunsWhileItMoves) {
     TrustTestCa(server);
     TMailSettings settings = Settings(server);
     settings.Limits = {1000, 1500};
+    TSendProgress progress;
     const ULONGLONG start = ::GetTickCount64();
-    const std::string error = SubmitError(settings, content);
+    const std::string error = SubmitError(settings, content, &progress);
     const ULONGLONG elapsed = ::GetTickCount64() - start;
     if (c.delivered) {
       EXPECT_EQ(error, "") << c.mode;
       EXPECT_GT(elapsed, 1500u) << "the data took less than the dialogue's limit: nothing shown";
       EXPECT_EQ(ParsedFacts(server)["error"], std::vector<std::string>{});
       EXPECT_EQ(testing::ReadBinaryFile(server.File(L"attachment-1")), log);
+      // The progress counted the message data as it went over the wire, and knew its size.
+      const std::string received = testing::ReadBinaryFile(server.File(L"received.raw"));
+      const size_t dataStart = received.find("DATA\r\n") + 6, dataEnd = received.find("\r\n.\r\n") + 2;
+      EXPECT_EQ(progress.Sent(), dataEnd - dataStart);
+      EXPECT_EQ(progress.Total(), dataEnd - dataStart);
     } else {
       EXPECT_NE(error.find("Ошибка передачи данных: превышено время ожидания"), std::string::npos) << error;
       EXPECT_LT(elapsed, 10000u) << error;
@@ -509,6 +518,34 @@ TEST_F(MailServerTest, ChainTrustedThroughTheWindowsStore) {
     else
       EXPECT_NE(error.find(expected), std::string::npos) << mode << ": " << error;
   }
+}
+
+// A stop asked from another thread in the middle of the data ends the submission at once:
+// the blocked send is woken, the connection closed without QUIT and nothing delivered.
+TEST_F(MailServerTest, CancelInTheMiddleOfTheDataDeliversNothing) {
+  SmtpServer server("slow", 30);
+  TrustTestCa(server);
+  TMailContent content = SimpleContent();
+  content.Attachments.push_back(MakeFile(L"big.log", std::string(8'000'000, 'x')));
+  TSendProgress progress;
+  std::string error = "not ended";
+  std::thread sender([&] { error = SubmitError(Settings(server), content, &progress); });
+  for (int wait = 0; wait < 200 && progress.Sent() < 1'000'000; ++wait) ::Sleep(20);
+  EXPECT_GE(progress.Sent(), 1'000'000u);
+  EXPECT_LT(progress.Sent(), progress.Total());
+  const ULONGLONG asked = ::GetTickCount64();
+  EXPECT_TRUE(progress.Cancel());
+  sender.join();
+  EXPECT_LT(::GetTickCount64() - asked, 2000u);
+  EXPECT_EQ(error, "Отправка отменена");
+  EXPECT_EQ(server.Dialogue().find("QUIT"), std::string::npos);
+  EXPECT_FALSE(FileExists(server.File(L"message.eml")));
+  // Once the end of the message is out, the server decides: a stop comes too late.
+  TSendProgress committed;
+  committed.Commit();
+  EXPECT_FALSE(committed.Cancel());
+  EXPECT_NO_THROW(committed.CheckCancelled());
+  EXPECT_THROW(progress.Commit(), ESendCancelled);
 }
 
 // A certificate from a trusted CA that names another server.

@@ -462,6 +462,59 @@ TEST_F(SendInfoTest, RefusedSubmissionIsShownAndNothingRemembered) {
   EXPECT_EQ(TempLeftovers(), std::vector<std::wstring>{});
 }
 
+// Runs the messages of this thread until done holds; false when the time ran out first.
+bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 15000) {
+  for (const ULONGLONG end = ::GetTickCount64() + timeoutMs; !done(); ::Sleep(10)) {
+    if (::GetTickCount64() > end) return false;
+    MSG message;
+    while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+      ::TranslateMessage(&message);
+      ::DispatchMessageW(&message);
+    }
+  }
+  return true;
+}
+
+// The dialog shows how far the message data has come, and "Отмена" stops the send: the
+// dialog stays open with its entries, nothing is delivered and nothing remembered.
+TEST_F(SendInfoTest, CancelStopsTheSendAndKeepsTheDialog) {
+  WriteLog(FLogs + L"big.log", 30, std::string(8'000'000, 'x'));
+  SmtpServer server("slow", 30);
+  Remember(server, L"");
+  AnswerNextDialog([](HWND dialog) {
+    auto item = [dialog](int id) { return ::GetDlgItem(dialog, id); };
+    const HWND progressText = item(TSendEMailForm::idProgressText), bar = item(TSendEMailForm::idProgress);
+    SetText(item(TSendEMailForm::idServerHost), L"localhost");
+    SetText(item(TSendEMailForm::idPassword), L"s3cret");
+    SetText(item(TSendEMailForm::idEMailBody), L"Заметки");
+    ::PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+    EXPECT_TRUE(PumpUntil([&] { return ::SendMessageW(bar, PBM_GETPOS, 0, 0) > 100; }));
+    EXPECT_TRUE(::IsWindowVisible(bar));
+    EXPECT_FALSE(::IsWindowEnabled(item(IDOK)));
+    EXPECT_FALSE(::IsWindowEnabled(item(TSendEMailForm::idPassword)));
+    const std::wstring figures = WindowText(progressText);
+    EXPECT_TRUE(figures.starts_with(L"Отправлено ") && figures.ends_with(L" МБ")) << Narrow(figures);
+    ::PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+    EXPECT_TRUE(PumpUntil([&] { return ::IsWindowEnabled(item(IDOK)); }));
+    EXPECT_TRUE(::IsWindowVisible(dialog));
+    EXPECT_FALSE(::IsWindowVisible(bar));
+    EXPECT_EQ(WindowText(progressText), L"Отправка отменена");
+    EXPECT_EQ(WindowText(item(TSendEMailForm::idServerHost)), L"localhost");
+    EXPECT_EQ(WindowText(item(TSendEMailForm::idPassword)), L"s3cret");
+    EXPECT_EQ(WindowText(item(TSendEMailForm::idEMailBody)), L"Заметки");
+    ::PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+  });
+  SendInfoByEMail(&FInfo, false);
+  EXPECT_EQ(testing::WindowsAnswered(), 1);
+  EXPECT_TRUE(FUser.Messages.empty()) << Narrow(FUser.Messages.empty() ? L"" : FUser.Messages[0].Text);
+  const std::string dialogue = server.Dialogue();
+  EXPECT_NE(dialogue.find("DATA\n"), std::string::npos) << dialogue;
+  EXPECT_EQ(dialogue.find("QUIT"), std::string::npos) << dialogue;
+  EXPECT_FALSE(FileExists(server.File(L"message.eml")));
+  EXPECT_EQ(Stored(L"SMTPHost"), L"127.0.0.1");
+  EXPECT_EQ(TempLeftovers(), std::vector<std::wstring>{});
+}
+
 TEST_F(SendInfoTest, CancelWritesAndSendsNothing) {
   AnswerNextDialog([](HWND dialog) { ::PostMessageW(dialog, WM_CLOSE, 0, 0); });
   SendInfoByEMail(&FInfo, false);

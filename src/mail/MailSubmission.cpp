@@ -28,14 +28,7 @@ void QuitQuietly(TSmtpClient& smtp) {
   }
 }
 
-}  // namespace
-
-uint16_t SubmissionPort(const std::wstring& portText) {
-  int port = StrToIntDef(Trim(portText), StandardSmtpPort);
-  return port == StandardSmtpPort ? ImplicitTlsPort : static_cast<uint16_t>(port);
-}
-
-void SubmitMessage(const TMailSettings& settings, const TMailContent& content) {
+void Submit(const TMailSettings& settings, const TMailContent& content, TSendProgress* progress) {
   TMimeMessage message;
   message.From = {settings.UserName, Trim(settings.UserName)};
   message.To = ParseAddressList(content.Recipients);
@@ -43,20 +36,38 @@ void SubmitMessage(const TMailSettings& settings, const TMailContent& content) {
   message.HtmlBody = content.HtmlBody;
   for (const std::wstring& path : content.Attachments) message.Attachments.push_back(OpenAttachment(path));
 
-  TTlsConnection connection(settings.Host, SubmissionPort(settings.Port), settings.Limits);
-  TSmtpClient smtp(connection);
+  TTlsConnection connection(settings.Host, SubmissionPort(settings.Port), settings.Limits, progress);
+  TSmtpClient smtp(connection, progress);
   // A refused greeting leaves nothing to end politely: the connection just closes.
   smtp.Open(WorkstationHostName());
   try {
     smtp.Authenticate(settings.UserName, settings.Password);
     smtp.Send(message);
   } catch (const ESMTPReplyError&) {
+    if (progress && progress->Cancelled()) throw;
     QuitQuietly(smtp);
     throw;
   }
   // Other failures (a broken connection, a file that failed in the middle of the data)
   // pass by the QUIT: the server would still be reading the message and not hear it.
   QuitQuietly(smtp);
+}
+
+}  // namespace
+
+uint16_t SubmissionPort(const std::wstring& portText) {
+  int port = StrToIntDef(Trim(portText), StandardSmtpPort);
+  return port == StandardSmtpPort ? ImplicitTlsPort : static_cast<uint16_t>(port);
+}
+
+void SubmitMessage(const TMailSettings& settings, const TMailContent& content, TSendProgress* progress) {
+  try {
+    Submit(settings, content, progress);
+  } catch (const Exception&) {
+    // Whatever broke when the connection was cut, the user asked for it.
+    if (progress && progress->Cancelled()) throw ESendCancelled();
+    throw;
+  }
 }
 
 TRememberedMailSettings LoadMailSettings() {

@@ -96,7 +96,14 @@ void WriteBase64(const TLineSink& sink, const TFileStream& stream) {
   }
 }
 
-void WriteAttachment(const TLineSink& sink, const TOpenAttachment& attachment) {
+// Base64 in lines of 76 characters, each with its CR LF.
+uint64_t Base64LinesSize(uint64_t size) {
+  const uint64_t rest = size % Base64LineBytes;
+  return size / Base64LineBytes * (Base64LineBytes / 3 * 4 + 2) + (rest ? (rest + 2) / 3 * 4 + 2 : 0);
+}
+
+// Without encode, the Base64 lines are only counted: their size is the result.
+uint64_t WriteAttachment(const TLineSink& sink, const TOpenAttachment& attachment, bool encode) {
   std::string name = QuotedString(EncodeHeaderText(attachment.FileName));
   sink(std::string("Content-Type: ").append(MediaTypeOf(attachment.FileName)).append(";"));
   WriteHeader(sink, "\tname=" + name);
@@ -104,7 +111,35 @@ void WriteAttachment(const TLineSink& sink, const TOpenAttachment& attachment) {
   sink("Content-Disposition: attachment;");
   WriteHeader(sink, "\tfilename=" + name);
   sink("");
+  if (!encode) return Base64LinesSize(attachment.Stream->Size());
   WriteBase64(sink, *attachment.Stream);
+  return 0;
+}
+
+uint64_t WriteMessage(const TMimeMessage& message, const TLineSink& sink, bool encode) {
+  std::string boundary = NewBoundary("mixed");
+  std::string to;
+  for (const TMailAddress& address : message.To) to += (to.empty() ? "" : ", ") + FormatAddress(address);
+  WriteHeader(sink, std::string("From: ").append(FormatAddress(message.From)));
+  WriteHeader(sink, std::string("Subject: ").append(EncodeHeaderText(message.Subject)));
+  WriteHeader(sink, "To: " + to);
+  sink("Content-Type: multipart/mixed;");
+  sink("\tboundary=\"" + boundary + "\"");
+  sink("MIME-Version: 1.0");
+  sink(std::string("Date: ").append(DateHeader()));
+  sink("");
+  sink("This is a multi-part message in MIME format");
+  sink("");
+  sink("--" + boundary);
+  WriteAlternative(sink, message.HtmlBody);
+  uint64_t counted = 0;
+  for (const TOpenAttachment& attachment : message.Attachments) {
+    sink("");
+    sink("--" + boundary);
+    counted += WriteAttachment(sink, attachment, encode);
+  }
+  sink("--" + boundary + "--");
+  return counted;
 }
 
 }  // namespace
@@ -126,27 +161,11 @@ std::string MediaTypeOf(const std::wstring& fileName) {
 }
 
 void WriteMimeMessage(const TMimeMessage& message, const TLineSink& sink) {
-  std::string boundary = NewBoundary("mixed");
-  std::string to;
-  for (const TMailAddress& address : message.To) to += (to.empty() ? "" : ", ") + FormatAddress(address);
-  WriteHeader(sink, std::string("From: ").append(FormatAddress(message.From)));
-  WriteHeader(sink, std::string("Subject: ").append(EncodeHeaderText(message.Subject)));
-  WriteHeader(sink, "To: " + to);
-  sink("Content-Type: multipart/mixed;");
-  sink("\tboundary=\"" + boundary + "\"");
-  sink("MIME-Version: 1.0");
-  sink(std::string("Date: ").append(DateHeader()));
-  sink("");
-  sink("This is a multi-part message in MIME format");
-  sink("");
-  sink("--" + boundary);
-  WriteAlternative(sink, message.HtmlBody);
-  for (const TOpenAttachment& attachment : message.Attachments) {
-    sink("");
-    sink("--" + boundary);
-    WriteAttachment(sink, attachment);
-  }
-  sink("--" + boundary + "--");
+  WriteMessage(message, sink, true);
+}
+
+uint64_t WriteMimeMessageOutline(const TMimeMessage& message, const TLineSink& sink) {
+  return WriteMessage(message, sink, false);
 }
 
 }  // namespace ornpm

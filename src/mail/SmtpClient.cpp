@@ -18,6 +18,11 @@ constexpr size_t DataPieceBytes = 4 * TlsRecordBytes;
 constexpr size_t MaxReplyLineBytes = 64 * 1024;
 constexpr size_t MaxReplyBytes = 1024 * 1024;
 
+// A message line on the wire: its CR LF, and the period that transparency adds.
+uint64_t SentSize(std::string_view line) {
+  return line.size() + 2 + (line.starts_with('.') ? 1 : 0);
+}
+
 bool Expected(const TSmtpReply& reply, std::initializer_list<int> codes) {
   return std::find(codes.begin(), codes.end(), reply.Code) != codes.end();
 }
@@ -112,22 +117,34 @@ void TSmtpClient::Send(const TMimeMessage& message) {
   FConnection.BeginData();
   SendData(message);
   FConnection.EndData();
+  // The end of the message makes it the server's to deliver: no stop after this.
+  if (FProgress) FProgress->Commit();
+  FConnection.Write(".\r\n");
   TSmtpReply reply = ReadReply();
   if (!Expected(reply, {250})) ResetAfter(reply);
 }
 
 void TSmtpClient::SendData(const TMimeMessage& message) {
+  if (FProgress) {
+    uint64_t total = 0;
+    total += WriteMimeMessageOutline(message, [&](std::string_view line) { total += SentSize(line); });
+    FProgress->BeginData(total);
+  }
   std::string piece;
+  auto send = [&](size_t count) {
+    FConnection.Write(std::string_view(piece).substr(0, count));
+    piece.erase(0, count);
+    if (!FProgress) return;
+    FProgress->Advance(count);
+    FProgress->CheckCancelled();
+  };
   WriteMimeMessage(message, [&](std::string_view line) {
     if (line.starts_with('.')) piece += '.';  // transparency: the server removes it again
     piece.append(line);
     piece += "\r\n";
-    if (piece.size() >= DataPieceBytes) {
-      FConnection.Write(std::string_view(piece).substr(0, DataPieceBytes));
-      piece.erase(0, DataPieceBytes);
-    }
+    if (piece.size() >= DataPieceBytes) send(DataPieceBytes);
   });
-  FConnection.Write(piece + ".\r\n");
+  send(piece.size());
 }
 
 void TSmtpClient::Quit() {

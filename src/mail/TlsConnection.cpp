@@ -60,11 +60,17 @@ bool IsIpAddress(const std::string& host) {
 
 }  // namespace
 
-TTlsConnection::TTlsConnection(const std::wstring& host, uint16_t port, const TTimeLimits& limits)
-    : FHost(host), FLimits(limits), FDeadline(::GetTickCount64() + limits.DialogueMs) {
+TTlsConnection::TTlsConnection(const std::wstring& host, uint16_t port, const TTimeLimits& limits,
+                               TSendProgress* progress)
+    : FHost(host), FLimits(limits), FDeadline(::GetTickCount64() + limits.DialogueMs), FProgress(progress) {
   static TWinsock winsock;
   Connect(host, port);
+  if (FProgress) FProgress->AttachSocket(*FSocket);
   Handshake(host);
+}
+
+TTlsConnection::~TTlsConnection() {
+  if (FProgress) FProgress->DetachSocket();
 }
 
 void TTlsConnection::TSocketCloser::operator()(SOCKET* socket) const {
@@ -79,16 +85,23 @@ int TTlsConnection::ConnectWithin(SOCKET socket, const sockaddr* address, int le
   if (::connect(socket, address, length) != 0) {
     int error = ::WSAGetLastError();
     if (error != WSAEWOULDBLOCK) return error;
-    const DWORD wait = WaitLeftMs();
-    fd_set writable, failed;
-    FD_ZERO(&writable);
-    FD_ZERO(&failed);
-    FD_SET(socket, &writable);
-    FD_SET(socket, &failed);
-    timeval limit{static_cast<long>(wait / 1000), static_cast<long>(wait % 1000 * 1000)};
-    int ready = ::select(0, nullptr, &writable, &failed, &limit);
-    if (ready == SOCKET_ERROR) return ::WSAGetLastError();
-    if (ready == 0) return WSAETIMEDOUT;
+    // In short steps, so that a stop asked meanwhile is seen.
+    constexpr DWORD StepMs = 100;
+    for (const ULONGLONG end = ::GetTickCount64() + WaitLeftMs();;) {
+      if (FProgress && FProgress->Cancelled()) return WSAECONNABORTED;
+      const ULONGLONG now = ::GetTickCount64();
+      if (now >= end) return WSAETIMEDOUT;
+      const DWORD step = static_cast<DWORD>(std::min<ULONGLONG>(end - now, StepMs));
+      fd_set writable, failed;
+      FD_ZERO(&writable);
+      FD_ZERO(&failed);
+      FD_SET(socket, &writable);
+      FD_SET(socket, &failed);
+      timeval limit{0, static_cast<long>(step * 1000)};
+      const int ready = ::select(0, nullptr, &writable, &failed, &limit);
+      if (ready == SOCKET_ERROR) return ::WSAGetLastError();
+      if (ready > 0) break;
+    }
     int socketError = 0;
     int size = sizeof socketError;
     if (::getsockopt(socket, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&socketError), &size) != 0)

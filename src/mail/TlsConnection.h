@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "mail/SendProgress.h"
 #include "win/Exceptions.h"
 
 typedef struct ssl_st SSL;
@@ -32,7 +33,9 @@ struct TTimeLimits {
 
 class TTlsConnection {
  public:
-  TTlsConnection(const std::wstring& host, uint16_t port, const TTimeLimits& limits);
+  // A stop asked through progress ends the connection's waits.
+  TTlsConnection(const std::wstring& host, uint16_t port, const TTimeLimits& limits, TSendProgress* progress);
+  ~TTlsConnection();
   TTlsConnection(const TTlsConnection&) = delete;
   TTlsConnection& operator=(const TTlsConnection&) = delete;
 
@@ -65,7 +68,8 @@ class TTlsConnection {
   TTimeLimits FLimits;
   ULONGLONG FDeadline;
   ULONGLONG FDataStart = 0;  // while the message data runs
-  DWORD FArmedMs = 0;        // the wait the socket has now; 0 before the first
+  TSendProgress* FProgress;
+  DWORD FArmedMs = 0;  // the wait the socket has now; 0 before the first
   struct TSocketCloser {
     void operator()(SOCKET* socket) const;
   };

@@ -2,9 +2,14 @@
 // Sending the diagnosis by e-mail: the dialog that confirms one submission, and the
 // operation behind the main window's Send button.
 
+#include <exception>
+#include <functional>
+#include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "mail/SendProgress.h"
 #include "win/Window.h"
 
 namespace ornpm {
@@ -26,10 +31,31 @@ inline constexpr const wchar_t* VirtualStoreRoots[] = {L"ProgramFiles", L"Progra
 
 class TSendEMailForm : public TWindow {
  public:
-  enum : int { idServerHost = 1001, idPort, idUserName, idPassword, idEMailSubject, idEMailBody, idLogFiles };
+  enum : int {
+    idServerHost = 1001,
+    idPort,
+    idUserName,
+    idPassword,
+    idEMailSubject,
+    idEMailBody,
+    idLogFiles,
+    idProgressText,
+    idProgress
+  };
 
   // Creates the dialog, hidden, centred on the screen; owned by the owner's top window.
   explicit TSendEMailForm(HWND owner);
+  // A submission still running is stopped first.
+  ~TSendEMailForm() override;
+
+  // The work a Send with complete entries starts: OnSend prepares it on this thread and
+  // returns what then runs on a worker thread while the dialog stays open, shows the
+  // progress of the message data and lets "Отмена" stop it. A stopped send leaves the
+  // dialog open as it was; any other end closes it with OK. Unset, Send closes the dialog.
+  using TSendWork = std::function<void(TSendProgress&)>;
+  std::function<TSendWork()> OnSend;
+  // What the work raised, once the dialog has closed after it.
+  std::exception_ptr SendFailure() const { return FSendFailure; }
 
   bool FExtendedMode = false;  // only chooses the icon
   HWND edServerHost = nullptr;
@@ -62,10 +88,20 @@ class TSendEMailForm : public TWindow {
   bool FormCloseQuery();
   void lbxLogFilesChangeCheck(int sender);
   void FormSizing(WPARAM edge, RECT& proposed) const;
+  void StartSending();
+  void ShowProgress();
+  void SendingEnded();
+  void EnableEntries(bool enabled);
+  bool Sending() const { return FSender.joinable(); }
 
   TLayout FLayout{{630, 403}};
   int FResult = 0;  // IDOK or IDCANCEL once ended
   bool FPropagatingCheck = false;
+  HWND FProgressText = nullptr;
+  HWND FProgressBar = nullptr;
+  std::unique_ptr<TSendProgress> FProgress;
+  std::thread FSender;
+  std::exception_ptr FSendFailure;
 };
 
 // Asks for the mail settings, composes the message and submits it.
