@@ -21,11 +21,14 @@ constexpr DWORD Base64LineBytes = 57;
 constexpr DWORD AttachmentPieceBytes = Base64LineBytes * 256;
 
 // "=_" never occurs in quoted-printable or Base64 text, so no part can contain a boundary.
+// Numbers of fixed width: a message measured up front keeps its size when written.
 std::string NewBoundary(const char* kind) {
   static std::atomic<unsigned> counter{0};
   LARGE_INTEGER now;
   ::QueryPerformanceCounter(&now);
-  return std::string("=_ornpm_").append(kind) + "_" + std::to_string(now.QuadPart) + "_" + std::to_string(++counter);
+  char numbers[32];
+  snprintf(numbers, sizeof numbers, "_%016llx_%08x", static_cast<unsigned long long>(now.QuadPart), ++counter);
+  return std::string("=_ornpm_").append(kind) + numbers;
 }
 
 std::string FormatAddress(const TMailAddress& address) {
@@ -48,7 +51,7 @@ std::string DateHeader() {
   LONG bias = zone.Bias + (zoneId == TIME_ZONE_ID_DAYLIGHT ? zone.DaylightBias : zone.StandardBias);
   LONG offset = -bias;
   char text[64];
-  snprintf(text, sizeof text, "%s, %d %s %04d %02d:%02d:%02d %c%02ld%02ld", days[local.wDayOfWeek], local.wDay,
+  snprintf(text, sizeof text, "%s, %02d %s %04d %02d:%02d:%02d %c%02ld%02ld", days[local.wDayOfWeek], local.wDay,
            months[local.wMonth - 1], local.wYear, local.wHour, local.wMinute, local.wSecond, offset < 0 ? '-' : '+',
            labs(offset) / 60, labs(offset) % 60);
   return text;
