@@ -7,6 +7,7 @@
 #include "harness/ChildProcess.h"
 #include "harness/DialogAnswer.h"
 #include "harness/FakeUserInteraction.h"
+#include "harness/MainWindowWorkstation.h"
 #include "harness/Sandbox.h"
 #include "harness/SmtpServer.h"
 #include "mail/dlgSendEMail.h"
@@ -24,26 +25,12 @@ namespace {
 using testing::ReadBinaryFile;
 using testing::WriteBinaryFile;
 
-class MainWindowTest : public ::testing::Test {
+class MainWindowTest : public testing::MainWindowWorkstation {
  protected:
-  testing::WorkstationSandbox FSandbox;
-  testing::FakeUserInteraction FUser;
-  std::wstring FDll;
-
-  void SetUp() override {
-    WriteBinaryFile(FSandbox.HostsFile(), "127.0.0.1 localhost\r\n");
-    FDll = testing::InstallPlugIn(FSandbox.Root() + L"\\Program Files (x86)\\ORN");
-    testing::SetRegistryString(HKEY_CURRENT_USER, InternetSettingsKey, L"ProxyOverride", L"<local>");
-    ::CreateDirectoryW((FSandbox.AppDataFolder() + L"\\ORN").c_str(), nullptr);
-    ::CreateDirectoryW(GetPlugInDataDir().c_str(), nullptr);
+  void WriteSettings(const std::string& content) {
+    ForceDirectories(GetPlugInDataDir());
+    WriteBinaryFile(GetIniFileName(), content);
   }
-  void TearDown() override {
-    // A closed main window ends the message loop; no loop runs here, so take its quit back.
-    MSG quit;
-    while (::PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
-    }
-  }
-  void WriteSettings(const std::string& content) { WriteBinaryFile(GetIniFileName(), content); }
   int ClientHeight(const TMainForm& form) const {
     RECT client{};
     ::GetClientRect(form.Handle(), &client);
@@ -53,6 +40,12 @@ class MainWindowTest : public ::testing::Test {
   void Press(TMainForm& form, int id) { ::SendMessageW(form.Handle(), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0); }
   void Type(TMainForm& form, const wchar_t* text) {
     for (; *text; ++text) form.FormKeyDown(*text);
+  }
+  // Typed into the window as a person types: through the program's own message loop.
+  void TypeIntoWindow(TMainForm& form, const wchar_t* text) {
+    for (; *text; ++text) ::PostMessageW(form.Handle(), WM_CHAR, *text, 0);
+    MSG message;
+    while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMainWindowMessage(form, message);
   }
 };
 
@@ -126,34 +119,6 @@ TEST_F(MainWindowTest, KeySequenceSwitchesToExtendedModeAndIsRemembered) {
   EXPECT_EQ(TIniFile(GetIniFileName()).ReadString(L"AppSettings", L"ExtendedMode", L""), L"False");
 }
 
-TEST_F(MainWindowTest, SizingIsClampedPerMode) {
-  TMainForm form({});
-  RECT outer{}, client{};
-  ::GetWindowRect(form.Handle(), &outer);
-  ::GetClientRect(form.Handle(), &client);
-  const int bx = (outer.right - outer.left) - client.right, by = (outer.bottom - outer.top) - client.bottom;
-  auto sizing = [&](int edge, RECT proposed) {
-    ::SendMessageW(form.Handle(), WM_SIZING, edge, reinterpret_cast<LPARAM>(&proposed));
-    return proposed;
-  };
-  // Common mode: a left-edge drag too narrow keeps the left edge and takes the minimum width.
-  RECT narrow = sizing(WMSZ_LEFT, {outer.left + 300, outer.top, outer.right, outer.bottom});
-  EXPECT_EQ(narrow.left, outer.left);
-  EXPECT_EQ(narrow.right - narrow.left, 700 + bx);
-  RECT tall = sizing(WMSZ_BOTTOMRIGHT, {outer.left, outer.top, outer.left + 2000, outer.bottom + 100});
-  EXPECT_EQ(tall.right - tall.left, 1200);
-  EXPECT_EQ(tall.bottom - tall.top, 238 + by) << "the height is fixed";
-
-  form.SwitchToExtMode();
-  ::GetWindowRect(form.Handle(), &outer);
-  RECT top = sizing(WMSZ_TOP, {outer.left, outer.top - 1000, outer.right, outer.bottom});
-  EXPECT_EQ(top.top, outer.top);
-  EXPECT_EQ(top.bottom - top.top, 600 + by);
-  RECT low = sizing(WMSZ_TOPRIGHT, {outer.left, outer.bottom - 50, outer.left + 500, outer.bottom});
-  EXPECT_EQ(low.right - low.left, 730 + bx);
-  EXPECT_EQ(low.bottom - low.top, 404 + by);
-}
-
 TEST_F(MainWindowTest, SaveCopyAndLoad) {
   SYSTEMTIME moment{};
   moment.wYear = 2024, moment.wMonth = 4, moment.wDay = 5, moment.wHour = 14, moment.wMinute = 5;
@@ -182,6 +147,49 @@ TEST_F(MainWindowTest, SaveCopyAndLoad) {
   Press(form, TMainForm::idLoad);
   EXPECT_EQ(form.Frame().Info()->PlugInInfo().PlugInPath(), FDll);
   EXPECT_TRUE(FUser.Messages.empty());
+}
+
+TEST_F(MainWindowTest, FreshWorkstationRemembersTheModeInANewSettingsFolder) {
+  ASSERT_FALSE(DirectoryExists(FSandbox.AppDataFolder() + L"\\ORN")) << "nothing of the program there yet";
+  TMainForm form({});
+  TypeIntoWindow(form, L"MIRTHVOLK");
+  EXPECT_TRUE(form.Frame().ExtendedMode());
+  EXPECT_TRUE(FUser.Messages.empty());
+  EXPECT_EQ(GetIniFileName(), GetPlugInDataDir() + L"\\ornpm_tests.ini");
+  EXPECT_EQ(ReadBinaryFile(GetIniFileName()), "[AppSettings]\r\nExtendedMode=True\r\n");
+}
+
+TEST_F(MainWindowTest, SettingsThatCannotBeReadOrWrittenAreShownAndTheWindowStays) {
+  // Another program holds the settings file: it cannot be read at start.
+  WriteSettings("[AppSettings]\r\nExtendedMode=True\r\n");
+  {
+    UniqueFileHandle holder(
+        ::CreateFileW(GetIniFileName().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(holder);
+    TMainForm form({});
+    ASSERT_EQ(FUser.Messages.size(), 1u);
+    EXPECT_EQ(FUser.Messages[0].Kind, TMsgKind::Error);
+    EXPECT_NE(FUser.Messages[0].Text.find(GetIniFileName()), std::wstring::npos);
+    EXPECT_TRUE(::IsWindow(form.Handle()));
+    EXPECT_FALSE(form.Frame().ExtendedMode()) << "the defaults";
+  }
+  // The settings folder cannot be made (a file stands in its place): the switch is shown
+  // as failed, the window keeps working.
+  ::DeleteFileW(GetIniFileName().c_str());
+  ::RemoveDirectoryW(GetPlugInDataDir().c_str());
+  WriteBinaryFile(GetPlugInDataDir(), "not a folder");
+  FUser.Messages.clear();
+  TMainForm form({});
+  TypeIntoWindow(form, L"MIRTHVOLK");
+  ASSERT_EQ(FUser.Messages.size(), 1u);
+  EXPECT_EQ(FUser.Messages[0].Kind, TMsgKind::Error);
+  EXPECT_NE(FUser.Messages[0].Text.find(L"Не удалось создать папку \"" + GetPlugInDataDir() + L"\""),
+            std::wstring::npos)
+      << testing::Narrow(FUser.Messages[0].Text);
+  EXPECT_TRUE(::IsWindow(form.Handle()));
+  EXPECT_TRUE(form.Frame().ExtendedMode());
+  Press(form, TMainForm::idExtMode);
+  EXPECT_FALSE(form.Frame().ExtendedMode()) << "and it still switches";
 }
 
 TEST_F(MainWindowTest, AnErrorInAHandlerIsShownAndTheWindowKeepsWorking) {

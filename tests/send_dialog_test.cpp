@@ -326,31 +326,6 @@ TEST_F(SendDialogTest, TickingOneSelectedFileTicksAllSelected) {
   EXPECT_EQ(form.CheckedLogFiles(), (std::vector<std::wstring>{logs + L"5.log", logs + L"1.log"}));
 }
 
-TEST_F(SendDialogTest, ResizingStopsAtTheMinimumSize) {
-  TSendEMailForm form(nullptr);
-  RECT current{};
-  ::GetWindowRect(form.Handle(), &current);
-  const UINT dpi = WindowDpi(form.Handle());
-  const int minWidth = Scale(MinSendFormWidth, dpi), minHeight = Scale(MinSendFormHeight, dpi);
-  const int l = current.left, t = current.top, wide = l + minWidth + 100, tall = t + minHeight + 100;
-  struct Case {
-    WPARAM edge;
-    RECT proposed, expected;
-  } cases[] = {
-      {WMSZ_LEFT, {l + 200, t, l + 500, tall}, {l, t, l + minWidth, tall}},
-      {WMSZ_RIGHT, {l, t, l + 100, tall}, {l, t, l + minWidth, tall}},
-      {WMSZ_TOPLEFT, {l + 300, t + 300, l + 400, t + 400}, {l, t, l + minWidth, t + minHeight}},
-      {WMSZ_BOTTOMRIGHT, {l + 10, t + 10, l + 20, t + 20}, {l + 10, t + 10, l + 10 + minWidth, t + 10 + minHeight}},
-      {WMSZ_BOTTOM, {l, t, wide, t + 50}, {l, t, wide, t + minHeight}},
-      {WMSZ_TOP, {l, t + 300, wide, t + 310}, {l, t, wide, t + minHeight}},
-      {WMSZ_BOTTOMLEFT, {l, t, wide, tall}, {l, t, wide, tall}},
-  };
-  for (Case& c : cases) {
-    ::SendMessageW(form.Handle(), WM_SIZING, c.edge, reinterpret_cast<LPARAM>(&c.proposed));
-    EXPECT_TRUE(::EqualRect(&c.proposed, &c.expected)) << c.edge;
-  }
-}
-
 // ---- one submission through the dialog ----------------------------------------------------
 
 class SendInfoTest : public SendDialogTest {

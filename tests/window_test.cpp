@@ -1,16 +1,66 @@
-// The window layer's busy state: work on a worker thread while the windows stay alive.
+// The window layer's error boundary, and its busy state: work on a worker thread while the
+// windows stay alive; the log-pattern menu as a move-only owner of its menu.
 
 #include "win/Window.h"
 
 #include <windows.h>
 
+#include <functional>
 #include <gtest/gtest.h>
+#include <new>
 #include <stdexcept>
+#include <type_traits>
+#include <utility>
 
+#include "harness/DialogAnswer.h"
+#include "harness/FakeUserInteraction.h"
+#include "service/LogFileNameMenu.h"
 #include "win/Exceptions.h"
 
 namespace ornpm {
 namespace {
+
+// A window whose handler raises whatever the test gives it.
+class TThrowingWindow : public TWindow {
+ public:
+  std::function<void()> Raise;
+  TThrowingWindow() { CreateNative(L"OrnpmThrowingWindow", L"", WS_OVERLAPPEDWINDOW, 0, nullptr, {0, 0, 200, 100}); }
+  ~TThrowingWindow() override { ::DestroyWindow(Handle()); }
+
+ protected:
+  LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override {
+    if (message == WM_APP) Raise();
+    return TWindow::HandleMessage(message, wParam, lParam);
+  }
+};
+
+TEST(ErrorBoundary, EveryErrorIsShownInRussianAndGoesNoFurther) {
+  struct Case {
+    const char* Name;
+    std::function<void()> Raise;
+    std::wstring Shown;
+  };
+  const Case cases[] = {
+      {"own error", [] { throw EInOutError(L"Ошибка чтения файла"); }, L"Ошибка чтения файла"},
+      {"out of memory", [] { throw std::bad_alloc(); }, L"Недостаточно памяти"},
+      {"library error", [] { throw std::runtime_error("bad"); }, L"Непредвиденная ошибка: bad"},
+      {"not an exception class", [] { throw 42; }, L"Непредвиденная ошибка"},
+  };
+  testing::FakeUserInteraction user;
+  TThrowingWindow window;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Name);
+    user.Messages.clear();
+    window.Raise = c.Raise;
+    EXPECT_EQ(::SendMessageW(window.Handle(), WM_APP, 0, 0), 0);
+    ASSERT_EQ(user.Messages.size(), 1u);
+    EXPECT_EQ(user.Messages[0].Kind, TMsgKind::Error);
+    EXPECT_EQ(user.Messages[0].Text, c.Shown);
+    EXPECT_TRUE(::IsWindow(window.Handle()));
+    EXPECT_FALSE(RunGuarded(c.Raise));
+    EXPECT_EQ(user.Messages.size(), 2u);
+  }
+}
 
 int timerTicks = 0;
 
@@ -71,6 +121,32 @@ TEST_F(BusyTest, QuitRequestWaitsForTheWorkAndStaysQueued) {
   MSG message;
   ASSERT_TRUE(::PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
   EXPECT_EQ(message.wParam, 3u);
+}
+
+static_assert(!std::is_copy_constructible_v<TLogFileNameMenu> && !std::is_copy_assignable_v<TLogFileNameMenu>);
+
+// Moved, the menu still pops up over its edit box (the box finds it at its new place); the
+// menu left behind owns nothing.
+TEST(LogFileNameMenuTest, AMovedMenuServesItsEditBox) {
+  HWND edit = ::CreateWindowExW(0, L"EDIT", L"C:\\Logs", WS_POPUP | WS_VISIBLE, 0, 0, 200, 30, nullptr, nullptr,
+                                nullptr, nullptr);
+  TLogFileNameMenu first;
+  first.CreateFor(edit);
+  TLogFileNameMenu moved(std::move(first));
+  EXPECT_FALSE(first.IsItemVisible(TLogFileNameMenu::mniCopy));
+  TLogFileNameMenu assigned;
+  assigned = std::move(moved);
+  EXPECT_TRUE(assigned.IsItemVisible(TLogFileNameMenu::mniCopy));
+  ::SendMessageW(edit, EM_SETSEL, 0, -1);
+  bool copyEnabled = false;
+  testing::AnswerWhenShown(L"#32768", [&](HWND) {
+    copyEnabled = assigned.IsItemEnabled(TLogFileNameMenu::mniCopy);
+    ::EndMenu();
+  });
+  ::SendMessageW(edit, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(edit), MAKELPARAM(10, 10));
+  EXPECT_EQ(testing::WindowsAnswered(), 1);
+  EXPECT_TRUE(copyEnabled) << "the states were taken for this box's selection";
+  ::DestroyWindow(edit);
 }
 
 }  // namespace

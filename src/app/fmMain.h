@@ -4,10 +4,12 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "app/frMain.h"
+#include "win/Handles.h"
 #include "win/Window.h"
 
 namespace ornpm {
@@ -38,6 +40,9 @@ class TMainForm : public TWindow {
   TMainFrame& Frame() { return FFrame; }
   bool ExtModeChecked() const;
   HWND LoadButton() const { return FLoadButton; }
+  HMENU ServiceMenu() const { return FServiceMenu.Get(); }
+  // The limits of the outer size that resizing by hand reaches, for the mode and DPI.
+  TSizeLimits SizeLimits() const;
   // A typed character: the key sequence "MIRTHVOLK" switches to extended mode.
   void FormKeyDown(wchar_t keyChar);
   void SwitchToExtMode();
@@ -53,8 +58,10 @@ class TMainForm : public TWindow {
   void SetClientHeight(int designHeight);
   void SetModeIcon(bool extended);
   void MeasureBorderSize();
+  void ShowCentred();
+  void FitServiceButton();
   void OnCommand(int id);
-  void LimitSizing(int edge, RECT& proposed) const;
+  void PopUpServiceMenu(std::optional<POINT> at);
   void btnCopyClick();
   void btnLoadClick();
   void btnSaveClick();
@@ -66,8 +73,10 @@ class TMainForm : public TWindow {
   TMainFrame FFrame;
   TLayout FLayout{{753, 447}};
   HWND FServiceButton = nullptr;
+  HWND FDropDownButton = nullptr;
   HWND FLoadButton = nullptr;
-  HMENU FServiceMenu = nullptr;
+  UniqueMenu FServiceMenu;
+  TFocusKeeper FFocus;
   SIZE FBorderSize{0, 0};
   std::wstring FCurrShortcut;
 };
@@ -77,6 +86,9 @@ std::wstring ProposedReportName(const SYSTEMTIME& time);
 
 // Opens the main window and runs the message loop until it is closed; the exit code.
 int RunMainWindow(const std::vector<std::wstring>& arguments);
+// One message of the main window's loop: typed characters go to the window first, then the
+// dialog keys, then the usual dispatch. Nothing it raises leaves it.
+void DispatchMainWindowMessage(TMainForm& form, MSG& message);
 
 // Starts this program elevated with the switch and waits for that copy to end. False when
 // the shell could not start it (for one, the user refused the elevation prompt).

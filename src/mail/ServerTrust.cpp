@@ -9,13 +9,12 @@
 #include <openssl/x509v3.h>
 #include <vector>
 
+#include "win/NetHandles.h"
+
 namespace ornpm {
 
 namespace {
 
-struct TStoreCloser {
-  void operator()(void* store) const { ::CertCloseStore(store, 0); }
-};
 struct TCertificateFreer {
   void operator()(const CERT_CONTEXT* certificate) const { ::CertFreeCertificateContext(certificate); }
 };
@@ -42,13 +41,12 @@ bool IsIpAddress(const std::wstring& host) {
 // The Windows verdict on the chain the server presented: 0 when it is trusted for the
 // host, else the policy's error.
 DWORD WindowsChainError(X509_STORE_CTX* store, const std::wstring& host) {
-  std::unique_ptr<void, TStoreCloser> presented(
-      ::CertOpenStore(CERT_STORE_PROV_MEMORY, 0, 0, CERT_STORE_CREATE_NEW_FLAG, nullptr));
+  UniqueCertStore presented(::CertOpenStore(CERT_STORE_PROV_MEMORY, 0, 0, CERT_STORE_CREATE_NEW_FLAG, nullptr));
   if (!presented) return ::GetLastError();
   STACK_OF(X509)* untrusted = X509_STORE_CTX_get0_untrusted(store);
   for (int i = 0; i < sk_X509_num(untrusted); ++i) {
     std::vector<unsigned char> der = Der(sk_X509_value(untrusted, i));
-    ::CertAddEncodedCertificateToStore(presented.get(), X509_ASN_ENCODING, der.data(), static_cast<DWORD>(der.size()),
+    ::CertAddEncodedCertificateToStore(presented.Get(), X509_ASN_ENCODING, der.data(), static_cast<DWORD>(der.size()),
                                        CERT_STORE_ADD_ALWAYS, nullptr);
   }
   std::vector<unsigned char> leafDer = Der(X509_STORE_CTX_get0_cert(store));
@@ -72,7 +70,7 @@ DWORD WindowsChainError(X509_STORE_CTX* store, const std::wstring& host) {
   chainPara.RequestedUsage.Usage.cUsageIdentifier = 1;
   chainPara.RequestedUsage.Usage.rgpszUsageIdentifier = usages;
   PCCERT_CHAIN_CONTEXT rawChain = nullptr;
-  if (!::CertGetCertificateChain(rawEngine, leaf.get(), nullptr, presented.get(), &chainPara, 0, nullptr, &rawChain))
+  if (!::CertGetCertificateChain(rawEngine, leaf.get(), nullptr, presented.Get(), &chainPara, 0, nullptr, &rawChain))
     return ::GetLastError();
   std::unique_ptr<const CERT_CHAIN_CONTEXT, TChainFreer> chain(rawChain);
 

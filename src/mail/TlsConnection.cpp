@@ -8,6 +8,7 @@
 #include <openssl/x509v3.h>
 
 #include "mail/ServerTrust.h"
+#include "win/NetHandles.h"
 #include "win/Text.h"
 
 namespace ornpm {
@@ -65,17 +66,12 @@ TTlsConnection::TTlsConnection(const std::wstring& host, uint16_t port, const TT
     : FHost(host), FLimits(limits), FDeadline(::GetTickCount64() + limits.DialogueMs), FProgress(progress) {
   static TWinsock winsock;
   Connect(host, port);
-  if (FProgress) FProgress->AttachSocket(*FSocket);
+  if (FProgress) FProgress->AttachSocket(FSocket.Get());
   Handshake(host);
 }
 
 TTlsConnection::~TTlsConnection() {
   if (FProgress) FProgress->DetachSocket();
-}
-
-void TTlsConnection::TSocketCloser::operator()(SOCKET* socket) const {
-  ::closesocket(*socket);
-  delete socket;
 }
 
 // Connects without blocking and waits at most what the time limits leave; 0 or the error.
@@ -123,12 +119,11 @@ void TTlsConnection::Connect(const std::wstring& host, uint16_t port) {
     throw ESocketError(Format(L"Сервер \"%s\" не найден: %s", {host, SysErrorMessage(error)}));
   int lastError = 0;
   for (ADDRINFOW* entry = found; entry && !FSocket; entry = entry->ai_next) {
-    SOCKET candidate = ::socket(entry->ai_family, entry->ai_socktype, entry->ai_protocol);
-    if (candidate == INVALID_SOCKET) continue;
-    FSocket.reset(new SOCKET(candidate));
-    lastError = ConnectWithin(candidate, entry->ai_addr, static_cast<int>(entry->ai_addrlen));
+    FSocket.Reset(::socket(entry->ai_family, entry->ai_socktype, entry->ai_protocol));
+    if (!FSocket) continue;
+    lastError = ConnectWithin(FSocket.Get(), entry->ai_addr, static_cast<int>(entry->ai_addrlen));
     if (lastError == 0) break;
-    FSocket.reset();
+    FSocket.Reset();
   }
   ::FreeAddrInfoW(found);
   if (FSocket) {
@@ -136,7 +131,7 @@ void TTlsConnection::Connect(const std::wstring& host, uint16_t port) {
     // megabytes: what counts as sent has nearly left, so the time limits and the progress
     // shown follow the wire, and the reply to the message does not wait for a backlog.
     const int sendBuffer = SendBufferBytes;
-    ::setsockopt(*FSocket, SOL_SOCKET, SO_SNDBUF, reinterpret_cast<const char*>(&sendBuffer), sizeof sendBuffer);
+    ::setsockopt(FSocket.Get(), SOL_SOCKET, SO_SNDBUF, reinterpret_cast<const char*>(&sendBuffer), sizeof sendBuffer);
   }
   if (!FSocket) {
     std::wstring reason =
@@ -158,7 +153,8 @@ void TTlsConnection::Handshake(const std::wstring& host) {
 
   FSsl.reset(SSL_new(context));
   SSL* ssl = FSsl.get();
-  if (!ssl || !AttachSocket(ssl, *FSocket)) throw ESocketError(L"Не удалось инициализировать TLS: " + OpenSslErrors());
+  if (!ssl || !AttachSocket(ssl, FSocket.Get()))
+    throw ESocketError(L"Не удалось инициализировать TLS: " + OpenSslErrors());
   if (IsIpAddress(name)) {
     X509_VERIFY_PARAM_set1_ip_asc(SSL_get0_param(ssl), name.c_str());
   } else {
@@ -188,8 +184,8 @@ void TTlsConnection::ArmTimeout() {
   // Under Wine every socket option is a round trip to the server; most waits repeat the last.
   if (wait == FArmedMs) return;
   FArmedMs = wait;
-  ::setsockopt(*FSocket, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&wait), sizeof wait);
-  ::setsockopt(*FSocket, SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&wait), sizeof wait);
+  ::setsockopt(FSocket.Get(), SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&wait), sizeof wait);
+  ::setsockopt(FSocket.Get(), SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&wait), sizeof wait);
 }
 
 void TTlsConnection::RaiseIoError(int result, const wchar_t* action) {

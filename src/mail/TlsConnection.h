@@ -11,6 +11,7 @@
 
 #include "mail/SendProgress.h"
 #include "win/Exceptions.h"
+#include "win/NetHandles.h"
 
 typedef struct ssl_st SSL;
 typedef struct ssl_ctx_st SSL_CTX;
@@ -70,10 +71,7 @@ class TTlsConnection {
   ULONGLONG FDataStart = 0;  // while the message data runs
   TSendProgress* FProgress;
   DWORD FArmedMs = 0;  // the wait the socket has now; 0 before the first
-  struct TSocketCloser {
-    void operator()(SOCKET* socket) const;
-  };
-  std::unique_ptr<SOCKET, TSocketCloser> FSocket;
+  UniqueSocket FSocket;
   std::unique_ptr<SSL_CTX, decltype(&SSL_CTX_free)> FContext{nullptr, SSL_CTX_free};
   std::unique_ptr<SSL, decltype(&SSL_free)> FSsl{nullptr, SSL_free};
   std::string FBuffer;

@@ -16,7 +16,6 @@
 #include "win/Environment.h"
 #include "win/Exceptions.h"
 #include "win/Handles.h"
-#include "win/MainThread.h"
 #include "win/Text.h"
 #include "win/UserInteraction.h"
 
@@ -112,56 +111,50 @@ const wchar_t* const ValidationMessages[] = {L"Не задан адрес SMTP-�
 
 }  // namespace
 
-TSendEMailForm::TSendEMailForm(HWND owner) {
+TSendEMailForm::TSendEMailForm(HWND owner)
+    : TModalDialog(
+          owner,
+          {L"TSendEMailForm", L"Отправить по почте", {630, 403}, true, {MinSendFormWidth, MinSendFormHeight}, false}) {
   INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS};
   ::InitCommonControlsEx(&controls);
-  const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_CLIPCHILDREN;
-  const DWORD exStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
-  const UINT dpi = WindowDpi(owner);
-  RECT outer{0, 0, Scale(630, dpi), Scale(403, dpi)};
-  ::AdjustWindowRectEx(&outer, style, FALSE, exStyle);
-  const int width = outer.right - outer.left, height = outer.bottom - outer.top;
-  const int left = (::GetSystemMetrics(SM_CXSCREEN) - width) / 2, top = (::GetSystemMetrics(SM_CYSCREEN) - height) / 2;
-  CreateNative(L"TSendEMailForm", L"Отправить по почте", style, exStyle,
-               owner ? ::GetAncestor(owner, GA_ROOT) : nullptr, {left, top, left + width, top + height});
-  auto add = [&](const wchar_t* className, const std::wstring& text, DWORD controlStyle, int id, RECT design,
-                 unsigned anchors, DWORD controlExStyle = 0) {
-    HWND control = CreateControl(Handle(), className, text, controlStyle, id, controlExStyle);
-    FLayout.Add(control, design, anchors);
-    return control;
-  };
   const DWORD edit = ES_AUTOHSCROLL | WS_TABSTOP;
-  add(L"BUTTON", L"Настройки SMTP", BS_GROUPBOX, 0, {8, 4, 344, 110}, akLeft | akTop);
-  add(L"STATIC", L"Адрес сервера:", SS_LEFT, 0, {16, 20, 248, 36}, akLeft | akTop);
-  edServerHost = add(L"EDIT", L"", edit, idServerHost, {16, 36, 248, 59}, akLeft | akTop, WS_EX_CLIENTEDGE);
-  add(L"STATIC", L"Порт:", SS_LEFT, 0, {256, 20, 336, 36}, akLeft | akTop);
-  edPort = add(L"EDIT", L"", edit, idPort, {256, 36, 336, 59}, akLeft | akTop, WS_EX_CLIENTEDGE);
-  add(L"STATIC", L"Почтовый ящик:", SS_LEFT, 0, {16, 62, 248, 78}, akLeft | akTop);
-  edUserName = add(L"EDIT", L"", edit, idUserName, {16, 78, 248, 101}, akLeft | akTop, WS_EX_CLIENTEDGE);
-  add(L"STATIC", L"Пароль:", SS_LEFT, 0, {256, 62, 336, 78}, akLeft | akTop);
-  edPassword = add(L"EDIT", L"", edit | ES_PASSWORD, idPassword, {256, 78, 336, 101}, akLeft | akTop, WS_EX_CLIENTEDGE);
-  add(L"BUTTON", L"Тема письма", BS_GROUPBOX, 0, {8, 114, 344, 162}, akLeft | akTop);
-  edEMailSubject = add(L"EDIT", L"", edit, idEMailSubject, {16, 131, 336, 154}, akLeft | akTop, WS_EX_CLIENTEDGE);
-  add(L"BUTTON", L"Примечания", BS_GROUPBOX, 0, {8, 166, 344, 362}, akLeft | akTop | akBottom);
-  memEMailBody = add(L"EDIT", L"", ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN | WS_VSCROLL | WS_TABSTOP, idEMailBody,
-                     {16, 183, 336, 354}, akLeft | akTop | akBottom, WS_EX_CLIENTEDGE);
-  add(L"BUTTON", L"Файлы журнала", BS_GROUPBOX, 0, {352, 4, 622, 362}, akLeft | akTop | akRight | akBottom);
-  lbxLogFiles = add(WC_LISTVIEWW, L"", LVS_REPORT | LVS_NOCOLUMNHEADER | LVS_SHOWSELALWAYS | WS_TABSTOP, idLogFiles,
-                    {360, 21, 614, 354}, akLeft | akTop | akRight | akBottom, WS_EX_CLIENTEDGE);
-  add(L"BUTTON", L"Отправить", BS_DEFPUSHBUTTON | WS_TABSTOP, IDOK, {462, 370, 540, 395}, akRight | akBottom);
-  add(L"BUTTON", L"Отмена", WS_TABSTOP, IDCANCEL, {544, 370, 622, 395}, akRight | akBottom);
+  AddControl(L"BUTTON", L"Настройки SMTP", BS_GROUPBOX, 0, {8, 4, 344, 110}, akLeft | akTop);
+  AddControl(L"STATIC", L"Адрес сервера:", SS_LEFT, 0, {16, 20, 248, 36}, akLeft | akTop);
+  edServerHost = AddControl(L"EDIT", L"", edit, idServerHost, {16, 36, 248, 59}, akLeft | akTop, WS_EX_CLIENTEDGE);
+  AddControl(L"STATIC", L"Порт:", SS_LEFT, 0, {256, 20, 336, 36}, akLeft | akTop);
+  edPort = AddControl(L"EDIT", L"", edit, idPort, {256, 36, 336, 59}, akLeft | akTop, WS_EX_CLIENTEDGE);
+  AddControl(L"STATIC", L"Почтовый ящик:", SS_LEFT, 0, {16, 62, 248, 78}, akLeft | akTop);
+  edUserName = AddControl(L"EDIT", L"", edit, idUserName, {16, 78, 248, 101}, akLeft | akTop, WS_EX_CLIENTEDGE);
+  AddControl(L"STATIC", L"Пароль:", SS_LEFT, 0, {256, 62, 336, 78}, akLeft | akTop);
+  edPassword =
+      AddControl(L"EDIT", L"", edit | ES_PASSWORD, idPassword, {256, 78, 336, 101}, akLeft | akTop, WS_EX_CLIENTEDGE);
+  AddControl(L"BUTTON", L"Тема письма", BS_GROUPBOX, 0, {8, 114, 344, 162}, akLeft | akTop);
+  edEMailSubject =
+      AddControl(L"EDIT", L"", edit, idEMailSubject, {16, 131, 336, 154}, akLeft | akTop, WS_EX_CLIENTEDGE);
+  AddControl(L"BUTTON", L"Примечания", BS_GROUPBOX, 0, {8, 166, 344, 362}, akLeft | akTop | akBottom);
+  memEMailBody = AddControl(L"EDIT", L"", ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN | WS_VSCROLL | WS_TABSTOP,
+                            idEMailBody, {16, 183, 336, 354}, akLeft | akTop | akBottom, WS_EX_CLIENTEDGE);
+  AddControl(L"BUTTON", L"Файлы журнала", BS_GROUPBOX, 0, {352, 4, 622, 362}, akLeft | akTop | akRight | akBottom);
+  lbxLogFiles = AddControl(WC_LISTVIEWW, L"", LVS_REPORT | LVS_NOCOLUMNHEADER | LVS_SHOWSELALWAYS | WS_TABSTOP,
+                           idLogFiles, {360, 21, 614, 354}, akLeft | akTop | akRight | akBottom, WS_EX_CLIENTEDGE);
+  AddControl(L"BUTTON", L"Отправить", BS_DEFPUSHBUTTON | WS_TABSTOP, IDOK, {462, 370, 540, 395}, akRight | akBottom);
+  AddControl(L"BUTTON", L"Отмена", WS_TABSTOP, IDCANCEL, {544, 370, 622, 395}, akRight | akBottom);
   // The send's progress, in the row of the buttons.
-  FProgressText =
-      add(L"STATIC", L"", SS_LEFTNOWORDWRAP | SS_ENDELLIPSIS, idProgressText, {8, 375, 200, 391}, akLeft | akBottom);
-  FProgressBar = add(PROGRESS_CLASSW, L"", PBS_SMOOTH, idProgress, {204, 374, 454, 391}, akLeft | akRight | akBottom);
+  FProgressText = AddControl(L"STATIC", L"", SS_LEFTNOWORDWRAP | SS_ENDELLIPSIS, idProgressText, {8, 375, 200, 391},
+                             akLeft | akBottom);
+  FProgressBar =
+      AddControl(PROGRESS_CLASSW, L"", PBS_SMOOTH, idProgress, {204, 374, 454, 391}, akLeft | akRight | akBottom);
   ::SendMessageW(FProgressBar, PBM_SETRANGE32, 0, ProgressSteps);
   ::ShowWindow(FProgressBar, SW_HIDE);
   ListView_SetExtendedListViewStyle(lbxLogFiles, LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT);
   LVCOLUMNW column{};
   column.mask = LVCF_WIDTH;
   ListView_InsertColumn(lbxLogFiles, 0, &column);
-  FLayout.Apply(Handle());
-  ListView_SetColumnWidth(lbxLogFiles, 0, LVSCW_AUTOSIZE_USEHEADER);
+  ApplyLayout();
+}
+
+void TSendEMailForm::OnResized() {
+  if (lbxLogFiles) ListView_SetColumnWidth(lbxLogFiles, 0, LVSCW_AUTOSIZE_USEHEADER);
 }
 
 void TSendEMailForm::LoadLogFileList(const TLogInfo* logInfo) {
@@ -207,9 +200,7 @@ std::vector<std::wstring> TSendEMailForm::CheckedLogFiles() const {
 }
 
 void TSendEMailForm::FormShow() {
-  const wchar_t* name = FExtendedMode ? L"ExtendedModeIcon" : L"CommonModeIcon";
-  if (HICON icon = ::LoadIconW(::GetModuleHandleW(nullptr), name))
-    ::SendMessageW(Handle(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
+  SetLargeIcon(Handle(), FExtendedMode ? L"ExtendedModeIcon" : L"CommonModeIcon");
 }
 
 // Ticking one of several selected files ticks them all.
@@ -234,22 +225,6 @@ bool TSendEMailForm::FormCloseQuery() {
     }
   }
   return true;
-}
-
-// The edge being dragged moves; the opposite one stays where it is.
-void TSendEMailForm::FormSizing(WPARAM edge, RECT& proposed) const {
-  RECT current{};
-  ::GetWindowRect(Handle(), &current);
-  const UINT dpi = WindowDpi(Handle());
-  const int minWidth = Scale(MinSendFormWidth, dpi), minHeight = Scale(MinSendFormHeight, dpi);
-  if (proposed.right - proposed.left < minWidth) {
-    if (edge == WMSZ_LEFT || edge == WMSZ_TOPLEFT || edge == WMSZ_BOTTOMLEFT) proposed.left = current.left;
-    proposed.right = proposed.left + minWidth;
-  }
-  if (proposed.bottom - proposed.top < minHeight) {
-    if (edge == WMSZ_TOP || edge == WMSZ_TOPLEFT || edge == WMSZ_TOPRIGHT) proposed.top = current.top;
-    proposed.bottom = proposed.top + minHeight;
-  }
 }
 
 TSendEMailForm::~TSendEMailForm() {
@@ -310,7 +285,8 @@ void TSendEMailForm::SendingEnded() {
   } catch (...) {
   }
   if (!stopped) {
-    FResult = IDOK;
+    FSent = true;
+    TModalDialog::HandleMessage(WM_COMMAND, IDOK, 0);
     return;
   }
   FSendFailure = nullptr;
@@ -320,50 +296,27 @@ void TSendEMailForm::SendingEnded() {
   ::SetFocus(::GetDlgItem(Handle(), IDOK));
 }
 
-bool TSendEMailForm::ShowModal() {
-  FormShow();
-  FResult = 0;
-  return RunModal(Handle(), edServerHost, FResult) == IDOK;
-}
-
 LRESULT TSendEMailForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
-    case WM_NULL:
-      RunQueuedCalls();
-      return 0;
     case WM_COMMAND:
       // While a send runs, every way to close the dialog stops the send instead.
       if (Sending()) {
         if (LOWORD(wParam) == IDCANCEL && FProgress->Cancel()) ShowProgress();
         return 0;
       }
-      if (LOWORD(wParam) == IDCANCEL) FResult = IDCANCEL;
-      if (LOWORD(wParam) == IDOK && FormCloseQuery()) {
-        if (OnSend)
-          StartSending();
-        else
-          FResult = IDOK;
+      if (LOWORD(wParam) == IDOK && OnSend && !FSent) {
+        if (FormCloseQuery()) StartSending();
+        return 0;
       }
-      return 0;
+      break;
     case WM_CLOSE:
       if (Sending()) return HandleMessage(WM_COMMAND, IDCANCEL, 0);
-      FResult = IDCANCEL;
-      return 0;
+      break;
     case WM_TIMER:
       if (wParam == ProgressTimer && Sending()) ShowProgress();
       return 0;
     case WM_SENDENDED:
       SendingEnded();
-      return 0;
-    case WM_SIZING:
-      FormSizing(wParam, *reinterpret_cast<RECT*>(lParam));
-      return TRUE;
-    case WM_SIZE:
-      FLayout.Apply(Handle());
-      ListView_SetColumnWidth(lbxLogFiles, 0, LVSCW_AUTOSIZE_USEHEADER);
-      return 0;
-    case WM_DPICHANGED:
-      FLayout.FollowDpiChange(Handle(), lParam);
       return 0;
     case WM_NOTIFY: {
       const auto* change = reinterpret_cast<const NMLISTVIEW*>(lParam);
@@ -374,7 +327,7 @@ LRESULT TSendEMailForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam
       return 0;
     }
   }
-  return TWindow::HandleMessage(message, wParam, lParam);
+  return TModalDialog::HandleMessage(message, wParam, lParam);
 }
 
 void SendInfoByEMail(TCompositeInfo* info, bool extendedMode) {

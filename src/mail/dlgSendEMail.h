@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "mail/SendProgress.h"
-#include "win/Window.h"
+#include "win/ModalDialog.h"
 
 namespace ornpm {
 
@@ -29,7 +29,7 @@ inline constexpr int MinSendFormHeight = 345;
 inline constexpr const wchar_t* VirtualStoreRoots[] = {L"ProgramFiles", L"ProgramFiles(x86)", L"ProgramData",
                                                        L"WinDir"};
 
-class TSendEMailForm : public TWindow {
+class TSendEMailForm : public TModalDialog {
  public:
   enum : int {
     idServerHost = 1001,
@@ -77,31 +77,32 @@ class TSendEMailForm : public TWindow {
   // The ticked files, top of the list first.
   std::vector<std::wstring> CheckedLogFiles() const;
 
-  // Shows the dialog until Send with complete entries or Cancel ends it; true for Send.
-  bool ShowModal();
+  // ShowModal (of the base) ends with true only through Send with complete entries.
 
  protected:
+  void FormShow() override;
+  // Send: keeps the dialog open with the first missing or wrong entry named; after a
+  // finished send there is nothing left to check.
+  bool CanClose() override { return FSent || FormCloseQuery(); }
+  void OnResized() override;
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
  private:
-  void FormShow();
   bool FormCloseQuery();
   void lbxLogFilesChangeCheck(int sender);
-  void FormSizing(WPARAM edge, RECT& proposed) const;
   void StartSending();
   void ShowProgress();
   void SendingEnded();
   void EnableEntries(bool enabled);
   bool Sending() const { return FSender.joinable(); }
 
-  TLayout FLayout{{630, 403}};
-  int FResult = 0;  // IDOK or IDCANCEL once ended
   bool FPropagatingCheck = false;
   HWND FProgressText = nullptr;
   HWND FProgressBar = nullptr;
   std::unique_ptr<TSendProgress> FProgress;
   std::thread FSender;
   std::exception_ptr FSendFailure;
+  bool FSent = false;  // the send has ended other than by a stop
 };
 
 // Asks for the mail settings, composes the message and submits it.

@@ -12,9 +12,7 @@ void TViewFrame::Create(HWND parent) {
 
 HWND TViewFrame::AddControl(const wchar_t* className, const std::wstring& text, DWORD style, int id, RECT design,
                             unsigned anchors, DWORD exStyle) {
-  HWND control = CreateControl(Handle(), className, text, style, id, exStyle);
-  FLayout.Add(control, design, anchors);
-  return control;
+  return FLayout.AddControl(Handle(), className, text, style, id, design, anchors, exStyle);
 }
 
 LRESULT TViewFrame::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -48,8 +46,9 @@ void ShowPlugInRows(HWND lblPlugInPath, HWND lblVersion, const TPlugInInfo& plug
   SetText(lblVersion, L"Версия: " + plugIn.Version());
 }
 
-std::wstring DomainInHostsText(bool inHosts) {
-  return std::wstring(L"Запись в Hosts: ") + (inHosts ? L"Есть" : L"Нет");
+std::wstring DomainInHostsText(const TPlugInInfo& plugIn) {
+  if (plugIn.HostsError()) return L"Запись в Hosts: файл Hosts не удалось прочитать";
+  return std::wstring(L"Запись в Hosts: ") + (plugIn.DomainInHosts() ? L"Есть" : L"Нет");
 }
 
 std::wstring DomainInProxyOverrideText(bool inProxyOverride) {
