@@ -540,6 +540,18 @@ TEST_F(MailServerTest, CancelInTheMiddleOfTheDataDeliversNothing) {
   EXPECT_EQ(error, "Отправка отменена");
   EXPECT_EQ(server.Dialogue().find("QUIT"), std::string::npos);
   EXPECT_FALSE(FileExists(server.File(L"message.eml")));
+  // A stop while waiting for the server's greeting ends the wait as well.
+  SmtpServer silent("hang", 10);
+  TrustTestCa(silent);
+  TSendProgress waiting;
+  std::thread greeting([&] { error = SubmitError(Settings(silent), SimpleContent(), &waiting); });
+  ::Sleep(500);
+  const ULONGLONG stopped = ::GetTickCount64();
+  EXPECT_TRUE(waiting.Cancel());
+  greeting.join();
+  EXPECT_LT(::GetTickCount64() - stopped, 1000u);
+  EXPECT_EQ(error, "Отправка отменена");
+
   // Once the end of the message is out, the server decides: a stop comes too late.
   TSendProgress committed;
   committed.Commit();
