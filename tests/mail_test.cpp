@@ -574,6 +574,20 @@ TEST_F(MailServerTest, CertificateForAnotherNameFailsVerification) {
   }
 }
 
+// A line break in an address would smuggle a command or a header of its own.
+TEST_F(MailServerTest, AddressesWithControlCharactersAreRefusedBeforeConnecting) {
+  SmtpServer server("login", 5);
+  TrustTestCa(server);
+  TMailSettings settings = Settings(server);
+  settings.UserName = L"tech@orn.example>\r\nRCPT TO:<other@orn.example";
+  EXPECT_EQ(SubmitError(settings, SimpleContent()),
+            "Недопустимый адрес электронной почты: \"tech@orn.example>\\r\\nRCPT TO:<other@orn.example\"");
+  TMailContent content = SimpleContent();
+  content.Recipients = L"ok@orn.example, <bad\x01@orn.example>";
+  EXPECT_EQ(SubmitError(Settings(server), content), "Недопустимый адрес электронной почты: \"bad\\x01@orn.example\"");
+  EXPECT_FALSE(FileExists(server.File(L"dialogue.log")));
+}
+
 TEST_F(MailServerTest, UnreadableAttachmentFailsBeforeConnecting) {
   SmtpServer server("login");
   TrustTestCa(server);

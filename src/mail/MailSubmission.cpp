@@ -19,6 +19,22 @@ std::wstring WorkstationHostName() {
   return std::wstring(name, size);
 }
 
+// Control characters shown as "\r", "\n" or "\xNN", so that the message shows where they are.
+std::wstring EscapeControls(const std::wstring& text) {
+  std::wstring shown;
+  for (wchar_t c : text) {
+    if (c == L'\r')
+      shown += L"\\r";
+    else if (c == L'\n')
+      shown += L"\\n";
+    else if (c < L' ' || c == 0x7F)
+      shown += Format(L"\\x%s", {std::wstring{L"0123456789ABCDEF"[c >> 4], L"0123456789ABCDEF"[c & 15]}});
+    else
+      shown += c;
+  }
+  return shown;
+}
+
 // After a refusal the dialogue is still in order and ends politely; the mail's fate is
 // already decided, so a failing QUIT changes nothing.
 void QuitQuietly(TSmtpClient& smtp) {
@@ -28,10 +44,20 @@ void QuitQuietly(TSmtpClient& smtp) {
   }
 }
 
+// Addresses go into commands and headers as they are: a line break in one would start a
+// command or a header of its own.
+void CheckAddress(const std::wstring& address) {
+  for (wchar_t c : address)
+    if (c < L' ' || c == 0x7F)
+      throw Exception(Format(L"Недопустимый адрес электронной почты: \"%s\"", {EscapeControls(address)}));
+}
+
 void Submit(const TMailSettings& settings, const TMailContent& content, TSendProgress* progress) {
   TMimeMessage message;
   message.From = {settings.UserName, Trim(settings.UserName)};
   message.To = ParseAddressList(content.Recipients);
+  CheckAddress(message.From.Address);
+  for (const TMailAddress& recipient : message.To) CheckAddress(recipient.Address);
   message.Subject = content.Subject;
   message.HtmlBody = content.HtmlBody;
   for (const std::wstring& path : content.Attachments) message.Attachments.push_back(OpenAttachment(path));
