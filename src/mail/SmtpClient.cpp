@@ -126,9 +126,9 @@ void TSmtpClient::Send(const TMimeMessage& message) {
 
 void TSmtpClient::SendData(const TMimeMessage& message) {
   if (FProgress) {
-    uint64_t total = 0;
-    total += WriteMimeMessageOutline(message, [&](std::string_view line) { total += SentSize(line); });
-    FProgress->BeginData(total);
+    uint64_t lines = 0;
+    const uint64_t base64 = WriteMimeMessageOutline(message, [&](std::string_view line) { lines += SentSize(line); });
+    FProgress->BeginData(lines + base64);
   }
   std::string piece;
   auto send = [&](size_t count) {
