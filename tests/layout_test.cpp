@@ -176,8 +176,10 @@ const std::vector<TPlace> SendPlaces = {
     {"mailbox", TSendEMailForm::idUserName, {16, 78, 248, 101}, akLeft | akTop},
     {"password", TSendEMailForm::idPassword, {256, 78, 336, 101}, akLeft | akTop},
     {"subject", TSendEMailForm::idEMailSubject, {16, 131, 336, 154}, akLeft | akTop},
-    {"notes", TSendEMailForm::idEMailBody, {16, 183, 336, 387}, akLeft | akTop | akBottom},
+    {"notes", TSendEMailForm::idEMailBody, {16, 183, 336, 354}, akLeft | akTop | akBottom},
     {"log files", TSendEMailForm::idLogFiles, {360, 21, 614, 354}, akLeft | akTop | akRight | akBottom},
+    {"progress figures", TSendEMailForm::idProgressText, {8, 375, 200, 391}, akLeft | akBottom},
+    {"progress", TSendEMailForm::idProgress, {204, 374, 454, 391}, akLeft | akRight | akBottom},
     {"send", IDOK, {462, 370, 540, 395}, akRight | akBottom},
     {"cancel", IDCANCEL, {544, 370, 622, 395}, akRight | akBottom},
 };

@@ -149,6 +149,41 @@ TEST_F(MainWindowTest, SaveCopyAndLoad) {
   EXPECT_TRUE(FUser.Messages.empty());
 }
 
+// An INI report opened in a text editor and saved again as "Unicode" (UTF-16 with its mark)
+// or as UTF-8 with a mark loads as the program wrote it, from the command line and through
+// the Load button. The plug-in's path in it names a Cyrillic folder, which only the report has.
+TEST_F(MainWindowTest, IniReportsSavedAsUnicodeLoad) {
+  const std::wstring saved = FSandbox.Root() + L"\\saved.iinf";
+  const std::wstring otherDll = L"D:\\Другая папка\\npORNPlugInVLX.dll";
+  testing::SetRegistryDword(HKEY_CURRENT_USER, std::wstring(InternetSettingsKey) + L"\\Zones\\3", L"1001", 3);
+  std::wstring text;
+  {
+    TMainForm form({});
+    form.Frame().Info()->SaveToFile(saved);
+    text = BytesToWide(ReadBinaryFile(saved));
+  }
+  const size_t at = text.find(FDll);
+  ASSERT_NE(at, std::wstring::npos);
+  text.replace(at, FDll.size(), otherDll);
+  const std::pair<const char*, std::string> files[] = {
+      {"ANSI", WideToBytes(text)}, {"UTF-16", testing::Utf16WithMark(text)}, {"UTF-8", testing::Utf8WithMark(text)}};
+  for (const auto& [name, bytes] : files) {
+    SCOPED_TRACE(name);
+    const std::wstring report = FSandbox.Root() + L"\\edited.iinf";
+    WriteBinaryFile(report, bytes);
+    {
+      TMainForm form({report});
+      EXPECT_TRUE(form.Frame().ExtendedMode());
+      EXPECT_EQ(form.Frame().Info()->PlugInInfo().PlugInPath(), otherDll);
+    }
+    TMainForm form({});
+    FUser.ChosenFile = report;
+    Press(form, TMainForm::idLoad);
+    EXPECT_EQ(form.Frame().Info()->PlugInInfo().PlugInPath(), otherDll);
+    EXPECT_TRUE(FUser.Messages.empty());
+  }
+}
+
 TEST_F(MainWindowTest, FreshWorkstationRemembersTheModeInANewSettingsFolder) {
   ASSERT_FALSE(DirectoryExists(FSandbox.AppDataFolder() + L"\\ORN")) << "nothing of the program there yet";
   TMainForm form({});
@@ -264,7 +299,10 @@ TEST_F(MainWindowTest, SendMailsTheReportToTheServer) {
   const std::string parsed = ReadBinaryFile(server.File(L"parsed.txt"));
   const std::string report = testing::Narrow(ChangeFileExt(ExtractFileName(FDll), L".xinf"));
   EXPECT_NE(parsed.find("attachment=" + report + "|"), std::string::npos) << parsed;
-  EXPECT_EQ(ReadBinaryFile(server.File(L"attachment-0")), ReadBinaryFile(ChangeFileExt(FDll, L".xinf")));
+  // The report of this workstation, from a temporary file of its own: nothing beside the DLL.
+  const std::string attached = ReadBinaryFile(server.File(L"attachment-0"));
+  EXPECT_NE(attached.find("<PlugIn Path=\"" + testing::Narrow(FDll) + "\""), std::string::npos) << attached;
+  EXPECT_FALSE(FileExists(ChangeFileExt(FDll, L".xinf")));
 }
 
 }  // namespace

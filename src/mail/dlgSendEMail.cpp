@@ -9,6 +9,7 @@
 #include <tuple>
 
 #include "mail/MailSubmission.h"
+#include "mail/ReportAttachment.h"
 #include "service/CompositeInfo.h"
 #include "service/LogInfo.h"
 #include "service/PlugInInfo.h"
@@ -86,14 +87,27 @@ bool LessText(const std::wstring& a, const std::wstring& b) {
                           static_cast<int>(b.size())) == CSTR_LESS_THAN;
 }
 
+// While a send runs: the progress shown anew at this interval, and the worker's word that
+// it has ended.
+constexpr UINT_PTR ProgressTimer = 1;
+constexpr UINT ProgressIntervalMs = 200;
+constexpr UINT WM_SENDENDED = WM_APP + 1;
+constexpr int ProgressSteps = 1000;
+
+// Megabytes with one decimal, as the user's locale writes numbers.
+std::wstring Megabytes(uint64_t bytes) {
+  wchar_t text[32];
+  std::swprintf(text, ARRAYSIZE(text), L"%.1f", static_cast<double>(bytes) / (1024 * 1024));
+  std::wstring number = text;
+  wchar_t decimal[4] = L",";
+  ::GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, decimal, ARRAYSIZE(decimal));
+  std::replace(number.begin(), number.end(), L'.', decimal[0]);
+  return number;
+}
+
 const wchar_t* const ValidationMessages[] = {L"Не задан адрес SMTP-сервера", L"Не задан порт SMTP-сервера",
                                              L"Некорректное значение порта SMTP-сервера", L"Не определён почтовый ящик",
                                              L"Не введён пароль"};
-
-// The XML report goes next to the plug-in's DLL, named after it.
-std::wstring ReportFileName(const TPlugInInfo& plugIn) {
-  return ExtractFilePath(plugIn.PlugInPath()) + ChangeFileExt(plugIn.PlugInName(), L".xinf");
-}
 
 }  // namespace
 
@@ -101,7 +115,7 @@ TSendEMailForm::TSendEMailForm(HWND owner)
     : TModalDialog(
           owner,
           {L"TSendEMailForm", L"Отправить по почте", {630, 403}, true, {MinSendFormWidth, MinSendFormHeight}, false}) {
-  INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES};
+  INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS};
   ::InitCommonControlsEx(&controls);
   const DWORD edit = ES_AUTOHSCROLL | WS_TABSTOP;
   AddControl(L"BUTTON", L"Настройки SMTP", BS_GROUPBOX, 0, {8, 4, 344, 110}, akLeft | akTop);
@@ -117,14 +131,21 @@ TSendEMailForm::TSendEMailForm(HWND owner)
   AddControl(L"BUTTON", L"Тема письма", BS_GROUPBOX, 0, {8, 114, 344, 162}, akLeft | akTop);
   edEMailSubject =
       AddControl(L"EDIT", L"", edit, idEMailSubject, {16, 131, 336, 154}, akLeft | akTop, WS_EX_CLIENTEDGE);
-  AddControl(L"BUTTON", L"Примечания", BS_GROUPBOX, 0, {8, 166, 344, 395}, akLeft | akTop | akBottom);
+  AddControl(L"BUTTON", L"Примечания", BS_GROUPBOX, 0, {8, 166, 344, 362}, akLeft | akTop | akBottom);
   memEMailBody = AddControl(L"EDIT", L"", ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN | WS_VSCROLL | WS_TABSTOP,
-                            idEMailBody, {16, 183, 336, 387}, akLeft | akTop | akBottom, WS_EX_CLIENTEDGE);
+                            idEMailBody, {16, 183, 336, 354}, akLeft | akTop | akBottom, WS_EX_CLIENTEDGE);
   AddControl(L"BUTTON", L"Файлы журнала", BS_GROUPBOX, 0, {352, 4, 622, 362}, akLeft | akTop | akRight | akBottom);
   lbxLogFiles = AddControl(WC_LISTVIEWW, L"", LVS_REPORT | LVS_NOCOLUMNHEADER | LVS_SHOWSELALWAYS | WS_TABSTOP,
                            idLogFiles, {360, 21, 614, 354}, akLeft | akTop | akRight | akBottom, WS_EX_CLIENTEDGE);
   AddControl(L"BUTTON", L"Отправить", BS_DEFPUSHBUTTON | WS_TABSTOP, IDOK, {462, 370, 540, 395}, akRight | akBottom);
   AddControl(L"BUTTON", L"Отмена", WS_TABSTOP, IDCANCEL, {544, 370, 622, 395}, akRight | akBottom);
+  // The send's progress, in the row of the buttons.
+  FProgressText = AddControl(L"STATIC", L"", SS_LEFTNOWORDWRAP | SS_ENDELLIPSIS, idProgressText, {8, 375, 200, 391},
+                             akLeft | akBottom);
+  FProgressBar =
+      AddControl(PROGRESS_CLASSW, L"", PBS_SMOOTH, idProgress, {204, 374, 454, 391}, akLeft | akRight | akBottom);
+  ::SendMessageW(FProgressBar, PBM_SETRANGE32, 0, ProgressSteps);
+  ::ShowWindow(FProgressBar, SW_HIDE);
   ListView_SetExtendedListViewStyle(lbxLogFiles, LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT);
   LVCOLUMNW column{};
   column.mask = LVCF_WIDTH;
@@ -139,9 +160,10 @@ void TSendEMailForm::OnResized() {
 void TSendEMailForm::LoadLogFileList(const TLogInfo* logInfo) {
   LogFileList.clear();
   ListView_DeleteAllItems(lbxLogFiles);
-  if (!logInfo) return;
+  if (!logInfo || logInfo->ActualLogPath().empty()) return;
   const std::wstring folder = IncludeTrailingPathDelimiter(logInfo->ActualLogPath());
-  if (logInfo->ActualLogPath().empty() || !DirectoryExists(folder)) return;
+  // The folder and its virtual-store copy each count when they exist: the plug-in's writes
+  // under a protected folder may have made only the copy.
   std::vector<std::wstring> stamped;
   TFolderIds visited;
   ScanFolder(folder, stamped, visited);
@@ -205,14 +227,105 @@ bool TSendEMailForm::FormCloseQuery() {
   return true;
 }
 
+TSendEMailForm::~TSendEMailForm() {
+  if (!Sending()) return;
+  FProgress->Cancel();
+  FSender.join();
+}
+
+void TSendEMailForm::EnableEntries(bool enabled) {
+  for (HWND entry : {edServerHost, edPort, edUserName, edPassword, edEMailSubject, memEMailBody, lbxLogFiles,
+                     ::GetDlgItem(Handle(), IDOK)})
+    ::EnableWindow(entry, enabled);
+}
+
+// The entries stay as they are while the work runs; "Отмена" is the one control left.
+void TSendEMailForm::StartSending() {
+  TSendWork work = OnSend();
+  FProgress = std::make_unique<TSendProgress>();
+  FSendFailure = nullptr;
+  EnableEntries(false);
+  ::SetFocus(::GetDlgItem(Handle(), IDCANCEL));
+  ::ShowWindow(FProgressBar, SW_SHOW);
+  ShowProgress();
+  ::SetTimer(Handle(), ProgressTimer, ProgressIntervalMs, nullptr);
+  const HWND window = Handle();
+  FSender = std::thread([this, window, work = std::move(work)] {
+    try {
+      work(*FProgress);
+    } catch (...) {
+      FSendFailure = std::current_exception();
+    }
+    ::PostMessageW(window, WM_SENDENDED, 0, 0);
+  });
+}
+
+void TSendEMailForm::ShowProgress() {
+  const uint64_t total = FProgress->Total(), sent = std::min(FProgress->Sent(), total);
+  std::wstring text = L"Соединение с сервером…";
+  if (FProgress->Cancelled())
+    text = L"Отмена отправки…";
+  else if (total)
+    text = Format(L"Отправлено %s из %s МБ", {Megabytes(sent), Megabytes(total)});
+  if (WindowText(FProgressText) != text) ::SetWindowTextW(FProgressText, text.c_str());
+  const int position = total ? static_cast<int>(sent * ProgressSteps / total) : 0;
+  ::SendMessageW(FProgressBar, PBM_SETPOS, position, 0);
+}
+
+// A stopped send leaves the dialog as it was before Send; any other end closes it.
+void TSendEMailForm::SendingEnded() {
+  FSender.join();
+  ::KillTimer(Handle(), ProgressTimer);
+  ShowProgress();
+  bool stopped = false;
+  try {
+    if (FSendFailure) std::rethrow_exception(FSendFailure);
+  } catch (const ESendCancelled&) {
+    stopped = true;
+  } catch (...) {
+  }
+  if (!stopped) {
+    FSent = true;
+    TModalDialog::HandleMessage(WM_COMMAND, IDOK, 0);
+    return;
+  }
+  FSendFailure = nullptr;
+  ::SetWindowTextW(FProgressText, L"Отправка отменена");
+  ::ShowWindow(FProgressBar, SW_HIDE);
+  EnableEntries(true);
+  ::SetFocus(::GetDlgItem(Handle(), IDOK));
+}
+
 LRESULT TSendEMailForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_NOTIFY) {
-    const auto* change = reinterpret_cast<const NMLISTVIEW*>(lParam);
-    if (change->hdr.hwndFrom == lbxLogFiles && change->hdr.code == LVN_ITEMCHANGED && !FPropagatingCheck &&
-        (change->uChanged & LVIF_STATE) && ((change->uNewState ^ change->uOldState) & LVIS_STATEIMAGEMASK) &&
-        change->uOldState & LVIS_STATEIMAGEMASK)
-      lbxLogFilesChangeCheck(change->iItem);
-    return 0;
+  switch (message) {
+    case WM_COMMAND:
+      // While a send runs, every way to close the dialog stops the send instead.
+      if (Sending()) {
+        if (LOWORD(wParam) == IDCANCEL && FProgress->Cancel()) ShowProgress();
+        return 0;
+      }
+      if (LOWORD(wParam) == IDOK && OnSend && !FSent) {
+        if (FormCloseQuery()) StartSending();
+        return 0;
+      }
+      break;
+    case WM_CLOSE:
+      if (Sending()) return HandleMessage(WM_COMMAND, IDCANCEL, 0);
+      break;
+    case WM_TIMER:
+      if (wParam == ProgressTimer && Sending()) ShowProgress();
+      return 0;
+    case WM_SENDENDED:
+      SendingEnded();
+      return 0;
+    case WM_NOTIFY: {
+      const auto* change = reinterpret_cast<const NMLISTVIEW*>(lParam);
+      if (change->hdr.hwndFrom == lbxLogFiles && change->hdr.code == LVN_ITEMCHANGED && !FPropagatingCheck &&
+          (change->uChanged & LVIF_STATE) && ((change->uNewState ^ change->uOldState) & LVIS_STATEIMAGEMASK) &&
+          change->uOldState & LVIS_STATEIMAGEMASK)
+        lbxLogFilesChangeCheck(change->iItem);
+      return 0;
+    }
   }
   return TModalDialog::HandleMessage(message, wParam, lParam);
 }
@@ -229,26 +342,33 @@ void SendInfoByEMail(TCompositeInfo* info, bool extendedMode) {
   if (subject.empty()) subject = CustomEMailSubject.empty() ? DefaultEMailSubject : CustomEMailSubject;
   ::SetWindowTextW(form.edEMailSubject, subject.c_str());
   form.LoadLogFileList(&info->LogInfo());
-  if (!form.ShowModal()) return;
 
-  TWaitCursor waitCursor;
   TMailSettings settings;
-  settings.Host = WindowText(form.edServerHost);
-  settings.Port = WindowText(form.edPort);
-  settings.UserName = WindowText(form.edUserName);
-  settings.Password = WindowText(form.edPassword);
-  TMailContent content;
-  content.Recipients = CustomEMailRecipient.empty() ? DefaultEMailRecipient : CustomEMailRecipient;
-  content.Subject = WindowText(form.edEMailSubject);
-  // A report that cannot be written is not a mail error: it goes to the general error display.
-  const std::wstring reportFile = ReportFileName(info->PlugInInfo());
-  info->SaveToFile(reportFile);
-  content.HtmlBody = info->SaveAsHTML(WindowText(form.memEMailBody));
-  content.Attachments.push_back(reportFile);
-  for (std::wstring& logFile : form.CheckedLogFiles()) content.Attachments.push_back(std::move(logFile));
+  form.OnSend = [&]() -> TSendEMailForm::TSendWork {
+    settings.Host = WindowText(form.edServerHost);
+    settings.Port = WindowText(form.edPort);
+    settings.UserName = WindowText(form.edUserName);
+    settings.Password = WindowText(form.edPassword);
+    subject = WindowText(form.edEMailSubject);
+    TMailContent content;
+    content.Recipients = CustomEMailRecipient.empty() ? DefaultEMailRecipient : CustomEMailRecipient;
+    content.Subject = subject;
+    // A report that cannot be written is not a mail error: it goes to the general error
+    // display, and the dialog stays open.
+    auto report = std::make_shared<TReportAttachment>(ReportAttachmentName(info->PlugInInfo().PlugInName()));
+    info->SaveToFile(report->Path());
+    content.HtmlBody = info->SaveAsHTML(WindowText(form.memEMailBody));
+    content.Attachments.push_back(report->Path());
+    for (std::wstring& logFile : form.CheckedLogFiles()) content.Attachments.push_back(std::move(logFile));
+    // The report file goes when the work does, after the send.
+    return [settings, content = std::move(content), report](TSendProgress& progress) {
+      SubmitMessage(settings, content, &progress);
+    };
+  };
+  if (!form.ShowModal()) return;
   try {
-    RunBusy(::GetWindow(form.Handle(), GW_OWNER), [&] { SubmitMessage(settings, content); });
-    RememberMailSettings(settings, content.Subject);
+    if (form.SendFailure()) std::rethrow_exception(form.SendFailure());
+    RememberMailSettings(settings, subject);
   } catch (const std::exception& error) {
     ShowMessage(TMsgKind::Error, L"Ошибка отправки почты: " + ExceptionMessage(error));
   }

@@ -2,9 +2,14 @@
 // Sending the diagnosis by e-mail: the dialog that confirms one submission, and the
 // operation behind the main window's Send button.
 
+#include <exception>
+#include <functional>
+#include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "mail/SendProgress.h"
 #include "win/ModalDialog.h"
 
 namespace ornpm {
@@ -26,10 +31,31 @@ inline constexpr const wchar_t* VirtualStoreRoots[] = {L"ProgramFiles", L"Progra
 
 class TSendEMailForm : public TModalDialog {
  public:
-  enum : int { idServerHost = 1001, idPort, idUserName, idPassword, idEMailSubject, idEMailBody, idLogFiles };
+  enum : int {
+    idServerHost = 1001,
+    idPort,
+    idUserName,
+    idPassword,
+    idEMailSubject,
+    idEMailBody,
+    idLogFiles,
+    idProgressText,
+    idProgress
+  };
 
   // Creates the dialog, hidden, centred on the screen; owned by the owner's top window.
   explicit TSendEMailForm(HWND owner);
+  // A submission still running is stopped first.
+  ~TSendEMailForm() override;
+
+  // The work a Send with complete entries starts: OnSend prepares it on this thread and
+  // returns what then runs on a worker thread while the dialog stays open, shows the
+  // progress of the message data and lets "Отмена" stop it. A stopped send leaves the
+  // dialog open as it was; any other end closes it with OK. Unset, Send closes the dialog.
+  using TSendWork = std::function<void(TSendProgress&)>;
+  std::function<TSendWork()> OnSend;
+  // What the work raised, once the dialog has closed after it.
+  std::exception_ptr SendFailure() const { return FSendFailure; }
 
   bool FExtendedMode = false;  // only chooses the icon
   HWND edServerHost = nullptr;
@@ -43,7 +69,8 @@ class TSendEMailForm : public TModalDialog {
   std::vector<std::wstring> LogFileList;
 
   // Finds the plug-in's log files (subfolders and the virtual-store copy included) and
-  // ticks the newest. An absent log info or a missing log folder leaves the list empty.
+  // ticks the newest. An absent log info, or a log folder missing together with its
+  // virtual-store copy, leaves the list empty.
   void LoadLogFileList(const TLogInfo* logInfo);
   bool LogFileChecked(int item) const;
   void SetLogFileChecked(int item, bool checked);
@@ -54,16 +81,28 @@ class TSendEMailForm : public TModalDialog {
 
  protected:
   void FormShow() override;
-  // Send: keeps the dialog open with the first missing or wrong entry named.
-  bool CanClose() override { return FormCloseQuery(); }
+  // Send: keeps the dialog open with the first missing or wrong entry named; after a
+  // finished send there is nothing left to check.
+  bool CanClose() override { return FSent || FormCloseQuery(); }
   void OnResized() override;
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
  private:
   bool FormCloseQuery();
   void lbxLogFilesChangeCheck(int sender);
+  void StartSending();
+  void ShowProgress();
+  void SendingEnded();
+  void EnableEntries(bool enabled);
+  bool Sending() const { return FSender.joinable(); }
 
   bool FPropagatingCheck = false;
+  HWND FProgressText = nullptr;
+  HWND FProgressBar = nullptr;
+  std::unique_ptr<TSendProgress> FProgress;
+  std::thread FSender;
+  std::exception_ptr FSendFailure;
+  bool FSent = false;  // the send has ended other than by a stop
 };
 
 // Asks for the mail settings, composes the message and submits it.
