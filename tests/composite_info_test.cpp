@@ -85,7 +85,12 @@ TEST_F(CompositeInfoTest, SaveToFileChoosesTheFormatByExtension) {
   EXPECT_EQ(bytes.substr(0, 5), "<?xml") << "no byte-order mark";
   EXPECT_EQ(bytes, WideToBytes(FInfo.SaveAsXML(L"")));
   const std::wstring textFile = FSandbox.Root() + L"\\report.txt";
-  FInfo.SaveToFile(textFile);
+  try {
+    FInfo.SaveToFile(textFile);
+    ADD_FAILURE() << "another extension is an error";
+  } catch (const EFCreateError& error) {
+    EXPECT_NE(error.Message().find(textFile), std::wstring::npos);
+  }
   EXPECT_FALSE(FileExists(textFile));
 }
 
@@ -161,13 +166,23 @@ TEST_F(CompositeInfoTest, ReportTextIsDecodedAndItsLinesJoinedWithCrLf) {
   }
 }
 
-TEST_F(CompositeInfoTest, IniLoadStopsAtTheFirstMissingPart) {
+// A workstation without a Zones key writes no zone sections; its report still reads whole.
+// One without the plug-in's section is not a report.
+TEST_F(CompositeInfoTest, IniReportWithoutZonesReadsAndOneWithoutPlugInDoesNot) {
   const std::wstring file = FSandbox.Root() + L"\\partial.iinf";
   WriteBinaryFile(file, "[PlugIn]\r\nPath=C:\\x.dll\r\n[IEProxySettings]\r\nEnable=1\r\n[Logging]\r\nEnabled=True\r\n");
-  TIniFile ini(file);
-  EXPECT_FALSE(FInfo.LoadFromIniFile(&ini));
+  ASSERT_TRUE(FInfo.LoadFromFile(file));
   EXPECT_EQ(FInfo.PlugInInfo().PlugInPath(), L"C:\\x.dll");
-  EXPECT_FALSE(FInfo.LogInfo().Enabled()) << "the logging part is not reached";
+  EXPECT_FALSE(FInfo.ActiveXSettings().Zones().has_value());
+  EXPECT_TRUE(FInfo.LogInfo().Enabled());
+  const std::wstring again = FSandbox.Root() + L"\\again.iinf";
+  FInfo.SaveToFile(again);
+  TCompositeInfo copy(L"", L"");
+  ASSERT_TRUE(copy.LoadFromFile(again));
+  EXPECT_EQ(copy.SaveAsXML(L""), FInfo.SaveAsXML(L""));
+
+  WriteBinaryFile(file, "[IEProxySettings]\r\nEnable=1\r\n[Logging]\r\nEnabled=True\r\n");
+  EXPECT_FALSE(FInfo.LoadFromFile(file));
 }
 
 TEST_F(CompositeInfoTest, HtmlPageSkeletonAndNote) {
@@ -181,8 +196,10 @@ TEST_F(CompositeInfoTest, HtmlPageSkeletonAndNote) {
   const std::wstring tail = L"</table>\r\n  </body>\r\n</html>";
   EXPECT_EQ(page.substr(page.size() - tail.size()), tail);
 
-  std::wstring noted = FInfo.SaveAsHTML(L" Браузер <падает>\r\nпосле входа ");
-  EXPECT_NE(noted.find(L"  <body>\r\n    <p> Браузер <падает>\r\nпосле входа </p>\r\n  <table"), std::wstring::npos);
+  // The note is text, escaped like every value; its line breaks stay.
+  std::wstring noted = FInfo.SaveAsHTML(L" Браузер <падает>\r\nпосле & входа ");
+  EXPECT_NE(noted.find(L"  <body>\r\n    <p> Браузер &lt;падает&gt;\r\nпосле &amp; входа </p>\r\n  <table"),
+            std::wstring::npos);
 }
 
 }  // namespace

@@ -75,34 +75,30 @@ TEST_F(SummaryViewTest, NotRegisteredDisablesTheActionsAndRegisteredRestoresThem
   EXPECT_EQ(FUser.ShellRequests[1].File, FFolder);
 }
 
-TEST_F(SummaryViewTest, TickingWithAnEmptyFolderPatternFillsTheDefaultsAndSaves) {
+TEST_F(SummaryViewTest, AReportsLoggingSettingsAreShownButNeverWritten) {
   FInfo.Load();
-  // As a report file can leave it: logging off, no folder pattern.
+  // A report naming a folder of this workstation as the plug-in's.
   const std::wstring report = FSandbox.Root() + L"\\r.iinf";
   WriteBinaryFile(report, "[PlugIn]\r\nPath=" + testing::Narrow(FFolder) +
                               "np.dll\r\n[IEProxySettings]\r\n[ActiveXSettings\\InternetZones]\r\n0=x\r\n"
-                              "[Logging]\r\nEnabled=False\r\nFilePath=\r\nFileName=keep.log\r\n");
-  FInfo.Clear();
-  TIniFile ini(report);
-  ASSERT_TRUE(FInfo.LoadFromIniFile(&ini));
+                              "[Logging]\r\nEnabled=True\r\nFilePath=C:\\L\\\r\nFileName=keep.log\r\n");
+  WriteBinaryFile(FFolder + L"np.ini", "[Log]\r\nFileName=C:\\here\\a.log\r\n");
+  const std::string before = testing::ReadBinaryFile(FFolder + L"np.ini");
+  ASSERT_TRUE(FInfo.LoadFromFile(report));
   FView.Load(&FInfo);
+  EXPECT_TRUE(IsChecked(FView.chbEnabled));
+  EXPECT_EQ(WindowText(FView.lblLogFileName), L"Имя файла: keep.log");
+  EXPECT_FALSE(Enabled(FView.chbEnabled));
   EXPECT_FALSE(Enabled(FView.btnChangeLogFile));
 
-  SetChecked(FView.chbEnabled, true);
-  Click(TSummaryInfoFrame::idEnabled, FView.chbEnabled);
-  EXPECT_TRUE(Enabled(FView.btnChangeLogFile));
-  EXPECT_EQ(WindowText(FView.lblLogFilePath), std::wstring(L"Путь к файлам: ") + DefaultLogFilePath);
-  EXPECT_EQ(WindowText(FView.lblLogFileName), L"Имя файла: keep.log");
-  ASSERT_FALSE(FUser.Messages.empty());
-  EXPECT_EQ(FUser.Messages[0].Text, L"Выполнено.");
-  EXPECT_EQ(TIniFile(FFolder + L"np.ini").ReadString(L"Log", L"FileName", L""),
-            std::wstring(DefaultLogFilePath) + L"%LibName%\\keep.log");
-
+  // As if the controls could be used.
   SetChecked(FView.chbEnabled, false);
   Click(TSummaryInfoFrame::idEnabled, FView.chbEnabled);
-  EXPECT_FALSE(Enabled(FView.btnChangeLogFile));
-  EXPECT_EQ(TIniFile(FFolder + L"np.ini").ReadString(L"Log", L"_FileName", L""),
-            std::wstring(DefaultLogFilePath) + L"%LibName%\\keep.log");
+  Click(TSummaryInfoFrame::idChangeLogFile, FView.btnChangeLogFile);
+  EXPECT_TRUE(FInfo.LogInfo().Enabled());
+  EXPECT_EQ(testing::ReadBinaryFile(FFolder + L"np.ini"), before);
+  EXPECT_FALSE(FileExists(FFolder + PlugInHostName + L".ini"));
+  EXPECT_TRUE(FUser.Messages.empty());
 }
 
 }  // namespace

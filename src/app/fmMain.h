@@ -57,6 +57,7 @@ class TMainForm : public TWindow {
   void LimitSizing(int edge, RECT& proposed) const;
   void btnCopyClick();
   void btnLoadClick();
+  bool LoadReportArgument(const std::wstring& fileName);
   void btnSaveClick();
   void btnServiceFuncsClick();
   void miWriteToHostsClick();

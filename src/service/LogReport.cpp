@@ -59,6 +59,7 @@ void TLogInfo::SaveToIniFile(TIniFile* file) const {
 
 bool TLogInfo::LoadFromIniFile(TIniFile* file) {
   if (!file || !file->SectionExists(LoggingSection)) return false;
+  SetFromReport(true);
   FEnabled = IsTrue(file->ReadString(LoggingSection, L"Enabled", L""));
   FLogFilePath = file->ReadString(LoggingSection, L"FilePath", L"");
   FLogFileName = file->ReadString(LoggingSection, L"FileName", L"");

@@ -25,6 +25,8 @@ constexpr wchar_t PlugInSection[] = L"PlugIn";
 constexpr wchar_t LibraryCheckSection[] = L"PlugIn\\LibraryCheck";
 constexpr wchar_t ProcessesSection[] = L"PlugIn\\Processes";
 constexpr wchar_t ProcessSectionPrefix[] = L"PlugIn\\Process\\";
+constexpr wchar_t HostsSection[] = L"PlugIn\\Hosts";
+constexpr wchar_t HostsLineKey[] = L"Line";
 
 bool IsErrorLine(const std::wstring& name) {
   return EndsText(ErrorSuffix, name);
@@ -47,9 +49,19 @@ std::optional<std::vector<std::wstring>> HostsLinesWithDomain() {
   return lines;
 }
 
-// Numbers in reports: a value that is not a signed 32-bit number reads as 0.
+// Ids in reports are unsigned 32-bit decimals; a negative one, as earlier versions wrote
+// large ids, is taken modulo 2^32. Anything else reads as 0.
 uint32_t ReportNumber(std::wstring_view text) {
-  return static_cast<uint32_t>(StrToIntDef(text, 0));
+  const bool negative = text.starts_with(L'-');
+  if (negative) text.remove_prefix(1);
+  if (text.empty() || text.size() > 10) return 0;
+  uint64_t value = 0;
+  for (wchar_t c : text) {
+    if (c < L'0' || c > L'9') return 0;
+    value = value * 10 + static_cast<uint64_t>(c - L'0');
+  }
+  if (negative ? value > 0x80000000u : value > 0xFFFFFFFFu) return 0;
+  return static_cast<uint32_t>(negative ? 0 - value : value);
 }
 
 // Room for the XML text, so that it is written into one buffer: a line of a process or a
@@ -93,8 +105,9 @@ void TPlugInInfo::WriteXML(TReportLines& out) const {
       const std::wstring& name = FLibCheckInfo->Name(i);
       if (IsErrorLine(name)) continue;
       std::wstring error = FLibCheckInfo->Value(name + ErrorSuffix);
-      out.Begin(2).Append(L"<Checking").Attribute(L"Name", name).Attribute(L"Result", FLibCheckInfo->ValueAt(i));
-      if (!error.empty()) out.Attribute(L"Error", error);
+      out.Begin(2).Append(L"<Checking").EscapedAttribute(L"Name", name);
+      out.EscapedAttribute(L"Result", FLibCheckInfo->ValueAt(i));
+      if (!error.empty()) out.EscapedAttribute(L"Error", error);
       out.Append(L"/>").End();
     }
     out.Add(1, L"</LibraryCheck>");
@@ -117,13 +130,18 @@ void TPlugInInfo::WriteXML(TReportLines& out) const {
     out.Add(2, L"</Process>"sv);
   }
   out.Add(1, L"</Processes>");
-  if (auto hostsLines = HostsLinesWithDomain()) {
+  if (auto hostsLines = HostsLines()) {
     out.Add(1, L"<Hosts>");
     for (const std::wstring& line : *hostsLines)
       out.Begin(2).Append(L"<Entry").EscapedAttribute(L"Line", line).Append(L"/>").End();
     out.Add(1, L"</Hosts>");
   }
   out.Add(0, L"</PlugIn>");
+}
+
+// A report keeps the lines it carried; only live data takes this workstation's.
+std::optional<std::vector<std::wstring>> TPlugInInfo::HostsLines() const {
+  return FromReport() ? FReportHostsLines : HostsLinesWithDomain();
 }
 
 std::wstring TPlugInInfo::SaveAsHTML(const std::wstring& indent) const {
@@ -173,10 +191,19 @@ void TPlugInInfo::SaveToIniFile(TIniFile* file) const {
     for (const TLibraryInfo& module : process->Modules())
       file->WriteString(modulesSection, TDecimalText(module.ID()), module.FileName());
   }
+  // The count first, so that a readable hosts file without the domain still shows as such.
+  if (auto hostsLines = HostsLines()) {
+    file->WriteString(HostsSection, L"Count", TDecimalText(hostsLines->size()));
+    for (size_t i = 0; i < hostsLines->size(); ++i)
+      file->WriteString(HostsSection, std::wstring(HostsLineKey).append(TDecimalText(i + 1)), (*hostsLines)[i]);
+  }
 }
 
 bool TPlugInInfo::LoadFromIniFile(TIniFile* file) {
   if (!file || !file->SectionExists(PlugInSection)) return false;
+  SetFromReport(true);
+  FLibCheckInfo.reset();
+  FReportHostsLines.reset();
   SetPlugInPath(file->ReadString(PlugInSection, L"Path", L""));
   FVersion = file->ReadString(PlugInSection, L"Version", L"");
   FAppName = file->ReadString(PlugInSection, L"AppName", L"");
@@ -187,7 +214,7 @@ bool TPlugInInfo::LoadFromIniFile(TIniFile* file) {
     for (const TIniFile::TKeyValue& check : file->ReadSectionValues(LibraryCheckSection))
       checks.SetValue(check.Name, check.Value);
   }
-  ResetProcesses(true);
+  ResetProcesses();
   std::wstring modulesSection;
   for (const TIniFile::TKeyValue& entry : file->ReadSectionValues(ProcessesSection)) {
     auto process = TProcessInfo::CreateAs(ReportNumber(entry.Name), std::wstring(entry.Value));
@@ -200,6 +227,11 @@ bool TPlugInInfo::LoadFromIniFile(TIniFile* file) {
     FProcesses.push_back(std::move(process));
   }
   ProcessesChanged();
+  if (file->SectionExists(HostsSection)) {
+    auto& lines = FReportHostsLines.emplace();
+    for (const TIniFile::TKeyValue& entry : file->ReadSectionValues(HostsSection))
+      if (StartsText(HostsLineKey, entry.Name)) lines.emplace_back(entry.Value);
+  }
   return true;
 }
 
@@ -224,21 +256,31 @@ void TPlugInInfo::DoBeginNode(const std::wstring& nodeName) {
     ResetLibCheckInfo();
   } else if (SameText(nodeName, L"Processes"sv)) {
     if (SameText(current, L"PlugIn"sv)) ReadPlugInAttributes();
-    ResetProcesses(true);
+    ResetProcesses();
   } else if (SameText(nodeName, L"Modules"sv)) {
-    if (SameText(current, L"Process"sv)) {
-      const TNameValueList& attributes = FXMLParser->NodeAttributes();
-      FProcesses.push_back(TProcessInfo::CreateAs(ReportNumber(attributes.Value(L"PID")), attributes.Value(L"Name")));
-    }
+    if (SameText(current, L"Process"sv)) AddReportProcess(FXMLParser->NodeAttributes());
+  } else if (SameText(nodeName, L"Hosts"sv)) {
+    FReportHostsLines.emplace();
   } else {
     TCustomInfo::DoBeginNode(nodeName);
   }
 }
 
+void TPlugInInfo::AddReportProcess(const TNameValueList& attributes) {
+  FProcesses.push_back(TProcessInfo::CreateAs(ReportNumber(attributes.Value(L"PID"sv)), attributes.Value(L"Name"sv)));
+}
+
 void TPlugInInfo::DoEndNode(const std::wstring& nodeName) {
   const TNameValueList& attributes = FXMLParser->NodeAttributes();
-  if (SameText(nodeName, L"PlugIn"sv) && FXMLParser->CurrentNode() == nodeName) {
+  // The element's own tag was read last: it has no children.
+  const bool childless = SameText(FXMLParser->CurrentNode(), nodeName);
+  if (SameText(nodeName, L"PlugIn"sv) && childless) {
     ReadPlugInAttributes();
+  } else if (SameText(nodeName, L"Process"sv) && childless) {
+    // A process without modules; one with modules was added as they began.
+    AddReportProcess(attributes);
+  } else if (SameText(nodeName, L"Entry"sv)) {
+    if (FReportHostsLines) FReportHostsLines->push_back(attributes.Value(L"Line"sv));
   } else if (SameText(nodeName, L"Checking"sv)) {
     if (!FLibCheckInfo) return;
     std::wstring name = attributes.Value(L"Name");
