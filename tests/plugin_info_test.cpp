@@ -50,7 +50,8 @@ class PlugInInfoTest : public ::testing::Test {
   std::vector<std::wstring> CheckLines() const {
     std::vector<std::wstring> lines;
     if (const TNameValueList* checks = FInfo.LibCheckInfo())
-      for (size_t i = 0; i < checks->Count(); ++i) lines.push_back(checks->Name(i) + L"=" + checks->ValueAt(i));
+      for (size_t i = 0; i < checks->Count(); ++i)
+        lines.push_back(std::wstring(checks->Name(i)) + L"=" + std::wstring(checks->ValueAt(i)));
     return lines;
   }
 };

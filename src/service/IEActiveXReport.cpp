@@ -19,7 +19,7 @@ constexpr wchar_t ZonesSection[] = L"ActiveXSettings\\InternetZones";
 constexpr wchar_t ZoneSectionPrefix[] = L"ActiveXSettings\\InternetZone\\";
 
 // "True" or "False" in any letter case, or a number that is not zero.
-bool ReportBoolean(const std::wstring& text) {
+bool ReportBoolean(std::wstring_view text) {
   if (SameText(text, L"True")) return true;
   if (SameText(text, L"False")) return false;
   return StrToIntDef(text, 0) != 0;
@@ -114,7 +114,7 @@ void TIEActiveXSettings::DoBeginNode(const std::wstring& nodeName) {
     // A zone is created at its first parameter, named by the Zone element just read.
     if (SameText(current, L"Zone"sv)) {
       if (!FZones) FZones.emplace();
-      FZones->push_back(TZone{FXMLParser->NodeAttributes().Value(L"Caption"), {}});
+      FZones->push_back(TZone{std::wstring(FXMLParser->NodeAttributes().Value(L"Caption")), {}});
     }
   } else {
     TCustomInfo::DoBeginNode(nodeName);
@@ -126,7 +126,8 @@ void TIEActiveXSettings::DoEndNode(const std::wstring& nodeName) {
   bool selfClosing = FXMLParser->CurrentNode() == nodeName;
   if (SameText(nodeName, L"ZoneParam"sv) && selfClosing) {
     if (!FZones || FZones->empty()) return;
-    FZones->back().Params.emplace_back(attributes.Value(L"ID"), attributes.Value(L"Caption"),
+    FZones->back().Params.emplace_back(std::wstring(attributes.Value(L"ID")),
+                                       std::wstring(attributes.Value(L"Caption")),
                                        StrToIntDef(attributes.Value(L"Value"), 0));
   } else if (SameText(nodeName, L"IEProxySettings"sv) && selfClosing) {
     FProxyEnable = ReportBoolean(attributes.Value(L"Enable"));

@@ -17,7 +17,7 @@ namespace {
 constexpr wchar_t LoggingSection[] = L"Logging";
 constexpr wchar_t HistorySection[] = L"Logging\\ChangeHistory";
 
-bool IsTrue(const std::wstring& text) {
+bool IsTrue(std::wstring_view text) {
   return SameText(text, L"True");
 }
 
@@ -82,7 +82,7 @@ void TLogInfo::ReadLoggingAttributes() {
   FActualLogPath = attributes.Value(L"ActualPath");
   FExistingPath = attributes.Value(L"ExistingPath");
   if (FExistingPath.empty()) FExistingPath = FActualLogPath;
-  std::wstring access = attributes.Value(L"PathAccess");
+  const std::wstring_view access = attributes.Value(L"PathAccess");
   FPathAccess = access.empty() || IsTrue(access);
 }
 
@@ -99,7 +99,7 @@ void TLogInfo::DoEndNode(const std::wstring& nodeName) {
   if (SameText(nodeName, L"Logging"sv) && FXMLParser->CurrentNode() == nodeName)
     ReadLoggingAttributes();
   else if (SameText(nodeName, L"LogFile"sv))
-    FChangeHistory.push_back(FXMLParser->NodeAttributes().Value(L"Name"));
+    FChangeHistory.emplace_back(FXMLParser->NodeAttributes().Value(L"Name"));
   else
     TCustomInfo::DoEndNode(nodeName);
 }

@@ -111,6 +111,8 @@ class TPlugInInfo : public TCustomInfo {
   std::vector<std::unique_ptr<TProcessInfo>> FProcesses;
   // The hosts lines a report carried; absent when it carried none.
   std::optional<std::vector<std::wstring>> FReportHostsLines;
+  // While reading XML: the element begun last is a Process, so at its end it has no children.
+  bool FProcessBegunLast = false;
 };
 
 }  // namespace ornpm

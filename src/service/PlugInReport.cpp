@@ -28,7 +28,7 @@ constexpr wchar_t ProcessSectionPrefix[] = L"PlugIn\\Process\\";
 constexpr wchar_t HostsSection[] = L"PlugIn\\Hosts";
 constexpr wchar_t HostsLineKey[] = L"Line";
 
-bool IsErrorLine(const std::wstring& name) {
+bool IsErrorLine(std::wstring_view name) {
   return EndsText(ErrorSuffix, name);
 }
 
@@ -102,9 +102,9 @@ void TPlugInInfo::WriteXML(TReportLines& out) const {
   if (FLibCheckInfo) {
     out.Add(1, L"<LibraryCheck>");
     for (size_t i = 0; i < FLibCheckInfo->Count(); ++i) {
-      const std::wstring& name = FLibCheckInfo->Name(i);
+      const std::wstring_view name = FLibCheckInfo->Name(i);
       if (IsErrorLine(name)) continue;
-      std::wstring error = FLibCheckInfo->Value(name + ErrorSuffix);
+      const std::wstring_view error = FLibCheckInfo->Value(std::wstring(name).append(ErrorSuffix));
       out.Begin(2).Append(L"<Checking").EscapedAttribute(L"Name", name);
       out.EscapedAttribute(L"Result", FLibCheckInfo->ValueAt(i));
       if (!error.empty()) out.EscapedAttribute(L"Error", error);
@@ -157,10 +157,11 @@ std::wstring TPlugInInfo::SaveAsHTML(const std::wstring& indent) const {
     out.Add(1, L"<caption>Проверка динамической библиотеки</caption>");
     out.AddRow({Th(L"Название проверки"), Th(L"Результат проверки")});
     for (size_t i = 0; i < FLibCheckInfo->Count(); ++i) {
-      const std::wstring& name = FLibCheckInfo->Name(i);
+      const std::wstring_view name = FLibCheckInfo->Name(i);
       if (IsErrorLine(name)) continue;
-      std::wstring error = FLibCheckInfo->Value(name + ErrorSuffix);
-      out.AddRow({Td(name), Td(error.empty() ? FLibCheckInfo->ValueAt(i) : L"Ошибка: " + error)});
+      const std::wstring_view error = FLibCheckInfo->Value(std::wstring(name).append(ErrorSuffix));
+      out.AddRow(
+          {Td(name), Td(error.empty() ? std::wstring(FLibCheckInfo->ValueAt(i)) : L"Ошибка: " + std::wstring(error))});
     }
     out.Add(0, L"</table>");
   }
@@ -211,8 +212,11 @@ bool TPlugInInfo::LoadFromIniFile(TIniFile* file) {
   FDomainInHosts = file->ReadInteger(PlugInSection, L"DomainInHosts", 0) != 0;
   if (file->SectionExists(LibraryCheckSection)) {
     TNameValueList& checks = ResetLibCheckInfo();
-    for (const TIniFile::TKeyValue& check : file->ReadSectionValues(LibraryCheckSection))
-      checks.SetValue(check.Name, check.Value);
+    const TIniFile::TSectionValues lines = file->ReadSectionValues(LibraryCheckSection);
+    size_t textLength = 0;
+    for (const TIniFile::TKeyValue& check : lines) textLength += check.Name.size() + check.Value.size();
+    checks.Reserve(lines.size(), textLength);
+    for (const TIniFile::TKeyValue& check : lines) checks.SetValue(check.Name, check.Value);
   }
   ResetProcesses();
   std::wstring modulesSection;
@@ -242,7 +246,7 @@ void TPlugInInfo::SetPlugInPath(std::wstring path) {
 
 void TPlugInInfo::ReadPlugInAttributes() {
   const TNameValueList& attributes = FXMLParser->NodeAttributes();
-  SetPlugInPath(attributes.Value(L"Path"));
+  SetPlugInPath(std::wstring(attributes.Value(L"Path")));
   FVersion = attributes.Value(L"Version");
   FAppName = attributes.Value(L"AppName");
   FClassID = attributes.Value(L"ClassID");
@@ -251,7 +255,10 @@ void TPlugInInfo::ReadPlugInAttributes() {
 
 void TPlugInInfo::DoBeginNode(const std::wstring& nodeName) {
   const std::wstring& current = FXMLParser->CurrentNode();
-  if (SameText(nodeName, L"LibraryCheck"sv)) {
+  FProcessBegunLast = SameText(nodeName, L"Process"sv);
+  if (FProcessBegunLast) {
+    return;  // read at its end when it has no modules, else when they begin
+  } else if (SameText(nodeName, L"LibraryCheck"sv)) {
     if (SameText(current, L"PlugIn"sv)) ReadPlugInAttributes();
     ResetLibCheckInfo();
   } else if (SameText(nodeName, L"Processes"sv)) {
@@ -267,7 +274,8 @@ void TPlugInInfo::DoBeginNode(const std::wstring& nodeName) {
 }
 
 void TPlugInInfo::AddReportProcess(const TNameValueList& attributes) {
-  FProcesses.push_back(TProcessInfo::CreateAs(ReportNumber(attributes.Value(L"PID"sv)), attributes.Value(L"Name"sv)));
+  FProcesses.push_back(
+      TProcessInfo::CreateAs(ReportNumber(attributes.Value(L"PID"sv)), std::wstring(attributes.Value(L"Name"sv))));
 }
 
 void TPlugInInfo::DoEndNode(const std::wstring& nodeName) {
@@ -276,17 +284,19 @@ void TPlugInInfo::DoEndNode(const std::wstring& nodeName) {
   const bool childless = SameText(FXMLParser->CurrentNode(), nodeName);
   if (SameText(nodeName, L"PlugIn"sv) && childless) {
     ReadPlugInAttributes();
-  } else if (SameText(nodeName, L"Process"sv) && childless) {
-    // A process without modules; one with modules was added as they began.
-    AddReportProcess(attributes);
+  } else if (SameText(nodeName, L"Process"sv)) {
+    // A process without modules; one with modules was added as they began. An end tag
+    // read last would look the same, hence the flag.
+    if (childless && FProcessBegunLast) AddReportProcess(attributes);
+    FProcessBegunLast = false;
   } else if (SameText(nodeName, L"Entry"sv)) {
-    if (FReportHostsLines) FReportHostsLines->push_back(attributes.Value(L"Line"sv));
+    if (FReportHostsLines) FReportHostsLines->emplace_back(attributes.Value(L"Line"sv));
   } else if (SameText(nodeName, L"Checking"sv)) {
     if (!FLibCheckInfo) return;
-    std::wstring name = attributes.Value(L"Name");
-    FLibCheckInfo->SetValue(name, attributes.Value(L"Result"));
-    if (std::wstring error = attributes.Value(L"Error"); !error.empty())
-      FLibCheckInfo->SetValue(name + ErrorSuffix, error);
+    const std::wstring_view name = attributes.Value(L"Name"sv);
+    FLibCheckInfo->SetValue(name, attributes.Value(L"Result"sv));
+    if (const std::wstring_view error = attributes.Value(L"Error"sv); !error.empty())
+      FLibCheckInfo->SetValue(std::wstring(name).append(ErrorSuffix), error);
   } else if (SameText(nodeName, L"Module"sv)) {
     if (!FProcesses.empty())
       FProcesses.back()->AddModule(ReportNumber(attributes.Value(L"ID"sv)), attributes.Value(L"FileName"sv));
