@@ -108,7 +108,10 @@ bool TIEActiveXSettings::LoadFromIniFile(TIniFile* file) {
 
 void TIEActiveXSettings::DoBeginNode(const std::wstring& nodeName) {
   const std::wstring& current = FXMLParser->CurrentNode();
-  if (SameText(nodeName, L"InternetZones"sv)) {
+  FZoneBegunLast = SameText(nodeName, L"Zone"sv);
+  if (FZoneBegunLast) {
+    return;  // created at its first parameter, or at its end when it has none
+  } else if (SameText(nodeName, L"InternetZones"sv)) {
     if (SameText(current, L"ActiveXSettings"sv)) ResetZones();
   } else if (SameText(nodeName, L"ZoneParam"sv)) {
     // A zone is created at its first parameter, named by the Zone element just read.
@@ -129,6 +132,14 @@ void TIEActiveXSettings::DoEndNode(const std::wstring& nodeName) {
     FZones->back().Params.emplace_back(std::wstring(attributes.Value(L"ID")),
                                        std::wstring(attributes.Value(L"Caption")),
                                        StrToIntDef(attributes.Value(L"Value"), 0));
+  } else if (SameText(nodeName, L"Zone"sv)) {
+    // A zone without parameters, as a workstation may have; an end tag read last would
+    // look the same, hence the flag.
+    if (selfClosing && FZoneBegunLast) {
+      if (!FZones) FZones.emplace();
+      FZones->push_back(TZone{std::wstring(attributes.Value(L"Caption")), {}});
+    }
+    FZoneBegunLast = false;
   } else if (SameText(nodeName, L"IEProxySettings"sv) && selfClosing) {
     FProxyEnable = ReportBoolean(attributes.Value(L"Enable"));
     FProxyOverride = attributes.Value(L"Override");

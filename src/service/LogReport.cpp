@@ -65,6 +65,8 @@ bool TLogInfo::LoadFromIniFile(TIniFile* file) {
   FLogFileName = file->ReadString(LoggingSection, L"FileName", L"");
   FActualLogPath = file->ReadString(LoggingSection, L"ActualPath", L"");
   FExistingPath = file->ReadString(LoggingSection, L"ExistingPath", L"");
+  // As the XML form reads it, which leaves the path out when it is the actual one.
+  if (FExistingPath.empty()) FExistingPath = FActualLogPath;
   FPathAccess = IsTrue(file->ReadString(LoggingSection, L"PathAccess", L""));
   if (file->SectionExists(HistorySection)) {
     FChangeHistory.clear();
