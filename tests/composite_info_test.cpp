@@ -204,3 +204,72 @@ TEST_F(CompositeInfoTest, HtmlPageSkeletonAndNote) {
 
 }  // namespace
 }  // namespace ornpm
+
+namespace ornpm {
+namespace {
+
+// Every key of an INI file, in file order, as "[section] key=value".
+std::vector<std::wstring> IniKeys(const std::wstring& file) {
+  TIniFile ini(file);
+  std::vector<std::wstring> keys;
+  for (const std::wstring& section : ini.ReadSections())
+    for (const std::wstring& key : ini.ReadSection(section))
+      keys.push_back(L"[" + section + L"] " + key + L"=" + ini.ReadString(section, key, L""));
+  return keys;
+}
+
+// Reports through the other format and back lose nothing: XML to INI to XML gives the same
+// XML, and INI to XML to INI the same keys and values.
+TEST_F(CompositeInfoTest, RoundTripsThroughTheOtherFormatLoseNothing) {
+  const std::wstring plugIn =
+      L"<PlugIn Path=\"C:\\ORN &amp; Co\\np.dll\" Version=\"1.2\" AppName=\"application/x-other\" "
+      L"ClassID=\"{1}\" DomainInHosts=\"True\">";
+  const std::wstring logging =
+      L"<Logging Enabled=\"True\" FilePath=\"%AppData%\\L &lt;1&gt;\\\" FileName=\"a &quot;b&quot;.log\" "
+      L"ActualPath=\"C:\\L\\\" ExistingPath=\"C:\\\" PathAccess=\"False\"/>";
+  const struct {
+    const char* Name;
+    std::wstring Body;
+  } cases[] = {
+      {"everything",
+       plugIn +
+           L"<LibraryCheck><Checking Name=\"LoadLibrary\" Result=\"OK\"/>"
+           L"<Checking Name=\"DllInstall\" Result=\"Null\" Error=\"127\"/></LibraryCheck>"
+           L"<Processes><Process PID=\"1234\" Name=\"host &lt;1&gt;.exe\"><Modules>"
+           L"<Module ID=\"4294967295\" FileName=\"C:\\a.dll\"/><Module ID=\"65536\" FileName=\"C:\\b &amp; c.dll\"/>"
+           L"</Modules></Process><Process PID=\"4000000000\" Name=\"no modules.exe\"/></Processes>"
+           L"<Hosts><Entry Line=\"127.0.0.1&#9;ornpluginvlx.local\"/><Entry Line=\"# &quot;old&quot;\"/></Hosts>"
+           L"</PlugIn><IEProxySettings Enable=\"True\" Override=\"&lt;local&gt;;*.orn.example\"/>"
+           L"<ActiveXSettings><InternetZones><Zone ID=\"0\" Caption=\"Мой компьютер\">"
+           L"<ZoneParam ID=\"1001\" Caption=\"" +
+           TextToXML(ZoneParamCaptions[0]) +
+           L"\" Value=\"3\"/></Zone><Zone ID=\"1\" Caption=\"Пустая &amp; зона\"></Zone>"
+           L"</InternetZones></ActiveXSettings>" +
+           logging},
+      {"no plug-in, no zones, no hosts file",
+       L"<PlugIn Path=\"\" Version=\"\" DomainInHosts=\"False\"><Processes></Processes></PlugIn>"
+       L"<IEProxySettings Enable=\"False\" Override=\"\"/>"
+       L"<Logging Enabled=\"False\" FilePath=\"\" FileName=\"\" ActualPath=\"\" PathAccess=\"False\"/>"},
+      {"a readable hosts file without the domain",
+       plugIn + L"<Processes></Processes><Hosts></Hosts></PlugIn>" + logging},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    TCompositeInfo first(PlugInMimeType, PlugInProgID);
+    ASSERT_TRUE(first.LoadFromXML(L"<Info>" + c.Body + L"</Info>"));
+    const std::wstring xml = first.SaveAsXML(L"");
+    const std::wstring ini = FSandbox.Root() + L"\\round.iinf";
+    first.SaveToFile(ini);
+    auto throughIni = TCompositeInfo::ReadReportFile(ini);
+    EXPECT_EQ(throughIni->SaveAsXML(L""), xml);
+
+    const std::wstring xmlFile = FSandbox.Root() + L"\\round.xinf";
+    throughIni->SaveToFile(xmlFile);
+    const std::wstring again = FSandbox.Root() + L"\\again.iinf";
+    TCompositeInfo::ReadReportFile(xmlFile)->SaveToFile(again);
+    EXPECT_EQ(IniKeys(again), IniKeys(ini));
+  }
+}
+
+}  // namespace
+}  // namespace ornpm

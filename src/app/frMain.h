@@ -34,6 +34,11 @@ class TMainFrame : public TWindow {
   void ReloadHostsInfo();
   void ReloadProxyInfo();
 
+  // The views, for tests.
+  TSummaryInfoFrame& SummaryFrame() { return FSummaryInfoFrame; }
+  TPlugInInfoFrame& PlugInFrame() { return FPlugInInfoFrame; }
+  TLoggingFrame& LoggingFrame() { return FLoggingFrame; }
+
   // The page shown now (for tests and the layout).
   HWND ActivePage() const;
   HWND TabControl() const { return FTabs; }
