@@ -75,6 +75,35 @@ TEST_F(SummaryViewTest, NotRegisteredDisablesTheActionsAndRegisteredRestoresThem
   EXPECT_EQ(FUser.ShellRequests[1].File, FFolder);
 }
 
+// A gathering that finds no plug-in after one that found it: the rows that describe the
+// plug-in are emptied; those of the workstation stay.
+TEST_F(SummaryViewTest, AGatheringWithoutThePlugInLeavesNoRowsOfTheOneBefore) {
+  WriteBinaryFile(FFolder + L"np.ini", "[Log]\r\nFileName=" + testing::Narrow(FFolder) + "%LibName%\\a.log\r\n");
+  FInfo.Load();
+  FView.Load(&FInfo);
+  ASSERT_TRUE(FInfo.PlugInInfo().LibCheckInfo());
+  ASSERT_NE(WindowText(FView.lblLogFilePath), L"Путь к файлам: ");
+  const std::wstring hostsRow = WindowText(FView.lblDomainInHosts);
+  const std::wstring proxyRow = WindowText(FView.lblDomainInProxyOverride);
+
+  ASSERT_EQ(::RegDeleteTreeW(HKEY_CLASSES_ROOT, L"MIME\\Database\\Content Type\\application/x-ORN-plugin-VLX"),
+            ERROR_SUCCESS);
+  FInfo.Clear();
+  EXPECT_FALSE(FInfo.Load());
+  FView.Load(&FInfo);
+  EXPECT_EQ(WindowText(FView.lblPlugInPath), L"Плагин не зарегистрирован");
+  EXPECT_EQ(WindowText(FView.lblVersion), L"");
+  EXPECT_EQ(WindowText(FView.lblLogFilePath), L"Путь к файлам: ");
+  EXPECT_EQ(WindowText(FView.lblLogFileName), L"Имя файла: ");
+  EXPECT_EQ(WindowText(FView.lblActualLogPath), L"Фактический путь: ");
+  EXPECT_FALSE(IsChecked(FView.chbEnabled));
+  EXPECT_FALSE(Enabled(FView.btnOpenLogDir));
+  EXPECT_EQ(WindowText(FView.lblDomainInHosts), hostsRow);
+  EXPECT_EQ(WindowText(FView.lblDomainInProxyOverride), proxyRow);
+  EXPECT_EQ(FInfo.PlugInInfo().LibCheckInfo(), nullptr) << "no check ran";
+  EXPECT_EQ(FInfo.PlugInInfo().ClassID(), L"");
+}
+
 TEST_F(SummaryViewTest, AReportsLoggingSettingsAreShownButNeverWritten) {
   FInfo.Load();
   // A report naming a folder of this workstation as the plug-in's.
