@@ -273,3 +273,28 @@ TEST_F(CompositeInfoTest, RoundTripsThroughTheOtherFormatLoseNothing) {
 
 }  // namespace
 }  // namespace ornpm
+
+namespace ornpm {
+namespace {
+
+// Earlier versions wrote the proxy list and the check results unescaped and large module
+// ids as negative numbers; such reports still read as they were meant.
+TEST_F(CompositeInfoTest, ReportsOfEarlierVersionsStillRead) {
+  const std::wstring file = FSandbox.Root() + L"\\earlier.xinf";
+  WriteBinaryFile(file,
+                  "<?xml version=\"1.0\" encoding=\"windows-1251\"?>\r\n<Info>\r\n"
+                  "  <PlugIn Path=\"C:\\np.dll\" Version=\"1\" DomainInHosts=\"True\">\r\n"
+                  "    <LibraryCheck>\r\n      <Checking Name=\"DllInstall\" Result=\"Null\" Error=\"127\"/>\r\n"
+                  "    </LibraryCheck>\r\n    <Processes>\r\n      <Process PID=\"5\" Name=\"a.exe\">\r\n"
+                  "        <Modules>\r\n          <Module ID=\"-1073741824\" FileName=\"C:\\np.dll\"/>\r\n"
+                  "        </Modules>\r\n      </Process>\r\n    </Processes>\r\n  </PlugIn>\r\n"
+                  "  <IEProxySettings Enable=\"True\" Override=\"<local>;*.orn.example\"/>\r\n</Info>");
+  auto info = TCompositeInfo::ReadReportFile(file);
+  EXPECT_EQ(info->ActiveXSettings().ProxyOverride(), L"<local>;*.orn.example");
+  EXPECT_EQ(info->PlugInInfo().LibCheckInfo()->Value(L"DllInstall|Error"), L"127");
+  EXPECT_EQ(info->PlugInInfo().Processes()[0]->Modules()[0].ID(), 3221225472u);
+  EXPECT_NE(info->SaveAsXML(L"").find(L"Override=\"&lt;local&gt;;*.orn.example\""), std::wstring::npos);
+}
+
+}  // namespace
+}  // namespace ornpm
