@@ -92,8 +92,14 @@ const wchar_t* const ValidationMessages[] = {L"Не задан адрес SMTP-�
                                              L"Не введён пароль"};
 
 // The XML report goes next to the plug-in's DLL, named after it.
+// Beside the plug-in for this workstation's data. A report names folders of another
+// workstation, and without a plug-in there is no folder: the temporary folder then.
 std::wstring ReportFileName(const TPlugInInfo& plugIn) {
-  return ExtractFilePath(plugIn.PlugInPath()) + ChangeFileExt(plugIn.PlugInName(), L".xinf");
+  if (!plugIn.FromReport() && !plugIn.PlugInPath().empty())
+    return ExtractFilePath(plugIn.PlugInPath()) + ChangeFileExt(plugIn.PlugInName(), L".xinf");
+  wchar_t folder[MAX_PATH + 1] = L"";
+  const DWORD length = ::GetTempPathW(MAX_PATH + 1, folder);
+  return std::wstring(folder, length <= MAX_PATH ? length : 0) + L"npORNPlugInVLX.xinf";
 }
 
 }  // namespace
@@ -147,7 +153,8 @@ TSendEMailForm::TSendEMailForm(HWND owner) {
 void TSendEMailForm::LoadLogFileList(const TLogInfo* logInfo) {
   LogFileList.clear();
   ListView_DeleteAllItems(lbxLogFiles);
-  if (!logInfo) return;
+  // A report's log folder is another workstation's: here it could name any folder.
+  if (!logInfo || logInfo->FromReport()) return;
   const std::wstring folder = IncludeTrailingPathDelimiter(logInfo->ActualLogPath());
   if (logInfo->ActualLogPath().empty() || !DirectoryExists(folder)) return;
   std::vector<std::wstring> stamped;
