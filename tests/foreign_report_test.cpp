@@ -206,6 +206,23 @@ TEST_F(ForeignReportTest, ReportsFromElsewhereNeverActHere) {
   }
 }
 
+// A repair acts on this workstation; what it changed is shown by gathering anew, not mixed
+// into the report on show.
+TEST_F(ForeignReportTest, ARepairWhileAReportIsShownShowsThisWorkstation) {
+  for (int id : {TMainForm::idWriteToHosts, TMainForm::idWriteToProxyOverride}) {
+    TMainForm form({});
+    const std::wstring file = FSandbox.Root() + L"\\foreign.xinf";
+    WriteBinaryFile(file, WideToBytes(Report(L"<PlugIn Path=\"{sys}kernel32.dll\" Version=\"1\" "
+                                             L"DomainInHosts=\"True\"><Processes></Processes></PlugIn>")));
+    Load(form, file);
+    ASSERT_TRUE(form.Frame().Info()->FromReport());
+    Press(form, id);
+    EXPECT_FALSE(form.Frame().Info()->FromReport()) << id;
+    EXPECT_EQ(form.Frame().Info()->PlugInInfo().PlugInPath(), FDll) << id;
+    EXPECT_TRUE(Enabled(form.Frame().SummaryFrame().chbEnabled)) << id;
+  }
+}
+
 // A load that fails shows its error naming the file; the report shown, the pages and the
 // buttons stay as they were.
 TEST_F(ForeignReportTest, AFailedLoadChangesNothing) {
