@@ -1,6 +1,8 @@
 // The program started as a process of its own with command-line switches, on a sandboxed
 // workstation: exit codes, effects on the hosts file and the registry, what it showed.
 
+#include <aclapi.h>
+
 #include <functional>
 #include <gtest/gtest.h>
 
@@ -153,6 +155,103 @@ TEST_F(CommandLineTest, FailuresEndTheRunWithCodeOneAndAnErrorOnTheErrorStream) 
     EXPECT_TRUE(run.Windows.empty());
     if (::GetFileAttributesW(FSandbox.HostsFile().c_str()) != INVALID_FILE_ATTRIBUTES) {
       EXPECT_EQ(Hosts(), Base) << "the run stopped at the failing switch";
+    }
+  }
+}
+
+TEST_F(CommandLineTest, ProxyListKeepsItsTypeAndIsNeverCutShort) {
+  struct Stored {
+    DWORD Type;
+    std::string Bytes;
+    bool operator==(const Stored&) const = default;
+  };
+  auto bytesOf = [](std::wstring_view text) {
+    return std::string(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t));
+  };
+  auto read = [] {
+    Stored stored;
+    DWORD size = 0;
+    ::RegGetValueW(HKEY_CURRENT_USER, InternetSettings, L"ProxyOverride", RRF_RT_ANY | RRF_NOEXPAND, &stored.Type,
+                   nullptr, &size);
+    stored.Bytes.resize(size);
+    ::RegGetValueW(HKEY_CURRENT_USER, InternetSettings, L"ProxyOverride", RRF_RT_ANY | RRF_NOEXPAND, &stored.Type,
+                   stored.Bytes.data(), &size);
+    return stored;
+  };
+  const std::string appended = bytesOf(std::wstring(L"%LIST%;ornpluginvlx.local\0", 26));
+  struct Case {
+    const char* Name;
+    Stored Before;
+    DWORD ExitCode;
+    Stored After;  // empty bytes: as before
+  };
+  const Case cases[] = {
+      {"expandable string", {REG_EXPAND_SZ, bytesOf(std::wstring(L"%LIST%\0", 7))}, 0, {REG_EXPAND_SZ, appended}},
+      {"string without its terminating null", {REG_SZ, bytesOf(L"%LIST%")}, 0, {REG_SZ, appended}},
+      {"null inside", {REG_SZ, bytesOf(std::wstring(L"a\0b\0", 4))}, 1, {}},
+      {"odd byte count", {REG_SZ, bytesOf(L"a;b").substr(0, 5)}, 1, {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Name);
+    testing::SetRegistryValue(HKEY_CURRENT_USER, InternetSettings, L"ProxyOverride", c.Before.Type,
+                              c.Before.Bytes.data(), static_cast<DWORD>(c.Before.Bytes.size()));
+    ChildRun run = RunOrnpm({L"/WP"});
+    EXPECT_EQ(run.ExitCode, c.ExitCode) << testing::Narrow(run.Output);
+    EXPECT_EQ(read(), c.After.Bytes.empty() ? c.Before : c.After);
+    if (c.ExitCode != 0) {
+      EXPECT_NE(run.Output.find(L"оставлен без изменений"), std::wstring::npos) << testing::Narrow(run.Output);
+    }
+  }
+}
+
+TEST_F(CommandLineTest, ProxyKeyWithoutWriteAccessFails) {
+  // Everyone may read the key but not set its values.
+  UniqueHKey key;
+  ASSERT_EQ(::RegOpenKeyExW(HKEY_CURRENT_USER, InternetSettings, 0, READ_CONTROL | WRITE_DAC, key.Put()),
+            ERROR_SUCCESS);
+  EXPLICIT_ACCESSW entries[2]{};
+  BuildExplicitAccessWithNameW(&entries[0], const_cast<wchar_t*>(L"EVERYONE"), KEY_SET_VALUE, DENY_ACCESS,
+                               NO_INHERITANCE);
+  BuildExplicitAccessWithNameW(&entries[1], const_cast<wchar_t*>(L"EVERYONE"), KEY_READ | WRITE_DAC | DELETE,
+                               GRANT_ACCESS, NO_INHERITANCE);
+  PACL acl = nullptr;
+  ASSERT_EQ(::SetEntriesInAclW(2, entries, nullptr, &acl), ERROR_SUCCESS);
+  UniqueLocalMem aclOwner(acl);
+  ASSERT_EQ(::SetSecurityInfo(key.Get(), SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION, nullptr, nullptr, acl, nullptr),
+            ERROR_SUCCESS);
+
+  ChildRun run = RunOrnpm({L"/WP", L"/WH"});
+  EXPECT_EQ(run.ExitCode, 1u);
+  EXPECT_EQ(
+      run.Output.rfind(L"Ошибка записи информации о домене плагина в исключения прокси-сервера (ERegistryException): "
+                       L"Не удалось открыть раздел реестра",
+                       0),
+      0u)
+      << testing::Narrow(run.Output);
+  EXPECT_EQ(ProxyOverride(), L"<local>");
+  EXPECT_EQ(Hosts(), Base) << "the run stopped at the failing switch";
+  ::RegDeleteTreeW(HKEY_CURRENT_USER, InternetSettings);  // the sandbox must be able to remove it
+}
+
+TEST_F(CommandLineTest, HostsAppendThatRunsOutOfDiskLeavesTheFileAsItWas) {
+  // 1,010 bytes: the entry crosses a 1 KB limit part-way; a roomy limit shows the route works.
+  const std::string hosts = "# " + std::string(1006, '#') + "\r\n";
+  struct Case {
+    unsigned LimitKb;
+    DWORD ExitCode;
+    std::string HostsAfter;
+  };
+  for (const Case& c : {Case{1, 1, hosts}, Case{64, 0, hosts + Entry}}) {
+    SCOPED_TRACE(c.LimitKb);
+    WriteBinaryFile(FSandbox.HostsFile(), hosts);
+    ChildRun run = testing::RunOrnpmOnFullDisk({L"/WH"}, c.LimitKb);
+    ASSERT_FALSE(run.TimedOut);
+    EXPECT_EQ(run.ExitCode, c.ExitCode) << testing::Narrow(run.Output);
+    EXPECT_EQ(Hosts(), c.HostsAfter);
+    if (c.ExitCode != 0) {
+      EXPECT_NE(run.Output.find(L"Ошибка записи информации о домене плагина в Hosts (EInOutError)"), std::wstring::npos)
+          << testing::Narrow(run.Output);
+      EXPECT_NE(run.Output.find(L"Файл оставлен без изменений."), std::wstring::npos) << testing::Narrow(run.Output);
     }
   }
 }

@@ -45,12 +45,24 @@ TEST_F(CompositeInfoTest, GathersAllThreePartsAndWritesTheXmlSkeleton) {
                                          FInfo.LogInfo().SaveAsXML(L"   ") + L" </Info>");
 }
 
-TEST_F(CompositeInfoTest, APartThatFailsWithAnErrorDoesNotStopTheOthers) {
+TEST_F(CompositeInfoTest, AnUnreadableHostsFileHidesNothingElse) {
   ::DeleteFileW(FSandbox.HostsFile().c_str());
   EXPECT_THROW(FInfo.Load(), EFOpenError);
-  EXPECT_FALSE(FInfo.PlugInInfoLoaded());
-  EXPECT_TRUE(FInfo.ActiveXSettingsLoaded());
+  const TPlugInInfo& plugIn = FInfo.PlugInInfo();
+  EXPECT_TRUE(FInfo.PlugInInfoLoaded() && FInfo.ActiveXSettingsLoaded() && FInfo.LogInfoLoaded());
+  EXPECT_EQ(plugIn.PlugInPath(), FDll);
+  EXPECT_FALSE(plugIn.Version().empty());
+  ASSERT_NE(plugIn.LibCheckInfo(), nullptr);
+  EXPECT_EQ(plugIn.LibCheckInfo()->Value(L"LoadLibrary"), L"OK");
   EXPECT_EQ(FInfo.ActiveXSettings().Zones()->size(), 1u);
+  EXPECT_EQ(FInfo.LogInfo().LogFileName(), L"a.log");
+  EXPECT_FALSE(plugIn.DomainInHosts());
+  EXPECT_TRUE(plugIn.HostsError());
+
+  WriteBinaryFile(FSandbox.HostsFile(), "127.0.0.1 ornpluginvlx.local\r\n");
+  EXPECT_TRUE(FInfo.Load()) << "nothing of the failure is kept";
+  EXPECT_TRUE(FInfo.PlugInInfo().DomainInHosts());
+  EXPECT_FALSE(FInfo.PlugInInfo().HostsError());
 }
 
 TEST_F(CompositeInfoTest, XmlReportRoundTripThroughTheChainedReader) {

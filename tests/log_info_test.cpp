@@ -229,23 +229,42 @@ TEST_F(LogInfoTest, SaveWarnsWhenTheFolderMayNotBeWritable) {
             L"Выполнено.\r\nВ папку \"" + logs + L"\" может быть запрещена запись для текущего пользователя!");
 }
 
-TEST_F(LogInfoTest, RefusedWriteRaisesAndKeepsTheChange) {
-  WriteBinaryFile(PlugInIni(), "[Log]\r\nFileName=C:\\Logs\\app.log\r\n");
-  ASSERT_TRUE(FLog.Load());
-  FLog.SetEnabled(false);
-  // Another program reads the file and lets nobody write to it.
-  UniqueFileHandle holder(
-      ::CreateFileW(PlugInIni().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-  ASSERT_TRUE(holder);
-  try {
-    FLog.Save(false);
-    ADD_FAILURE() << "no error";
-  } catch (const EIniFileException& error) {
-    EXPECT_EQ(error.Message(), L"Unable to write to " + PlugInIni());
+TEST_F(LogInfoTest, RefusedWriteRaisesNamesTheFileAndKeepsTheChange) {
+  // Another program holds one of the two files: for reading only (readable, not writable)
+  // or exclusively (not even readable, so it cannot be rewritten without loss).
+  struct Case {
+    bool HoldHostFile;
+    DWORD ShareMode;
+  };
+  for (const Case c : {Case{false, FILE_SHARE_READ}, Case{false, 0}, Case{true, FILE_SHARE_READ}, Case{true, 0}}) {
+    SCOPED_TRACE(std::string(c.HoldHostFile ? "host file" : "plug-in file") +
+                 (c.ShareMode ? ", read-shared" : ", exclusive"));
+    WriteBinaryFile(PlugInIni(), "[Log]\r\nFileName=C:\\Logs\\app.log\r\n");
+    WriteBinaryFile(HostIni(), "[Log]\r\nFileName=C:\\Logs\\app.log\r\n");
+    const std::string hostBefore = ReadBinaryFile(HostIni());
+    TLogInfo log(&FPlugIn);
+    ASSERT_TRUE(log.Load());
+    log.SetEnabled(false);
+    const std::wstring held = c.HoldHostFile ? HostIni() : PlugInIni();
+    UniqueFileHandle holder(::CreateFileW(held.c_str(), GENERIC_READ, c.ShareMode, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(holder);
+    FUser.Messages.clear();
+    try {
+      log.Save(false);
+      ADD_FAILURE() << "no error";
+    } catch (const Exception& error) {
+      EXPECT_NE(error.Message().find(held), std::wstring::npos) << testing::Narrow(error.Message());
+      const std::wstring written = L"Файл \"" + PlugInIni() + L"\" уже записан.";
+      EXPECT_EQ(error.Message().find(written) != std::wstring::npos, c.HoldHostFile)
+          << testing::Narrow(error.Message());
+    }
+    holder.Reset();
+    EXPECT_TRUE(log.Changed());
+    EXPECT_TRUE(FUser.Messages.empty()) << "no \"Выполнено.\"";
+    if (!c.HoldHostFile) {
+      EXPECT_EQ(ReadBinaryFile(HostIni()), hostBefore) << "not written after the first failed";
+    }
   }
-  EXPECT_FALSE(FileExists(HostIni())) << "the second file is not written after the first failed";
-  EXPECT_TRUE(FLog.Changed());
-  EXPECT_TRUE(FUser.Messages.empty());
 }
 
 TEST_F(LogInfoTest, UnregisteredPlugInHasNowhereToSave) {

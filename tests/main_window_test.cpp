@@ -34,8 +34,6 @@ class MainWindowTest : public ::testing::Test {
     WriteBinaryFile(FSandbox.HostsFile(), "127.0.0.1 localhost\r\n");
     FDll = testing::InstallPlugIn(FSandbox.Root() + L"\\Program Files (x86)\\ORN");
     testing::SetRegistryString(HKEY_CURRENT_USER, InternetSettingsKey, L"ProxyOverride", L"<local>");
-    ::CreateDirectoryW((FSandbox.AppDataFolder() + L"\\ORN").c_str(), nullptr);
-    ::CreateDirectoryW(GetPlugInDataDir().c_str(), nullptr);
   }
   void TearDown() override {
     // A closed main window ends the message loop; no loop runs here, so take its quit back.
@@ -43,7 +41,10 @@ class MainWindowTest : public ::testing::Test {
     while (::PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
     }
   }
-  void WriteSettings(const std::string& content) { WriteBinaryFile(GetIniFileName(), content); }
+  void WriteSettings(const std::string& content) {
+    ForceDirectories(GetPlugInDataDir());
+    WriteBinaryFile(GetIniFileName(), content);
+  }
   int ClientHeight(const TMainForm& form) const {
     RECT client{};
     ::GetClientRect(form.Handle(), &client);
@@ -53,6 +54,12 @@ class MainWindowTest : public ::testing::Test {
   void Press(TMainForm& form, int id) { ::SendMessageW(form.Handle(), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0); }
   void Type(TMainForm& form, const wchar_t* text) {
     for (; *text; ++text) form.FormKeyDown(*text);
+  }
+  // Typed into the window as a person types: through the program's own message loop.
+  void TypeIntoWindow(TMainForm& form, const wchar_t* text) {
+    for (; *text; ++text) ::PostMessageW(form.Handle(), WM_CHAR, *text, 0);
+    MSG message;
+    while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMainWindowMessage(form, message);
   }
 };
 
@@ -180,6 +187,49 @@ TEST_F(MainWindowTest, SaveCopyAndLoad) {
   EXPECT_EQ(form.Frame().Info()->PlugInInfo().PlugInPath(), FDll);
   EXPECT_TRUE(form.Frame().Info()->FromReport());
   EXPECT_TRUE(FUser.Messages.empty());
+}
+
+TEST_F(MainWindowTest, FreshWorkstationRemembersTheModeInANewSettingsFolder) {
+  ASSERT_FALSE(DirectoryExists(FSandbox.AppDataFolder() + L"\\ORN")) << "nothing of the program there yet";
+  TMainForm form({});
+  TypeIntoWindow(form, L"MIRTHVOLK");
+  EXPECT_TRUE(form.Frame().ExtendedMode());
+  EXPECT_TRUE(FUser.Messages.empty());
+  EXPECT_EQ(GetIniFileName(), GetPlugInDataDir() + L"\\ornpm_tests.ini");
+  EXPECT_EQ(ReadBinaryFile(GetIniFileName()), "[AppSettings]\r\nExtendedMode=True\r\n");
+}
+
+TEST_F(MainWindowTest, SettingsThatCannotBeReadOrWrittenAreShownAndTheWindowStays) {
+  // Another program holds the settings file: it cannot be read at start.
+  WriteSettings("[AppSettings]\r\nExtendedMode=True\r\n");
+  {
+    UniqueFileHandle holder(
+        ::CreateFileW(GetIniFileName().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(holder);
+    TMainForm form({});
+    ASSERT_EQ(FUser.Messages.size(), 1u);
+    EXPECT_EQ(FUser.Messages[0].Kind, TMsgKind::Error);
+    EXPECT_NE(FUser.Messages[0].Text.find(GetIniFileName()), std::wstring::npos);
+    EXPECT_TRUE(::IsWindow(form.Handle()));
+    EXPECT_FALSE(form.Frame().ExtendedMode()) << "the defaults";
+  }
+  // The settings folder cannot be made (a file stands in its place): the switch is shown
+  // as failed, the window keeps working.
+  ::DeleteFileW(GetIniFileName().c_str());
+  ::RemoveDirectoryW(GetPlugInDataDir().c_str());
+  WriteBinaryFile(GetPlugInDataDir(), "not a folder");
+  FUser.Messages.clear();
+  TMainForm form({});
+  TypeIntoWindow(form, L"MIRTHVOLK");
+  ASSERT_EQ(FUser.Messages.size(), 1u);
+  EXPECT_EQ(FUser.Messages[0].Kind, TMsgKind::Error);
+  EXPECT_NE(FUser.Messages[0].Text.find(L"Не удалось создать папку \"" + GetPlugInDataDir() + L"\""),
+            std::wstring::npos)
+      << testing::Narrow(FUser.Messages[0].Text);
+  EXPECT_TRUE(::IsWindow(form.Handle()));
+  EXPECT_TRUE(form.Frame().ExtendedMode());
+  Press(form, TMainForm::idExtMode);
+  EXPECT_FALSE(form.Frame().ExtendedMode()) << "and it still switches";
 }
 
 TEST_F(MainWindowTest, AnErrorInAHandlerIsShownAndTheWindowKeepsWorking) {

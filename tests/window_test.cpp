@@ -1,16 +1,62 @@
-// The window layer's busy state: work on a worker thread while the windows stay alive.
+// The window layer's error boundary, and its busy state: work on a worker thread while the
+// windows stay alive.
 
 #include "win/Window.h"
 
 #include <windows.h>
 
+#include <functional>
 #include <gtest/gtest.h>
+#include <new>
 #include <stdexcept>
 
+#include "harness/FakeUserInteraction.h"
 #include "win/Exceptions.h"
 
 namespace ornpm {
 namespace {
+
+// A window whose handler raises whatever the test gives it.
+class TThrowingWindow : public TWindow {
+ public:
+  std::function<void()> Raise;
+  TThrowingWindow() { CreateNative(L"OrnpmThrowingWindow", L"", WS_OVERLAPPEDWINDOW, 0, nullptr, {0, 0, 200, 100}); }
+  ~TThrowingWindow() override { ::DestroyWindow(Handle()); }
+
+ protected:
+  LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override {
+    if (message == WM_APP) Raise();
+    return TWindow::HandleMessage(message, wParam, lParam);
+  }
+};
+
+TEST(ErrorBoundary, EveryErrorIsShownInRussianAndGoesNoFurther) {
+  struct Case {
+    const char* Name;
+    std::function<void()> Raise;
+    std::wstring Shown;
+  };
+  const Case cases[] = {
+      {"own error", [] { throw EInOutError(L"Ошибка чтения файла"); }, L"Ошибка чтения файла"},
+      {"out of memory", [] { throw std::bad_alloc(); }, L"Недостаточно памяти"},
+      {"library error", [] { throw std::runtime_error("bad"); }, L"Непредвиденная ошибка: bad"},
+      {"not an exception class", [] { throw 42; }, L"Непредвиденная ошибка"},
+  };
+  testing::FakeUserInteraction user;
+  TThrowingWindow window;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Name);
+    user.Messages.clear();
+    window.Raise = c.Raise;
+    EXPECT_EQ(::SendMessageW(window.Handle(), WM_APP, 0, 0), 0);
+    ASSERT_EQ(user.Messages.size(), 1u);
+    EXPECT_EQ(user.Messages[0].Kind, TMsgKind::Error);
+    EXPECT_EQ(user.Messages[0].Text, c.Shown);
+    EXPECT_TRUE(::IsWindow(window.Handle()));
+    EXPECT_FALSE(RunGuarded(c.Raise));
+    EXPECT_EQ(user.Messages.size(), 2u);
+  }
+}
 
 int timerTicks = 0;
 

@@ -4,10 +4,9 @@
 
 #include <cstdio>
 
+#include "app/AppSettings.h"
 #include "mail/dlgSendEMail.h"
 #include "service/Hosts.h"
-#include "service/IniFile.h"
-#include "service/PlugInFiles.h"
 #include "service/ProxyOverride.h"
 #include "win/Environment.h"
 #include "win/MainThread.h"
@@ -18,7 +17,6 @@ namespace ornpm {
 
 namespace {
 
-constexpr wchar_t SettingsSection[] = L"AppSettings";
 constexpr wchar_t ReportFilter[] =
     L"Файлы информации в INI-формате (*.IINF)|*.iinf|Файлы информации в XML-формате (*.XINF)|*.xinf";
 constexpr wchar_t KeySequence[] = L"MIRTHVOLK";
@@ -94,14 +92,11 @@ void TMainForm::CreateControls() {
 }
 
 void TMainForm::FormCreate(const std::vector<std::wstring>& arguments) {
-  bool extended = false;
-  const std::wstring settingsFile = GetIniFileName();
-  if (FileExists(settingsFile)) {
-    TIniFile settings(settingsFile);
-    extended = SameText(settings.ReadString(SettingsSection, L"ExtendedMode", L"False"), L"True");
-    CustomEMailRecipient = settings.ReadString(SettingsSection, L"EMailRecipient", L"");
-    CustomEMailSubject = settings.ReadString(SettingsSection, L"EMailSubject", L"");
-  }
+  TAppSettings settings;
+  RunGuarded([&] { settings = ReadAppSettings(); });  // shown; the window opens with the defaults
+  bool extended = settings.ExtendedMode;
+  CustomEMailRecipient = settings.EMailRecipient;
+  CustomEMailSubject = settings.EMailSubject;
   if (!arguments.empty()) {
     const std::wstring& first = arguments.front();
     const std::wstring extension = ExtractFileExt(first);
@@ -181,9 +176,7 @@ void TMainForm::SwitchMode(bool extended) {
                  SWP_NOSIZE | SWP_NOZORDER);
   FFrame.SetExtendedMode(extended);
   ::CheckMenuItem(FServiceMenu, idExtMode, extended ? MF_CHECKED : MF_UNCHECKED);
-  TIniFile settings(GetIniFileName());
-  settings.WriteString(SettingsSection, L"ExtendedMode", extended ? L"True" : L"False");
-  settings.UpdateFile();
+  WriteExtendedMode(extended);
   ::ShowWindow(FLoadButton, extended ? SW_SHOW : SW_HIDE);
   SetModeIcon(extended);
 }
@@ -348,15 +341,17 @@ int RunMainWindow(const std::vector<std::wstring>& arguments) {
   ::InitCommonControlsEx(&controls);
   TMainForm form(arguments);
   MSG message;
-  while (::GetMessageW(&message, nullptr, 0, 0) > 0) {
-    // The window sees every typed character first, wherever the focus is.
-    if (message.message == WM_CHAR && (message.hwnd == form.Handle() || ::IsChild(form.Handle(), message.hwnd)))
-      form.FormKeyDown(static_cast<wchar_t>(message.wParam));
-    if (::IsDialogMessageW(form.Handle(), &message)) continue;
-    ::TranslateMessage(&message);
-    ::DispatchMessageW(&message);
-  }
+  while (::GetMessageW(&message, nullptr, 0, 0) > 0) DispatchMainWindowMessage(form, message);
   return 0;
+}
+
+void DispatchMainWindowMessage(TMainForm& form, MSG& message) {
+  // The window sees every typed character first, wherever the focus is.
+  if (message.message == WM_CHAR && (message.hwnd == form.Handle() || ::IsChild(form.Handle(), message.hwnd)))
+    RunGuarded([&] { form.FormKeyDown(static_cast<wchar_t>(message.wParam)); });
+  if (::IsDialogMessageW(form.Handle(), &message)) return;
+  ::TranslateMessage(&message);
+  ::DispatchMessageW(&message);
 }
 
 bool RunAsAdmin(const std::wstring& switchText) {

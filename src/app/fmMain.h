@@ -78,6 +78,9 @@ std::wstring ProposedReportName(const SYSTEMTIME& time);
 
 // Opens the main window and runs the message loop until it is closed; the exit code.
 int RunMainWindow(const std::vector<std::wstring>& arguments);
+// One message of the main window's loop: typed characters go to the window first, then the
+// dialog keys, then the usual dispatch. Nothing it raises leaves it.
+void DispatchMainWindowMessage(TMainForm& form, MSG& message);
 
 // Starts this program elevated with the switch and waits for that copy to end. False when
 // the shell could not start it (for one, the user refused the elevation prompt).

@@ -122,9 +122,15 @@ void TMainFrame::LoadFromFile(const std::wstring& fileName) {
 // by gathering everything anew rather than mixed into the report.
 void TMainFrame::ReloadHostsInfo() {
   if (FInfo->FromReport()) return LoadInfo();
-  FInfo->PlugInInfo().ReloadHostsInfo();
+  std::exception_ptr error;
+  try {
+    FInfo->PlugInInfo().ReloadHostsInfo();
+  } catch (...) {
+    error = std::current_exception();  // shown after the views tell that the file was not read
+  }
   FSummaryInfoFrame.ReloadHostsInfo();
   FPlugInInfoFrame.ReloadHostsInfo();
+  if (error) std::rethrow_exception(error);
 }
 
 void TMainFrame::ReloadProxyInfo() {

@@ -2,15 +2,13 @@
 
 #include <windows.h>
 
-#include <exception>
 #include <vector>
 
 #include "app/CommandLine.h"
 #include "app/fmMain.h"
 #include "service/Registry.h"
 #include "win/Environment.h"
-#include "win/Exceptions.h"
-#include "win/UserInteraction.h"
+#include "win/Window.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   try {
@@ -21,8 +19,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     std::vector<std::wstring> arguments(__wargv + 1, __wargv + __argc);
     if (std::optional<int> exitCode = ornpm::RunCommandLineSwitches(arguments)) return *exitCode;
     return ornpm::RunMainWindow(arguments);
-  } catch (const std::exception& error) {
-    ornpm::ShowMessage(ornpm::TMsgKind::Error, ornpm::ExceptionMessage(error));
+  } catch (...) {
+    ornpm::ShowCurrentError();
     return 1;
   }
 }

@@ -120,6 +120,7 @@ bool TCompositeInfo::Load() {
   FPlugInInfoLoaded = loadPart(*FPlugInInfo);
   FActiveXSettingsLoaded = loadPart(*FActiveXSettings);
   FLogInfoLoaded = loadPart(*FLogInfo);
+  if (!firstError) firstError = FPlugInInfo->HostsError();
   if (firstError) std::rethrow_exception(firstError);
   return FPlugInInfoLoaded && FActiveXSettingsLoaded && FLogInfoLoaded;
 }

@@ -3,6 +3,7 @@
 #include "service/PlugInDomain.h"
 #include "service/RepairOutcome.h"
 #include "win/Environment.h"
+#include "win/Exceptions.h"
 #include "win/Files.h"
 #include "win/Text.h"
 
@@ -24,14 +25,21 @@ bool IsPlugInDomainLine(std::wstring_view line) {
 void AppendPlugInDomain(const std::wstring& hostsFileName) {
   TFileStream file(hostsFileName, GENERIC_READ | GENERIC_WRITE, 0);
   std::string entry = WideToBytes(std::wstring(LocalHostAddress) + L'\t' + PlugInDomain + L"\r\n");
-  if (uint64_t size = file.Size(); size > 0) {
+  const uint64_t size = file.Size();
+  if (size > 0) {
     char last = 0;
     file.Seek(size - 1);
     file.ReadExactly(&last, 1);
     if (last != '\n') entry.insert(0, "\r\n");
   }
   file.SeekToEnd();
-  file.Write(entry.data(), static_cast<DWORD>(entry.size()));
+  try {
+    file.Write(entry.data(), static_cast<DWORD>(entry.size()));
+  } catch (const Exception& error) {
+    // Half a line (a full disk) would be a broken entry: the file goes back to what it was.
+    throw EInOutError(error.Message() + (file.TryTruncate(size) ? L" Файл оставлен без изменений."
+                                                                : L" Вернуть файл к прежнему виду не удалось."));
+  }
 }
 
 }  // namespace

@@ -118,12 +118,10 @@ void TLogFileNameMenu::Popup(int x, int y) {
 LRESULT CALLBACK TLogFileNameMenu::EditProc(HWND edit, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
                                             DWORD_PTR self) {
   if (message == WM_CONTEXTMENU) {
-    try {
+    RunGuarded([&] {
       reinterpret_cast<TLogFileNameMenu*>(self)->Popup(static_cast<short>(LOWORD(lParam)),
                                                        static_cast<short>(HIWORD(lParam)));
-    } catch (const std::exception& error) {
-      ShowApplicationError(error);
-    }
+    });
     return 0;
   }
   return ::DefSubclassProc(edit, message, wParam, lParam);

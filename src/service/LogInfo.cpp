@@ -90,16 +90,13 @@ bool CheckFolderAccess(const std::wstring& path, DWORD desiredAccess) {
   }
 }
 
+// A file that cannot be read cannot be written without losing what it holds: its read
+// error is the answer, as a refused write is.
 void WriteLogSettings(const std::wstring& iniFileName, const std::wstring& value, bool enabled) {
-  std::unique_ptr<TIniFile> file;
-  try {
-    file = std::make_unique<TIniFile>(iniFileName);
-  } catch (const std::exception&) {
-    return;  // a file that cannot even be read is left alone
-  }
-  file->WriteString(LogSection, enabled ? EnabledKey : DisabledKey, value);
-  file->DeleteKey(LogSection, enabled ? DisabledKey : EnabledKey);
-  file->UpdateFile();
+  TIniFile file(iniFileName);
+  file.WriteString(LogSection, enabled ? EnabledKey : DisabledKey, value);
+  file.DeleteKey(LogSection, enabled ? DisabledKey : EnabledKey);
+  file.UpdateFile();
 }
 
 const wchar_t* BoolToYesNo(bool value) {
@@ -233,7 +230,12 @@ void TLogInfo::Save(bool checkPath) {
     throw Exception(L"Плагин не зарегистрирован: настройки журналирования некуда записать");
   const std::wstring stored = ComposeLogFileName(FLogFilePath, FLogFileName);
   WriteLogSettings(FIniFileName, stored, FEnabled);
-  WriteLogSettings(ExtractFilePath(FIniFileName) + PlugInHostName + L".ini", stored, FEnabled);
+  try {
+    WriteLogSettings(ExtractFilePath(FIniFileName) + PlugInHostName + L".ini", stored, FEnabled);
+  } catch (const Exception& error) {
+    // The two files now differ: the user must know which one holds the new setting.
+    throw EIniFileException(error.Message() + L"\r\n" + Format(L"Файл \"%s\" уже записан.", {FIniFileName}));
+  }
   FChanged = false;
   if (checkPath && !FExistingPath.empty() && !FPathAccess) {
     ShowMessage(TMsgKind::Warning,

@@ -34,6 +34,7 @@ TPlugInInfo::~TPlugInInfo() = default;
 
 void TPlugInInfo::Clear() {
   FAppName = FMimeType;
+  FHostsError = nullptr;
   FPlugInName.clear();
   FPlugInPath.clear();
   FVersion.clear();
@@ -44,7 +45,14 @@ void TPlugInInfo::Clear() {
 }
 
 void TPlugInInfo::ReloadHostsInfo() {
-  FDomainInHosts = IsPlugInDomainInHosts();
+  FDomainInHosts = false;
+  FHostsError = nullptr;
+  try {
+    FDomainInHosts = IsPlugInDomainInHosts();
+  } catch (...) {
+    FHostsError = std::current_exception();
+    throw;
+  }
 }
 
 std::wstring TPlugInInfo::FindClassID() const {
@@ -58,7 +66,12 @@ std::wstring TPlugInInfo::FindClassID() const {
 bool TPlugInInfo::Load() {
   SetFromReport(false);
   Clear();
-  ReloadHostsInfo();
+  // The hosts file is the workstation's, not the plug-in's: when it cannot be read the
+  // plug-in is gathered all the same, and the kept error is raised by whoever gathers all.
+  try {
+    ReloadHostsInfo();
+  } catch (...) {
+  }
   FClassID = FindClassID();
   if (FClassID.empty()) return false;
   FPlugInPath = ReadClassesValue(L"CLSID\\" + FClassID + L"\\InprocServer32", L"");

@@ -3,6 +3,7 @@
 // processes that hold it, and whether the hosts file maps the plug-in domain.
 
 #include <array>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -52,7 +53,10 @@ class TPlugInInfo : public TCustomInfo {
   bool LoadFromIniFile(TIniFile* file) override;
   void SaveToIniFile(TIniFile* file) const override;
 
+  // Reads the hosts file again. A file that cannot be read raises its error, which is also
+  // kept: the entry then counts as missing and HostsError tells why.
   void ReloadHostsInfo();
+  std::exception_ptr HostsError() const { return FHostsError; }
 
   // Processes that hold the DLL.
   void ReloadProcesses();
@@ -107,6 +111,7 @@ class TPlugInInfo : public TCustomInfo {
   std::wstring FVersion;
   std::optional<TNameValueList> FLibCheckInfo;
   bool FDomainInHosts = false;
+  std::exception_ptr FHostsError;
   std::wstring FClassID;
   std::vector<std::unique_ptr<TProcessInfo>> FProcesses;
   // The hosts lines a report carried; absent when it carried none.

@@ -3,6 +3,8 @@
 #include "service/PlugInDomain.h"
 #include "service/Registry.h"
 #include "service/RepairOutcome.h"
+#include "win/Exceptions.h"
+#include "win/Text.h"
 
 namespace ornpm {
 
@@ -11,11 +13,18 @@ namespace {
 constexpr wchar_t ProxyOverrideValue[] = L"ProxyOverride";
 
 void AppendPlugInDomain() {
-  auto key = TRegistryKey::OpenForWriting(HKEY_CURRENT_USER, InternetSettingsKey, false);
-  if (!key) return;
-  std::wstring list = key->ReadString(ProxyOverrideValue);
+  auto key = TRegistryKey::OpenForUpdate(HKEY_CURRENT_USER, InternetSettingsKey);
+  if (!key) return;  // no browser settings for this user: nothing to repair
+  std::optional<TRegistryKey::TStringValue> value = key->ReadStringValue(ProxyOverrideValue);
+  // Writing back what the program can read of such a value would cut it short.
+  if (value && !value->Exact)
+    throw ERegistryException(
+        Format(L"Параметр \"%s\" содержит данные, которые нельзя дописать без потерь "
+               L"(нулевой символ внутри значения или нечётная длина); он оставлен без изменений",
+               {ProxyOverrideValue}));
+  std::wstring list = value ? value->Text : std::wstring();
   if (!list.empty() && list.back() != L';') list += L';';
-  key->WriteString(ProxyOverrideValue, list + PlugInDomain);
+  key->WriteString(ProxyOverrideValue, list + PlugInDomain, value ? value->Type : REG_SZ);
 }
 
 }  // namespace

@@ -38,6 +38,16 @@ std::optional<TRegistryKey> TRegistryKey::OpenForWriting(HKEY root, const std::w
   return TRegistryKey(key);
 }
 
+std::optional<TRegistryKey> TRegistryKey::OpenForUpdate(HKEY root, const std::wstring& path) {
+  HKEY key = nullptr;
+  LONG status = ::RegOpenKeyExW(root, path.c_str(), 0, KEY_QUERY_VALUE | KEY_SET_VALUE, &key);
+  if (status == ERROR_FILE_NOT_FOUND) return std::nullopt;
+  if (status != ERROR_SUCCESS)
+    throw ERegistryException(Format(L"Не удалось открыть раздел реестра \"%s\" для записи: %s",
+                                    {path, SysErrorMessage(static_cast<DWORD>(status))}));
+  return TRegistryKey(key);
+}
+
 std::optional<DWORD> TRegistryKey::ValueType(const std::wstring& name) const {
   DWORD type = 0;
   if (::RegQueryValueExW(Handle(), name.c_str(), nullptr, &type, nullptr, nullptr) != ERROR_SUCCESS)
@@ -45,23 +55,31 @@ std::optional<DWORD> TRegistryKey::ValueType(const std::wstring& name) const {
   return type;
 }
 
-std::wstring TRegistryKey::ReadString(const std::wstring& name) const {
+std::optional<TRegistryKey::TStringValue> TRegistryKey::ReadStringValue(const std::wstring& name) const {
   DWORD type = 0;
   DWORD size = 0;
   LONG status = ::RegQueryValueExW(Handle(), name.c_str(), nullptr, &type, nullptr, &size);
   for (;;) {
-    if (status == ERROR_FILE_NOT_FOUND) return {};
+    if (status == ERROR_FILE_NOT_FOUND) return std::nullopt;
     if (status != ERROR_SUCCESS && status != ERROR_MORE_DATA) RaiseReadError(name, status);
     if (type != REG_SZ && type != REG_EXPAND_SZ) RaiseWrongType(name);
-    std::wstring value(size / sizeof(wchar_t) + 1, L'\0');
-    size = static_cast<DWORD>(value.size() * sizeof(wchar_t));
-    status = ::RegQueryValueExW(Handle(), name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(value.data()), &size);
+    std::wstring text(size / sizeof(wchar_t) + 1, L'\0');
+    size = static_cast<DWORD>(text.size() * sizeof(wchar_t));
+    status = ::RegQueryValueExW(Handle(), name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(text.data()), &size);
     if (status == ERROR_SUCCESS && (type == REG_SZ || type == REG_EXPAND_SZ)) {
-      value.resize(size / sizeof(wchar_t));
-      return value.substr(0, value.find(L'\0'));
+      text.resize(size / sizeof(wchar_t));
+      if (!text.empty() && text.back() == L'\0') text.pop_back();
+      const bool exact = size % sizeof(wchar_t) == 0 && text.find(L'\0') == std::wstring::npos;
+      return TStringValue{std::move(text), type, exact};
     }
     // The value changed since its size was asked: go round with what it is now.
   }
+}
+
+std::wstring TRegistryKey::ReadString(const std::wstring& name) const {
+  std::optional<TStringValue> value = ReadStringValue(name);
+  if (!value) return {};
+  return value->Text.substr(0, value->Text.find(L'\0'));
 }
 
 std::optional<DWORD> TRegistryKey::ReadInteger(const std::wstring& name) const {
@@ -76,8 +94,8 @@ std::optional<DWORD> TRegistryKey::ReadInteger(const std::wstring& name) const {
   return value;
 }
 
-void TRegistryKey::WriteString(const std::wstring& name, const std::wstring& value) const {
-  LONG status = ::RegSetValueExW(Handle(), name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+void TRegistryKey::WriteString(const std::wstring& name, const std::wstring& value, DWORD type) const {
+  LONG status = ::RegSetValueExW(Handle(), name.c_str(), 0, type, reinterpret_cast<const BYTE*>(value.c_str()),
                                  static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
   if (status != ERROR_SUCCESS)
     throw ERegistryException(

@@ -23,15 +23,28 @@ class TRegistryKey {
   static std::optional<TRegistryKey> OpenReadOnly(HKEY root, const std::wstring& path);
   // Full access; creates the key when asked to. Empty when it cannot be opened.
   static std::optional<TRegistryKey> OpenForWriting(HKEY root, const std::wstring& path, bool create);
+  // Reading and setting values of an existing key. Empty when the key is missing; any other
+  // refusal (no write access) raises ERegistryException naming the key.
+  static std::optional<TRegistryKey> OpenForUpdate(HKEY root, const std::wstring& path);
 
   bool ValueExists(const std::wstring& name) const { return ValueType(name).has_value(); }
   // REG_SZ, REG_DWORD and so on; empty when the value is missing.
   std::optional<DWORD> ValueType(const std::wstring& name) const;
-  // String or expandable string, never expanded; a missing value reads as empty.
+  // String or expandable string, never expanded; a missing value reads as empty, and the
+  // text ends at an embedded null character.
   std::wstring ReadString(const std::wstring& name) const;
+  // A string value as stored: its type (REG_SZ or REG_EXPAND_SZ), its text without the
+  // terminating null, and whether writing the text back would store the same bytes (not so
+  // for an odd byte count or a null character inside). Empty when the value is missing.
+  struct TStringValue {
+    std::wstring Text;
+    DWORD Type = REG_SZ;
+    bool Exact = true;
+  };
+  std::optional<TStringValue> ReadStringValue(const std::wstring& name) const;
   // A 32-bit number; empty when the value is missing.
   std::optional<DWORD> ReadInteger(const std::wstring& name) const;
-  void WriteString(const std::wstring& name, const std::wstring& value) const;
+  void WriteString(const std::wstring& name, const std::wstring& value, DWORD type = REG_SZ) const;
   // Names of the direct subkeys in the registry's own order.
   std::vector<std::wstring> SubKeyNames() const;
 

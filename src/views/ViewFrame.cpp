@@ -48,8 +48,9 @@ void ShowPlugInRows(HWND lblPlugInPath, HWND lblVersion, const TPlugInInfo& plug
   SetText(lblVersion, L"Версия: " + plugIn.Version());
 }
 
-std::wstring DomainInHostsText(bool inHosts) {
-  return std::wstring(L"Запись в Hosts: ") + (inHosts ? L"Есть" : L"Нет");
+std::wstring DomainInHostsText(const TPlugInInfo& plugIn) {
+  if (plugIn.HostsError()) return L"Запись в Hosts: файл Hosts не удалось прочитать";
+  return std::wstring(L"Запись в Hosts: ") + (plugIn.DomainInHosts() ? L"Есть" : L"Нет");
 }
 
 std::wstring DomainInProxyOverrideText(bool inProxyOverride) {

@@ -58,7 +58,7 @@ class TPlugInInfo;
 // so the caller picks the path row's colour first.
 void ShowPlugInRows(HWND lblPlugInPath, HWND lblVersion, const TPlugInInfo& plugIn);
 // The hosts and proxy-exception rows: a fixed caption and the answer.
-std::wstring DomainInHostsText(bool inHosts);
+std::wstring DomainInHostsText(const TPlugInInfo& plugIn);
 std::wstring DomainInProxyOverrideText(bool inProxyOverride);
 
 // Small helpers for the views' controls.

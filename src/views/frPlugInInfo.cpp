@@ -42,7 +42,7 @@ void TPlugInInfoFrame::Load(TPlugInInfo* plugIn) {
 }
 
 void TPlugInInfoFrame::ReloadHostsInfo() {
-  if (FPlugInInfo) SetText(lblDomainInHosts, DomainInHostsText(FPlugInInfo->DomainInHosts()));
+  if (FPlugInInfo) SetText(lblDomainInHosts, DomainInHostsText(*FPlugInInfo));
 }
 
 void TPlugInInfoFrame::ShowProcesses() {

@@ -62,7 +62,7 @@ void TSummaryInfoFrame::ShowLogPaths() {
 }
 
 void TSummaryInfoFrame::ReloadHostsInfo() {
-  SetText(lblDomainInHosts, DomainInHostsText(FInfo->PlugInInfo().DomainInHosts()));
+  SetText(lblDomainInHosts, DomainInHostsText(FInfo->PlugInInfo()));
 }
 
 void TSummaryInfoFrame::ReloadProxyInfo() {

@@ -2,6 +2,7 @@
 
 #include "win/Exceptions.h"
 #include "win/Handles.h"
+#include "win/Text.h"
 
 namespace ornpm {
 
@@ -77,6 +78,19 @@ std::wstring IncludeTrailingPathDelimiter(std::wstring_view path) {
   std::wstring result(path);
   if (result.empty() || (result.back() != L'\\' && result.back() != L'/')) result += L'\\';
   return result;
+}
+
+void ForceDirectories(std::wstring_view path) {
+  while (!path.empty() && (path.back() == L'\\' || path.back() == L'/')) path.remove_suffix(1);
+  const std::wstring folder(path);
+  // A bare drive ("C:") or share root needs no creating; nor does a folder that is there.
+  if (folder.empty() || folder.back() == L':' || DirectoryExists(folder)) return;
+  if (size_t parent = FileNameStart(folder); parent > 0) ForceDirectories(std::wstring_view(folder).substr(0, parent));
+  if (::CreateDirectoryW(folder.c_str(), nullptr)) return;
+  const DWORD error = ::GetLastError();
+  // Made meanwhile by someone else is as good; a file of that name is not.
+  if (error != ERROR_ALREADY_EXISTS || !DirectoryExists(folder))
+    throw EFCreateError(Format(L"Не удалось создать папку \"%s\": %s", {folder, SysErrorMessage(error)}));
 }
 
 bool RunProgram(const std::wstring& commandLine) {

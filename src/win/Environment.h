@@ -20,6 +20,9 @@ bool RunProgram(const std::wstring& commandLine);
 
 bool FileExists(const std::wstring& path);
 bool DirectoryExists(const std::wstring& path);
+// Creates the folder and every missing folder above it; EFCreateError naming the folder
+// that could not be created.
+void ForceDirectories(std::wstring_view path);
 
 // Index just past the last folder delimiter or drive colon, 0 when there is none.
 size_t FileNameStart(std::wstring_view path);

@@ -1,6 +1,7 @@
 #include "win/Exceptions.h"
 
 #include <new>
+#include <stdexcept>
 
 #include "win/Handles.h"
 #include "win/Text.h"
@@ -30,7 +31,10 @@ std::wstring ExceptionKindName(const std::exception& error) {
 
 std::wstring ExceptionMessage(const std::exception& error) {
   if (auto own = dynamic_cast<const Exception*>(&error)) return own->Message();
-  return BytesToWide(error.what(), CP_UTF8);
+  // The library's own texts are English and say nothing to the user.
+  if (dynamic_cast<const std::bad_alloc*>(&error)) return L"Недостаточно памяти";
+  if (dynamic_cast<const std::length_error*>(&error)) return L"Недостаточно памяти: слишком большой объём данных";
+  return L"Непредвиденная ошибка: " + BytesToWide(error.what(), CP_UTF8);
 }
 
 }  // namespace ornpm

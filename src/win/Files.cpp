@@ -55,6 +55,12 @@ void TFileStream::ReadExactly(void* buffer, DWORD count) const {
   }
 }
 
+bool TFileStream::TryTruncate(uint64_t size) const noexcept {
+  LARGE_INTEGER position{};
+  position.QuadPart = static_cast<LONGLONG>(size);
+  return ::SetFilePointerEx(FHandle.Get(), position, nullptr, FILE_BEGIN) && ::SetEndOfFile(FHandle.Get());
+}
+
 void TFileStream::Write(const void* buffer, DWORD count) const {
   DWORD done = 0;
   if (!::WriteFile(FHandle.Get(), buffer, count, &done, nullptr)) RaiseInOut(L"Ошибка записи в файл \"%s\": %s");

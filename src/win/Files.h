@@ -24,6 +24,8 @@ class TFileStream {
   // Reads exactly count bytes.
   void ReadExactly(void* buffer, DWORD count) const;
   void Write(const void* buffer, DWORD count) const;
+  // Cuts the file at the given size; false when the system refused.
+  bool TryTruncate(uint64_t size) const noexcept;
 
  private:
   [[noreturn]] void RaiseInOut(const wchar_t* pattern) const;

@@ -3,6 +3,8 @@
 #include <deque>
 #include <mutex>
 
+#include "win/Window.h"
+
 namespace ornpm {
 
 namespace {
@@ -34,7 +36,7 @@ void RunQueuedCalls() {
       call = std::move(queue.front());
       queue.pop_front();
     }
-    call();
+    RunGuarded(call);  // one failing call must not drop the ones queued after it
   }
 }
 

@@ -43,6 +43,29 @@ void ShowApplicationError(const std::exception& error) noexcept {
   }
 }
 
+void ShowCurrentError() noexcept {
+  try {
+    throw;
+  } catch (const std::exception& error) {
+    ShowApplicationError(error);
+  } catch (...) {
+    try {
+      ShowMessage(TMsgKind::Error, L"Непредвиденная ошибка");
+    } catch (...) {
+    }
+  }
+}
+
+bool RunGuarded(const std::function<void()>& call) noexcept {
+  try {
+    call();
+    return true;
+  } catch (...) {
+    ShowCurrentError();
+    return false;
+  }
+}
+
 UINT WindowDpi(HWND window) {
   return QueryWindowDpi(window);
 }
@@ -178,8 +201,8 @@ LRESULT CALLBACK TWindow::WindowProc(HWND window, UINT message, WPARAM wParam, L
   }
   try {
     return self->HandleMessage(message, wParam, lParam);
-  } catch (const std::exception& error) {
-    ShowApplicationError(error);
+  } catch (...) {
+    ShowCurrentError();
     return 0;
   }
 }

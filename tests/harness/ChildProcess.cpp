@@ -8,6 +8,7 @@
 #include <stdexcept>
 
 #include "harness/Sandbox.h"
+#include "win/Environment.h"
 #include "win/Handles.h"
 #include "win/Text.h"
 
@@ -151,10 +152,9 @@ void TerminateProcessesNamed(const std::wstring& exeName) {
   }
 }
 
-ChildRun RunOrnpm(const std::vector<std::wstring>& arguments, const ChildOptions& options) {
-  std::wstring commandLine = QuoteArgument(BinFolder() + L"ornpm.exe");
-  for (const std::wstring& argument : arguments) commandLine += L" " + QuoteArgument(argument);
+namespace {
 
+ChildRun RunChild(std::wstring commandLine, const ChildOptions& options) {
   UniqueHandle readEnd;
   UniqueHandle writeEnd;
   STARTUPINFOW startup{};
@@ -170,7 +170,7 @@ ChildRun RunOrnpm(const std::vector<std::wstring>& arguments, const ChildOptions
   PROCESS_INFORMATION process{};
   if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, options.RedirectOutput, 0, nullptr, nullptr,
                         &startup, &process))
-    throw std::runtime_error("cannot start ornpm.exe");
+    throw std::runtime_error("cannot start the program under test");
   UniqueHandle processHandle(process.hProcess);
   UniqueHandle threadHandle(process.hThread);
   writeEnd.Reset();  // the pipe ends when the child's copy closes
@@ -193,6 +193,47 @@ ChildRun RunOrnpm(const std::vector<std::wstring>& arguments, const ChildOptions
   ::GetExitCodeProcess(processHandle.Get(), &run.ExitCode);
   run.Output = BytesToWide(output);
   return run;
+}
+
+}  // namespace
+
+ChildRun RunOrnpm(const std::vector<std::wstring>& arguments, const ChildOptions& options) {
+  std::wstring commandLine = QuoteArgument(BinFolder() + L"ornpm.exe");
+  for (const std::wstring& argument : arguments) commandLine += L" " + QuoteArgument(argument);
+  return RunChild(commandLine, options);
+}
+
+ChildRun RunOrnpmOnFullDisk(const std::vector<std::wstring>& arguments, unsigned limitKb) {
+  // A Unix program is not a Windows process that can be waited for: the batch file leaves
+  // the program's exit code in a file of its own when the run is over.
+  const std::wstring folder = GetEnv(L"TEMP") + L"\\ornpm-full-disk-" + std::to_wstring(::GetCurrentProcessId());
+  const std::wstring batch = folder + L"\\run.bat", output = folder + L"\\output.txt", code = folder + L"\\code.txt";
+  ::CreateDirectoryW(folder.c_str(), nullptr);
+  std::wstring run = L"@set \"windir=" + GetEnv(L"windir") + L"\"\r\n@" + QuoteArgument(BinFolder() + L"ornpm.exe");
+  for (const std::wstring& argument : arguments) run += L" " + QuoteArgument(argument);
+  run += L" >" + QuoteArgument(output) + L" 2>&1\r\n@>" + QuoteArgument(code + L".part") + L" echo %ERRORLEVEL%" +
+         L"\r\n@move " + QuoteArgument(code + L".part") + L" " + QuoteArgument(code) + L" >nul\r\n";
+  WriteBinaryFile(batch, WideToBytes(run));
+  const std::wstring script =
+      L"ulimit -f " + std::to_wstring(limitKb) + L"; trap '' XFSZ; exec /usr/bin/wine cmd /c '" + batch + L"'";
+  RunChild(L"Z:\\bin\\sh -c " + QuoteArgument(script), {});
+
+  ChildRun result;
+  DWORD started = ::GetTickCount();
+  while (::GetFileAttributesW(code.c_str()) == INVALID_FILE_ATTRIBUTES) {
+    if (::GetTickCount() - started > 30000) {
+      result.TimedOut = true;
+      break;
+    }
+    ::Sleep(20);
+  }
+  if (!result.TimedOut) {
+    result.ExitCode = static_cast<DWORD>(std::stoul(ReadBinaryFile(code)));
+    result.Output = BytesToWide(ReadBinaryFile(output));
+  }
+  for (const std::wstring& file : {batch, output, code}) ::DeleteFileW(file.c_str());
+  ::RemoveDirectoryW(folder.c_str());
+  return result;
 }
 
 }  // namespace ornpm::testing

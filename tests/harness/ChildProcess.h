@@ -56,4 +56,11 @@ void TerminateProcessesNamed(const std::wstring& exeName);
 
 ChildRun RunOrnpm(const std::vector<std::wstring>& arguments, const ChildOptions& options = {});
 
+// The same on a disk that is full once a file reaches limitKb kilobytes: the program runs
+// under the Unix shell's file-size limit with its signal ignored, so that a write past the
+// limit fails part-way, as on a full disk. Wine starts the shell as it starts any program;
+// the sandbox's windir is handed on through a batch file (Wine sets its own at start-up).
+// Message boxes and windows are not watched: for switches that report on the error stream.
+ChildRun RunOrnpmOnFullDisk(const std::vector<std::wstring>& arguments, unsigned limitKb);
+
 }  // namespace ornpm::testing
