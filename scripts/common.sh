@@ -35,3 +35,18 @@ prepare_prefix() {
     touch "$WINEPREFIX/.ornpm-ready"
   fi
 }
+
+# A copy of the prefix that shows everything at 144 DPI (150 %), for the window tests and
+# the screenshots; made again whenever the prefix is.
+prepare_prefix_144() {
+  local copy="$build/wineprefix-144"
+  if [ ! -f "$copy/.ornpm-ready" ] || [ "$WINEPREFIX/.ornpm-ready" -nt "$copy/.ornpm-ready" ]; then
+    echo "preparing the 144-DPI Wine prefix in $copy"
+    rm -rf "$copy"
+    cp -a "$WINEPREFIX" "$copy"
+    rm -f "$copy/.ornpm-ready"
+    WINEPREFIX=$copy wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 144 /f >/dev/null 2>&1
+    WINEPREFIX=$copy wineserver -w
+    touch "$copy/.ornpm-ready"
+  fi
+}

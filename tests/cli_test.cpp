@@ -10,6 +10,7 @@
 #include "harness/Sandbox.h"
 #include "win/Environment.h"
 #include "win/Handles.h"
+#include "win/Text.h"
 
 namespace ornpm {
 namespace {
@@ -291,6 +292,24 @@ TEST_F(CommandLineTest, ReportSwitchWritesTheDiagnosisWithoutAWindow) {
   EXPECT_NE(page.find("\xC8\xED\xF4\xEE\xF0\xEC\xE0\xF6\xE8\xFF"), std::string::npos)
       << "\"Информация\" in code page 1251";
   EXPECT_EQ(Hosts(), Base + Entry) << "the switches after /REPORT still run";
+}
+
+// An INI report saved again by a text editor as UTF-16 or UTF-8 with a mark opens as it is:
+// the window shows it, with no message.
+TEST_F(CommandLineTest, IniReportInUnicodeOpensTheWindow) {
+  SetRegistryDword(HKEY_CURRENT_USER, std::wstring(InternetSettings) + L"\\Zones\\3", L"1001", 3);
+  const std::wstring written = FSandbox.Root() + L"\\written.iinf";
+  ASSERT_EQ(RunOrnpm({L"/REPORT", written}).ExitCode, 0u);
+  const std::wstring text = BytesToWide(ReadBinaryFile(written));
+  for (const std::string& bytes : {testing::Utf16WithMark(text), testing::Utf8WithMark(text)}) {
+    const std::wstring report = FSandbox.Root() + L"\\edited.iinf";
+    WriteBinaryFile(report, bytes);
+    ChildRun run = RunOrnpm({report});
+    ASSERT_FALSE(run.TimedOut);
+    EXPECT_EQ(run.ExitCode, 0u);
+    EXPECT_EQ(run.Windows, std::vector<std::wstring>{Title});
+    EXPECT_TRUE(run.MessageBoxes.empty()) << testing::Narrow(run.MessageBoxes.empty() ? L"" : run.MessageBoxes[0].Text);
+  }
 }
 
 TEST_F(CommandLineTest, ReportSwitchErrors) {

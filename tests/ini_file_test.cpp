@@ -81,6 +81,45 @@ std::string Between(const std::string& text, const std::string& first, const std
   return text.substr(start, text.find(next, start) - start);
 }
 
+// The encodings the profile functions read a file in: the ANSI code page, or the one a
+// byte-order mark names.
+enum class Encoding { Ansi, Utf8, Utf16LE, Utf16BE };
+constexpr Encoding AllEncodings[] = {Encoding::Ansi, Encoding::Utf8, Encoding::Utf16LE, Encoding::Utf16BE};
+
+const char* NameOf(Encoding encoding) {
+  const char* names[] = {"ANSI", "UTF-8 with mark", "UTF-16 LE", "UTF-16 BE"};
+  return names[static_cast<int>(encoding)];
+}
+
+// The file's bytes in the encoding, with its mark.
+std::string Encode(const std::wstring& text, Encoding encoding) {
+  switch (encoding) {
+    case Encoding::Utf8:
+      return testing::Utf8WithMark(text);
+    case Encoding::Utf16LE:
+      return testing::Utf16WithMark(text);
+    case Encoding::Utf16BE: {
+      std::string bytes = "\xFE\xFF";
+      for (wchar_t unit : text) bytes += {static_cast<char>(unit >> 8), static_cast<char>(unit & 0xFF)};
+      return bytes;
+    }
+    default:
+      return WideToBytes(text);
+  }
+}
+
+// Every key of the file as we read it is what the profile functions read.
+void ExpectReadsAsTheProfileFunctions(const std::wstring& path) {
+  TIniFile ini(path);
+  EXPECT_EQ(ini.ReadSections(), FirstOfEach(ProfileSectionNames(path)));
+  for (const std::wstring& section : ini.ReadSections()) {
+    EXPECT_EQ(ini.ReadSection(section), FirstOfEach(ProfileKeys(path, section))) << section;
+    for (const std::wstring& key : ini.ReadSection(section))
+      EXPECT_EQ(ini.ReadString(section, key, L"<none>"), ProfileString(path, section, key, L"<none>"))
+          << section << " / " << key;
+  }
+}
+
 class IniFileTest : public ::testing::Test {
  protected:
   testing::TempFolder FFolder;
@@ -131,59 +170,71 @@ TEST_F(IniFileTest, ReadsTrickyLinesAsTheProfileFunctionsDo) {
       L"[Long]\r\n"
       L"long=" +
       longValue + L"\r\nlongquoted=\"" + longQuoted + L"\"\r\n" +
+      L"[中文]\r\n"
+      L"键=值 不在 ANSI\r\n"
       L"[Last]\r\n"
       L"final=no line end";
-  const std::wstring path = PathOf(L"tricky.ini");
-  WriteBinaryFile(path, WideToBytes(text));
-  TIniFile ini(path);
+  auto expectReadAsTheProfileFunctions = [&](const std::wstring& path) {
+    TIniFile ini(path);
 
-  // Names in other letter case are asked in Latin letters only: Wine's profile functions
-  // ignore the case of ASCII letters alone, where Windows ignores it for all letters.
-  const std::wstring sections[] = {L"Plain", L"PLAIN", L" plain ", L"Trailing", L"Spaced Section",
-                                   L"Dup",   L"DUP",   L"Broken",  L"Раздел",   L"a]b",
-                                   L"CR",    L"LF",    L"Long",    L"Last",     L"Missing"};
-  const std::wstring keys[] = {
-      L"key",       L"KEY",         L"Spaced Key", L" spaced key ", L"Tabbed",
-      L"dq",        L"sq",          L"padded",     L"unbalanced",   L"mixed",
-      L"lonequote", L"emptyquotes", L"empty",      L"eq",           L"bare line without equals",
-      L"k",         L"first",       L"second",     L"inbroken",     L"ab",
-      L"Ключ",      L"cr1",         L"cr2",        L"lf1",          L"lf2",
-      L"long",      L"longquoted",  L"final",      L"missing"};
-  for (const std::wstring& section : sections) {
-    for (const std::wstring& key : keys) {
-      EXPECT_EQ(ini.ReadString(section, key, L"<none>"), ProfileString(path, section, key, L"<none>"))
-          << section << " / " << key;
-      // A key exists when the default does not come through.
-      bool exists = ProfileString(path, section, key, L"\x1") == ProfileString(path, section, key, L"\x2");
-      EXPECT_EQ(ini.ValueExists(section, key), exists) << section << " / " << key;
+    // Names in other letter case are asked in Latin letters only: Wine's profile functions
+    // ignore the case of ASCII letters alone, where Windows ignores it for all letters.
+    const std::wstring sections[] = {
+        L"Plain",  L"PLAIN", L" plain ", L"Trailing", L"Spaced Section", L"Dup",  L"DUP",     L"Broken",
+        L"Раздел", L"a]b",   L"CR",      L"LF",       L"Long",           L"Last", L"Missing", L"中文"};
+    const std::wstring keys[] = {
+        L"key",       L"KEY",         L"Spaced Key", L" spaced key ", L"Tabbed",
+        L"dq",        L"sq",          L"padded",     L"unbalanced",   L"mixed",
+        L"lonequote", L"emptyquotes", L"empty",      L"eq",           L"bare line without equals",
+        L"k",         L"first",       L"second",     L"inbroken",     L"ab",
+        L"Ключ",      L"cr1",         L"cr2",        L"lf1",          L"lf2",
+        L"long",      L"longquoted",  L"final",      L"missing",      L"键"};
+    for (const std::wstring& section : sections) {
+      for (const std::wstring& key : keys) {
+        EXPECT_EQ(ini.ReadString(section, key, L"<none>"), ProfileString(path, section, key, L"<none>"))
+            << section << " / " << key;
+        // A key exists when the default does not come through.
+        bool exists = ProfileString(path, section, key, L"\x1") == ProfileString(path, section, key, L"\x2");
+        EXPECT_EQ(ini.ValueExists(section, key), exists) << section << " / " << key;
+      }
     }
+    EXPECT_EQ(ini.ReadSections(), FirstOfEach(ProfileSectionNames(path)));
+    for (const std::wstring& section : ini.ReadSections()) {
+      EXPECT_EQ(ini.ReadSection(section), FirstOfEach(ProfileKeys(path, section))) << section;
+      // A whole section at once reads what its keys read one by one.
+      std::vector<std::pair<std::wstring, std::wstring>> together, oneByOne;
+      for (const auto& [name, value] : ini.ReadSectionValues(section)) together.emplace_back(name, value);
+      for (const std::wstring& key : ini.ReadSection(section))
+        oneByOne.emplace_back(key, ini.ReadString(section, key, L""));
+      EXPECT_EQ(together, oneByOne) << section;
+    }
+    EXPECT_TRUE(ini.ReadSectionValues(L"missing").empty());
+  };
+  for (Encoding encoding : AllEncodings) {
+    SCOPED_TRACE(NameOf(encoding));
+    const std::wstring path = PathOf(L"tricky.ini");
+    WriteBinaryFile(path, Encode(text, encoding));
+    expectReadAsTheProfileFunctions(path);
   }
-  EXPECT_EQ(ini.ReadSections(), FirstOfEach(ProfileSectionNames(path)));
-  for (const std::wstring& section : ini.ReadSections()) {
-    EXPECT_EQ(ini.ReadSection(section), FirstOfEach(ProfileKeys(path, section))) << section;
-    // A whole section at once reads what its keys read one by one.
-    std::vector<std::pair<std::wstring, std::wstring>> together, oneByOne;
-    for (const auto& [name, value] : ini.ReadSectionValues(section)) together.emplace_back(name, value);
-    for (const std::wstring& key : ini.ReadSection(section))
-      oneByOne.emplace_back(key, ini.ReadString(section, key, L""));
-    EXPECT_EQ(together, oneByOne) << section;
-  }
-  EXPECT_TRUE(ini.ReadSectionValues(L"missing").empty());
 }
 
 // Files put together at random from the pieces that matter to the format, read by both.
 TEST_F(IniFileTest, RandomFilesReadAsTheProfileFunctionsReadThem) {
-  const char* pieces[] = {"[", "]", "=", ";",  " ", "\t",   "\r\n", "\n", "\r",
-                          "a", "A", "b", "\"", "'", "\xC6", "\xE6", "x1"};
+  // "中" is not in the ANSI code page: a question mark there, itself in the others.
+  const wchar_t* pieces[] = {L"[", L"]", L"=", L";",  L" ", L"\t", L"\r\n", L"\n", L"\r",
+                             L"a", L"A", L"b", L"\"", L"'", L"Ж",  L"ж",    L"x1", L"中"};
   std::mt19937 random(20261210);
-  for (int file = 0; file < 150; ++file) {
-    std::string bytes;
+  for (int file = 0; file < 240; ++file) {
+    std::wstring text;
     const int count = 5 + static_cast<int>(random() % 60);
-    for (int i = 0; i < count; ++i) bytes += pieces[random() % std::size(pieces)];
+    for (int i = 0; i < count; ++i) text += pieces[random() % std::size(pieces)];
+    const Encoding encoding = AllEncodings[file % std::size(AllEncodings)];
+    const std::string bytes = Encode(text, encoding);
     const std::wstring path = PathOf(L"random" + std::to_wstring(file) + L".ini");
     WriteBinaryFile(path, bytes);
     TIniFile ini(path);
     SCOPED_TRACE(::testing::PrintToString(bytes));
+    SCOPED_TRACE(NameOf(encoding));
     ASSERT_EQ(ini.ReadSections(), FirstOfEach(ProfileSectionNames(path)));
     for (const std::wstring& section : ini.ReadSections()) {
       std::vector<std::wstring> keys, bare;
@@ -256,18 +307,33 @@ TEST_F(IniFileTest, ChangesTouchOnlyTheirOwnLines) {
       {"new section", [](TIniFile& ini) { ini.WriteString(L"New", L"Key", L"v"); }, "Last=yes",
        "Last=yes\r\n[New]\r\nKey=v\r\n"},
       {"deleted key", [](TIniFile& ini) { ini.DeleteKey(L"Log", L"Level"); }, "Level=\t4\r\n", ""},
+      {"logging switched off",
+       [](TIniFile& ini) {
+         ini.WriteString(L"Log", L"_FileName", L"%APPDATA%\\ORN\\plugin.log");
+         ini.DeleteKey(L"Log", L"FileName");
+       },
+       "  FileName =  %APPDATA%\\ORN\\plugin.log  \r\nLevel=\t4\r\nMaxSize=1024\r\n",
+       "Level=\t4\r\nMaxSize=1024\r\n_FileName=%APPDATA%\\ORN\\plugin.log\r\n"},
       {"deleted last line", [](TIniFile& ini) { ini.DeleteKey(L"Extra", L"Last"); }, "[Extra]\r\nLast=yes",
        "[Extra]\r\n"},
       {"erased section", [](TIniFile& ini) { ini.EraseSection(L"log"); }, Between(PlugInIni, "[Log]", "[Network]"), ""},
       {"erased last section", [](TIniFile& ini) { ini.EraseSection(L"Extra"); }, "[Extra]\r\nLast=yes", ""},
   };
+  // The same file and the same changes in each encoding: the file keeps its encoding and
+  // its mark, and the profile functions read what was written.
   const std::wstring path = PathOf(L"plugin.ini");
-  for (const Case& c : cases) {
-    WriteBinaryFile(path, PlugInIni);
-    TIniFile ini(path);
-    c.Change(ini);
-    ini.UpdateFile();
-    EXPECT_EQ(ReadBinaryFile(path), c.From.empty() ? PlugInIni : Replaced(PlugInIni, c.From, c.To)) << c.Name;
+  for (Encoding encoding : AllEncodings) {
+    SCOPED_TRACE(NameOf(encoding));
+    auto encoded = [&](const std::string& ansi) { return Encode(BytesToWide(ansi), encoding); };
+    for (const Case& c : cases) {
+      WriteBinaryFile(path, encoded(PlugInIni));
+      TIniFile ini(path);
+      c.Change(ini);
+      ini.UpdateFile();
+      const std::string expected = c.From.empty() ? PlugInIni : Replaced(PlugInIni, c.From, c.To);
+      EXPECT_EQ(ReadBinaryFile(path), encoded(expected)) << c.Name;
+      ExpectReadsAsTheProfileFunctions(path);
+    }
   }
 }
 
@@ -307,6 +373,41 @@ TEST_F(IniFileTest, CyrillicTextGoesThroughTheAnsiCodePage) {
   EXPECT_EQ(ini.ReadString(L"ЖУРНАЛ", L"путь", L""), L"C:\\Логи") << "letter case ignored for all letters";
   EXPECT_EQ(ini.ReadSections(), std::vector<std::wstring>{L"Журнал"});
   EXPECT_EQ(ProfileString(path, L"Журнал", L"Путь", L""), L"C:\\Логи");
+}
+
+TEST_F(IniFileTest, UnicodeFilesHoldWhatTheAnsiCodePageCannot) {
+  const std::wstring value = L"中文 Журнал \xD83D\xDE00";  // a surrogate pair too
+  const std::wstring path = PathOf(L"unicode.ini");
+  for (Encoding encoding : {Encoding::Utf8, Encoding::Utf16LE, Encoding::Utf16BE}) {
+    SCOPED_TRACE(NameOf(encoding));
+    WriteBinaryFile(path, Encode(L"[S]\r\nold=1\r\n", encoding));
+    {
+      TIniFile ini(path);
+      ini.WriteString(L"S", L"日志", value);
+      ini.WriteString(L"Новый", L"k", value);
+      EXPECT_EQ(ini.ReadString(L"S", L"日志", L""), value);
+      ini.UpdateFile();
+    }
+    EXPECT_EQ(ReadBinaryFile(path),
+              Encode(L"[S]\r\nold=1\r\n日志=" + value + L"\r\n[Новый]\r\nk=" + value + L"\r\n", encoding));
+    EXPECT_EQ(TIniFile(path).ReadString(L"НОВЫЙ", L"K", L""), value);
+    ExpectReadsAsTheProfileFunctions(path);
+  }
+
+  // A mark alone is an empty file of its encoding; half a UTF-16 unit at the end stays there.
+  const std::string utf16Entry = Encode(L"[S]\r\nk=v\r\n", Encoding::Utf16BE);
+  const std::string oddFiles[][2] = {
+      {"\xFE\xFF", utf16Entry},
+      {Encode(L"[S]\r\n", Encoding::Utf16BE) + "A", utf16Entry + "A"},
+      {"\xEF\xBB\xBF", Encode(L"[S]\r\nk=v\r\n", Encoding::Utf8)},
+  };
+  for (const auto& [before, after] : oddFiles) {
+    WriteBinaryFile(path, before);
+    TIniFile ini(path);
+    ini.WriteString(L"S", L"k", L"v");
+    ini.UpdateFile();
+    EXPECT_EQ(ReadBinaryFile(path), after) << ::testing::PrintToString(before);
+  }
 }
 
 TEST_F(IniFileTest, WrittenValuesReadBackAsTheFileWillGiveThem) {

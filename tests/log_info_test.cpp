@@ -171,6 +171,29 @@ TEST_F(LogInfoTest, SaveSwapsTheKeyInBothFilesAndKeepsEverythingElse) {
   EXPECT_TRUE(FUser.Messages.empty()) << "nothing changed, nothing saved";
 }
 
+// A plug-in INI file saved as UTF-16 or as UTF-8 with a mark: read as the plug-in reads it,
+// and written back in its own encoding, with one [Log] section that the plug-in then reads.
+TEST_F(LogInfoTest, UnicodePlugInFileIsReadAndWrittenInItsOwnEncoding) {
+  const std::wstring before = L"[Log]\r\nFileName=D:\\日志\\%LibName%\\x.log\r\n";
+  const std::wstring after = L"[Log]\r\n_FileName=D:\\日志\\%LibName%\\x.log\r\n";
+  for (auto encode : {testing::Utf16WithMark, testing::Utf8WithMark}) {
+    WriteBinaryFile(PlugInIni(), encode(before));
+    ASSERT_TRUE(FLog.Load());
+    EXPECT_TRUE(FLog.Enabled());
+    EXPECT_EQ(FLog.LogFilePath(), L"D:\\日志\\");
+    EXPECT_EQ(FLog.LogFileName(), L"x.log");
+    FLog.SetEnabled(false);
+    FUser.Messages.clear();
+    FLog.Save(false);
+    EXPECT_EQ(ReadBinaryFile(PlugInIni()), encode(after));
+    wchar_t read[MAX_PATH] = {};
+    ::GetPrivateProfileStringW(L"Log", L"_FileName", L"", read, MAX_PATH, PlugInIni().c_str());
+    EXPECT_STREQ(read, L"D:\\日志\\%LibName%\\x.log");
+    ASSERT_EQ(FUser.Messages.size(), 1u);
+    EXPECT_EQ(FUser.Messages[0].Text, L"Выполнено.");
+  }
+}
+
 TEST_F(LogInfoTest, SaveEndsThePlugInsProcessesOnYesAndRestartsTheHost) {
   WriteBinaryFile(PlugInIni(), "[Log]\r\n_FileName=C:\\Logs\\app.log\r\n");
   ASSERT_TRUE(FLog.Load());

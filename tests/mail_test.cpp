@@ -1,19 +1,27 @@
 // The mail submission against a real SMTP server with implicit TLS on 127.0.0.1, and the
 // encoders it relies on.
 
+#include <windows.h>
+
+#include <wincrypt.h>
+
 #include <cstdlib>
 #include <gtest/gtest.h>
 #include <openssl/evp.h>
 #include <random>
+#include <thread>
 
 #include "harness/Sandbox.h"
 #include "harness/SmtpServer.h"
 #include "mail/AddressList.h"
 #include "mail/MailSubmission.h"
 #include "mail/MimeEncoding.h"
+#include "mail/ReportAttachment.h"
+#include "mail/SendProgress.h"
 #include "service/Registry.h"
 #include "win/Environment.h"
 #include "win/Exceptions.h"
+#include "win/Files.h"
 #include "win/Handles.h"
 #include "win/Text.h"
 
@@ -78,19 +86,43 @@ TEST(MailEncoding, HeaderTextEncodesOnlyTheRunOfNonAsciiWords) {
   EXPECT_EQ(EncodeHeaderText(L"ORNPluginVLX Logs"), "ORNPluginVLX Logs");
   std::string expected = "Logs =?windows-1251?B?" + Base64(WideToBytes(L"отдела ИТ", 1251)) + "?= today";
   EXPECT_EQ(EncodeHeaderText(L"Logs отдела ИТ today"), expected);
-  // A long run is split into encoded-words of at most 75 characters on folded lines.
-  std::wstring longText(100, L'ж');
-  std::string folded = EncodeHeaderText(longText);
-  std::string decoded;
-  for (size_t start = 0, end; start < folded.size(); start = end + 3) {
-    end = std::min(folded.find("\r\n ", start), folded.size());
-    std::string word = folded.substr(start, end - start);
-    EXPECT_LE(word.size(), 75u);
-    ASSERT_TRUE(word.starts_with("=?windows-1251?B?") && word.ends_with("?=")) << word;
-    decoded += FromBase64(word.substr(17, word.size() - 19));
+  // A long run is split into encoded-words of at most 75 characters; so is a plain word
+  // too long for a folded line.
+  for (const std::wstring& longText : {std::wstring(100, L'ж'), std::wstring(80, L'x')}) {
+    std::string encoded = EncodeHeaderText(longText);
+    std::string decoded;
+    for (size_t start = 0, end; start < encoded.size(); start = end + 1) {
+      end = std::min(encoded.find(' ', start), encoded.size());
+      std::string word = encoded.substr(start, end - start);
+      EXPECT_LE(word.size(), 75u);
+      ASSERT_TRUE(word.starts_with("=?windows-1251?B?") && word.ends_with("?=")) << word;
+      decoded += FromBase64(word.substr(17, word.size() - 19));
+    }
+    EXPECT_NE(encoded.find(' '), std::string::npos);
+    EXPECT_EQ(decoded, WideToBytes(longText, 1251));
   }
-  EXPECT_NE(folded.find("\r\n "), std::string::npos);
-  EXPECT_EQ(decoded, WideToBytes(longText, 1251));
+}
+
+TEST(MailEncoding, HeaderLinesFoldInFrontOfBlanks) {
+  const std::string x60(60, 'x'), x70(70, 'x'), x100(100, 'x');
+  struct Case {
+    std::string line;
+    std::vector<std::string> expected;
+  } cases[] = {
+      {"Subject: short", {"Subject: short"}},
+      {"Subject: " + x70, {"Subject: " + x70}},  // the name keeps its text
+      {"To: a, " + x70 + ", b", {"To: a,", " " + x70 + ", b"}},
+      {"Subject: " + x100 + " tail", {"Subject: " + x100, " tail"}},
+      {"Subject: a  " + x70, {"Subject: a ", " " + x70}},
+      {"Subject: " + x70 + "  b", {"Subject: " + x70, "  b"}},  // never a line of blanks
+      {"\tname=\"" + x60 + " " + x60 + "\"", {"\tname=\"" + x60, " " + x60 + "\""}},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(FoldHeaderLine(c.line), c.expected) << c.line;
+    std::string unfolded;
+    for (const std::string& line : FoldHeaderLine(c.line)) unfolded += line;
+    EXPECT_EQ(unfolded, c.line);
+  }
 }
 
 TEST(MailEncoding, QuotedPrintableKeepsLinesShortAndReversible) {
@@ -113,6 +145,44 @@ TEST(MailSubmission, StandardPortBecomesTheImplicitTlsPort) {
   std::pair<const wchar_t*, uint16_t> cases[] = {
       {L"25", 465}, {L"465", 465}, {L"587", 587}, {L"2525", 2525}, {L"", 465}};
   for (auto [text, port] : cases) EXPECT_EQ(SubmissionPort(text), port) << Narrow(text);
+}
+
+// The report's name comes from the plug-in's DLL, which a loaded report may name as it likes.
+TEST(MailReportAttachment, NamedAfterThePlugInAndSafeToCreate) {
+  std::pair<const wchar_t*, const wchar_t*> cases[] = {
+      {L"np.dll", L"np.xinf"},
+      {L"", L".xinf"},
+      {L"np", L"np.xinf"},
+      {L"..\\..\\Windows\\evil.dll", L"evil.xinf"},
+      {L"C:evil.dll", L"evil.xinf"},
+      {L"a<b>|\"?*.dll", L"a_b_____.xinf"},
+      {L"con.dll", L"_con.xinf"},
+      {L"LPT1", L"_LPT1.xinf"},
+      {L"console.dll", L"console.xinf"},
+      {L"np.tar.dll", L"np.tar.xinf"},
+  };
+  for (auto [plugIn, expected] : cases) EXPECT_EQ(ReportAttachmentName(plugIn), expected) << Narrow(plugIn);
+}
+
+TEST(MailReportAttachment, FolderOfItsOwnRemovedWithEverythingInIt) {
+  testing::TempFolder temp;
+  testing::EnvironmentOverride environment;
+  environment.Set(L"TMP", temp.Path());
+  std::wstring path, other;
+  {
+    TReportAttachment first(L"np.xinf"), second(L"np.xinf");
+    path = first.Path();
+    EXPECT_EQ(ExtractFileName(path), L"np.xinf");
+    const std::wstring folder = ExtractFilePath(path);
+    EXPECT_EQ(ExtractFilePath(folder.substr(0, folder.size() - 1)), IncludeTrailingPathDelimiter(temp.Path()));
+    EXPECT_NE(ExtractFilePath(path), ExtractFilePath(second.Path()));
+    WriteFileBytes(path, "<report/>");
+    other = ExtractFilePath(path) + L"np.xinf.tmp";
+    WriteFileBytes(other, "partial");
+  }
+  EXPECT_FALSE(FileExists(path));
+  EXPECT_FALSE(FileExists(other));
+  EXPECT_FALSE(DirectoryExists(ExtractFilePath(path)));
 }
 
 // ---- submission against the server ------------------------------------------------------
@@ -145,9 +215,10 @@ class MailServerTest : public ::testing::Test {
   }
 
   // The error text of a failed submission; empty when it succeeded.
-  std::string SubmitError(const TMailSettings& settings, const TMailContent& content) {
+  std::string SubmitError(const TMailSettings& settings, const TMailContent& content,
+                          TSendProgress* progress = nullptr) {
     try {
-      SubmitMessage(settings, content);
+      SubmitMessage(settings, content, progress);
     } catch (const Exception& error) {
       return Narrow(error.Message());
     }
@@ -217,6 +288,8 @@ TEST_F(MailServerTest, MessageArrivesAsComposed) {
   EXPECT_EQ(facts["bare-line-feeds"], Lines{"0"});
   ASSERT_EQ(facts["longest-body-line"].size(), 1u);
   EXPECT_LE(std::stoi(facts["longest-body-line"][0]), 76);
+  ASSERT_EQ(facts["longest-header-line"].size(), 1u);
+  EXPECT_LE(std::stoi(facts["longest-header-line"][0]), 76);
   EXPECT_EQ(facts["defects"], Lines{"0"});
   EXPECT_EQ(facts["text/plain"], Lines{"None|quoted-printable|inline|An HTML viewer is required to see this message"});
   EXPECT_EQ(facts["text/html"], Lines{"windows-1251|quoted-printable|inline|"});
@@ -229,6 +302,35 @@ TEST_F(MailServerTest, MessageArrivesAsComposed) {
   EXPECT_EQ(testing::ReadBinaryFile(server.File(L"attachment-0")), report);
   EXPECT_EQ(testing::ReadBinaryFile(server.File(L"attachment-1")), log);
   EXPECT_EQ(testing::ReadBinaryFile(server.File(L"attachment-2")), cyrillic);
+}
+
+// A long recipient list and a subject of English and Russian words are folded into short
+// header lines that a mail program reads back as they were.
+TEST_F(MailServerTest, LongHeadersAreFoldedAndReadBack) {
+  SmtpServer server("login");
+  TrustTestCa(server);
+  TMailContent content = SimpleContent();
+  content.Subject = L"Diagnostic logs of the ORN plug-in: журналы отдела технической поддержки за декабрь";
+  content.Recipients.clear();
+  std::string expected;
+  for (int i = 0; i < 40; ++i) {
+    const std::wstring n = std::to_wstring(i);
+    const std::wstring entry[] = {L"Иван Петров-" + n + L" <ivan" + n + L"@orn.example>",
+                                  L"\"Doe, J. " + n + L"\" <j" + n + L"@orn.example>", L"plain" + n + L"@orn.example"};
+    const std::wstring read[] = {L"Иван Петров-" + n + L"<ivan" + n + L"@orn.example>",
+                                 L"Doe, J. " + n + L"<j" + n + L"@orn.example>", L"<plain" + n + L"@orn.example>"};
+    content.Recipients.append(i ? L"; " : L"").append(entry[i % 3]);
+    expected.append(i ? "|" : "").append(Utf8(read[i % 3]));
+  }
+  ASSERT_EQ(SubmitError(Settings(server), content), "");
+  auto facts = ParsedFacts(server);
+  using Lines = std::vector<std::string>;
+  EXPECT_EQ(facts["error"], Lines{});
+  EXPECT_EQ(facts["defects"], Lines{"0"});
+  EXPECT_EQ(facts["to"], Lines{expected});
+  EXPECT_EQ(facts["subject"], Lines{Utf8(content.Subject)});
+  ASSERT_EQ(facts["longest-header-line"].size(), 1u);
+  EXPECT_LE(std::stoi(facts["longest-header-line"][0]), 76);
 }
 
 // Which commands each kind of server gets: AUTH only where LOGIN is offered, HELO where
@@ -285,8 +387,23 @@ TEST_F(MailServerTest, UnsafeOrBrokenServersFailTheSubmission) {
   }
 }
 
-// The limit on the whole submission holds even where each single wait would be allowed
-// longer: the server here ends the connection after 5 seconds.
+// A server that talks without end fails the submission once a line or a reply passes its
+// bound, instead of filling memory.
+TEST_F(MailServerTest, EndlessRepliesAreCutOff) {
+  std::pair<const char*, const char*> cases[] = {
+      {"long-line", "Строка ответа сервера длиннее 65536 байт"},
+      {"long-reply", "Ответ сервера длиннее 1048576 байт"},
+  };
+  for (auto [mode, expected] : cases) {
+    SmtpServer server(mode, 10);
+    TrustTestCa(server);
+    EXPECT_EQ(SubmitError(Settings(server), SimpleContent()), expected) << mode;
+    EXPECT_EQ(server.Dialogue(), "CONNECTED\n") << mode;
+  }
+}
+
+// The limit on the dialogue holds even where each single wait would be allowed longer: the
+// server here ends the connection after 5 seconds.
 TEST_F(MailServerTest, WholeSubmissionIsBounded) {
   SmtpServer server("hang", 5);
   TrustTestCa(server);
@@ -294,6 +411,153 @@ TEST_F(MailServerTest, WholeSubmissionIsBounded) {
   settings.Limits = {60000, 1000};
   std::string error = SubmitError(settings, SimpleContent());
   EXPECT_NE(error.find("превышено время ожидания"), std::string::npos) << error;
+}
+
+// The message data may take longer than the whole dialogue's limit as long as it keeps
+// moving; when it stops, the limit on a single send ends it. The server reads 2 MB a second
+// (8 MB of data: 4 s), or stops reading once the data has begun.
+TEST_F(MailServerTest, MessageDataRunsWhileItMoves) {
+  TMailContent content = SimpleContent();
+  std::string log;
+  for (int line = 0; log.size() < 6'000'000; ++line) log += "2026-12-10 line " + std::to_string(line) + "\r\n";
+  content.Attachments.push_back(MakeFile(L"big.log", log));
+  struct Case {
+    const char* mode;
+    bool delivered;
+  } cases[] = {{"slow", true}, {"stall", false}};
+  for (const Case& c : cases) {
+    SmtpServer server(c.mode, 30);
+    TrustTestCa(server);
+    TMailSettings settings = Settings(server);
+    settings.Limits = {2000, 2500};
+    TSendProgress progress;
+    const ULONGLONG start = ::GetTickCount64();
+    const std::string error = SubmitError(settings, content, &progress);
+    const ULONGLONG elapsed = ::GetTickCount64() - start;
+    if (c.delivered) {
+      EXPECT_EQ(error, "") << c.mode;
+      EXPECT_GT(elapsed, 2500u) << "the data took less than the dialogue's limit: nothing shown";
+      EXPECT_EQ(ParsedFacts(server)["error"], std::vector<std::string>{});
+      EXPECT_EQ(testing::ReadBinaryFile(server.File(L"attachment-1")), log);
+      // The progress counted the message data as it went over the wire, and knew its size.
+      const std::string received = testing::ReadBinaryFile(server.File(L"received.raw"));
+      const size_t dataStart = received.find("DATA\r\n") + 6, dataEnd = received.find("\r\n.\r\n") + 2;
+      EXPECT_EQ(progress.Sent(), dataEnd - dataStart);
+      EXPECT_EQ(progress.Total(), dataEnd - dataStart);
+    } else {
+      EXPECT_NE(error.find("Ошибка передачи данных: превышено время ожидания"), std::string::npos) << error;
+      EXPECT_LT(elapsed, 10000u) << error;
+      EXPECT_FALSE(FileExists(server.File(L"message.eml")));
+    }
+  }
+}
+
+// The test CA in the current user's root store (the sandbox's registry) while it lives.
+// The store is closed after each change: its registry keys are written then.
+class WindowsTrustedRoot {
+ public:
+  explicit WindowsTrustedRoot(const std::wstring& pemFile) {
+    const std::string pem = testing::ReadBinaryFile(pemFile);
+    DWORD size = 0;
+    ::CryptStringToBinaryA(pem.c_str(), static_cast<DWORD>(pem.size()), CRYPT_STRING_BASE64HEADER, nullptr, &size,
+                           nullptr, nullptr);
+    FDer.resize(size);
+    ::CryptStringToBinaryA(pem.c_str(), static_cast<DWORD>(pem.size()), CRYPT_STRING_BASE64HEADER, FDer.data(), &size,
+                           nullptr, nullptr);
+    HCERTSTORE store = OpenRoot();
+    FAdded = store && ::CertAddEncodedCertificateToStore(store, X509_ASN_ENCODING, FDer.data(), size,
+                                                         CERT_STORE_ADD_REPLACE_EXISTING, nullptr);
+    if (store) ::CertCloseStore(store, 0);
+  }
+  ~WindowsTrustedRoot() {
+    HCERTSTORE store = OpenRoot();
+    if (!store) return;
+    PCCERT_CONTEXT wanted = ::CertCreateCertificateContext(X509_ASN_ENCODING, FDer.data(), FDer.size());
+    if (PCCERT_CONTEXT found =
+            wanted ? ::CertFindCertificateInStore(store, X509_ASN_ENCODING, 0, CERT_FIND_EXISTING, wanted, nullptr)
+                   : nullptr)
+      ::CertDeleteCertificateFromStore(found);  // frees it too
+    if (wanted) ::CertFreeCertificateContext(wanted);
+    ::CertCloseStore(store, 0);
+  }
+  WindowsTrustedRoot(const WindowsTrustedRoot&) = delete;
+  WindowsTrustedRoot& operator=(const WindowsTrustedRoot&) = delete;
+  bool Added() const { return FAdded; }
+
+ private:
+  static HCERTSTORE OpenRoot() {
+    return ::CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0, CERT_SYSTEM_STORE_CURRENT_USER, L"Root");
+  }
+  std::vector<BYTE> FDer;
+  bool FAdded = false;
+};
+
+// A CA that only the Windows root store holds: OpenSSL's locations know nothing of it, the
+// Windows chain engine vouches for the server, and names are still checked.
+TEST_F(MailServerTest, ChainTrustedThroughTheWindowsStore) {
+  FEnvironment.Set(L"SSL_CERT_FILE", FFiles.Path() + L"\\none.pem");
+  FEnvironment.Set(L"SSL_CERT_DIR", FFiles.Path());
+  {
+    SmtpServer server("login", 5);
+    TMailSettings settings = Settings(server);
+    settings.Host = L"localhost";
+    std::string error = SubmitError(settings, SimpleContent());
+    EXPECT_NE(error.find("unable to get local issuer certificate"), std::string::npos) << error;
+  }
+  std::pair<const char*, const char*> cases[] = {
+      {"login", ""}, {"wrong-name", "hostname mismatch"}, {"untrusted", "self-signed certificate"}};
+  for (auto [mode, expected] : cases) {
+    SmtpServer server(mode, 5);
+    TMailSettings settings = Settings(server);
+    settings.Host = L"localhost";
+    WindowsTrustedRoot root(server.CaFile());
+    ASSERT_TRUE(root.Added());
+    std::string error = SubmitError(settings, SimpleContent());
+    if (*expected == 0)
+      EXPECT_EQ(error, "") << mode;
+    else
+      EXPECT_NE(error.find(expected), std::string::npos) << mode << ": " << error;
+  }
+}
+
+// A stop asked from another thread in the middle of the data ends the submission at once:
+// the blocked send is woken, the connection closed without QUIT and nothing delivered.
+TEST_F(MailServerTest, CancelInTheMiddleOfTheDataDeliversNothing) {
+  SmtpServer server("slow", 30);
+  TrustTestCa(server);
+  TMailContent content = SimpleContent();
+  content.Attachments.push_back(MakeFile(L"big.log", std::string(8'000'000, 'x')));
+  TSendProgress progress;
+  std::string error = "not ended";
+  std::thread sender([&] { error = SubmitError(Settings(server), content, &progress); });
+  for (int wait = 0; wait < 200 && progress.Sent() < 1'000'000; ++wait) ::Sleep(20);
+  EXPECT_GE(progress.Sent(), 1'000'000u);
+  EXPECT_LT(progress.Sent(), progress.Total());
+  const ULONGLONG asked = ::GetTickCount64();
+  EXPECT_TRUE(progress.Cancel());
+  sender.join();
+  EXPECT_LT(::GetTickCount64() - asked, 2000u);
+  EXPECT_EQ(error, "Отправка отменена");
+  EXPECT_EQ(server.Dialogue().find("QUIT"), std::string::npos);
+  EXPECT_FALSE(FileExists(server.File(L"message.eml")));
+  // A stop while waiting for the server's greeting ends the wait as well.
+  SmtpServer silent("hang", 10);
+  TrustTestCa(silent);
+  TSendProgress waiting;
+  std::thread greeting([&] { error = SubmitError(Settings(silent), SimpleContent(), &waiting); });
+  ::Sleep(500);
+  const ULONGLONG stopped = ::GetTickCount64();
+  EXPECT_TRUE(waiting.Cancel());
+  greeting.join();
+  EXPECT_LT(::GetTickCount64() - stopped, 1000u);
+  EXPECT_EQ(error, "Отправка отменена");
+
+  // Once the end of the message is out, the server decides: a stop comes too late.
+  TSendProgress committed;
+  committed.Commit();
+  EXPECT_FALSE(committed.Cancel());
+  EXPECT_NO_THROW(committed.CheckCancelled());
+  EXPECT_THROW(progress.Commit(), ESendCancelled);
 }
 
 // A certificate from a trusted CA that names another server.
@@ -308,6 +572,20 @@ TEST_F(MailServerTest, CertificateForAnotherNameFailsVerification) {
     std::string error = SubmitError(settings, SimpleContent());
     EXPECT_NE(error.find(expected), std::string::npos) << error;
   }
+}
+
+// A line break in an address would smuggle a command or a header of its own.
+TEST_F(MailServerTest, AddressesWithControlCharactersAreRefusedBeforeConnecting) {
+  SmtpServer server("login", 5);
+  TrustTestCa(server);
+  TMailSettings settings = Settings(server);
+  settings.UserName = L"tech@orn.example>\r\nRCPT TO:<other@orn.example";
+  EXPECT_EQ(SubmitError(settings, SimpleContent()),
+            "Недопустимый адрес электронной почты: \"tech@orn.example>\\r\\nRCPT TO:<other@orn.example\"");
+  TMailContent content = SimpleContent();
+  content.Recipients = L"ok@orn.example, <bad\x01@orn.example>";
+  EXPECT_EQ(SubmitError(Settings(server), content), "Недопустимый адрес электронной почты: \"bad\\x01@orn.example\"");
+  EXPECT_FALSE(FileExists(server.File(L"dialogue.log")));
 }
 
 TEST_F(MailServerTest, UnreadableAttachmentFailsBeforeConnecting) {
@@ -433,6 +711,21 @@ TEST(MailSettings, RememberedWithoutPasswordAndDefaultSubject) {
   ::RegQueryInfoKeyW(key->Handle(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr, nullptr,
                      nullptr, nullptr);
   EXPECT_EQ(values, 4u);
+}
+
+// Values an administrator wrote with other types read as absent; strings beside them still count.
+TEST(MailSettings, ValuesOfOtherTypesReadAsAbsent) {
+  testing::RegistrySandbox registry;
+  const wchar_t key[] = L"Software\\ORN\\PlugInManagerVLX";
+  testing::SetRegistryDword(HKEY_CURRENT_USER, key, L"SMTPPort", 465);
+  testing::SetRegistryString(HKEY_CURRENT_USER, key, L"SMTPHost", L"smtp.orn.example");
+  testing::SetRegistryString(HKEY_CURRENT_USER, key, L"SMTPUserName", L"tech@orn.example", REG_MULTI_SZ);
+  testing::SetRegistryValue(HKEY_CURRENT_USER, key, L"EMailSubject", REG_BINARY, "\x01\x02", 2);
+  TRememberedMailSettings loaded = LoadMailSettings();
+  EXPECT_EQ(loaded.Host, L"smtp.orn.example");
+  EXPECT_EQ(loaded.Port, L"");
+  EXPECT_EQ(loaded.UserName, L"");
+  EXPECT_EQ(loaded.Subject, L"");
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include "harness/ChildProcess.h"
 #include "harness/DialogAnswer.h"
 #include "harness/FakeUserInteraction.h"
+#include "harness/MainWindowWorkstation.h"
 #include "harness/Sandbox.h"
 #include "harness/SmtpServer.h"
 #include "mail/dlgSendEMail.h"
@@ -24,23 +25,8 @@ namespace {
 using testing::ReadBinaryFile;
 using testing::WriteBinaryFile;
 
-class MainWindowTest : public ::testing::Test {
+class MainWindowTest : public testing::MainWindowWorkstation {
  protected:
-  testing::WorkstationSandbox FSandbox;
-  testing::FakeUserInteraction FUser;
-  std::wstring FDll;
-
-  void SetUp() override {
-    WriteBinaryFile(FSandbox.HostsFile(), "127.0.0.1 localhost\r\n");
-    FDll = testing::InstallPlugIn(FSandbox.Root() + L"\\Program Files (x86)\\ORN");
-    testing::SetRegistryString(HKEY_CURRENT_USER, InternetSettingsKey, L"ProxyOverride", L"<local>");
-  }
-  void TearDown() override {
-    // A closed main window ends the message loop; no loop runs here, so take its quit back.
-    MSG quit;
-    while (::PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
-    }
-  }
   void WriteSettings(const std::string& content) {
     ForceDirectories(GetPlugInDataDir());
     WriteBinaryFile(GetIniFileName(), content);
@@ -133,34 +119,6 @@ TEST_F(MainWindowTest, KeySequenceSwitchesToExtendedModeAndIsRemembered) {
   EXPECT_EQ(TIniFile(GetIniFileName()).ReadString(L"AppSettings", L"ExtendedMode", L""), L"False");
 }
 
-TEST_F(MainWindowTest, SizingIsClampedPerMode) {
-  TMainForm form({});
-  RECT outer{}, client{};
-  ::GetWindowRect(form.Handle(), &outer);
-  ::GetClientRect(form.Handle(), &client);
-  const int bx = (outer.right - outer.left) - client.right, by = (outer.bottom - outer.top) - client.bottom;
-  auto sizing = [&](int edge, RECT proposed) {
-    ::SendMessageW(form.Handle(), WM_SIZING, edge, reinterpret_cast<LPARAM>(&proposed));
-    return proposed;
-  };
-  // Common mode: a left-edge drag too narrow keeps the left edge and takes the minimum width.
-  RECT narrow = sizing(WMSZ_LEFT, {outer.left + 300, outer.top, outer.right, outer.bottom});
-  EXPECT_EQ(narrow.left, outer.left);
-  EXPECT_EQ(narrow.right - narrow.left, 700 + bx);
-  RECT tall = sizing(WMSZ_BOTTOMRIGHT, {outer.left, outer.top, outer.left + 2000, outer.bottom + 100});
-  EXPECT_EQ(tall.right - tall.left, 1200);
-  EXPECT_EQ(tall.bottom - tall.top, 238 + by) << "the height is fixed";
-
-  form.SwitchToExtMode();
-  ::GetWindowRect(form.Handle(), &outer);
-  RECT top = sizing(WMSZ_TOP, {outer.left, outer.top - 1000, outer.right, outer.bottom});
-  EXPECT_EQ(top.top, outer.top);
-  EXPECT_EQ(top.bottom - top.top, 600 + by);
-  RECT low = sizing(WMSZ_TOPRIGHT, {outer.left, outer.bottom - 50, outer.left + 500, outer.bottom});
-  EXPECT_EQ(low.right - low.left, 730 + bx);
-  EXPECT_EQ(low.bottom - low.top, 404 + by);
-}
-
 TEST_F(MainWindowTest, SaveCopyAndLoad) {
   SYSTEMTIME moment{};
   moment.wYear = 2024, moment.wMonth = 4, moment.wDay = 5, moment.wHour = 14, moment.wMinute = 5;
@@ -187,6 +145,41 @@ TEST_F(MainWindowTest, SaveCopyAndLoad) {
   EXPECT_EQ(form.Frame().Info()->PlugInInfo().PlugInPath(), FDll);
   EXPECT_TRUE(form.Frame().Info()->FromReport());
   EXPECT_TRUE(FUser.Messages.empty());
+}
+
+// An INI report opened in a text editor and saved again as "Unicode" (UTF-16 with its mark)
+// or as UTF-8 with a mark loads as the program wrote it, from the command line and through
+// the Load button. The plug-in's path in it names a Cyrillic folder, which only the report has.
+TEST_F(MainWindowTest, IniReportsSavedAsUnicodeLoad) {
+  const std::wstring saved = FSandbox.Root() + L"\\saved.iinf";
+  const std::wstring otherDll = L"D:\\Другая папка\\npORNPlugInVLX.dll";
+  testing::SetRegistryDword(HKEY_CURRENT_USER, std::wstring(InternetSettingsKey) + L"\\Zones\\3", L"1001", 3);
+  std::wstring text;
+  {
+    TMainForm form({});
+    form.Frame().Info()->SaveToFile(saved);
+    text = BytesToWide(ReadBinaryFile(saved));
+  }
+  const size_t at = text.find(FDll);
+  ASSERT_NE(at, std::wstring::npos);
+  text.replace(at, FDll.size(), otherDll);
+  const std::pair<const char*, std::string> files[] = {
+      {"ANSI", WideToBytes(text)}, {"UTF-16", testing::Utf16WithMark(text)}, {"UTF-8", testing::Utf8WithMark(text)}};
+  for (const auto& [name, bytes] : files) {
+    SCOPED_TRACE(name);
+    const std::wstring report = FSandbox.Root() + L"\\edited.iinf";
+    WriteBinaryFile(report, bytes);
+    {
+      TMainForm form({report});
+      EXPECT_TRUE(form.Frame().ExtendedMode());
+      EXPECT_EQ(form.Frame().Info()->PlugInInfo().PlugInPath(), otherDll);
+    }
+    TMainForm form({});
+    FUser.ChosenFile = report;
+    Press(form, TMainForm::idLoad);
+    EXPECT_EQ(form.Frame().Info()->PlugInInfo().PlugInPath(), otherDll);
+    EXPECT_TRUE(FUser.Messages.empty());
+  }
 }
 
 TEST_F(MainWindowTest, FreshWorkstationRemembersTheModeInANewSettingsFolder) {
@@ -304,7 +297,10 @@ TEST_F(MainWindowTest, SendMailsTheReportToTheServer) {
   const std::string parsed = ReadBinaryFile(server.File(L"parsed.txt"));
   const std::string report = testing::Narrow(ChangeFileExt(ExtractFileName(FDll), L".xinf"));
   EXPECT_NE(parsed.find("attachment=" + report + "|"), std::string::npos) << parsed;
-  EXPECT_EQ(ReadBinaryFile(server.File(L"attachment-0")), ReadBinaryFile(ChangeFileExt(FDll, L".xinf")));
+  // The report of this workstation, from a temporary file of its own: nothing beside the DLL.
+  const std::string attached = ReadBinaryFile(server.File(L"attachment-0"));
+  EXPECT_NE(attached.find("<PlugIn Path=\"" + testing::Narrow(FDll) + "\""), std::string::npos) << attached;
+  EXPECT_FALSE(FileExists(ChangeFileExt(FDll, L".xinf")));
 }
 
 }  // namespace

@@ -275,6 +275,20 @@ TEST_F(SendDialogTest, AddsTheVirtualStoreCopyOfProtectedFolders) {
   EXPECT_EQ(form.LogFileList.front(), store + L"sub\\four.log");
 }
 
+// The plug-in's writes were all redirected: only the copy exists.
+TEST_F(SendDialogTest, ListsTheVirtualStoreCopyOfAMissingFolder) {
+  const std::wstring logs = GetEnv(L"ProgramData") + L"\\ORN\\Logs\\";
+  const std::wstring store = GetEnv(L"LocalAppData") + L"\\VirtualStore\\ProgramData\\ORN\\Logs\\";
+  WriteLog(store + L"one.log", 10);
+  WriteLog(store + L"sub\\two.log", 20);
+  InstallWithLogs(logs);
+  ASSERT_FALSE(DirectoryExists(logs));
+  TSendEMailForm form(nullptr);
+  form.LoadLogFileList(&FInfo.LogInfo());
+  EXPECT_EQ(ListTexts(form), (std::vector<std::wstring>{L"two.log", L"one.log"}));
+  EXPECT_EQ(form.CheckedLogFiles(), std::vector<std::wstring>{store + L"sub\\two.log"});
+}
+
 TEST_F(SendDialogTest, MissingLogFolderGivesAnEmptyList) {
   InstallWithLogs(FSandbox.Root() + L"\\NoLogs\\");
   TSendEMailForm form(nullptr);
@@ -312,31 +326,6 @@ TEST_F(SendDialogTest, TickingOneSelectedFileTicksAllSelected) {
   EXPECT_EQ(form.CheckedLogFiles(), (std::vector<std::wstring>{logs + L"5.log", logs + L"1.log"}));
 }
 
-TEST_F(SendDialogTest, ResizingStopsAtTheMinimumSize) {
-  TSendEMailForm form(nullptr);
-  RECT current{};
-  ::GetWindowRect(form.Handle(), &current);
-  const UINT dpi = WindowDpi(form.Handle());
-  const int minWidth = Scale(MinSendFormWidth, dpi), minHeight = Scale(MinSendFormHeight, dpi);
-  const int l = current.left, t = current.top, wide = l + minWidth + 100, tall = t + minHeight + 100;
-  struct Case {
-    WPARAM edge;
-    RECT proposed, expected;
-  } cases[] = {
-      {WMSZ_LEFT, {l + 200, t, l + 500, tall}, {l, t, l + minWidth, tall}},
-      {WMSZ_RIGHT, {l, t, l + 100, tall}, {l, t, l + minWidth, tall}},
-      {WMSZ_TOPLEFT, {l + 300, t + 300, l + 400, t + 400}, {l, t, l + minWidth, t + minHeight}},
-      {WMSZ_BOTTOMRIGHT, {l + 10, t + 10, l + 20, t + 20}, {l + 10, t + 10, l + 10 + minWidth, t + 10 + minHeight}},
-      {WMSZ_BOTTOM, {l, t, wide, t + 50}, {l, t, wide, t + minHeight}},
-      {WMSZ_TOP, {l, t + 300, wide, t + 310}, {l, t, wide, t + minHeight}},
-      {WMSZ_BOTTOMLEFT, {l, t, wide, tall}, {l, t, wide, tall}},
-  };
-  for (Case& c : cases) {
-    ::SendMessageW(form.Handle(), WM_SIZING, c.edge, reinterpret_cast<LPARAM>(&c.proposed));
-    EXPECT_TRUE(::EqualRect(&c.proposed, &c.expected)) << c.edge;
-  }
-}
-
 // ---- one submission through the dialog ----------------------------------------------------
 
 class SendInfoTest : public SendDialogTest {
@@ -346,6 +335,26 @@ class SendInfoTest : public SendDialogTest {
     WriteLog(FLogs + L"old.log", 10, "old entries");
     WriteLog(FLogs + L"new.log", 20, "new entries");
     InstallWithLogs(FLogs);
+    FTemp = FSandbox.Root() + L"\\Temp";
+    std::filesystem::create_directories(FTemp);
+    FTempEnvironment.Set(L"TMP", FTemp);
+    FTempEnvironment.Set(L"TEMP", FTemp);
+  }
+  // The plug-in's folder as a standard user meets it: nothing can be written there (a
+  // report file of the DLL's name held open without sharing stands in for the folder's
+  // permissions, which Wine's root user would write through).
+  UniqueFileHandle LockPlugInFolder() {
+    const std::wstring blocked = FPlugInFolder + L"np.xinf";
+    WriteBinaryFile(blocked, "");
+    return UniqueFileHandle(
+        ::CreateFileW(blocked.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+  }
+  // Whatever the send left in the temporary folder (the test server keeps its files there).
+  std::vector<std::wstring> TempLeftovers() const {
+    std::vector<std::wstring> names;
+    for (const auto& entry : std::filesystem::directory_iterator(FTemp))
+      if (!entry.path().filename().wstring().starts_with(L"ornpm-test-")) names.push_back(entry.path().filename());
+    return names;
   }
   void Remember(const SmtpServer& server, const std::wstring& subject) {
     testing::SetRegistryString(HKEY_CURRENT_USER, SettingsKey, L"SMTPHost", L"127.0.0.1");
@@ -359,12 +368,16 @@ class SendInfoTest : public SendDialogTest {
   }
 
   std::wstring FLogs;
+  std::wstring FTemp;
+  testing::EnvironmentOverride FTempEnvironment;
   testing::CrtEnvironment FEnvironment;
 };
 
 TEST_F(SendInfoTest, SendsReportAndTickedLogsAndRemembersTheSettings) {
   SmtpServer server("login");
   Remember(server, L"");
+  UniqueFileHandle locked = LockPlugInFolder();
+  ASSERT_TRUE(locked);
   CustomEMailSubject = L"Настроенная тема";
   AnswerNextDialog([](HWND dialog) {
     EXPECT_EQ(WindowText(::GetDlgItem(dialog, TSendEMailForm::idServerHost)), L"127.0.0.1");
@@ -389,7 +402,13 @@ TEST_F(SendInfoTest, SendsReportAndTickedLogsAndRemembersTheSettings) {
   EXPECT_NE(parsed.find("attachment=np.xinf|np.xinf|"), std::string::npos) << parsed;
   EXPECT_NE(parsed.find("attachment=new.log|new.log|"), std::string::npos) << parsed;
   EXPECT_EQ(parsed.find("old.log"), std::string::npos) << parsed;
-  EXPECT_EQ(ReadBinaryFile(server.File(L"attachment-0")), ReadBinaryFile(FPlugInFolder + L"np.xinf"));
+  // The report as the composite writes it, from a file of its own that is gone again.
+  const std::wstring expectedReport = FTemp + L"\\expected.xinf";
+  FInfo.SaveToFile(expectedReport);
+  EXPECT_EQ(ReadBinaryFile(server.File(L"attachment-0")), ReadBinaryFile(expectedReport));
+  std::filesystem::remove(expectedReport);
+  EXPECT_EQ(TempLeftovers(), std::vector<std::wstring>{});
+  EXPECT_EQ(::GetFileSize(locked.Get(), nullptr), 0u);
   EXPECT_EQ(ReadBinaryFile(server.File(L"attachment-1")), "new entries");
   EXPECT_NE(ReadBinaryFile(server.File(L"body.html")).find(Narrow(L"Заметки пользователя")), std::string::npos);
 
@@ -419,7 +438,7 @@ TEST_F(SendInfoTest, AReportsMailWritesNothingIntoItsFoldersAndAttachesNoLocalLo
   EXPECT_TRUE(FUser.Messages.empty()) << Narrow(FUser.Messages.empty() ? L"" : FUser.Messages[0].Text);
   EXPECT_FALSE(FileExists(FPlugInFolder + L"np.xinf"));
   const std::string parsed = ReadBinaryFile(server.File(L"parsed.txt"));
-  EXPECT_NE(parsed.find("attachment=npORNPlugInVLX.xinf|"), std::string::npos) << parsed;
+  EXPECT_NE(parsed.find("attachment=np.xinf|"), std::string::npos) << parsed;
   EXPECT_EQ(parsed.find(".log"), std::string::npos) << parsed;
   EXPECT_EQ(BytesToWide(ReadBinaryFile(server.File(L"attachment-0"))), FInfo.SaveAsXML(L""));
 }
@@ -440,6 +459,60 @@ TEST_F(SendInfoTest, RefusedSubmissionIsShownAndNothingRemembered) {
   EXPECT_GT(FUser.Messages[0].Text.size(), 23u);
   EXPECT_EQ(Stored(L"SMTPHost"), L"127.0.0.1");
   EXPECT_EQ(Stored(L"EMailSubject"), L"Старая тема");
+  EXPECT_EQ(TempLeftovers(), std::vector<std::wstring>{});
+}
+
+// Runs the messages of this thread until done holds; false when the time ran out first.
+bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 15000) {
+  for (const ULONGLONG end = ::GetTickCount64() + timeoutMs; !done(); ::Sleep(10)) {
+    if (::GetTickCount64() > end) return false;
+    MSG message;
+    while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+      ::TranslateMessage(&message);
+      ::DispatchMessageW(&message);
+    }
+  }
+  return true;
+}
+
+// The dialog shows how far the message data has come, and "Отмена" stops the send: the
+// dialog stays open with its entries, nothing is delivered and nothing remembered.
+TEST_F(SendInfoTest, CancelStopsTheSendAndKeepsTheDialog) {
+  WriteLog(FLogs + L"big.log", 30, std::string(8'000'000, 'x'));
+  SmtpServer server("slow", 30);
+  Remember(server, L"");
+  AnswerNextDialog([](HWND dialog) {
+    auto item = [dialog](int id) { return ::GetDlgItem(dialog, id); };
+    const HWND progressText = item(TSendEMailForm::idProgressText), bar = item(TSendEMailForm::idProgress);
+    SetText(item(TSendEMailForm::idServerHost), L"localhost");
+    SetText(item(TSendEMailForm::idPassword), L"s3cret");
+    SetText(item(TSendEMailForm::idEMailBody), L"Заметки");
+    ::PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+    EXPECT_TRUE(PumpUntil([&] { return ::SendMessageW(bar, PBM_GETPOS, 0, 0) > 100; }));
+    EXPECT_TRUE(::IsWindowVisible(bar));
+    EXPECT_FALSE(::IsWindowEnabled(item(IDOK)));
+    EXPECT_FALSE(::IsWindowEnabled(item(TSendEMailForm::idPassword)));
+    const std::wstring figures = WindowText(progressText);
+    EXPECT_TRUE(figures.starts_with(L"Отправлено ") && figures.ends_with(L" МБ")) << Narrow(figures);
+    ::PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+    EXPECT_TRUE(PumpUntil([&] { return ::IsWindowEnabled(item(IDOK)); }));
+    EXPECT_TRUE(::IsWindowVisible(dialog));
+    EXPECT_FALSE(::IsWindowVisible(bar));
+    EXPECT_EQ(WindowText(progressText), L"Отправка отменена");
+    EXPECT_EQ(WindowText(item(TSendEMailForm::idServerHost)), L"localhost");
+    EXPECT_EQ(WindowText(item(TSendEMailForm::idPassword)), L"s3cret");
+    EXPECT_EQ(WindowText(item(TSendEMailForm::idEMailBody)), L"Заметки");
+    ::PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+  });
+  SendInfoByEMail(&FInfo, false);
+  EXPECT_EQ(testing::WindowsAnswered(), 1);
+  EXPECT_TRUE(FUser.Messages.empty()) << Narrow(FUser.Messages.empty() ? L"" : FUser.Messages[0].Text);
+  const std::string dialogue = server.Dialogue();
+  EXPECT_NE(dialogue.find("DATA\n"), std::string::npos) << dialogue;
+  EXPECT_EQ(dialogue.find("QUIT"), std::string::npos) << dialogue;
+  EXPECT_FALSE(FileExists(server.File(L"message.eml")));
+  EXPECT_EQ(Stored(L"SMTPHost"), L"127.0.0.1");
+  EXPECT_EQ(TempLeftovers(), std::vector<std::wstring>{});
 }
 
 TEST_F(SendInfoTest, CancelWritesAndSendsNothing) {
@@ -447,6 +520,7 @@ TEST_F(SendInfoTest, CancelWritesAndSendsNothing) {
   SendInfoByEMail(&FInfo, false);
   EXPECT_EQ(testing::WindowsAnswered(), 1);
   EXPECT_FALSE(FileExists(FPlugInFolder + L"np.xinf"));
+  EXPECT_EQ(TempLeftovers(), std::vector<std::wstring>{});
   EXPECT_TRUE(FUser.Messages.empty());
   EXPECT_FALSE(Stored(L"SMTPHost"));
 }

@@ -1,5 +1,5 @@
 // The window layer's error boundary, and its busy state: work on a worker thread while the
-// windows stay alive.
+// windows stay alive; the log-pattern menu as a move-only owner of its menu.
 
 #include "win/Window.h"
 
@@ -9,8 +9,12 @@
 #include <gtest/gtest.h>
 #include <new>
 #include <stdexcept>
+#include <type_traits>
+#include <utility>
 
+#include "harness/DialogAnswer.h"
 #include "harness/FakeUserInteraction.h"
+#include "service/LogFileNameMenu.h"
 #include "win/Exceptions.h"
 
 namespace ornpm {
@@ -117,6 +121,32 @@ TEST_F(BusyTest, QuitRequestWaitsForTheWorkAndStaysQueued) {
   MSG message;
   ASSERT_TRUE(::PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
   EXPECT_EQ(message.wParam, 3u);
+}
+
+static_assert(!std::is_copy_constructible_v<TLogFileNameMenu> && !std::is_copy_assignable_v<TLogFileNameMenu>);
+
+// Moved, the menu still pops up over its edit box (the box finds it at its new place); the
+// menu left behind owns nothing.
+TEST(LogFileNameMenuTest, AMovedMenuServesItsEditBox) {
+  HWND edit = ::CreateWindowExW(0, L"EDIT", L"C:\\Logs", WS_POPUP | WS_VISIBLE, 0, 0, 200, 30, nullptr, nullptr,
+                                nullptr, nullptr);
+  TLogFileNameMenu first;
+  first.CreateFor(edit);
+  TLogFileNameMenu moved(std::move(first));
+  EXPECT_FALSE(first.IsItemVisible(TLogFileNameMenu::mniCopy));
+  TLogFileNameMenu assigned;
+  assigned = std::move(moved);
+  EXPECT_TRUE(assigned.IsItemVisible(TLogFileNameMenu::mniCopy));
+  ::SendMessageW(edit, EM_SETSEL, 0, -1);
+  bool copyEnabled = false;
+  testing::AnswerWhenShown(L"#32768", [&](HWND) {
+    copyEnabled = assigned.IsItemEnabled(TLogFileNameMenu::mniCopy);
+    ::EndMenu();
+  });
+  ::SendMessageW(edit, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(edit), MAKELPARAM(10, 10));
+  EXPECT_EQ(testing::WindowsAnswered(), 1);
+  EXPECT_TRUE(copyEnabled) << "the states were taken for this box's selection";
+  ::DestroyWindow(edit);
 }
 
 }  // namespace

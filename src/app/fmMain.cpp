@@ -1,6 +1,7 @@
 #include "app/fmMain.h"
 
 #include <commctrl.h>
+#include <windowsx.h>
 
 #include <cstdio>
 
@@ -23,6 +24,15 @@ constexpr wchar_t KeySequence[] = L"MIRTHVOLK";
 constexpr int CommonClientHeight = 238;
 constexpr int ExtendedMinClientHeight = 404;
 constexpr int ButtonRowHeight = 37;
+constexpr SIZE DesignClient{753, 447};
+
+// Limits of the client size by mode, at 96 DPI; the outer limits add the frame, but for
+// the widest, which is an outer width.
+struct TModeLimits {
+  int MinWidth, MaxOuterWidth, MinHeight, MaxHeight;
+};
+constexpr TModeLimits CommonLimits{700, 1200, CommonClientHeight, CommonClientHeight};
+constexpr TModeLimits ExtendedLimits{730, 1200, ExtendedMinClientHeight, 600};
 
 struct TButtonDesign {
   int Id;
@@ -33,7 +43,7 @@ struct TButtonDesign {
 
 // The button row, left to right; all but the service button keep to the right edge.
 constexpr TButtonDesign Buttons[] = {
-    // The drop-down arrow lies over the right end of the service button, so it comes after it.
+    // The drop-down arrow lies over the right end of the service button.
     {TMainForm::idServiceFuncs, L"Сервисные функции", 7, 148},
     {TMainForm::idDropDown, L"\x25BC", 129, 23},
     {TMainForm::idLoad, L"Загрузить...", 262, 81},
@@ -54,13 +64,9 @@ std::wstring ProposedReportName(const SYSTEMTIME& time) {
 
 TMainForm::TMainForm(const std::vector<std::wstring>& arguments) {
   UINT dpi = WindowDpi(nullptr);
-  RECT outer{0, 0, Scale(753, dpi), Scale(447, dpi)};
+  RECT bounds{0, 0, Scale(DesignClient.cx, dpi), Scale(DesignClient.cy, dpi)};
   const DWORD style = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
-  ::AdjustWindowRectEx(&outer, style, FALSE, WS_EX_CONTROLPARENT);
-  int width = outer.right - outer.left, height = outer.bottom - outer.top;
-  RECT bounds{(::GetSystemMetrics(SM_CXSCREEN) - width) / 2, (::GetSystemMetrics(SM_CYSCREEN) - height) / 2, 0, 0};
-  bounds.right = bounds.left + width;
-  bounds.bottom = bounds.top + height;
+  ::AdjustWindowRectEx(&bounds, style, FALSE, WS_EX_CONTROLPARENT);
   CreateNative(L"TMainForm", ApplicationTitle, style, WS_EX_CONTROLPARENT, nullptr, bounds,
                ::LoadIconW(::GetModuleHandleW(nullptr), L"MAINICON"));
   SetMainThreadWindow(Handle());
@@ -68,27 +74,52 @@ TMainForm::TMainForm(const std::vector<std::wstring>& arguments) {
   FormCreate(arguments);
 }
 
-TMainForm::~TMainForm() {
-  if (FServiceMenu) ::DestroyMenu(FServiceMenu);
-}
+TMainForm::~TMainForm() = default;
 
 void TMainForm::CreateControls() {
   FFrame.Create(Handle());
-  FLayout.Add(FFrame.Handle(), {0, 0, 753, 447 - ButtonRowHeight}, akLeft | akTop | akRight | akBottom);
+  FLayout.Add(FFrame.Handle(), {0, 0, DesignClient.cx, DesignClient.cy - ButtonRowHeight},
+              akLeft | akTop | akRight | akBottom);
   for (const TButtonDesign& button : Buttons) {
-    DWORD style = WS_TABSTOP | BS_PUSHBUTTON | (button.Id == idServiceFuncs ? BS_LEFT : 0);
-    HWND control = CreateControl(Handle(), L"BUTTON", button.Caption, style, button.Id);
-    bool right = button.Id != idServiceFuncs && button.Id != idDropDown;
-    FLayout.Add(control, {button.Left, 447 - 31, button.Left + button.Width, 447 - 6},
-                akBottom | (right ? akRight : akLeft));
-    if (button.Id == idServiceFuncs) FServiceButton = control;
+    const bool service = button.Id == idServiceFuncs, arrow = button.Id == idDropDown;
+    // The arrow does what the service button does: one stop in the Tab order is enough.
+    DWORD style = BS_PUSHBUTTON | (service ? BS_LEFT | WS_CLIPSIBLINGS : 0) | (arrow ? 0 : WS_TABSTOP);
+    HWND control =
+        FLayout.AddControl(Handle(), L"BUTTON", button.Caption, style, button.Id,
+                           {button.Left, DesignClient.cy - 31, button.Left + button.Width, DesignClient.cy - 6},
+                           akBottom | (service || arrow ? akLeft : akRight));
+    if (service) FServiceButton = control;
+    if (arrow) FDropDownButton = control;
     if (button.Id == idLoad) FLoadButton = control;
   }
-  FServiceMenu = ::CreatePopupMenu();
-  ::AppendMenuW(FServiceMenu, MF_STRING, idWriteToHosts, L"Записать в Hosts");
-  ::AppendMenuW(FServiceMenu, MF_STRING, idWriteToProxyOverride, L"Записать в исключения прокси");
-  ::AppendMenuW(FServiceMenu, MF_STRING, idExtMode, L"Расширенный режим");
+  // Later children lie below earlier ones: the arrow goes just above the service button.
+  ::SetWindowPos(FDropDownButton, ::GetWindow(FServiceButton, GW_HWNDPREV), 0, 0, 0, 0,
+                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  FitServiceButton();
+  FServiceMenu.Reset(::CreatePopupMenu());
+  ::AppendMenuW(FServiceMenu.Get(), MF_STRING, idWriteToHosts, L"Записать в Hosts");
+  ::AppendMenuW(FServiceMenu.Get(), MF_STRING, idWriteToProxyOverride, L"Записать в исключения прокси");
+  ::AppendMenuW(FServiceMenu.Get(), MF_STRING, idExtMode, L"Расширенный режим");
   FLayout.Apply(Handle());
+}
+
+// The service button's caption ends where the arrow begins and starts near the left edge.
+// Where the system's font makes the caption longer than the designed room, the button and
+// its arrow grow to the right by the difference.
+void TMainForm::FitServiceButton() {
+  const UINT dpi = WindowDpi(Handle());
+  const TButtonDesign& service = Buttons[0];
+  const TButtonDesign& arrow = Buttons[1];
+  const SIZE text = TextExtent(FServiceButton, service.Caption);
+  // Left-aligned text starts about 4 pixels into a button (at 96 DPI) whatever its margin;
+  // one pixel more keeps it off the arrow.
+  const int room = Scale(arrow.Left - service.Left - 5, dpi);
+  const int grow = text.cx > room ? ::MulDiv(text.cx - room, 96, static_cast<int>(dpi)) + 1 : 0;
+  const int top = DesignClient.cy - 31, bottom = DesignClient.cy - 6;
+  FLayout.Move(FServiceButton, {service.Left, top, service.Left + service.Width + grow, bottom});
+  FLayout.Move(FDropDownButton, {arrow.Left + grow, top, arrow.Left + arrow.Width + grow, bottom});
+  RECT margin{Scale(1, dpi), 0, Scale(service.Left + service.Width - arrow.Left, dpi), 0};
+  ::SendMessageW(FServiceButton, BCM_SETTEXTMARGIN, 0, reinterpret_cast<LPARAM>(&margin));
 }
 
 void TMainForm::FormCreate(const std::vector<std::wstring>& arguments) {
@@ -106,19 +137,17 @@ void TMainForm::FormCreate(const std::vector<std::wstring>& arguments) {
       FFrame.SetExtendedMode(true);
       // The mark and the frame size are set here too: the menu tells the truth and the
       // sizing limits include the frame.
-      ::CheckMenuItem(FServiceMenu, idExtMode, MF_CHECKED);
-      MeasureBorderSize();
-      ::ShowWindow(Handle(), SW_SHOWNORMAL);
+      ::CheckMenuItem(FServiceMenu.Get(), idExtMode, MF_CHECKED);
+      ShowCentred();
       return;
     }
   }
   FFrame.SetExtendedMode(extended);
   ::ShowWindow(FLoadButton, extended ? SW_SHOW : SW_HIDE);
-  ::CheckMenuItem(FServiceMenu, idExtMode, extended ? MF_CHECKED : MF_UNCHECKED);
+  ::CheckMenuItem(FServiceMenu.Get(), idExtMode, extended ? MF_CHECKED : MF_UNCHECKED);
   if (!extended) SetClientHeight(CommonClientHeight);
   SetModeIcon(extended);
-  ::ShowWindow(Handle(), SW_SHOWNORMAL);
-  MeasureBorderSize();
+  ShowCentred();
   try {
     TWaitCursor wait;
     FFrame.LoadInfo();
@@ -127,28 +156,31 @@ void TMainForm::FormCreate(const std::vector<std::wstring>& arguments) {
   }
 }
 
-void TMainForm::MeasureBorderSize() {
-  RECT outer{}, client{};
+// Centred on the screen at the height of its mode, then shown.
+void TMainForm::ShowCentred() {
+  RECT outer{};
   ::GetWindowRect(Handle(), &outer);
-  ::GetClientRect(Handle(), &client);
-  FBorderSize = {(outer.right - outer.left) - client.right, (outer.bottom - outer.top) - client.bottom};
+  const int width = outer.right - outer.left, height = outer.bottom - outer.top;
+  ::SetWindowPos(Handle(), nullptr, (::GetSystemMetrics(SM_CXSCREEN) - width) / 2,
+                 (::GetSystemMetrics(SM_CYSCREEN) - height) / 2, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+  ::ShowWindow(Handle(), SW_SHOWNORMAL);
+  MeasureBorderSize();
+}
+
+void TMainForm::MeasureBorderSize() {
+  FBorderSize = BorderSize(Handle());
 }
 
 void TMainForm::SetClientHeight(int designHeight) {
-  RECT outer{}, client{};
-  ::GetWindowRect(Handle(), &outer);
-  ::GetClientRect(Handle(), &client);
-  int height = Scale(designHeight, WindowDpi(Handle())) + (outer.bottom - outer.top) - client.bottom;
-  ::SetWindowPos(Handle(), nullptr, 0, 0, outer.right - outer.left, height, SWP_NOMOVE | SWP_NOZORDER);
+  ornpm::SetClientHeight(Handle(), Scale(designHeight, WindowDpi(Handle())));
 }
 
 void TMainForm::SetModeIcon(bool extended) {
-  HICON icon = ::LoadIconW(::GetModuleHandleW(nullptr), extended ? L"ExtendedModeIcon" : L"CommonModeIcon");
-  if (icon) ::SendMessageW(Handle(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
+  SetLargeIcon(Handle(), extended ? L"ExtendedModeIcon" : L"CommonModeIcon");
 }
 
 bool TMainForm::ExtModeChecked() const {
-  return (::GetMenuState(FServiceMenu, idExtMode, MF_BYCOMMAND) & MF_CHECKED) != 0;
+  return (::GetMenuState(FServiceMenu.Get(), idExtMode, MF_BYCOMMAND) & MF_CHECKED) != 0;
 }
 
 void TMainForm::SwitchToExtMode() {
@@ -175,7 +207,7 @@ void TMainForm::SwitchMode(bool extended) {
   ::SetWindowPos(Handle(), nullptr, before.left, before.top + oldHeight / 2 - newHeight / 2, 0, 0,
                  SWP_NOSIZE | SWP_NOZORDER);
   FFrame.SetExtendedMode(extended);
-  ::CheckMenuItem(FServiceMenu, idExtMode, extended ? MF_CHECKED : MF_UNCHECKED);
+  ::CheckMenuItem(FServiceMenu.Get(), idExtMode, extended ? MF_CHECKED : MF_UNCHECKED);
   WriteExtendedMode(extended);
   ::ShowWindow(FLoadButton, extended ? SW_SHOW : SW_HIDE);
   SetModeIcon(extended);
@@ -197,24 +229,11 @@ void TMainForm::FormKeyDown(wchar_t keyChar) {
   FCurrShortcut.assign(1, upper);
 }
 
-void TMainForm::LimitSizing(int edge, RECT& proposed) const {
-  RECT current{};
-  ::GetWindowRect(Handle(), &current);
-  const bool extended = FFrame.ExtendedMode();
-  const int minWidth = (extended ? 730 : 700) + FBorderSize.cx, maxWidth = 1200;
-  const int minHeight = (extended ? 404 : 238) + FBorderSize.cy, maxHeight = (extended ? 600 : 238) + FBorderSize.cy;
-  const bool leftEdge = edge == WMSZ_LEFT || edge == WMSZ_TOPLEFT || edge == WMSZ_BOTTOMLEFT;
-  const bool topEdge = edge == WMSZ_TOP || edge == WMSZ_TOPLEFT || edge == WMSZ_TOPRIGHT;
-  int width = proposed.right - proposed.left;
-  if (width < minWidth || width > maxWidth) {
-    if (leftEdge) proposed.left = current.left;
-    proposed.right = proposed.left + (width < minWidth ? minWidth : maxWidth);
-  }
-  int height = proposed.bottom - proposed.top;
-  if (height < minHeight || height > maxHeight) {
-    if (topEdge) proposed.top = current.top;
-    proposed.bottom = proposed.top + (height < minHeight ? minHeight : maxHeight);
-  }
+TSizeLimits TMainForm::SizeLimits() const {
+  const TModeLimits& mode = FFrame.ExtendedMode() ? ExtendedLimits : CommonLimits;
+  const UINT dpi = WindowDpi(Handle());
+  return {{Scale(mode.MinWidth, dpi) + FBorderSize.cx, Scale(mode.MinHeight, dpi) + FBorderSize.cy},
+          {Scale(mode.MaxOuterWidth, dpi), Scale(mode.MaxHeight, dpi) + FBorderSize.cy}};
 }
 
 LRESULT TMainForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -223,13 +242,23 @@ LRESULT TMainForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       RunQueuedCalls();
       return 0;
     case WM_SIZING:
-      LimitSizing(static_cast<int>(wParam), *reinterpret_cast<RECT*>(lParam));
+      ClampSizing(wParam, *reinterpret_cast<RECT*>(lParam), SizeLimits());
       return TRUE;
     case WM_SIZE:
       FLayout.Apply(Handle());
       return 0;
     case WM_DPICHANGED:
-      FLayout.FollowDpiChange(Handle(), lParam);
+      FLayout.FollowDpiChange(Handle(), wParam, lParam);
+      FitServiceButton();
+      FLayout.Apply(Handle());
+      MeasureBorderSize();  // the caption and frame take the new DPI's sizes
+      return 0;
+    case WM_ACTIVATE:
+      if (FFocus.Activate(Handle(), wParam)) return 0;
+      break;
+    case WM_CONTEXTMENU:
+      if (reinterpret_cast<HWND>(wParam) != FServiceButton && reinterpret_cast<HWND>(wParam) != FDropDownButton) break;
+      PopUpServiceMenu(lParam == -1 ? std::optional<POINT>{} : POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
       return 0;
     case WM_COMMAND:
       OnCommand(LOWORD(wParam));
@@ -307,10 +336,17 @@ void TMainForm::btnSaveClick() {
 }
 
 void TMainForm::btnServiceFuncsClick() {
-  // Under the lower-left corner of the service button, in screen coordinates.
-  RECT button{};
-  ::GetWindowRect(FServiceButton, &button);
-  ::TrackPopupMenu(FServiceMenu, TPM_LEFTALIGN | TPM_TOPALIGN, button.left, button.bottom, 0, Handle(), nullptr);
+  PopUpServiceMenu({});
+}
+
+// At the given screen point, else under the lower-left corner of the service button.
+void TMainForm::PopUpServiceMenu(std::optional<POINT> at) {
+  if (!at) {
+    RECT button{};
+    ::GetWindowRect(FServiceButton, &button);
+    at = POINT{button.left, button.bottom};
+  }
+  ::TrackPopupMenu(FServiceMenu.Get(), TPM_LEFTALIGN | TPM_TOPALIGN, at->x, at->y, 0, Handle(), nullptr);
 }
 
 void TMainForm::miWriteToHostsClick() {

@@ -4,10 +4,12 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "app/frMain.h"
+#include "win/Handles.h"
 #include "win/Window.h"
 
 namespace ornpm {
@@ -38,6 +40,9 @@ class TMainForm : public TWindow {
   TMainFrame& Frame() { return FFrame; }
   bool ExtModeChecked() const;
   HWND LoadButton() const { return FLoadButton; }
+  HMENU ServiceMenu() const { return FServiceMenu.Get(); }
+  // The limits of the outer size that resizing by hand reaches, for the mode and DPI.
+  TSizeLimits SizeLimits() const;
   // A typed character: the key sequence "MIRTHVOLK" switches to extended mode.
   void FormKeyDown(wchar_t keyChar);
   void SwitchToExtMode();
@@ -53,8 +58,10 @@ class TMainForm : public TWindow {
   void SetClientHeight(int designHeight);
   void SetModeIcon(bool extended);
   void MeasureBorderSize();
+  void ShowCentred();
+  void FitServiceButton();
   void OnCommand(int id);
-  void LimitSizing(int edge, RECT& proposed) const;
+  void PopUpServiceMenu(std::optional<POINT> at);
   void btnCopyClick();
   void btnLoadClick();
   bool LoadReportArgument(const std::wstring& fileName);
@@ -67,8 +74,10 @@ class TMainForm : public TWindow {
   TMainFrame FFrame;
   TLayout FLayout{{753, 447}};
   HWND FServiceButton = nullptr;
+  HWND FDropDownButton = nullptr;
   HWND FLoadButton = nullptr;
-  HMENU FServiceMenu = nullptr;
+  UniqueMenu FServiceMenu;
+  TFocusKeeper FFocus;
   SIZE FBorderSize{0, 0};
   std::wstring FCurrShortcut;
 };

@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <exception>
 
 #include "win/Environment.h"
@@ -12,7 +13,8 @@ namespace {
 
 // The detail pages in tab order; the summary page has no tab.
 constexpr const wchar_t* TabCaptions[] = {L"Информация о плагине", L"Настройки ActiveX", L"Журналированиe"};
-constexpr int TabHeight = 24;  // at 96 DPI
+constexpr int TabWidths[] = {155, 130, 120};  // at 96 DPI
+constexpr int TabHeight = 24;
 
 }  // namespace
 
@@ -30,6 +32,19 @@ void TMainFrame::Create(HWND parent) {
     frame->Create(Handle());
   FPlugInInfoFrame.OnGatherAll = [this] { LoadInfo(); };
   SetExtendedMode(false);
+}
+
+// The tab control sizes each tab to its caption plus a padding it shares with the others:
+// the padding is the one that brings the tabs nearest to their design widths on average.
+void TMainFrame::SizeTabs() {
+  const UINT dpi = WindowDpi(Handle());
+  if (dpi == FTabsDpi) return;
+  FTabsDpi = dpi;
+  int spare = 0;
+  for (int i = 0; i < 3; ++i) spare += Scale(TabWidths[i], dpi) - TextExtent(FTabs, TabCaptions[i]).cx;
+  const int padding = std::max(0, (spare + 3) / 6);
+  ::SendMessageW(FTabs, TCM_SETPADDING, 0, MAKELPARAM(padding, Scale(3, dpi)));
+  ::SendMessageW(FTabs, TCM_SETITEMSIZE, 0, MAKELPARAM(0, Scale(TabHeight, dpi)));
 }
 
 void TMainFrame::SetExtendedMode(bool value) {
@@ -55,8 +70,7 @@ void TMainFrame::ShowActivePage() {
   RECT area{};
   ::GetClientRect(Handle(), &area);
   if (FExtendedMode) {
-    // The tabs keep their design height at every DPI, whatever the font's height.
-    ::SendMessageW(FTabs, TCM_SETITEMSIZE, 0, MAKELPARAM(0, Scale(TabHeight, WindowDpi(Handle()))));
+    SizeTabs();  // anew after a change of the DPI
     ::MoveWindow(FTabs, 0, 0, area.right, area.bottom, TRUE);
     ::SendMessageW(FTabs, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&area));
   }

@@ -50,6 +50,7 @@ class TMainFrame : public TWindow {
   void PrepareInfo();
   void LoadFrames();
   void ShowActivePage();
+  void SizeTabs();
 
   HWND FTabs = nullptr;
   TPlugInInfoFrame FPlugInInfoFrame;
@@ -58,6 +59,7 @@ class TMainFrame : public TWindow {
   TSummaryInfoFrame FSummaryInfoFrame;
   std::unique_ptr<TCompositeInfo> FInfo;
   bool FExtendedMode = false;
+  UINT FTabsDpi = 0;  // the DPI the tabs were sized for
 };
 
 }  // namespace ornpm

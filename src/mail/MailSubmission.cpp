@@ -19,6 +19,22 @@ std::wstring WorkstationHostName() {
   return std::wstring(name, size);
 }
 
+// Control characters shown as "\r", "\n" or "\xNN", so that the message shows where they are.
+std::wstring EscapeControls(const std::wstring& text) {
+  std::wstring shown;
+  for (wchar_t c : text) {
+    if (c == L'\r')
+      shown += L"\\r";
+    else if (c == L'\n')
+      shown += L"\\n";
+    else if (c < L' ' || c == 0x7F)
+      shown += Format(L"\\x%s", {std::wstring{L"0123456789ABCDEF"[c >> 4], L"0123456789ABCDEF"[c & 15]}});
+    else
+      shown += c;
+  }
+  return shown;
+}
+
 // After a refusal the dialogue is still in order and ends politely; the mail's fate is
 // already decided, so a failing QUIT changes nothing.
 void QuitQuietly(TSmtpClient& smtp) {
@@ -28,29 +44,33 @@ void QuitQuietly(TSmtpClient& smtp) {
   }
 }
 
-}  // namespace
-
-uint16_t SubmissionPort(const std::wstring& portText) {
-  int port = StrToIntDef(Trim(portText), StandardSmtpPort);
-  return port == StandardSmtpPort ? ImplicitTlsPort : static_cast<uint16_t>(port);
+// Addresses go into commands and headers as they are: a line break in one would start a
+// command or a header of its own.
+void CheckAddress(const std::wstring& address) {
+  for (wchar_t c : address)
+    if (c < L' ' || c == 0x7F)
+      throw Exception(Format(L"Недопустимый адрес электронной почты: \"%s\"", {EscapeControls(address)}));
 }
 
-void SubmitMessage(const TMailSettings& settings, const TMailContent& content) {
+void Submit(const TMailSettings& settings, const TMailContent& content, TSendProgress* progress) {
   TMimeMessage message;
   message.From = {settings.UserName, Trim(settings.UserName)};
   message.To = ParseAddressList(content.Recipients);
+  CheckAddress(message.From.Address);
+  for (const TMailAddress& recipient : message.To) CheckAddress(recipient.Address);
   message.Subject = content.Subject;
   message.HtmlBody = content.HtmlBody;
   for (const std::wstring& path : content.Attachments) message.Attachments.push_back(OpenAttachment(path));
 
-  TTlsConnection connection(settings.Host, SubmissionPort(settings.Port), settings.Limits);
-  TSmtpClient smtp(connection);
+  TTlsConnection connection(settings.Host, SubmissionPort(settings.Port), settings.Limits, progress);
+  TSmtpClient smtp(connection, progress);
   // A refused greeting leaves nothing to end politely: the connection just closes.
   smtp.Open(WorkstationHostName());
   try {
     smtp.Authenticate(settings.UserName, settings.Password);
     smtp.Send(message);
   } catch (const ESMTPReplyError&) {
+    if (progress && progress->Cancelled()) throw;
     QuitQuietly(smtp);
     throw;
   }
@@ -59,11 +79,32 @@ void SubmitMessage(const TMailSettings& settings, const TMailContent& content) {
   QuitQuietly(smtp);
 }
 
+}  // namespace
+
+uint16_t SubmissionPort(const std::wstring& portText) {
+  int port = StrToIntDef(Trim(portText), StandardSmtpPort);
+  return port == StandardSmtpPort ? ImplicitTlsPort : static_cast<uint16_t>(port);
+}
+
+void SubmitMessage(const TMailSettings& settings, const TMailContent& content, TSendProgress* progress) {
+  try {
+    Submit(settings, content, progress);
+  } catch (const Exception&) {
+    // Whatever broke when the connection was cut, the user asked for it.
+    if (progress && progress->Cancelled()) throw ESendCancelled();
+    throw;
+  }
+}
+
 TRememberedMailSettings LoadMailSettings() {
   auto key = TRegistryKey::OpenReadOnly(HKEY_CURRENT_USER, SettingsKey);
   if (!key) return {};
-  return {key->ReadString(L"SMTPHost"), key->ReadString(L"SMTPPort"), key->ReadString(L"SMTPUserName"),
-          key->ReadString(L"EMailSubject")};
+  // A value of another type (a port an administrator wrote as a number) counts as absent:
+  // the dialog lets the user type it, and a successful send writes it back as text.
+  auto read = [&](const wchar_t* name) {
+    return key->ValueType(name) == DWORD(REG_SZ) ? key->ReadString(name) : std::wstring();
+  };
+  return {read(L"SMTPHost"), read(L"SMTPPort"), read(L"SMTPUserName"), read(L"EMailSubject")};
 }
 
 void RememberMailSettings(const TMailSettings& settings, const std::wstring& subject) {

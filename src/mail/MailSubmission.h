@@ -31,8 +31,11 @@ struct TMailContent {
 uint16_t SubmissionPort(const std::wstring& portText);
 
 // Opens every attachment, connects, authenticates when the server offers LOGIN and sends
-// the message. Any failure raises an exception whose message is meant for the user.
-void SubmitMessage(const TMailSettings& settings, const TMailContent& content);
+// the message. Any failure raises an exception whose message is meant for the user. With
+// progress, the message data's progress is reported there, and a stop asked there ends
+// the submission with ESendCancelled, the connection closed without QUIT, unless the end
+// of the message had gone out.
+void SubmitMessage(const TMailSettings& settings, const TMailContent& content, TSendProgress* progress = nullptr);
 
 // What the send dialog starts with; empty fields where nothing was remembered.
 struct TRememberedMailSettings {

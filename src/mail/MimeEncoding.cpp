@@ -1,5 +1,6 @@
 #include "mail/MimeEncoding.h"
 
+#include <algorithm>
 #include <openssl/evp.h>
 
 #include "win/Text.h"
@@ -17,9 +18,20 @@ bool IsPrintableAscii(wchar_t c) {
   return c >= 0x20 && c <= 0x7E;
 }
 
+// Longer words would pass the folded line's length on their own.
+constexpr size_t MaxPlainWord = MaxLineLength - 1;
+
 bool NeedsEncoding(std::wstring_view word) {
   for (wchar_t c : word)
     if (!IsPrintableAscii(c)) return true;
+  return word.size() > MaxPlainWord;
+}
+
+bool HasLongWord(std::wstring_view text) {
+  for (size_t start = 0, end; start <= text.size(); start = end + 1) {
+    end = std::min(text.find(L' ', start), text.size());
+    if (end - start > MaxPlainWord) return true;
+  }
   return false;
 }
 
@@ -60,7 +72,7 @@ std::string EncodedWords(std::wstring_view text) {
   bool q = charset == "iso-8859-1";
   std::string result;
   for (const std::string& piece : SplitForEncodedWords(text)) {
-    if (!result.empty()) result += "\r\n ";
+    if (!result.empty()) result += ' ';
     result += "=?" + charset + (q ? "?Q?" : "?B?") + (q ? QEncode(piece) : Base64(piece)) + "?=";
   }
   return result;
@@ -142,7 +154,30 @@ std::string EncodeHeaderText(std::wstring_view text) {
 }
 
 std::string EncodePhrase(std::wstring_view text) {
-  return NeedsEncoding(text) ? EncodedWords(text) : QuotedString(WideToBytes(text));
+  bool ascii = true;
+  for (wchar_t c : text) ascii = ascii && IsPrintableAscii(c);
+  return ascii && !HasLongWord(text) ? QuotedString(WideToBytes(text)) : EncodedWords(text);
+}
+
+std::vector<std::string> FoldHeaderLine(std::string_view line) {
+  std::vector<std::string> lines;
+  size_t end = std::min(line.find(' '), line.size());
+  std::string current(line.substr(0, end));
+  bool breakable = !current.ends_with(':');  // the field's name alone before a break says nothing
+  while (end < line.size()) {
+    const size_t start = end + 1;
+    end = std::min(line.find(' ', start), line.size());
+    const std::string_view word = line.substr(start, end - start);
+    if (breakable && current.size() + 1 + word.size() > MaxLineLength) {
+      lines.push_back(std::move(current));
+      current.clear();
+      breakable = false;
+    }
+    current.append(1, ' ').append(word);
+    if (!word.empty()) breakable = true;
+  }
+  lines.push_back(std::move(current));
+  return lines;
 }
 
 std::string QuotedString(std::string_view text) {

@@ -20,13 +20,19 @@ std::vector<std::string> QuotedPrintableLine(std::string_view bytes);
 std::string CharsetName(UINT codePage);
 
 // Header text that may contain characters outside printable ASCII: the run of words from
-// the first to the last such word becomes encoded-words in the ANSI charset; pure ASCII
-// stays as it is. Pieces are separated by folding white space (CR LF blank).
+// the first to the last such word becomes encoded-words in the ANSI charset, separated by
+// blanks; pure ASCII stays as it is. A word too long for a folded line is encoded too, so
+// that the header can be folded anywhere.
 std::string EncodeHeaderText(std::wstring_view text);
 
 // A display name: quoted when it is ASCII, else wholly encoded-words, which must not
 // stand inside quotes.
 std::string EncodePhrase(std::wstring_view text);
+
+// A header line broken into lines of at most 76 characters where blanks allow it: each
+// break goes in front of a blank, which unfolding keeps. The field's name stays with what
+// follows it, and no line is left of blanks only.
+std::vector<std::string> FoldHeaderLine(std::string_view line);
 
 // "name" with a backslash before every backslash and double quote inside it.
 std::string QuotedString(std::string_view text);

@@ -21,11 +21,14 @@ constexpr DWORD Base64LineBytes = 57;
 constexpr DWORD AttachmentPieceBytes = Base64LineBytes * 256;
 
 // "=_" never occurs in quoted-printable or Base64 text, so no part can contain a boundary.
+// Numbers of fixed width: a message measured up front keeps its size when written.
 std::string NewBoundary(const char* kind) {
   static std::atomic<unsigned> counter{0};
   LARGE_INTEGER now;
   ::QueryPerformanceCounter(&now);
-  return std::string("=_ornpm_").append(kind) + "_" + std::to_string(now.QuadPart) + "_" + std::to_string(++counter);
+  char numbers[32];
+  snprintf(numbers, sizeof numbers, "_%016llx_%08x", static_cast<unsigned long long>(now.QuadPart), ++counter);
+  return std::string("=_ornpm_").append(kind) + numbers;
 }
 
 std::string FormatAddress(const TMailAddress& address) {
@@ -33,14 +36,9 @@ std::string FormatAddress(const TMailAddress& address) {
   return EncodePhrase(address.Name).append(" <").append(WideToBytes(address.Address)).append(">");
 }
 
-// Header text may already be folded into several lines.
-void WriteHeader(const TLineSink& sink, const std::string& field) {
-  for (size_t start = 0;;) {
-    size_t end = field.find("\r\n", start);
-    sink(std::string_view(field).substr(start, end == std::string::npos ? end : end - start));
-    if (end == std::string::npos) return;
-    start = end + 2;
-  }
+// Header lines that carry text of any length are folded.
+void WriteHeader(const TLineSink& sink, std::string_view field) {
+  for (const std::string& line : FoldHeaderLine(field)) sink(line);
 }
 
 std::string DateHeader() {
@@ -53,7 +51,7 @@ std::string DateHeader() {
   LONG bias = zone.Bias + (zoneId == TIME_ZONE_ID_DAYLIGHT ? zone.DaylightBias : zone.StandardBias);
   LONG offset = -bias;
   char text[64];
-  snprintf(text, sizeof text, "%s, %d %s %04d %02d:%02d:%02d %c%02ld%02ld", days[local.wDayOfWeek], local.wDay,
+  snprintf(text, sizeof text, "%s, %02d %s %04d %02d:%02d:%02d %c%02ld%02ld", days[local.wDayOfWeek], local.wDay,
            months[local.wMonth - 1], local.wYear, local.wHour, local.wMinute, local.wSecond, offset < 0 ? '-' : '+',
            labs(offset) / 60, labs(offset) % 60);
   return text;
@@ -101,15 +99,50 @@ void WriteBase64(const TLineSink& sink, const TFileStream& stream) {
   }
 }
 
-void WriteAttachment(const TLineSink& sink, const TOpenAttachment& attachment) {
+// Base64 in lines of 76 characters, each with its CR LF.
+uint64_t Base64LinesSize(uint64_t size) {
+  const uint64_t rest = size % Base64LineBytes;
+  return size / Base64LineBytes * (Base64LineBytes / 3 * 4 + 2) + (rest ? (rest + 2) / 3 * 4 + 2 : 0);
+}
+
+// Without encode, the Base64 lines are only counted: their size is the result.
+uint64_t WriteAttachment(const TLineSink& sink, const TOpenAttachment& attachment, bool encode) {
   std::string name = QuotedString(EncodeHeaderText(attachment.FileName));
   sink(std::string("Content-Type: ").append(MediaTypeOf(attachment.FileName)).append(";"));
-  sink("\tname=" + name);
+  WriteHeader(sink, "\tname=" + name);
   sink("Content-Transfer-Encoding: base64");
   sink("Content-Disposition: attachment;");
-  sink("\tfilename=" + name);
+  WriteHeader(sink, "\tfilename=" + name);
   sink("");
+  if (!encode) return Base64LinesSize(attachment.Stream->Size());
   WriteBase64(sink, *attachment.Stream);
+  return 0;
+}
+
+uint64_t WriteMessage(const TMimeMessage& message, const TLineSink& sink, bool encode) {
+  std::string boundary = NewBoundary("mixed");
+  std::string to;
+  for (const TMailAddress& address : message.To) to += (to.empty() ? "" : ", ") + FormatAddress(address);
+  WriteHeader(sink, std::string("From: ").append(FormatAddress(message.From)));
+  WriteHeader(sink, std::string("Subject: ").append(EncodeHeaderText(message.Subject)));
+  WriteHeader(sink, "To: " + to);
+  sink("Content-Type: multipart/mixed;");
+  sink("\tboundary=\"" + boundary + "\"");
+  sink("MIME-Version: 1.0");
+  sink(std::string("Date: ").append(DateHeader()));
+  sink("");
+  sink("This is a multi-part message in MIME format");
+  sink("");
+  sink("--" + boundary);
+  WriteAlternative(sink, message.HtmlBody);
+  uint64_t counted = 0;
+  for (const TOpenAttachment& attachment : message.Attachments) {
+    sink("");
+    sink("--" + boundary);
+    counted += WriteAttachment(sink, attachment, encode);
+  }
+  sink("--" + boundary + "--");
+  return counted;
 }
 
 }  // namespace
@@ -131,27 +164,11 @@ std::string MediaTypeOf(const std::wstring& fileName) {
 }
 
 void WriteMimeMessage(const TMimeMessage& message, const TLineSink& sink) {
-  std::string boundary = NewBoundary("mixed");
-  std::string to;
-  for (const TMailAddress& address : message.To) to += (to.empty() ? "" : ", ") + FormatAddress(address);
-  WriteHeader(sink, std::string("From: ").append(FormatAddress(message.From)));
-  WriteHeader(sink, std::string("Subject: ").append(EncodeHeaderText(message.Subject)));
-  WriteHeader(sink, "To: " + to);
-  sink("Content-Type: multipart/mixed;");
-  sink("\tboundary=\"" + boundary + "\"");
-  sink("MIME-Version: 1.0");
-  sink(std::string("Date: ").append(DateHeader()));
-  sink("");
-  sink("This is a multi-part message in MIME format");
-  sink("");
-  sink("--" + boundary);
-  WriteAlternative(sink, message.HtmlBody);
-  for (const TOpenAttachment& attachment : message.Attachments) {
-    sink("");
-    sink("--" + boundary);
-    WriteAttachment(sink, attachment);
-  }
-  sink("--" + boundary + "--");
+  WriteMessage(message, sink, true);
+}
+
+uint64_t WriteMimeMessageOutline(const TMimeMessage& message, const TLineSink& sink) {
+  return WriteMessage(message, sink, false);
 }
 
 }  // namespace ornpm

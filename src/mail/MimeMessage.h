@@ -39,5 +39,8 @@ using TLineSink = std::function<void(std::string_view line)>;
 
 // Writes the whole message; attachments are read and encoded as they are written.
 void WriteMimeMessage(const TMimeMessage& message, const TLineSink& sink);
+// The message's lines except the attachments' Base64, which is not read, only counted:
+// the result is its size, each line's CR LF included. For measuring a message up front.
+uint64_t WriteMimeMessageOutline(const TMimeMessage& message, const TLineSink& sink);
 
 }  // namespace ornpm

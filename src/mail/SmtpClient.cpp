@@ -14,6 +14,15 @@ namespace {
 constexpr size_t TlsRecordBytes = 16 * 1024;
 constexpr size_t DataPieceBytes = 4 * TlsRecordBytes;
 
+// A reply is read whole before it is looked at: these bound what a server can make us hold.
+constexpr size_t MaxReplyLineBytes = 64 * 1024;
+constexpr size_t MaxReplyBytes = 1024 * 1024;
+
+// A message line on the wire: its CR LF, and the period that transparency adds.
+uint64_t SentSize(std::string_view line) {
+  return line.size() + 2 + (line.starts_with('.') ? 1 : 0);
+}
+
 bool Expected(const TSmtpReply& reply, std::initializer_list<int> codes) {
   return std::find(codes.begin(), codes.end(), reply.Code) != codes.end();
 }
@@ -29,8 +38,11 @@ void RaiseReply(const TSmtpReply& reply) {
 
 TSmtpReply TSmtpClient::ReadReply() {
   TSmtpReply reply;
-  for (;;) {
-    std::string line = FConnection.ReadLine();
+  for (size_t total = 0;;) {
+    std::string line = FConnection.ReadLine(MaxReplyLineBytes);
+    total += line.size() + 2;
+    if (total > MaxReplyBytes)
+      throw ESocketError(Format(L"Ответ сервера длиннее %s байт", {std::to_wstring(MaxReplyBytes)}));
     bool valid = line.size() >= 3 &&
                  std::all_of(line.begin(), line.begin() + 3, [](char c) { return c >= '0' && c <= '9'; }) &&
                  (line.size() == 3 || line[3] == ' ' || line[3] == '-');
@@ -102,23 +114,37 @@ void TSmtpClient::Send(const TMimeMessage& message) {
   for (const TMailAddress& recipient : message.To)
     Transaction(std::string("RCPT TO:<").append(WideToBytes(recipient.Address)).append(">"), {250, 251});
   Transaction("DATA", {354});
+  FConnection.BeginData();
   SendData(message);
+  FConnection.EndData();
+  // The end of the message makes it the server's to deliver: no stop after this.
+  if (FProgress) FProgress->Commit();
+  FConnection.Write(".\r\n");
   TSmtpReply reply = ReadReply();
   if (!Expected(reply, {250})) ResetAfter(reply);
 }
 
 void TSmtpClient::SendData(const TMimeMessage& message) {
+  if (FProgress) {
+    uint64_t lines = 0;
+    const uint64_t base64 = WriteMimeMessageOutline(message, [&](std::string_view line) { lines += SentSize(line); });
+    FProgress->BeginData(lines + base64);
+  }
   std::string piece;
+  auto send = [&](size_t count) {
+    FConnection.Write(std::string_view(piece).substr(0, count));
+    piece.erase(0, count);
+    if (!FProgress) return;
+    FProgress->Advance(count);
+    FProgress->CheckCancelled();
+  };
   WriteMimeMessage(message, [&](std::string_view line) {
     if (line.starts_with('.')) piece += '.';  // transparency: the server removes it again
     piece.append(line);
     piece += "\r\n";
-    if (piece.size() >= DataPieceBytes) {
-      FConnection.Write(std::string_view(piece).substr(0, DataPieceBytes));
-      piece.erase(0, DataPieceBytes);
-    }
+    if (piece.size() >= DataPieceBytes) send(DataPieceBytes);
   });
-  FConnection.Write(piece + ".\r\n");
+  send(piece.size());
 }
 
 void TSmtpClient::Quit() {

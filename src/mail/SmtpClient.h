@@ -28,7 +28,8 @@ struct TSmtpReply {
 
 class TSmtpClient {
  public:
-  explicit TSmtpClient(TTlsConnection& connection) : FConnection(connection) {}
+  // The message data's progress goes to progress, when given, which may also stop it.
+  TSmtpClient(TTlsConnection& connection, TSendProgress* progress) : FConnection(connection), FProgress(progress) {}
 
   // Greeting, then EHLO, or HELO when EHLO is refused.
   void Open(const std::wstring& hostName);
@@ -47,6 +48,7 @@ class TSmtpClient {
   void SendData(const TMimeMessage& message);
 
   TTlsConnection& FConnection;
+  TSendProgress* FProgress;
   std::vector<std::string> FExtensions;
 };
 

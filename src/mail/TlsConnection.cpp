@@ -1,6 +1,5 @@
 #include "mail/TlsConnection.h"
 
-#include <wincrypt.h>
 #include <ws2tcpip.h>
 
 #include <algorithm>
@@ -8,6 +7,8 @@
 #include <openssl/ssl.h>
 #include <openssl/x509v3.h>
 
+#include "mail/ServerTrust.h"
+#include "win/NetHandles.h"
 #include "win/Text.h"
 
 namespace ornpm {
@@ -31,21 +32,6 @@ std::wstring OpenSslErrors() {
     text += (text.empty() ? L"" : L"; ") + BytesToWide(buffer, CP_UTF8);
   }
   return text;
-}
-
-// The Windows root store: administrators manage trust there, not in OpenSSL's folders.
-void AddWindowsRoots(X509_STORE* store) {
-  HCERTSTORE windowsStore = ::CertOpenSystemStoreW(0, L"ROOT");
-  if (!windowsStore) return;
-  for (PCCERT_CONTEXT cert = nullptr; (cert = ::CertEnumCertificatesInStore(windowsStore, cert));) {
-    const unsigned char* der = cert->pbCertEncoded;
-    if (X509* x509 = d2i_X509(nullptr, &der, static_cast<long>(cert->cbCertEncoded))) {
-      X509_STORE_add_cert(store, x509);
-      X509_free(x509);
-    }
-  }
-  ERR_clear_error();  // duplicates and unknown formats are no reason to fail
-  ::CertCloseStore(windowsStore, 0);
 }
 
 // What the TLS layer writes is gathered into sends of this size: under Wine each send is a
@@ -75,16 +61,17 @@ bool IsIpAddress(const std::string& host) {
 
 }  // namespace
 
-TTlsConnection::TTlsConnection(const std::wstring& host, uint16_t port, const TTimeLimits& limits)
-    : FLimits(limits), FDeadline(::GetTickCount64() + limits.SubmissionMs) {
+TTlsConnection::TTlsConnection(const std::wstring& host, uint16_t port, const TTimeLimits& limits,
+                               TSendProgress* progress)
+    : FHost(host), FLimits(limits), FDeadline(::GetTickCount64() + limits.DialogueMs), FProgress(progress) {
   static TWinsock winsock;
   Connect(host, port);
+  if (FProgress) FProgress->AttachSocket(FSocket.Get());
   Handshake(host);
 }
 
-void TTlsConnection::TSocketCloser::operator()(SOCKET* socket) const {
-  ::closesocket(*socket);
-  delete socket;
+TTlsConnection::~TTlsConnection() {
+  if (FProgress) FProgress->DetachSocket();
 }
 
 // Connects without blocking and waits at most what the time limits leave; 0 or the error.
@@ -94,16 +81,23 @@ int TTlsConnection::ConnectWithin(SOCKET socket, const sockaddr* address, int le
   if (::connect(socket, address, length) != 0) {
     int error = ::WSAGetLastError();
     if (error != WSAEWOULDBLOCK) return error;
-    const DWORD wait = WaitLeftMs();
-    fd_set writable, failed;
-    FD_ZERO(&writable);
-    FD_ZERO(&failed);
-    FD_SET(socket, &writable);
-    FD_SET(socket, &failed);
-    timeval limit{static_cast<long>(wait / 1000), static_cast<long>(wait % 1000 * 1000)};
-    int ready = ::select(0, nullptr, &writable, &failed, &limit);
-    if (ready == SOCKET_ERROR) return ::WSAGetLastError();
-    if (ready == 0) return WSAETIMEDOUT;
+    // In short steps, so that a stop asked meanwhile is seen.
+    constexpr DWORD StepMs = 100;
+    for (const ULONGLONG end = ::GetTickCount64() + WaitLeftMs();;) {
+      if (FProgress && FProgress->Cancelled()) return WSAECONNABORTED;
+      const ULONGLONG now = ::GetTickCount64();
+      if (now >= end) return WSAETIMEDOUT;
+      const DWORD step = static_cast<DWORD>(std::min<ULONGLONG>(end - now, StepMs));
+      fd_set writable, failed;
+      FD_ZERO(&writable);
+      FD_ZERO(&failed);
+      FD_SET(socket, &writable);
+      FD_SET(socket, &failed);
+      timeval limit{0, static_cast<long>(step * 1000)};
+      const int ready = ::select(0, nullptr, &writable, &failed, &limit);
+      if (ready == SOCKET_ERROR) return ::WSAGetLastError();
+      if (ready > 0) break;
+    }
     int socketError = 0;
     int size = sizeof socketError;
     if (::getsockopt(socket, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&socketError), &size) != 0)
@@ -125,14 +119,20 @@ void TTlsConnection::Connect(const std::wstring& host, uint16_t port) {
     throw ESocketError(Format(L"Сервер \"%s\" не найден: %s", {host, SysErrorMessage(error)}));
   int lastError = 0;
   for (ADDRINFOW* entry = found; entry && !FSocket; entry = entry->ai_next) {
-    SOCKET candidate = ::socket(entry->ai_family, entry->ai_socktype, entry->ai_protocol);
-    if (candidate == INVALID_SOCKET) continue;
-    FSocket.reset(new SOCKET(candidate));
-    lastError = ConnectWithin(candidate, entry->ai_addr, static_cast<int>(entry->ai_addrlen));
+    FSocket.Reset(::socket(entry->ai_family, entry->ai_socktype, entry->ai_protocol));
+    if (!FSocket) continue;
+    lastError = ConnectWithin(FSocket.Get(), entry->ai_addr, static_cast<int>(entry->ai_addrlen));
     if (lastError == 0) break;
-    FSocket.reset();
+    FSocket.Reset();
   }
   ::FreeAddrInfoW(found);
+  if (FSocket) {
+    // A send buffer of the size we send at once, instead of one the system may grow to
+    // megabytes: what counts as sent has nearly left, so the time limits and the progress
+    // shown follow the wire, and the reply to the message does not wait for a backlog.
+    const int sendBuffer = SendBufferBytes;
+    ::setsockopt(FSocket.Get(), SOL_SOCKET, SO_SNDBUF, reinterpret_cast<const char*>(&sendBuffer), sizeof sendBuffer);
+  }
   if (!FSocket) {
     std::wstring reason =
         lastError == WSAETIMEDOUT ? std::wstring(L"превышено время ожидания сервера") : SysErrorMessage(lastError);
@@ -147,13 +147,14 @@ void TTlsConnection::Handshake(const std::wstring& host) {
   if (!context) throw ESocketError(L"Не удалось инициализировать TLS: " + OpenSslErrors());
   SSL_CTX_set_min_proto_version(context, TLS1_2_VERSION);
   SSL_CTX_set_default_verify_paths(context);
-  AddWindowsRoots(SSL_CTX_get_cert_store(context));
+  VerifyServersWithWindows(context, FHost);
   SSL_CTX_set_verify(context, SSL_VERIFY_PEER, nullptr);
   ERR_clear_error();
 
   FSsl.reset(SSL_new(context));
   SSL* ssl = FSsl.get();
-  if (!ssl || !AttachSocket(ssl, *FSocket)) throw ESocketError(L"Не удалось инициализировать TLS: " + OpenSslErrors());
+  if (!ssl || !AttachSocket(ssl, FSocket.Get()))
+    throw ESocketError(L"Не удалось инициализировать TLS: " + OpenSslErrors());
   if (IsIpAddress(name)) {
     X509_VERIFY_PARAM_set1_ip_asc(SSL_get0_param(ssl), name.c_str());
   } else {
@@ -172,6 +173,7 @@ void TTlsConnection::Handshake(const std::wstring& host) {
 }
 
 DWORD TTlsConnection::WaitLeftMs() const {
+  if (FDataStart) return FLimits.IoMs;
   ULONGLONG now = ::GetTickCount64();
   return now >= FDeadline ? 0 : static_cast<DWORD>(std::min<ULONGLONG>(FLimits.IoMs, FDeadline - now));
 }
@@ -182,8 +184,8 @@ void TTlsConnection::ArmTimeout() {
   // Under Wine every socket option is a round trip to the server; most waits repeat the last.
   if (wait == FArmedMs) return;
   FArmedMs = wait;
-  ::setsockopt(*FSocket, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&wait), sizeof wait);
-  ::setsockopt(*FSocket, SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&wait), sizeof wait);
+  ::setsockopt(FSocket.Get(), SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&wait), sizeof wait);
+  ::setsockopt(FSocket.Get(), SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&wait), sizeof wait);
 }
 
 void TTlsConnection::RaiseIoError(int result, const wchar_t* action) {
@@ -202,6 +204,10 @@ void TTlsConnection::RaiseSocketError(const wchar_t* action, int socketError, st
   throw ESocketError(Format(L"%s: %s", {action, reasons}));
 }
 
+void TTlsConnection::RaiseOverlong(size_t maxLength) {
+  throw ESocketError(Format(L"Строка ответа сервера длиннее %s байт", {std::to_wstring(maxLength)}));
+}
+
 void TTlsConnection::Write(std::string_view bytes) {
   while (!bytes.empty()) {
     ArmTimeout();
@@ -210,6 +216,16 @@ void TTlsConnection::Write(std::string_view bytes) {
     if (written <= 0) RaiseIoError(written, L"Ошибка передачи данных");
     bytes.remove_prefix(static_cast<size_t>(written));
   }
+}
+
+void TTlsConnection::BeginData() {
+  FDataStart = ::GetTickCount64();
+}
+
+void TTlsConnection::EndData() {
+  Flush();
+  FDeadline += ::GetTickCount64() - FDataStart;
+  FDataStart = 0;
 }
 
 void TTlsConnection::Flush() {
@@ -221,16 +237,19 @@ void TTlsConnection::Flush() {
   }
 }
 
-std::string TTlsConnection::ReadLine() {
+std::string TTlsConnection::ReadLine(size_t maxLength) {
   Flush();
-  for (;;) {
-    size_t end = FBuffer.find('\n');
+  for (size_t scanned = 0;;) {
+    size_t end = FBuffer.find('\n', scanned);
     if (end != std::string::npos) {
       std::string line = FBuffer.substr(0, end);
       FBuffer.erase(0, end + 1);
       if (!line.empty() && line.back() == '\r') line.pop_back();
+      if (line.size() > maxLength) RaiseOverlong(maxLength);
       return line;
     }
+    scanned = FBuffer.size();
+    if (scanned > maxLength + 1) RaiseOverlong(maxLength);  // one more for the CR
     char chunk[4096];
     ArmTimeout();
     ::WSASetLastError(0);

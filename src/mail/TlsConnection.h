@@ -1,6 +1,6 @@
 #pragma once
-// A TCP connection with TLS from the first byte (implicit TLS), verified against the
-// Windows root store and OpenSSL's default locations, with bounded waits.
+// A TCP connection with TLS from the first byte (implicit TLS), verified by OpenSSL's
+// default locations or the Windows chain engine, with bounded waits.
 
 #include <winsock2.h>
 
@@ -9,7 +9,9 @@
 #include <string>
 #include <string_view>
 
+#include "mail/SendProgress.h"
 #include "win/Exceptions.h"
+#include "win/NetHandles.h"
 
 typedef struct ssl_st SSL;
 typedef struct ssl_ctx_st SSL_CTX;
@@ -26,42 +28,50 @@ class ESocketError : public Exception {
 };
 
 struct TTimeLimits {
-  DWORD IoMs = 30 * 1000;              // one blocked send or receive
-  DWORD SubmissionMs = 5 * 60 * 1000;  // the whole submission
+  DWORD IoMs = 30 * 1000;            // one blocked send or receive
+  DWORD DialogueMs = 5 * 60 * 1000;  // the whole submission except the message data
 };
 
 class TTlsConnection {
  public:
-  TTlsConnection(const std::wstring& host, uint16_t port, const TTimeLimits& limits);
+  // A stop asked through progress ends the connection's waits.
+  TTlsConnection(const std::wstring& host, uint16_t port, const TTimeLimits& limits, TSendProgress* progress);
+  ~TTlsConnection();
   TTlsConnection(const TTlsConnection&) = delete;
   TTlsConnection& operator=(const TTlsConnection&) = delete;
 
   // Writes are gathered and go out when enough has collected or at the next ReadLine.
   void Write(std::string_view bytes);
-  // One line without its CR LF.
-  std::string ReadLine();
+  // The message data runs as long as it keeps moving: between these, only the limit on a
+  // single send holds, and the time spent is not charged to the dialogue. EndData sends
+  // what is gathered first.
+  void BeginData();
+  void EndData();
+  // One line without its CR LF; a longer line than maxLength fails without being read whole.
+  std::string ReadLine(size_t maxLength);
 
  private:
   void Connect(const std::wstring& host, uint16_t port);
   int ConnectWithin(SOCKET socket, const sockaddr* address, int length);
   void Handshake(const std::wstring& host);
   // The longest a single wait may last now: the per-operation limit or what is left of the
-  // whole, 0 once that is used up.
+  // dialogue's, 0 once that is used up.
   DWORD WaitLeftMs() const;
   // Applies what is left of the time limits to the socket before each wait.
   void ArmTimeout();
   [[noreturn]] void RaiseIoError(int result, const wchar_t* action);
+  [[noreturn]] static void RaiseOverlong(size_t maxLength);
   [[noreturn]] static void RaiseSocketError(const wchar_t* action, int socketError, std::wstring reasons);
   // Sends what the writes gathered.
   void Flush();
 
+  std::wstring FHost;  // the name the server's certificate must carry
   TTimeLimits FLimits;
   ULONGLONG FDeadline;
+  ULONGLONG FDataStart = 0;  // while the message data runs
+  TSendProgress* FProgress;
   DWORD FArmedMs = 0;  // the wait the socket has now; 0 before the first
-  struct TSocketCloser {
-    void operator()(SOCKET* socket) const;
-  };
-  std::unique_ptr<SOCKET, TSocketCloser> FSocket;
+  UniqueSocket FSocket;
   std::unique_ptr<SSL_CTX, decltype(&SSL_CTX_free)> FContext{nullptr, SSL_CTX_free};
   std::unique_ptr<SSL, decltype(&SSL_free)> FSsl{nullptr, SSL_free};
   std::string FBuffer;

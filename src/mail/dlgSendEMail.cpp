@@ -9,13 +9,13 @@
 #include <tuple>
 
 #include "mail/MailSubmission.h"
+#include "mail/ReportAttachment.h"
 #include "service/CompositeInfo.h"
 #include "service/LogInfo.h"
 #include "service/PlugInInfo.h"
 #include "win/Environment.h"
 #include "win/Exceptions.h"
 #include "win/Handles.h"
-#include "win/MainThread.h"
 #include "win/Text.h"
 #include "win/UserInteraction.h"
 
@@ -87,76 +87,84 @@ bool LessText(const std::wstring& a, const std::wstring& b) {
                           static_cast<int>(b.size())) == CSTR_LESS_THAN;
 }
 
+// While a send runs: the progress shown anew at this interval, and the worker's word that
+// it has ended.
+constexpr UINT_PTR ProgressTimer = 1;
+constexpr UINT ProgressIntervalMs = 200;
+constexpr UINT WM_SENDENDED = WM_APP + 1;
+constexpr int ProgressSteps = 1000;
+
+// Megabytes with one decimal, as the user's locale writes numbers.
+std::wstring Megabytes(uint64_t bytes) {
+  wchar_t text[32];
+  std::swprintf(text, ARRAYSIZE(text), L"%.1f", static_cast<double>(bytes) / (1024 * 1024));
+  std::wstring number = text;
+  wchar_t decimal[4] = L",";
+  ::GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, decimal, ARRAYSIZE(decimal));
+  std::replace(number.begin(), number.end(), L'.', decimal[0]);
+  return number;
+}
+
 const wchar_t* const ValidationMessages[] = {L"Не задан адрес SMTP-сервера", L"Не задан порт SMTP-сервера",
                                              L"Некорректное значение порта SMTP-сервера", L"Не определён почтовый ящик",
                                              L"Не введён пароль"};
 
-// The XML report goes next to the plug-in's DLL, named after it.
-// Beside the plug-in for this workstation's data. A report names folders of another
-// workstation, and without a plug-in there is no folder: the temporary folder then.
-std::wstring ReportFileName(const TPlugInInfo& plugIn) {
-  if (!plugIn.FromReport() && !plugIn.PlugInPath().empty())
-    return ExtractFilePath(plugIn.PlugInPath()) + ChangeFileExt(plugIn.PlugInName(), L".xinf");
-  wchar_t folder[MAX_PATH + 1] = L"";
-  const DWORD length = ::GetTempPathW(MAX_PATH + 1, folder);
-  return std::wstring(folder, length <= MAX_PATH ? length : 0) + L"npORNPlugInVLX.xinf";
-}
-
 }  // namespace
 
-TSendEMailForm::TSendEMailForm(HWND owner) {
-  INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES};
+TSendEMailForm::TSendEMailForm(HWND owner)
+    : TModalDialog(
+          owner,
+          {L"TSendEMailForm", L"Отправить по почте", {630, 403}, true, {MinSendFormWidth, MinSendFormHeight}, false}) {
+  INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS};
   ::InitCommonControlsEx(&controls);
-  const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_CLIPCHILDREN;
-  const DWORD exStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
-  const UINT dpi = WindowDpi(owner);
-  RECT outer{0, 0, Scale(630, dpi), Scale(403, dpi)};
-  ::AdjustWindowRectEx(&outer, style, FALSE, exStyle);
-  const int width = outer.right - outer.left, height = outer.bottom - outer.top;
-  const int left = (::GetSystemMetrics(SM_CXSCREEN) - width) / 2, top = (::GetSystemMetrics(SM_CYSCREEN) - height) / 2;
-  CreateNative(L"TSendEMailForm", L"Отправить по почте", style, exStyle,
-               owner ? ::GetAncestor(owner, GA_ROOT) : nullptr, {left, top, left + width, top + height});
-  auto add = [&](const wchar_t* className, const std::wstring& text, DWORD controlStyle, int id, RECT design,
-                 unsigned anchors, DWORD controlExStyle = 0) {
-    HWND control = CreateControl(Handle(), className, text, controlStyle, id, controlExStyle);
-    FLayout.Add(control, design, anchors);
-    return control;
-  };
   const DWORD edit = ES_AUTOHSCROLL | WS_TABSTOP;
-  add(L"BUTTON", L"Настройки SMTP", BS_GROUPBOX, 0, {8, 4, 344, 110}, akLeft | akTop);
-  add(L"STATIC", L"Адрес сервера:", SS_LEFT, 0, {16, 20, 248, 36}, akLeft | akTop);
-  edServerHost = add(L"EDIT", L"", edit, idServerHost, {16, 36, 248, 59}, akLeft | akTop, WS_EX_CLIENTEDGE);
-  add(L"STATIC", L"Порт:", SS_LEFT, 0, {256, 20, 336, 36}, akLeft | akTop);
-  edPort = add(L"EDIT", L"", edit, idPort, {256, 36, 336, 59}, akLeft | akTop, WS_EX_CLIENTEDGE);
-  add(L"STATIC", L"Почтовый ящик:", SS_LEFT, 0, {16, 62, 248, 78}, akLeft | akTop);
-  edUserName = add(L"EDIT", L"", edit, idUserName, {16, 78, 248, 101}, akLeft | akTop, WS_EX_CLIENTEDGE);
-  add(L"STATIC", L"Пароль:", SS_LEFT, 0, {256, 62, 336, 78}, akLeft | akTop);
-  edPassword = add(L"EDIT", L"", edit | ES_PASSWORD, idPassword, {256, 78, 336, 101}, akLeft | akTop, WS_EX_CLIENTEDGE);
-  add(L"BUTTON", L"Тема письма", BS_GROUPBOX, 0, {8, 114, 344, 162}, akLeft | akTop);
-  edEMailSubject = add(L"EDIT", L"", edit, idEMailSubject, {16, 131, 336, 154}, akLeft | akTop, WS_EX_CLIENTEDGE);
-  add(L"BUTTON", L"Примечания", BS_GROUPBOX, 0, {8, 166, 344, 395}, akLeft | akTop | akBottom);
-  memEMailBody = add(L"EDIT", L"", ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN | WS_VSCROLL | WS_TABSTOP, idEMailBody,
-                     {16, 183, 336, 387}, akLeft | akTop | akBottom, WS_EX_CLIENTEDGE);
-  add(L"BUTTON", L"Файлы журнала", BS_GROUPBOX, 0, {352, 4, 622, 362}, akLeft | akTop | akRight | akBottom);
-  lbxLogFiles = add(WC_LISTVIEWW, L"", LVS_REPORT | LVS_NOCOLUMNHEADER | LVS_SHOWSELALWAYS | WS_TABSTOP, idLogFiles,
-                    {360, 21, 614, 354}, akLeft | akTop | akRight | akBottom, WS_EX_CLIENTEDGE);
-  add(L"BUTTON", L"Отправить", BS_DEFPUSHBUTTON | WS_TABSTOP, IDOK, {462, 370, 540, 395}, akRight | akBottom);
-  add(L"BUTTON", L"Отмена", WS_TABSTOP, IDCANCEL, {544, 370, 622, 395}, akRight | akBottom);
+  AddControl(L"BUTTON", L"Настройки SMTP", BS_GROUPBOX, 0, {8, 4, 344, 110}, akLeft | akTop);
+  AddControl(L"STATIC", L"Адрес сервера:", SS_LEFT, 0, {16, 20, 248, 36}, akLeft | akTop);
+  edServerHost = AddControl(L"EDIT", L"", edit, idServerHost, {16, 36, 248, 59}, akLeft | akTop, WS_EX_CLIENTEDGE);
+  AddControl(L"STATIC", L"Порт:", SS_LEFT, 0, {256, 20, 336, 36}, akLeft | akTop);
+  edPort = AddControl(L"EDIT", L"", edit, idPort, {256, 36, 336, 59}, akLeft | akTop, WS_EX_CLIENTEDGE);
+  AddControl(L"STATIC", L"Почтовый ящик:", SS_LEFT, 0, {16, 62, 248, 78}, akLeft | akTop);
+  edUserName = AddControl(L"EDIT", L"", edit, idUserName, {16, 78, 248, 101}, akLeft | akTop, WS_EX_CLIENTEDGE);
+  AddControl(L"STATIC", L"Пароль:", SS_LEFT, 0, {256, 62, 336, 78}, akLeft | akTop);
+  edPassword =
+      AddControl(L"EDIT", L"", edit | ES_PASSWORD, idPassword, {256, 78, 336, 101}, akLeft | akTop, WS_EX_CLIENTEDGE);
+  AddControl(L"BUTTON", L"Тема письма", BS_GROUPBOX, 0, {8, 114, 344, 162}, akLeft | akTop);
+  edEMailSubject =
+      AddControl(L"EDIT", L"", edit, idEMailSubject, {16, 131, 336, 154}, akLeft | akTop, WS_EX_CLIENTEDGE);
+  AddControl(L"BUTTON", L"Примечания", BS_GROUPBOX, 0, {8, 166, 344, 362}, akLeft | akTop | akBottom);
+  memEMailBody = AddControl(L"EDIT", L"", ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN | WS_VSCROLL | WS_TABSTOP,
+                            idEMailBody, {16, 183, 336, 354}, akLeft | akTop | akBottom, WS_EX_CLIENTEDGE);
+  AddControl(L"BUTTON", L"Файлы журнала", BS_GROUPBOX, 0, {352, 4, 622, 362}, akLeft | akTop | akRight | akBottom);
+  lbxLogFiles = AddControl(WC_LISTVIEWW, L"", LVS_REPORT | LVS_NOCOLUMNHEADER | LVS_SHOWSELALWAYS | WS_TABSTOP,
+                           idLogFiles, {360, 21, 614, 354}, akLeft | akTop | akRight | akBottom, WS_EX_CLIENTEDGE);
+  AddControl(L"BUTTON", L"Отправить", BS_DEFPUSHBUTTON | WS_TABSTOP, IDOK, {462, 370, 540, 395}, akRight | akBottom);
+  AddControl(L"BUTTON", L"Отмена", WS_TABSTOP, IDCANCEL, {544, 370, 622, 395}, akRight | akBottom);
+  // The send's progress, in the row of the buttons.
+  FProgressText = AddControl(L"STATIC", L"", SS_LEFTNOWORDWRAP | SS_ENDELLIPSIS, idProgressText, {8, 375, 200, 391},
+                             akLeft | akBottom);
+  FProgressBar =
+      AddControl(PROGRESS_CLASSW, L"", PBS_SMOOTH, idProgress, {204, 374, 454, 391}, akLeft | akRight | akBottom);
+  ::SendMessageW(FProgressBar, PBM_SETRANGE32, 0, ProgressSteps);
+  ::ShowWindow(FProgressBar, SW_HIDE);
   ListView_SetExtendedListViewStyle(lbxLogFiles, LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT);
   LVCOLUMNW column{};
   column.mask = LVCF_WIDTH;
   ListView_InsertColumn(lbxLogFiles, 0, &column);
-  FLayout.Apply(Handle());
-  ListView_SetColumnWidth(lbxLogFiles, 0, LVSCW_AUTOSIZE_USEHEADER);
+  ApplyLayout();
+}
+
+void TSendEMailForm::OnResized() {
+  if (lbxLogFiles) ListView_SetColumnWidth(lbxLogFiles, 0, LVSCW_AUTOSIZE_USEHEADER);
 }
 
 void TSendEMailForm::LoadLogFileList(const TLogInfo* logInfo) {
   LogFileList.clear();
   ListView_DeleteAllItems(lbxLogFiles);
   // A report's log folder is another workstation's: here it could name any folder.
-  if (!logInfo || logInfo->FromReport()) return;
+  if (!logInfo || logInfo->FromReport() || logInfo->ActualLogPath().empty()) return;
   const std::wstring folder = IncludeTrailingPathDelimiter(logInfo->ActualLogPath());
-  if (logInfo->ActualLogPath().empty() || !DirectoryExists(folder)) return;
+  // The folder and its virtual-store copy each count when they exist: the plug-in's writes
+  // under a protected folder may have made only the copy.
   std::vector<std::wstring> stamped;
   TFolderIds visited;
   ScanFolder(folder, stamped, visited);
@@ -193,9 +201,7 @@ std::vector<std::wstring> TSendEMailForm::CheckedLogFiles() const {
 }
 
 void TSendEMailForm::FormShow() {
-  const wchar_t* name = FExtendedMode ? L"ExtendedModeIcon" : L"CommonModeIcon";
-  if (HICON icon = ::LoadIconW(::GetModuleHandleW(nullptr), name))
-    ::SendMessageW(Handle(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
+  SetLargeIcon(Handle(), FExtendedMode ? L"ExtendedModeIcon" : L"CommonModeIcon");
 }
 
 // Ticking one of several selected files ticks them all.
@@ -222,49 +228,96 @@ bool TSendEMailForm::FormCloseQuery() {
   return true;
 }
 
-// The edge being dragged moves; the opposite one stays where it is.
-void TSendEMailForm::FormSizing(WPARAM edge, RECT& proposed) const {
-  RECT current{};
-  ::GetWindowRect(Handle(), &current);
-  const UINT dpi = WindowDpi(Handle());
-  const int minWidth = Scale(MinSendFormWidth, dpi), minHeight = Scale(MinSendFormHeight, dpi);
-  if (proposed.right - proposed.left < minWidth) {
-    if (edge == WMSZ_LEFT || edge == WMSZ_TOPLEFT || edge == WMSZ_BOTTOMLEFT) proposed.left = current.left;
-    proposed.right = proposed.left + minWidth;
-  }
-  if (proposed.bottom - proposed.top < minHeight) {
-    if (edge == WMSZ_TOP || edge == WMSZ_TOPLEFT || edge == WMSZ_TOPRIGHT) proposed.top = current.top;
-    proposed.bottom = proposed.top + minHeight;
-  }
+TSendEMailForm::~TSendEMailForm() {
+  if (!Sending()) return;
+  FProgress->Cancel();
+  FSender.join();
 }
 
-bool TSendEMailForm::ShowModal() {
-  FormShow();
-  FResult = 0;
-  return RunModal(Handle(), edServerHost, FResult) == IDOK;
+void TSendEMailForm::EnableEntries(bool enabled) {
+  for (HWND entry : {edServerHost, edPort, edUserName, edPassword, edEMailSubject, memEMailBody, lbxLogFiles,
+                     ::GetDlgItem(Handle(), IDOK)})
+    ::EnableWindow(entry, enabled);
+}
+
+// The entries stay as they are while the work runs; "Отмена" is the one control left.
+void TSendEMailForm::StartSending() {
+  TSendWork work = OnSend();
+  FProgress = std::make_unique<TSendProgress>();
+  FSendFailure = nullptr;
+  EnableEntries(false);
+  ::SetFocus(::GetDlgItem(Handle(), IDCANCEL));
+  ::ShowWindow(FProgressBar, SW_SHOW);
+  ShowProgress();
+  ::SetTimer(Handle(), ProgressTimer, ProgressIntervalMs, nullptr);
+  const HWND window = Handle();
+  FSender = std::thread([this, window, work = std::move(work)] {
+    try {
+      work(*FProgress);
+    } catch (...) {
+      FSendFailure = std::current_exception();
+    }
+    ::PostMessageW(window, WM_SENDENDED, 0, 0);
+  });
+}
+
+void TSendEMailForm::ShowProgress() {
+  const uint64_t total = FProgress->Total(), sent = std::min(FProgress->Sent(), total);
+  std::wstring text = L"Соединение с сервером…";
+  if (FProgress->Cancelled())
+    text = L"Отмена отправки…";
+  else if (total)
+    text = Format(L"Отправлено %s из %s МБ", {Megabytes(sent), Megabytes(total)});
+  if (WindowText(FProgressText) != text) ::SetWindowTextW(FProgressText, text.c_str());
+  const int position = total ? static_cast<int>(sent * ProgressSteps / total) : 0;
+  ::SendMessageW(FProgressBar, PBM_SETPOS, position, 0);
+}
+
+// A stopped send leaves the dialog as it was before Send; any other end closes it.
+void TSendEMailForm::SendingEnded() {
+  FSender.join();
+  ::KillTimer(Handle(), ProgressTimer);
+  ShowProgress();
+  bool stopped = false;
+  try {
+    if (FSendFailure) std::rethrow_exception(FSendFailure);
+  } catch (const ESendCancelled&) {
+    stopped = true;
+  } catch (...) {
+  }
+  if (!stopped) {
+    FSent = true;
+    TModalDialog::HandleMessage(WM_COMMAND, IDOK, 0);
+    return;
+  }
+  FSendFailure = nullptr;
+  ::SetWindowTextW(FProgressText, L"Отправка отменена");
+  ::ShowWindow(FProgressBar, SW_HIDE);
+  EnableEntries(true);
+  ::SetFocus(::GetDlgItem(Handle(), IDOK));
 }
 
 LRESULT TSendEMailForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
-    case WM_NULL:
-      RunQueuedCalls();
-      return 0;
     case WM_COMMAND:
-      if (LOWORD(wParam) == IDCANCEL) FResult = IDCANCEL;
-      if (LOWORD(wParam) == IDOK && FormCloseQuery()) FResult = IDOK;
-      return 0;
+      // While a send runs, every way to close the dialog stops the send instead.
+      if (Sending()) {
+        if (LOWORD(wParam) == IDCANCEL && FProgress->Cancel()) ShowProgress();
+        return 0;
+      }
+      if (LOWORD(wParam) == IDOK && OnSend && !FSent) {
+        if (FormCloseQuery()) StartSending();
+        return 0;
+      }
+      break;
     case WM_CLOSE:
-      FResult = IDCANCEL;
+      if (Sending()) return HandleMessage(WM_COMMAND, IDCANCEL, 0);
+      break;
+    case WM_TIMER:
+      if (wParam == ProgressTimer && Sending()) ShowProgress();
       return 0;
-    case WM_SIZING:
-      FormSizing(wParam, *reinterpret_cast<RECT*>(lParam));
-      return TRUE;
-    case WM_SIZE:
-      FLayout.Apply(Handle());
-      ListView_SetColumnWidth(lbxLogFiles, 0, LVSCW_AUTOSIZE_USEHEADER);
-      return 0;
-    case WM_DPICHANGED:
-      FLayout.FollowDpiChange(Handle(), lParam);
+    case WM_SENDENDED:
+      SendingEnded();
       return 0;
     case WM_NOTIFY: {
       const auto* change = reinterpret_cast<const NMLISTVIEW*>(lParam);
@@ -275,7 +328,7 @@ LRESULT TSendEMailForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam
       return 0;
     }
   }
-  return TWindow::HandleMessage(message, wParam, lParam);
+  return TModalDialog::HandleMessage(message, wParam, lParam);
 }
 
 void SendInfoByEMail(TCompositeInfo* info, bool extendedMode) {
@@ -290,26 +343,33 @@ void SendInfoByEMail(TCompositeInfo* info, bool extendedMode) {
   if (subject.empty()) subject = CustomEMailSubject.empty() ? DefaultEMailSubject : CustomEMailSubject;
   ::SetWindowTextW(form.edEMailSubject, subject.c_str());
   form.LoadLogFileList(&info->LogInfo());
-  if (!form.ShowModal()) return;
 
-  TWaitCursor waitCursor;
   TMailSettings settings;
-  settings.Host = WindowText(form.edServerHost);
-  settings.Port = WindowText(form.edPort);
-  settings.UserName = WindowText(form.edUserName);
-  settings.Password = WindowText(form.edPassword);
-  TMailContent content;
-  content.Recipients = CustomEMailRecipient.empty() ? DefaultEMailRecipient : CustomEMailRecipient;
-  content.Subject = WindowText(form.edEMailSubject);
-  // A report that cannot be written is not a mail error: it goes to the general error display.
-  const std::wstring reportFile = ReportFileName(info->PlugInInfo());
-  info->SaveToFile(reportFile);
-  content.HtmlBody = info->SaveAsHTML(WindowText(form.memEMailBody));
-  content.Attachments.push_back(reportFile);
-  for (std::wstring& logFile : form.CheckedLogFiles()) content.Attachments.push_back(std::move(logFile));
+  form.OnSend = [&]() -> TSendEMailForm::TSendWork {
+    settings.Host = WindowText(form.edServerHost);
+    settings.Port = WindowText(form.edPort);
+    settings.UserName = WindowText(form.edUserName);
+    settings.Password = WindowText(form.edPassword);
+    subject = WindowText(form.edEMailSubject);
+    TMailContent content;
+    content.Recipients = CustomEMailRecipient.empty() ? DefaultEMailRecipient : CustomEMailRecipient;
+    content.Subject = subject;
+    // A report that cannot be written is not a mail error: it goes to the general error
+    // display, and the dialog stays open.
+    auto report = std::make_shared<TReportAttachment>(ReportAttachmentName(info->PlugInInfo().PlugInName()));
+    info->SaveToFile(report->Path());
+    content.HtmlBody = info->SaveAsHTML(WindowText(form.memEMailBody));
+    content.Attachments.push_back(report->Path());
+    for (std::wstring& logFile : form.CheckedLogFiles()) content.Attachments.push_back(std::move(logFile));
+    // The report file goes when the work does, after the send.
+    return [settings, content = std::move(content), report](TSendProgress& progress) {
+      SubmitMessage(settings, content, &progress);
+    };
+  };
+  if (!form.ShowModal()) return;
   try {
-    RunBusy(::GetWindow(form.Handle(), GW_OWNER), [&] { SubmitMessage(settings, content); });
-    RememberMailSettings(settings, content.Subject);
+    if (form.SendFailure()) std::rethrow_exception(form.SendFailure());
+    RememberMailSettings(settings, subject);
   } catch (const std::exception& error) {
     ShowMessage(TMsgKind::Error, L"Ошибка отправки почты: " + ExceptionMessage(error));
   }

@@ -2,10 +2,15 @@
 // Sending the diagnosis by e-mail: the dialog that confirms one submission, and the
 // operation behind the main window's Send button.
 
+#include <exception>
+#include <functional>
+#include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
-#include "win/Window.h"
+#include "mail/SendProgress.h"
+#include "win/ModalDialog.h"
 
 namespace ornpm {
 
@@ -24,12 +29,33 @@ inline constexpr int MinSendFormHeight = 345;
 inline constexpr const wchar_t* VirtualStoreRoots[] = {L"ProgramFiles", L"ProgramFiles(x86)", L"ProgramData",
                                                        L"WinDir"};
 
-class TSendEMailForm : public TWindow {
+class TSendEMailForm : public TModalDialog {
  public:
-  enum : int { idServerHost = 1001, idPort, idUserName, idPassword, idEMailSubject, idEMailBody, idLogFiles };
+  enum : int {
+    idServerHost = 1001,
+    idPort,
+    idUserName,
+    idPassword,
+    idEMailSubject,
+    idEMailBody,
+    idLogFiles,
+    idProgressText,
+    idProgress
+  };
 
   // Creates the dialog, hidden, centred on the screen; owned by the owner's top window.
   explicit TSendEMailForm(HWND owner);
+  // A submission still running is stopped first.
+  ~TSendEMailForm() override;
+
+  // The work a Send with complete entries starts: OnSend prepares it on this thread and
+  // returns what then runs on a worker thread while the dialog stays open, shows the
+  // progress of the message data and lets "Отмена" stop it. A stopped send leaves the
+  // dialog open as it was; any other end closes it with OK. Unset, Send closes the dialog.
+  using TSendWork = std::function<void(TSendProgress&)>;
+  std::function<TSendWork()> OnSend;
+  // What the work raised, once the dialog has closed after it.
+  std::exception_ptr SendFailure() const { return FSendFailure; }
 
   bool FExtendedMode = false;  // only chooses the icon
   HWND edServerHost = nullptr;
@@ -43,28 +69,40 @@ class TSendEMailForm : public TWindow {
   std::vector<std::wstring> LogFileList;
 
   // Finds the plug-in's log files (subfolders and the virtual-store copy included) and
-  // ticks the newest. An absent log info or a missing log folder leaves the list empty.
+  // ticks the newest. An absent log info, or a log folder missing together with its
+  // virtual-store copy, leaves the list empty.
   void LoadLogFileList(const TLogInfo* logInfo);
   bool LogFileChecked(int item) const;
   void SetLogFileChecked(int item, bool checked);
   // The ticked files, top of the list first.
   std::vector<std::wstring> CheckedLogFiles() const;
 
-  // Shows the dialog until Send with complete entries or Cancel ends it; true for Send.
-  bool ShowModal();
+  // ShowModal (of the base) ends with true only through Send with complete entries.
 
  protected:
+  void FormShow() override;
+  // Send: keeps the dialog open with the first missing or wrong entry named; after a
+  // finished send there is nothing left to check.
+  bool CanClose() override { return FSent || FormCloseQuery(); }
+  void OnResized() override;
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
  private:
-  void FormShow();
   bool FormCloseQuery();
   void lbxLogFilesChangeCheck(int sender);
-  void FormSizing(WPARAM edge, RECT& proposed) const;
+  void StartSending();
+  void ShowProgress();
+  void SendingEnded();
+  void EnableEntries(bool enabled);
+  bool Sending() const { return FSender.joinable(); }
 
-  TLayout FLayout{{630, 403}};
-  int FResult = 0;  // IDOK or IDCANCEL once ended
   bool FPropagatingCheck = false;
+  HWND FProgressText = nullptr;
+  HWND FProgressBar = nullptr;
+  std::unique_ptr<TSendProgress> FProgress;
+  std::thread FSender;
+  std::exception_ptr FSendFailure;
+  bool FSent = false;  // the send has ended other than by a stop
 };
 
 // Asks for the mail settings, composes the message and submits it.

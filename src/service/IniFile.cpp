@@ -10,7 +10,7 @@
 #include <memory_resource>
 #include <optional>
 #include <string_view>
-#include <unordered_map>
+#include <utility>
 
 #include "win/AsciiText.h"
 #include "win/Exceptions.h"
@@ -44,105 +44,199 @@ std::wstring_view TrimBlanks(std::wstring_view text) {
   return TrimBlanks<wchar_t>(text);
 }
 
+template <typename Char>
+bool IsLineBreak(Char c) {
+  return c == Char('\r') || c == Char('\n');
+}
+
+// The encodings the profile functions read: the one a byte-order mark at the start names,
+// else the ANSI code page. A file is written back in its own encoding, its mark kept.
+enum class TEncoding { Ansi, Utf8, Utf16LE, Utf16BE };
+
+TEncoding EncodingOf(std::string_view bytes, size_t& markSize) {
+  const std::pair<std::string_view, TEncoding> marks[] = {
+      {"\xEF\xBB\xBF", TEncoding::Utf8}, {"\xFF\xFE", TEncoding::Utf16LE}, {"\xFE\xFF", TEncoding::Utf16BE}};
+  for (const auto& [mark, encoding] : marks)
+    if (bytes.starts_with(mark)) {
+      markSize = mark.size();
+      return encoding;
+    }
+  markSize = 0;
+  return TEncoding::Ansi;
+}
+
+bool IsUtf16(TEncoding encoding) {
+  return encoding == TEncoding::Utf16LE || encoding == TEncoding::Utf16BE;
+}
+
+size_t UnitSize(TEncoding encoding) {
+  return IsUtf16(encoding) ? 2 : 1;
+}
+
+// The text unit that starts at the position: a byte, or a UTF-16 unit.
+wchar_t UnitAt(std::string_view bytes, size_t at, TEncoding encoding) {
+  auto byte = [&](size_t i) { return static_cast<unsigned char>(bytes[i]); };
+  switch (encoding) {
+    case TEncoding::Utf16LE:
+      return static_cast<wchar_t>(byte(at) | byte(at + 1) << 8);
+    case TEncoding::Utf16BE:
+      return static_cast<wchar_t>(byte(at) << 8 | byte(at + 1));
+    default:
+      return static_cast<wchar_t>(byte(at));
+  }
+}
+
+void AppendDecoded(std::wstring& text, std::string_view bytes, TEncoding encoding) {
+  if (!IsUtf16(encoding)) return AppendWide(text, bytes, encoding == TEncoding::Utf8 ? CP_UTF8 : CP_ACP);
+  for (size_t i = 0; i + 1 < bytes.size(); i += 2) text += UnitAt(bytes, i, encoding);
+}
+
+void AppendEncoded(std::string& bytes, std::wstring_view text, TEncoding encoding) {
+  if (!IsUtf16(encoding)) return AppendBytes(bytes, text, encoding == TEncoding::Utf8 ? CP_UTF8 : CP_ACP);
+  for (wchar_t unit : text) {
+    const char low = static_cast<char>(unit & 0xFF), high = static_cast<char>(unit >> 8 & 0xFF);
+    bytes += encoding == TEncoding::Utf16LE ? low : high;
+    bytes += encoding == TEncoding::Utf16LE ? high : low;
+  }
+}
+
+// The format's own characters, all ASCII, without a conversion call for each.
+void AppendAscii(std::string& bytes, std::string_view ascii, TEncoding encoding) {
+  for (char c : ascii) {
+    if (encoding == TEncoding::Utf16BE) bytes += '\0';
+    bytes += c;
+    if (encoding == TEncoding::Utf16LE) bytes += '\0';
+  }
+}
+
+// Names and values are held in one form whatever the file's encoding: each UTF-16 unit as
+// one to three bytes, the way UTF-8 writes the characters of the basic plane (a surrogate
+// on its own too, so nothing is lost). ASCII is itself in this form, so a line of ASCII in
+// an ANSI or UTF-8 file lends its own bytes.
+void AppendHeld(std::string& held, std::wstring_view text) {
+  // The ASCII start, nearly always the whole text, a byte a unit.
+  const size_t start = held.size();
+  held.resize(start + text.size());
+  size_t ascii = 0;
+  for (; ascii < text.size() && static_cast<uint32_t>(text[ascii]) < 0x80; ++ascii)
+    held[start + ascii] = static_cast<char>(text[ascii]);
+  held.resize(start + ascii);
+  for (wchar_t unit : text.substr(ascii)) {
+    const auto u = static_cast<uint32_t>(unit);
+    if (u < 0x80) {
+      held += static_cast<char>(u);
+    } else if (u < 0x800) {
+      held += static_cast<char>(0xC0 | u >> 6);
+      held += static_cast<char>(0x80 | (u & 0x3F));
+    } else {
+      held += static_cast<char>(0xE0 | u >> 12);
+      held += static_cast<char>(0x80 | (u >> 6 & 0x3F));
+      held += static_cast<char>(0x80 | (u & 0x3F));
+    }
+  }
+}
+
+void AppendUnits(std::wstring& text, std::string_view held) {
+  if (IsAscii(held)) {
+    const size_t start = text.size();
+    text.resize(start + held.size());
+    std::copy(held.begin(), held.end(), text.begin() + start);
+    return;
+  }
+  auto bits = [&](size_t i) { return static_cast<uint32_t>(static_cast<unsigned char>(held[i])); };
+  for (size_t i = 0; i < held.size();) {
+    const uint32_t lead = bits(i);
+    if (lead < 0x80) {
+      text += static_cast<wchar_t>(lead);
+      i += 1;
+    } else if (lead < 0xE0) {
+      text += static_cast<wchar_t>((lead & 0x1F) << 6 | (bits(i + 1) & 0x3F));
+      i += 2;
+    } else {
+      text += static_cast<wchar_t>((lead & 0x0F) << 12 | (bits(i + 1) & 0x3F) << 6 | (bits(i + 2) & 0x3F));
+      i += 3;
+    }
+  }
+}
+
+std::wstring Units(std::string_view held) {
+  std::wstring text;
+  AppendUnits(text, held);
+  return text;
+}
+
 // A name upper-cased by the operating system's case table, the one SameText compares with.
-std::wstring FoldName(std::wstring_view name) {
-  std::wstring folded(name);
-  if (!folded.empty())
-    ::LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, name.data(), static_cast<int>(name.size()), folded.data(),
-                    static_cast<int>(folded.size()), nullptr, nullptr, 0);
-  return folded;
+std::wstring FoldName(std::wstring name) {
+  if (!name.empty())
+    ::LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, name.data(), static_cast<int>(name.size()), name.data(),
+                    static_cast<int>(name.size()), nullptr, nullptr, 0);
+  return name;
+}
+
+// FNV-1a of the text with its ASCII letters upper-cased, which leaves a folded name as it is.
+size_t HashFolded(std::wstring_view text) {
+  uint32_t hash = 2166136261u;
+  for (wchar_t c : text) hash = (hash ^ FoldAscii(c)) * 16777619u;
+  return hash;
 }
 
 // Names that differ only in letter case are one name: the indexes hash and compare the
 // upper-cased form. ASCII names, nearly all of them, are folded on the fly; the system
 // folds the others.
-struct TNameHash {
-  size_t operator()(std::wstring_view name) const {
-    return IsAscii(name) ? HashFolded(name) : HashFolded<wchar_t>(FoldName(name));
+size_t NameHash(std::string_view held) {
+  uint32_t hash = 2166136261u;
+  for (char c : held) {
+    if (static_cast<unsigned char>(c) >= 0x80) return HashFolded(FoldName(Units(held)));
+    hash = (hash ^ FoldAscii(c)) * 16777619u;
   }
-  // FNV-1a of the text with its ASCII letters upper-cased, which leaves a folded name as it is.
-  template <typename Char>
-  static size_t HashFolded(std::basic_string_view<Char> text) {
-    uint32_t hash = 2166136261u;
-    for (Char c : text) hash = (hash ^ FoldAscii(static_cast<wchar_t>(c))) * 16777619u;
-    return hash;
-  }
-};
+  return hash;
+}
 
-struct TNameEqual {
-  bool operator()(std::wstring_view a, std::wstring_view b) const {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-      if (a[i] >= 0x80 || b[i] >= 0x80) return FoldName(a) == FoldName(b);
+bool SameName(std::string_view a, std::string_view b) {
+  if (a.size() == b.size()) {
+    size_t i = 0;
+    for (; i < a.size() && static_cast<unsigned char>(a[i] | b[i]) < 0x80; ++i)
       if (FoldAscii(a[i]) != FoldAscii(b[i])) return false;
-    }
-    return true;
+    if (i == a.size()) return true;
+  } else if (IsAscii(a) && IsAscii(b)) {
+    return false;
   }
-};
+  return FoldName(Units(a)) == FoldName(Units(b));
+}
+
+// The same for a name asked for, as the caller gives it: no held copy is made of it.
+size_t NameHash(std::wstring_view name) {
+  return IsAscii(name) ? HashFolded(name) : HashFolded(FoldName(std::wstring(name)));
+}
+
+bool SameName(std::string_view held, std::wstring_view name) {
+  if (held.size() == name.size()) {
+    size_t i = 0;
+    for (; i < name.size() && static_cast<unsigned char>(held[i]) < 0x80 && static_cast<uint32_t>(name[i]) < 0x80; ++i)
+      if (FoldAscii(held[i]) != FoldAscii(name[i])) return false;
+    if (i == name.size()) return true;
+  } else if (IsAscii(held) && IsAscii(name)) {
+    return false;
+  }
+  return FoldName(Units(held)) == FoldName(std::wstring(name));
+}
 
 enum class TLineKind { Blank, Comment, Section, Key, Other };
 
-// One line of the file. Bytes are kept exactly as read, line end included, so a line
-// nobody changes is written back unchanged even where the code page cannot round-trip it;
-// a line read from the file views the file's bytes. A key line of ASCII, nearly every one,
-// has its name and value in its bytes; other lines keep them converted. Names are blanks
-// trimmed, values too, with their quotes kept. A line's name never changes once indexed.
+// One line of the file. Its bytes are kept exactly as read, line end included, so a line
+// nobody changes is written back unchanged even where the encoding cannot round-trip it;
+// a line read from the file views the file's bytes. Its name and value are held text,
+// blanks trimmed, the value's quotes kept. A line's name never changes once indexed.
 struct TLine {
   std::string_view Bytes;
   TLineKind Kind = TLineKind::Other;
-  bool Narrow = false;    // the name and the value are NarrowName and NarrowValue
-  bool Shadowed = false;  // a key line after the first of its name in its section
-  std::string_view NarrowName{}, NarrowValue{};
-  std::wstring_view Name{}, Value{};
+  mutable bool Shadowed = false;  // a key line after the first of its name, marked when its section is indexed
+  bool Ascii = false;             // the name and the value are known to be ASCII: read without decoding
+  std::string_view Name{}, Value{};
 };
-
-std::wstring_view Widened(std::string_view ascii, std::wstring& storage) {
-  storage.assign(ascii.begin(), ascii.end());
-  return storage;
-}
-
-std::wstring_view NameOf(const TLine& line, std::wstring& storage) {
-  return line.Narrow ? Widened(line.NarrowName, storage) : line.Name;
-}
-
-std::wstring_view ValueOf(const TLine& line, std::wstring& storage) {
-  return line.Narrow ? Widened(line.NarrowValue, storage) : line.Value;
-}
-
-bool HasEmptyName(const TLine& line) {
-  return line.Narrow ? line.NarrowName.empty() : line.Name.empty();
-}
-
-size_t NameHash(const TLine& line) {
-  return line.Narrow ? TNameHash::HashFolded(line.NarrowName) : TNameHash()(line.Name);
-}
-
-// The line's name against a name given as text, as TNameEqual compares them.
-bool NameIs(const TLine& line, std::wstring_view name) {
-  if (!line.Narrow) return TNameEqual()(line.Name, name);
-  if (line.NarrowName.size() != name.size()) return false;
-  for (size_t i = 0; i < name.size(); ++i) {
-    if (name[i] >= 0x80) {
-      std::wstring storage;
-      return TNameEqual()(Widened(line.NarrowName, storage), name);
-    }
-    if (FoldAscii(static_cast<wchar_t>(line.NarrowName[i])) != FoldAscii(name[i])) return false;
-  }
-  return true;
-}
 
 using TLines = std::pmr::list<TLine>;
 using TLineIt = TLines::iterator;
-
-bool IsLineBreak(wchar_t c) {
-  return c == L'\r' || c == L'\n';
-}
-
-// The length of the line's text, up to its line end.
-size_t LineLength(std::string_view bytes) {
-  return static_cast<size_t>(std::find_if(bytes.begin(), bytes.end(), [](char c) { return c == '\r' || c == '\n'; }) -
-                             bytes.begin());
-}
 
 // What a line says, as the profile functions read it: a line starting with "[" and holding
 // a "]" names a section (text after the last "]" is ignored), ";" starts a comment, and
@@ -173,42 +267,44 @@ TLineParts<Char> SplitLine(std::basic_string_view<Char> text) {
   return parts;
 }
 
-// The key lines of one section by name, the first line of each name: open addressing
-// with linear probing in one block, since a report's sections hold thousands of keys.
-class TKeyIndex {
+// Entries by name, the first entry of each name, for the sections of the file and for the
+// keys of a section: open addressing with linear probing in one block, since a report's
+// sections hold thousands of keys. An entry is an iterator to something with a held Name.
+template <typename Entry>
+class TNameIndex {
  public:
-  explicit TKeyIndex(size_t expected) { Resize(std::bit_ceil(std::max<size_t>(16, expected * 2))); }
+  explicit TNameIndex(size_t expected) { Resize(std::bit_ceil(std::max<size_t>(16, expected * 2))); }
 
-  std::optional<TLineIt> Find(std::wstring_view name) const {
-    const size_t hash = TNameHash()(name);
+  // By a held name or by a name asked for.
+  template <typename Name>
+  std::optional<Entry> Find(Name name) const {
+    const size_t hash = NameHash(name);
     for (size_t i = hash & FMask;; i = (i + 1) & FMask) {
       const TSlot& slot = FSlots[i];
       if (!slot.Used) return std::nullopt;
-      if (slot.Hash == hash && NameIs(*slot.Line, name)) return slot.Line;
+      if (slot.Hash == hash && SameName(slot.Item->Name, name)) return slot.Item;
     }
   }
 
-  // False when a line of the name is there already.
-  bool Add(TLineIt line) {
+  // False when an entry of the name is there already.
+  bool Add(Entry item) {
     if ((FCount + 1) * 2 > FSlots.size()) Resize(FSlots.size() * 2);
-    const size_t hash = NameHash(*line);
+    const size_t hash = NameHash(item->Name);
     size_t i = hash & FMask;
-    for (; FSlots[i].Used; i = (i + 1) & FMask) {
-      std::wstring storage;
-      if (FSlots[i].Hash == hash && NameIs(*FSlots[i].Line, NameOf(*line, storage))) return false;
-    }
-    FSlots[i] = {hash, line, true};
+    for (; FSlots[i].Used; i = (i + 1) & FMask)
+      if (FSlots[i].Hash == hash && SameName(FSlots[i].Item->Name, item->Name)) return false;
+    FSlots[i] = {hash, item, true};
     ++FCount;
     return true;
   }
 
   // Removing moves later entries of a probe run back, so that no run is broken.
   void Remove(std::wstring_view name) {
-    const size_t hash = TNameHash()(name);
+    const size_t hash = NameHash(name);
     size_t i = hash & FMask;
     for (;; i = (i + 1) & FMask) {
       if (!FSlots[i].Used) return;
-      if (FSlots[i].Hash == hash && NameIs(*FSlots[i].Line, name)) break;
+      if (FSlots[i].Hash == hash && SameName(FSlots[i].Item->Name, name)) break;
     }
     FSlots[i].Used = false;
     --FCount;
@@ -226,7 +322,7 @@ class TKeyIndex {
  private:
   struct TSlot {
     size_t Hash = 0;
-    TLineIt Line;
+    Entry Item{};
     bool Used = false;
   };
 
@@ -248,24 +344,37 @@ class TKeyIndex {
 };
 
 // Lines end at CR LF, LF or a lone CR, all of which the profile functions accept.
-size_t NextLineStart(std::string_view bytes, size_t start) {
-  size_t end = start + LineLength(bytes.substr(start));
-  if (end == bytes.size()) return end;
-  if (bytes[end] == '\r' && end + 1 < bytes.size() && bytes[end + 1] == '\n') return end + 2;
-  return end + 1;
+size_t LineLength(std::string_view bytes, TEncoding encoding) {
+  if (!IsUtf16(encoding))
+    return static_cast<size_t>(std::find_if(bytes.begin(), bytes.end(), IsLineBreak<char>) - bytes.begin());
+  const size_t unit = UnitSize(encoding);
+  size_t length = 0;
+  while (length + unit <= bytes.size() && !IsLineBreak(UnitAt(bytes, length, encoding))) length += unit;
+  return length;
 }
 
-bool HasLineEnd(std::string_view bytes) {
-  return bytes.empty() || bytes.back() == '\n' || bytes.back() == '\r';
+size_t NextLineStart(std::string_view bytes, size_t start, TEncoding encoding) {
+  const size_t unit = UnitSize(encoding);
+  size_t end = start + LineLength(bytes.substr(start), encoding);
+  if (end + unit > bytes.size()) return end;
+  if (UnitAt(bytes, end, encoding) == L'\r' && end + 2 * unit <= bytes.size() &&
+      UnitAt(bytes, end + unit, encoding) == L'\n')
+    return end + 2 * unit;
+  return end + unit;
+}
+
+bool HasLineEnd(std::string_view bytes, TEncoding encoding) {
+  const size_t unit = UnitSize(encoding);
+  return bytes.size() < unit || IsLineBreak(UnitAt(bytes, bytes.size() - unit, encoding));
 }
 
 // A line break written into a value would make the rest of it lines of their own on the
 // next read, even a section header; the value stays on its line instead. The storage holds
 // the changed text where there is a line break to replace.
 std::wstring_view OnOneLine(std::wstring_view text, std::wstring& storage) {
-  if (std::none_of(text.begin(), text.end(), IsLineBreak)) return text;
+  if (std::none_of(text.begin(), text.end(), IsLineBreak<wchar_t>)) return text;
   storage = text;
-  std::replace_if(storage.begin(), storage.end(), IsLineBreak, L' ');
+  std::replace_if(storage.begin(), storage.end(), IsLineBreak<wchar_t>, L' ');
   return storage;
 }
 
@@ -335,54 +444,62 @@ void WriteOver(const std::wstring& fileName, const std::string& bytes) {
 
 // Lines in file order, and indexes from names to sections and to key lines, so that a
 // lookup or a write costs the same in a file of ten lines and in a report of tens of
-// thousands. The section index's keys are views of the headers' names; a section's key
-// index holds its key lines and is made when the section is first looked into: reading
-// a report visits each section once, and most sections of a file are never looked into.
+// thousands. A section's key index holds its key lines and is made when the section is
+// first looked into: reading a report visits each section once, and most sections of a
+// file are never looked into. Lookups fill the caches, which is why they are mutable.
 struct TIniFile::TData {
   struct TSection {
     TLineIt Header;
-    TLineIt Last;                   // the section's last line that is not blank: new keys go after it
-    size_t KeyLines = 0;            // as read from the file, for the size of the index
-    std::optional<TKeyIndex> Keys;  // the first key line of each name, once looked into
-    std::wstring_view Name() const { return Header->Name; }
+    TLineIt Last;  // the section's last line that is not blank: new keys go after it
+    std::string_view Name;
+    size_t KeyLines = 0;                              // as read from the file, for the size of the index
+    mutable std::optional<TNameIndex<TLineIt>> Keys;  // the first key line of each name, once looked into
   };
   using TSections = std::pmr::list<TSection>;
+  using TSectionIt = TSections::iterator;
 
   // The file as read; the lines read view it.
   std::string FileBytes;
+  TEncoding Encoding = TEncoding::Ansi;
+  std::string_view Mark;  // the byte-order mark the file starts with, written back first
+  std::string_view Tail;  // half a UTF-16 unit at the file's end, kept there
   // Everything else of the file comes from one arena rather than tens of thousands of heap
   // blocks. What a removed or changed line held is given back only with the file object,
   // which lives for one load or one save.
   std::pmr::monotonic_buffer_resource Memory;
   TLines Lines{&Memory};
   TSections Sections{&Memory};
-  // All sections of a name in file order; as with the profile functions the first one is
-  // the one read and written, the others only come along in the file.
-  std::pmr::unordered_map<std::wstring_view, std::vector<TSections::iterator>, TNameHash, TNameEqual> Index{&Memory};
+  // The first section of each name; as with the profile functions it is the one read and
+  // written, the others only come along in the file.
+  TNameIndex<TSectionIt> SectionIndex{0};
   // The section found last: writes and reads mostly go to one section after another.
-  TSection* LastFound = nullptr;
+  mutable const TSection* LastFound = nullptr;
   bool Changed = false;
   // Where lines are put together before they are stored.
   std::string LineBytes;
+  std::string LineHeld;
   std::wstring LineText;
+  std::wstring LineName;
 
   void Load(std::string bytes);
-  template <typename Char>
-  std::wstring_view Keep(std::basic_string_view<Char> text);
-  std::string_view KeepBytes(std::string_view bytes, std::string_view more = {});
+  std::string_view Keep(std::string_view bytes, std::string_view more = {});
+  std::string_view KeepHeld(std::wstring_view text);
   TLine ParseLine(std::string_view bytes);
   void EnsureLineEnd(TLine& line);
-  std::wstring_view FormatKeyLine(std::wstring_view name, std::wstring_view value);
+  std::string_view FormatKeyLine(std::wstring_view name, std::wstring_view value);
   TSection& AddSection(std::wstring_view name);
-  TSection& IndexSection(TLineIt header);
-  TSection* FindSection(std::wstring_view cleanName);
-  TKeyIndex& KeysOf(TSection& section);
-  const TLine* FindKey(std::wstring_view section, std::wstring_view key);
+  void IndexSection(TLineIt header);
+  const TSection* FindSection(std::wstring_view name) const;
+  TSection* FindSection(std::wstring_view name) {
+    return const_cast<TSection*>(std::as_const(*this).FindSection(name));
+  }
+  const TNameIndex<TLineIt>& KeysOf(const TSection& section) const;
+  const TLine* FindKey(std::wstring_view section, std::wstring_view key) const;
   template <typename KeyHandler>
-  void ForEachKey(std::wstring_view section, KeyHandler keyHandler);
+  void ForEachKey(std::wstring_view section, KeyHandler keyHandler) const;
   void SetValue(std::wstring_view section, std::wstring_view key, std::wstring_view value);
-  void InsertKey(TSection& section, std::wstring_view name, std::wstring_view value);
-  void StoreKeyLine(TLine& line, std::wstring_view name, std::wstring_view value);
+  void InsertKey(TSection& section, std::wstring_view name, std::string_view value);
+  void StoreKeyLine(TLine& line, std::wstring_view name, std::string_view value);
   void DeleteKey(std::wstring_view section, std::wstring_view key);
   void EraseSection(std::wstring_view name);
   std::string Bytes() const;
@@ -390,14 +507,23 @@ struct TIniFile::TData {
 
 void TIniFile::TData::Load(std::string bytes) {
   FileBytes = std::move(bytes);
-  const std::string_view file = FileBytes;
+  size_t markSize = 0;
+  Encoding = EncodingOf(FileBytes, markSize);
+  std::string_view file = FileBytes;
+  Mark = file.substr(0, markSize);
+  file.remove_prefix(markSize);
+  if (file.size() % UnitSize(Encoding)) {
+    Tail = file.substr(file.size() - 1);
+    file.remove_suffix(1);
+  }
   TSection* current = nullptr;  // lines before the first header belong to no section
   for (size_t start = 0; start < file.size();) {
-    size_t next = NextLineStart(file, start);
+    size_t next = NextLineStart(file, start, Encoding);
     TLineIt line = Lines.insert(Lines.end(), ParseLine(file.substr(start, next - start)));
     start = next;
     if (line->Kind == TLineKind::Section) {
-      current = &IndexSection(line);
+      IndexSection(line);
+      current = &Sections.back();
     } else if (current && line->Kind != TLineKind::Blank) {
       current->Last = line;
       if (line->Kind == TLineKind::Key) ++current->KeyLines;
@@ -405,108 +531,113 @@ void TIniFile::TData::Load(std::string bytes) {
   }
 }
 
-// A copy of the text in the arena as wide text; bytes come here only when they are ASCII.
-template <typename Char>
-std::wstring_view TIniFile::TData::Keep(std::basic_string_view<Char> text) {
-  if (text.empty()) return {};
-  auto* kept = static_cast<wchar_t*>(Memory.allocate(text.size() * sizeof(wchar_t), alignof(wchar_t)));
-  std::copy(text.begin(), text.end(), kept);
-  return {kept, text.size()};
-}
-
 // A copy of the bytes, and of more after them, in the arena.
-std::string_view TIniFile::TData::KeepBytes(std::string_view bytes, std::string_view more) {
+std::string_view TIniFile::TData::Keep(std::string_view bytes, std::string_view more) {
+  if (bytes.empty() && more.empty()) return {};
   auto* kept = static_cast<char*>(Memory.allocate(bytes.size() + more.size(), 1));
   std::copy(more.begin(), more.end(), std::copy(bytes.begin(), bytes.end(), kept));
   return {kept, bytes.size() + more.size()};
 }
 
-// Lines of ASCII, nearly all of them, are taken apart as they are; other lines are
-// converted first, since in a multi-byte code page a byte like "]" may be half a character.
+std::string_view TIniFile::TData::KeepHeld(std::wstring_view text) {
+  LineHeld.clear();
+  AppendHeld(LineHeld, text);
+  return Keep(LineHeld);
+}
+
+// Lines of ASCII in a file of bytes, nearly all lines there are, are taken apart as they
+// are; other lines are decoded first, since in a multi-byte code page a byte like "]" may
+// be half a character.
 TLine TIniFile::TData::ParseLine(std::string_view bytes) {
-  std::string_view text = bytes.substr(0, LineLength(bytes));
+  std::string_view text = bytes.substr(0, LineLength(bytes, Encoding));
   TLine line{bytes, TLineKind::Other};
-  if (IsAscii(text)) {
+  if (!IsUtf16(Encoding) && IsAscii(text)) {
     TLineParts<char> parts = SplitLine(text);
     line.Kind = parts.Kind;
-    if (parts.Kind == TLineKind::Key) {
-      line.Narrow = true;
-      line.NarrowName = parts.Name;
-      line.NarrowValue = parts.Value;
-    } else {
-      line.Name = Keep(parts.Name);
-    }
+    line.Ascii = true;
+    line.Name = parts.Name;
+    line.Value = parts.Value;
     return line;
   }
   LineText.clear();
-  AppendWide(LineText, text);
+  AppendDecoded(LineText, text, Encoding);
   TLineParts<wchar_t> parts = SplitLine(std::wstring_view(LineText));
   line.Kind = parts.Kind;
-  line.Name = Keep(parts.Name);
-  line.Value = Keep(parts.Value);
+  line.Name = KeepHeld(parts.Name);
+  line.Value = KeepHeld(parts.Value);
   return line;
 }
 
 // The last line of a file may lack its line end; a line written after it needs one.
 void TIniFile::TData::EnsureLineEnd(TLine& line) {
-  if (!HasLineEnd(line.Bytes)) line.Bytes = KeepBytes(line.Bytes, "\r\n");
+  if (HasLineEnd(line.Bytes, Encoding)) return;
+  std::string lineEnd;  // LineBytes may hold the line that goes after this one
+  AppendAscii(lineEnd, "\r\n", Encoding);
+  line.Bytes = Keep(line.Bytes, lineEnd);
 }
 
 // Puts the line together as the profile functions write it, "name=value" and CR LF, in
-// LineBytes. Blanks around the value are dropped, as reading would drop them. Returns the
-// value that reading gives back.
-std::wstring_view TIniFile::TData::FormatKeyLine(std::wstring_view name, std::wstring_view value) {
+// LineBytes, in the file's encoding. Blanks around the value are dropped, as reading would
+// drop them. Returns the value that reading gives back, held.
+std::string_view TIniFile::TData::FormatKeyLine(std::wstring_view name, std::wstring_view value) {
   std::wstring storage;
   value = TrimBlanks(OnOneLine(value, storage));
   LineBytes.clear();
-  AppendBytes(LineBytes, name);
-  LineBytes += '=';
-  size_t valueStart = LineBytes.size();
-  AppendBytes(LineBytes, value);
+  AppendEncoded(LineBytes, name, Encoding);
+  AppendAscii(LineBytes, "=", Encoding);
+  const size_t valueStart = LineBytes.size();
+  AppendEncoded(LineBytes, value, Encoding);
+  const size_t valueEnd = LineBytes.size();
+  AppendAscii(LineBytes, "\r\n", Encoding);
+  // ASCII written into a file of bytes is its own held text.
+  if (!IsUtf16(Encoding) && IsAscii(value))
+    return std::string_view(LineBytes).substr(valueStart, valueEnd - valueStart);
+  // What the encoding cannot hold reads back as the system's substitute.
   LineText.clear();
-  AppendWide(LineText, std::string_view(LineBytes).substr(valueStart));
-  LineBytes += "\r\n";
-  return TrimBlanks(LineText);
+  AppendDecoded(LineText, std::string_view(LineBytes).substr(valueStart, valueEnd - valueStart), Encoding);
+  LineHeld.clear();
+  AppendHeld(LineHeld, TrimBlanks(LineText));
+  return LineHeld;
 }
 
 // A new section at the end of the file.
 TIniFile::TData::TSection& TIniFile::TData::AddSection(std::wstring_view name) {
   if (!Lines.empty()) EnsureLineEnd(Lines.back());
-  LineBytes.assign(1, '[');
-  AppendBytes(LineBytes, name);
-  LineBytes += "]\r\n";
-  TLine header{KeepBytes(LineBytes), TLineKind::Section};
-  header.Name = Keep(name);
-  TSection& section = IndexSection(Lines.insert(Lines.end(), header));
+  LineBytes.clear();
+  AppendAscii(LineBytes, "[", Encoding);
+  AppendEncoded(LineBytes, name, Encoding);
+  AppendAscii(LineBytes, "]\r\n", Encoding);
+  TLine header{Keep(LineBytes), TLineKind::Section};
+  header.Name = !IsUtf16(Encoding) && IsAscii(name) ? header.Bytes.substr(1, name.size()) : KeepHeld(name);
+  IndexSection(Lines.insert(Lines.end(), header));
+  TSection& section = Sections.back();
   section.Keys.emplace(0);
   return section;
 }
 
-TIniFile::TData::TSection& TIniFile::TData::IndexSection(TLineIt header) {
-  auto section = Sections.insert(Sections.end(), TSection{header, header, 0, std::nullopt});
-  Index[header->Name].push_back(section);
-  return *section;
+void TIniFile::TData::IndexSection(TLineIt header) {
+  SectionIndex.Add(Sections.insert(Sections.end(), TSection{header, header, header->Name, 0, std::nullopt}));
 }
 
-TIniFile::TData::TSection* TIniFile::TData::FindSection(std::wstring_view cleanName) {
-  if (LastFound && TNameEqual()(LastFound->Name(), cleanName)) return LastFound;
-  auto found = Index.find(cleanName);
-  if (found == Index.end()) return nullptr;
-  LastFound = &*found->second.front();
+const TIniFile::TData::TSection* TIniFile::TData::FindSection(std::wstring_view name) const {
+  if (LastFound && SameName(LastFound->Name, name)) return LastFound;
+  std::optional<TSectionIt> found = SectionIndex.Find(name);
+  if (!found) return nullptr;
+  LastFound = &**found;
   return LastFound;
 }
 
-TKeyIndex& TIniFile::TData::KeysOf(TSection& section) {
+const TNameIndex<TLineIt>& TIniFile::TData::KeysOf(const TSection& section) const {
   if (section.Keys) return *section.Keys;
-  TKeyIndex& keys = section.Keys.emplace(section.KeyLines);
+  TNameIndex<TLineIt>& keys = section.Keys.emplace(section.KeyLines);
   for (auto line = std::next(section.Header); line != Lines.end() && line->Kind != TLineKind::Section; ++line)
     if (line->Kind == TLineKind::Key) line->Shadowed = !keys.Add(line);  // of a repeated name the first counts
   return keys;
 }
 
-const TLine* TIniFile::TData::FindKey(std::wstring_view section, std::wstring_view key) {
+const TLine* TIniFile::TData::FindKey(std::wstring_view section, std::wstring_view key) const {
   std::wstring sectionStorage, keyStorage;
-  TSection* found = FindSection(CleanName(section, sectionStorage));
+  const TSection* found = FindSection(CleanName(section, sectionStorage));
   if (!found) return nullptr;
   std::optional<TLineIt> line = KeysOf(*found).Find(CleanName(key, keyStorage));
   return line ? &**line : nullptr;
@@ -524,31 +655,31 @@ void TIniFile::TData::SetValue(std::wstring_view sectionName, std::wstring_view 
   } else {
     // The file's own spelling of the name stays; an unchanged value leaves the line as it is.
     TLine& old = **found;
-    std::wstring nameStorage, valueStorage;
-    std::wstring_view name = NameOf(old, nameStorage);
-    std::wstring_view read = FormatKeyLine(name, value);
-    if (read == ValueOf(old, valueStorage)) return;
-    StoreKeyLine(old, name, read);
+    LineName.clear();
+    AppendUnits(LineName, old.Name);
+    std::string_view read = FormatKeyLine(LineName, value);
+    if (read == old.Value) return;
+    StoreKeyLine(old, LineName, read);
   }
   Changed = true;
 }
 
-// The key line put together in LineBytes becomes the line's content.
-void TIniFile::TData::StoreKeyLine(TLine& line, std::wstring_view name, std::wstring_view value) {
-  line.Bytes = KeepBytes(LineBytes);
-  line.Narrow = IsAscii(name) && IsAscii(value);
-  if (line.Narrow) {
-    // Text of ASCII is written as it is: "name=value" and the line end.
-    line.NarrowName = line.Bytes.substr(0, name.size());
-    line.NarrowValue = line.Bytes.substr(name.size() + 1, value.size());
+// The key line put together in LineBytes becomes the line's content. Where the line's bytes
+// are the held text, name and value view them.
+void TIniFile::TData::StoreKeyLine(TLine& line, std::wstring_view name, std::string_view value) {
+  line.Bytes = Keep(LineBytes);
+  line.Ascii = IsAscii(name) && IsAscii(value);
+  if (!IsUtf16(Encoding) && line.Ascii) {
+    line.Name = line.Bytes.substr(0, name.size());
+    line.Value = line.Bytes.substr(name.size() + 1, value.size());
   } else {
-    line.Name = Keep(name);
-    line.Value = Keep(value);
+    line.Value = Keep(value);  // before the name: the value may be in LineHeld
+    line.Name = KeepHeld(name);
   }
 }
 
 // The key line put together in LineBytes, after the section's last line.
-void TIniFile::TData::InsertKey(TSection& section, std::wstring_view name, std::wstring_view value) {
+void TIniFile::TData::InsertKey(TSection& section, std::wstring_view name, std::string_view value) {
   EnsureLineEnd(*section.Last);
   section.Last = Lines.insert(std::next(section.Last), TLine{{}, TLineKind::Key});
   StoreKeyLine(*section.Last, name, value);
@@ -560,15 +691,14 @@ void TIniFile::TData::DeleteKey(std::wstring_view sectionName, std::wstring_view
   TSection* target = FindSection(CleanName(sectionName, sectionStorage));
   if (!target) return;
   std::wstring_view key = CleanName(keyName, keyStorage);
-  TKeyIndex& keys = KeysOf(*target);
-  std::optional<TLineIt> found = keys.Find(key);
+  std::optional<TLineIt> found = KeysOf(*target).Find(key);
   if (!found) return;
   TLineIt first = *found;
-  keys.Remove(key);
+  target->Keys->Remove(key);
   // Every line of the name goes, so that a duplicate further down does not take its place.
   for (TLineIt line = first; line != Lines.end() && line->Kind != TLineKind::Section;) {
     TLineIt next = std::next(line);
-    if (line->Kind == TLineKind::Key && NameIs(*line, key)) {
+    if (line->Kind == TLineKind::Key && SameName(line->Name, key)) {
       while (target->Last == line || target->Last->Kind == TLineKind::Blank) --target->Last;
       Lines.erase(line);
     }
@@ -579,26 +709,30 @@ void TIniFile::TData::DeleteKey(std::wstring_view sectionName, std::wstring_view
 
 void TIniFile::TData::EraseSection(std::wstring_view name) {
   std::wstring storage;
-  auto found = Index.find(CleanName(name, storage));
-  if (found == Index.end()) return;
-  const std::vector<TSections::iterator> sections = std::move(found->second);
-  Index.erase(found);
+  std::wstring_view section = CleanName(name, storage);
+  if (!FindSection(section)) return;
+  SectionIndex.Remove(section);
   LastFound = nullptr;
   // Every section of the name goes, from its header up to the next header.
-  for (auto section : sections) {
-    auto next = std::next(section);
-    Lines.erase(section->Header, next == Sections.end() ? Lines.end() : next->Header);
-    Sections.erase(section);
+  for (auto it = Sections.begin(); it != Sections.end();) {
+    auto next = std::next(it);
+    if (SameName(it->Name, section)) {
+      Lines.erase(it->Header, next == Sections.end() ? Lines.end() : next->Header);
+      Sections.erase(it);
+    }
+    it = next;
   }
   Changed = true;
 }
 
 std::string TIniFile::TData::Bytes() const {
-  size_t size = 0;
+  size_t size = Mark.size() + Tail.size();
   for (const TLine& line : Lines) size += line.Bytes.size();
   std::string bytes;
   bytes.reserve(size);
+  bytes += Mark;
   for (const TLine& line : Lines) bytes += line.Bytes;
+  bytes += Tail;
   return bytes;
 }
 
@@ -610,91 +744,91 @@ TIniFile::~TIniFile() = default;
 
 bool TIniFile::SectionExists(std::wstring_view section) const {
   std::wstring storage;
-  return FData->FindSection(CleanName(section, storage)) != nullptr;
+  return Data().FindSection(CleanName(section, storage)) != nullptr;
 }
 
 bool TIniFile::ValueExists(std::wstring_view section, std::wstring_view key) const {
-  return FData->FindKey(section, key) != nullptr;
+  return Data().FindKey(section, key) != nullptr;
 }
 
 std::vector<std::wstring> TIniFile::ReadSections() const {
   std::vector<std::wstring> names;
-  for (const TData::TSection& section : FData->Sections)
-    if (!section.Name().empty() && &*FData->Index.at(section.Name()).front() == &section)
-      names.emplace_back(section.Name());
+  for (auto section = FData->Sections.begin(); section != FData->Sections.end(); ++section)
+    if (!section->Name.empty() && Data().SectionIndex.Find(section->Name) == section)
+      names.push_back(Units(section->Name));
   return names;
 }
 
 // The lines of the section's keys that are read: an empty name cannot be listed by the
 // profile functions, and of a repeated one the first line is read.
 template <typename KeyHandler>
-void TIniFile::TData::ForEachKey(std::wstring_view sectionName, KeyHandler keyHandler) {
+void TIniFile::TData::ForEachKey(std::wstring_view sectionName, KeyHandler keyHandler) const {
   std::wstring storage;
-  TSection* found = FindSection(CleanName(sectionName, storage));
+  const TSection* found = FindSection(CleanName(sectionName, storage));
   if (!found) return;
   KeysOf(*found);  // marks the repeated names
   for (auto line = std::next(found->Header); line != Lines.end() && line->Kind != TLineKind::Section; ++line)
-    if (line->Kind == TLineKind::Key && !HasEmptyName(*line) && !line->Shadowed) keyHandler(*line);
+    if (line->Kind == TLineKind::Key && !line->Name.empty() && !line->Shadowed) keyHandler(*line);
 }
 
 std::vector<std::wstring> TIniFile::ReadSection(std::wstring_view section) const {
   std::vector<std::wstring> keys;
-  std::wstring storage;
-  FData->ForEachKey(section, [&](const TLine& line) { keys.emplace_back(NameOf(line, storage)); });
+  Data().ForEachKey(section, [&](const TLine& line) { keys.push_back(Units(line.Name)); });
   return keys;
 }
 
 TIniFile::TSectionValues TIniFile::ReadSectionValues(std::wstring_view section) const {
   std::vector<const TLine*> lines;
-  FData->ForEachKey(section, [&](const TLine& line) { lines.push_back(&line); });
-  // The text of ASCII lines is widened into one block, taken at its full size first so
-  // that the views stay where they are.
+  Data().ForEachKey(section, [&](const TLine& line) { lines.push_back(&line); });
+  // The names and values go into one block, taken at its full size first so that the views
+  // stay where they are; held text has at least a byte for each unit.
   size_t size = 0;
-  for (const TLine* line : lines)
-    if (line->Narrow) size += line->NarrowName.size() + line->NarrowValue.size();
+  for (const TLine* line : lines) size += line->Name.size() + line->Value.size();
   TSectionValues values;
   values.Text.reserve(size);
   values.Keys.reserve(lines.size());
-  auto widen = [&](std::string_view ascii) {
-    values.Text.insert(values.Text.end(), ascii.begin(), ascii.end());
-    return std::wstring_view(values.Text.data() + values.Text.size() - ascii.size(), ascii.size());
+  auto unpack = [&](std::string_view held, bool ascii) {
+    const size_t start = values.Text.size();
+    if (ascii) {
+      values.Text.insert(values.Text.end(), held.begin(), held.end());
+    } else {
+      const std::wstring units = Units(held);
+      values.Text.insert(values.Text.end(), units.begin(), units.end());
+    }
+    return std::wstring_view(values.Text.data() + start, values.Text.size() - start);
   };
   for (const TLine* line : lines) {
-    if (line->Narrow)
-      values.Keys.push_back({widen(line->NarrowName), ProfileValue(widen(line->NarrowValue))});
-    else
-      values.Keys.push_back({line->Name, ProfileValue(line->Value)});
+    std::wstring_view name = unpack(line->Name, line->Ascii);
+    values.Keys.push_back({name, ProfileValue(unpack(line->Value, line->Ascii))});
   }
   return values;
 }
 
 std::wstring TIniFile::ReadString(std::wstring_view section, std::wstring_view key,
                                   std::wstring_view defaultValue) const {
-  const TLine* line = FData->FindKey(section, key);
-  std::wstring storage;
-  return std::wstring(line ? ProfileValue(ValueOf(*line, storage)) : defaultValue);
+  const TLine* line = Data().FindKey(section, key);
+  return line ? std::wstring(ProfileValue(Units(line->Value))) : std::wstring(defaultValue);
 }
 
 int TIniFile::ReadInteger(std::wstring_view section, std::wstring_view key, int defaultValue) const {
-  const TLine* line = FData->FindKey(section, key);
-  std::wstring storage;
-  return line ? ParseInt32(ProfileValue(ValueOf(*line, storage))).value_or(defaultValue) : defaultValue;
+  const TLine* line = Data().FindKey(section, key);
+  return line ? ParseInt32(ProfileValue(Units(line->Value))).value_or(defaultValue) : defaultValue;
 }
 
 void TIniFile::WriteString(std::wstring_view section, std::wstring_view key, std::wstring_view value) {
-  FData->SetValue(section, key, value);
+  Data().SetValue(section, key, value);
 }
 
 void TIniFile::WriteInteger(std::wstring_view section, std::wstring_view key, int value) {
-  FData->SetValue(section, key, std::to_wstring(value));
+  Data().SetValue(section, key, std::to_wstring(value));
 }
 
 void TIniFile::DeleteKey(std::wstring_view section, std::wstring_view key) {
-  FData->DeleteKey(section, key);
+  Data().DeleteKey(section, key);
 }
 
 void TIniFile::EraseSection(std::wstring_view section) {
-  FData->EraseSection(section);
+  Data().EraseSection(section);
 }
 
 void TIniFile::UpdateFile() {

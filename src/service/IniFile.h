@@ -1,6 +1,7 @@
 #pragma once
-// An INI file read once into memory and written back in one go, in the ANSI code page,
-// following the text format of Windows profile files. Sections and keys keep their file
+// An INI file read once into memory and written back in one go, following the text format
+// of Windows profile files: in the ANSI code page, or in UTF-16 or UTF-8 when the file
+// starts with that encoding's byte-order mark, which is kept. Sections and keys keep their file
 // order and are found without regard to letter case; every line that is not changed is
 // written back exactly as it was read (comments, blank lines, unknown sections, spacing).
 
@@ -30,15 +31,19 @@ class TIniFile {
   std::vector<std::wstring> ReadSection(std::wstring_view section) const;
 
   // A section's keys with their values as ReadString reads them, in file order, a repeated
-  // name once: ReadSection and a ReadString of each key in one pass. The views are valid
-  // while the result lives and the file object does not change.
+  // name once: ReadSection and a ReadString of each key in one pass. The views point into
+  // the result's own text and are valid while it lives.
   struct TKeyValue {
     std::wstring_view Name;
     std::wstring_view Value;
   };
+  // Move-only: the views of a copy would point into the original's text.
   struct TSectionValues {
+    TSectionValues() = default;
+    TSectionValues(TSectionValues&&) = default;
+    TSectionValues& operator=(TSectionValues&&) = default;
     std::vector<TKeyValue> Keys;
-    std::vector<wchar_t> Text;  // where the views of most keys point
+    std::vector<wchar_t> Text;  // where the views point
     auto begin() const { return Keys.begin(); }
     auto end() const { return Keys.end(); }
     size_t size() const { return Keys.size(); }
@@ -70,6 +75,9 @@ class TIniFile {
 
  private:
   struct TData;
+  const TData& Data() const { return *FData; }
+  TData& Data() { return *FData; }
+
   std::wstring FFileName;
   std::unique_ptr<TData> FData;
 };

@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include <utility>
+
 #include "service/LogInfo.h"
 #include "win/Window.h"
 
@@ -27,44 +29,64 @@ bool ClipboardHasText() {
 }  // namespace
 
 void TLogFileNameMenu::CreateFor(HWND edit) {
-  FMenu = ::CreatePopupMenu();
+  Detach();
+  FMenu.Reset(::CreatePopupMenu());
   if (!edit) return;
   FEdit = edit;
   // Undo and the separator after it are hidden items without an action: left out.
   HMENU variables = ::CreatePopupMenu();
   for (size_t i = 0; i < LogNameVariables.size(); ++i)
     ::AppendMenuW(variables, MF_STRING, mniFirstVariable + i, LogNameVariables[i]);
-  ::AppendMenuW(FMenu, MF_STRING, mniCut, L"Вырезать\tCtrl+X");
-  ::AppendMenuW(FMenu, MF_STRING, mniCopy, L"Копировать\tCtrl+C");
-  ::AppendMenuW(FMenu, MF_STRING, mniPaste, L"Вставить\tCtrl+V");
-  ::AppendMenuW(FMenu, MF_STRING, mniDelete, L"Удалить\tDel");
-  ::AppendMenuW(FMenu, MF_SEPARATOR, 0, nullptr);
-  ::AppendMenuW(FMenu, MF_STRING, mniSelectAll, L"Выделить всё\tCtrl+A");
-  ::AppendMenuW(FMenu, MF_SEPARATOR, 0, nullptr);
-  ::AppendMenuW(FMenu, MF_POPUP, reinterpret_cast<UINT_PTR>(variables), L"Переменные");
+  ::AppendMenuW(FMenu.Get(), MF_STRING, mniCut, L"Вырезать\tCtrl+X");
+  ::AppendMenuW(FMenu.Get(), MF_STRING, mniCopy, L"Копировать\tCtrl+C");
+  ::AppendMenuW(FMenu.Get(), MF_STRING, mniPaste, L"Вставить\tCtrl+V");
+  ::AppendMenuW(FMenu.Get(), MF_STRING, mniDelete, L"Удалить\tDel");
+  ::AppendMenuW(FMenu.Get(), MF_SEPARATOR, 0, nullptr);
+  ::AppendMenuW(FMenu.Get(), MF_STRING, mniSelectAll, L"Выделить всё\tCtrl+A");
+  ::AppendMenuW(FMenu.Get(), MF_SEPARATOR, 0, nullptr);
+  ::AppendMenuW(FMenu.Get(), MF_POPUP, reinterpret_cast<UINT_PTR>(variables), L"Переменные");
   ::SetWindowSubclass(edit, EditProc, SubclassId, reinterpret_cast<DWORD_PTR>(this));
 }
 
 TLogFileNameMenu::~TLogFileNameMenu() {
+  Detach();
+}
+
+TLogFileNameMenu::TLogFileNameMenu(TLogFileNameMenu&& other) noexcept {
+  *this = std::move(other);
+}
+
+TLogFileNameMenu& TLogFileNameMenu::operator=(TLogFileNameMenu&& other) noexcept {
+  if (this == &other) return *this;
+  Detach();
+  FEdit = std::exchange(other.FEdit, nullptr);
+  FMenu = std::move(other.FMenu);
+  // The edit box's subclass carries the menu's address: it follows the move.
+  if (FEdit) ::SetWindowSubclass(FEdit, EditProc, SubclassId, reinterpret_cast<DWORD_PTR>(this));
+  return *this;
+}
+
+void TLogFileNameMenu::Detach() noexcept {
   if (FEdit && ::IsWindow(FEdit)) ::RemoveWindowSubclass(FEdit, EditProc, SubclassId);
-  if (FMenu) ::DestroyMenu(FMenu);
+  FEdit = nullptr;
+  FMenu.Reset();
 }
 
 void TLogFileNameMenu::UpdateItemStates() {
   DWORD start = 0, end = 0;
   ::SendMessageW(FEdit, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
   const UINT selection = start != end ? MF_ENABLED : MF_GRAYED;
-  ::EnableMenuItem(FMenu, mniPaste, MF_BYCOMMAND | (ClipboardHasText() ? MF_ENABLED : MF_GRAYED));
-  for (int id : {mniCut, mniCopy, mniDelete}) ::EnableMenuItem(FMenu, id, MF_BYCOMMAND | selection);
+  ::EnableMenuItem(FMenu.Get(), mniPaste, MF_BYCOMMAND | (ClipboardHasText() ? MF_ENABLED : MF_GRAYED));
+  for (int id : {mniCut, mniCopy, mniDelete}) ::EnableMenuItem(FMenu.Get(), id, MF_BYCOMMAND | selection);
 }
 
 bool TLogFileNameMenu::IsItemEnabled(int id) const {
-  UINT state = ::GetMenuState(FMenu, id, MF_BYCOMMAND);
+  UINT state = ::GetMenuState(FMenu.Get(), id, MF_BYCOMMAND);
   return state != static_cast<UINT>(-1) && !(state & (MF_GRAYED | MF_DISABLED));
 }
 
 bool TLogFileNameMenu::IsItemVisible(int id) const {
-  return ::GetMenuState(FMenu, id, MF_BYCOMMAND) != static_cast<UINT>(-1);
+  return ::GetMenuState(FMenu.Get(), id, MF_BYCOMMAND) != static_cast<UINT>(-1);
 }
 
 void TLogFileNameMenu::Execute(int id) {
@@ -111,7 +133,7 @@ void TLogFileNameMenu::Popup(int x, int y) {
     y = box.bottom;
   }
   UpdateItemStates();
-  int chosen = ::TrackPopupMenu(FMenu, TPM_RETURNCMD | TPM_RIGHTBUTTON, x, y, 0, FEdit, nullptr);
+  int chosen = ::TrackPopupMenu(FMenu.Get(), TPM_RETURNCMD | TPM_RIGHTBUTTON, x, y, 0, FEdit, nullptr);
   if (chosen) Execute(chosen);
 }
 

@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "win/Handles.h"
+
 namespace ornpm {
 
 class TLogFileNameMenu {
@@ -23,7 +25,13 @@ class TLogFileNameMenu {
   // Builds the menu and makes it the edit box's context menu (the box is subclassed);
   // the menu must live as long as the box.
   void CreateFor(HWND edit);
+  TLogFileNameMenu() = default;
   ~TLogFileNameMenu();
+  // Moved, the menu goes on serving its edit box from its new place; never copied.
+  TLogFileNameMenu(TLogFileNameMenu&& other) noexcept;
+  TLogFileNameMenu& operator=(TLogFileNameMenu&& other) noexcept;
+  TLogFileNameMenu(const TLogFileNameMenu&) = delete;
+  TLogFileNameMenu& operator=(const TLogFileNameMenu&) = delete;
 
   // The states the menu takes just before it pops up.
   void UpdateItemStates();
@@ -36,9 +44,10 @@ class TLogFileNameMenu {
  private:
   static LRESULT CALLBACK EditProc(HWND edit, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id, DWORD_PTR self);
   void Popup(int x, int y);
+  void Detach() noexcept;
 
   HWND FEdit = nullptr;
-  HMENU FMenu = nullptr;
+  UniqueMenu FMenu;
 };
 
 }  // namespace ornpm

@@ -12,9 +12,7 @@ void TViewFrame::Create(HWND parent) {
 
 HWND TViewFrame::AddControl(const wchar_t* className, const std::wstring& text, DWORD style, int id, RECT design,
                             unsigned anchors, DWORD exStyle) {
-  HWND control = CreateControl(Handle(), className, text, style, id, exStyle);
-  FLayout.Add(control, design, anchors);
-  return control;
+  return FLayout.AddControl(Handle(), className, text, style, id, design, anchors, exStyle);
 }
 
 LRESULT TViewFrame::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "service/LogFileNameMenu.h"
-#include "win/Window.h"
+#include "win/ModalDialog.h"
 
 namespace ornpm {
 
@@ -14,31 +14,22 @@ extern const wchar_t LogFileNameHint[];
 // The folder pattern an empty pattern box starts with.
 inline constexpr wchar_t InitialLogFilePath[] = L"%AppData%\\ORN\\ORNPlugInVLX\\Logs";
 
-class TLogFileNameForm : public TWindow {
+class TLogFileNameForm : public TModalDialog {
  public:
-  // Creates the dialog, hidden, centred on the owner.
   enum : int { idLogFilePath = 1001, idLogFileName };
 
+  // Creates the dialog, hidden, centred on the owner's window.
   explicit TLogFileNameForm(HWND owner);
 
   HWND edLogFilePath = nullptr;
   HWND edLogFileName = nullptr;
 
-  // Shows the dialog and waits until OK (Enter) or Cancel (Escape, the close box) ends it;
-  // true for OK. The owner is disabled meanwhile.
-  bool ShowModal();
   std::wstring LogFilePath() const;
   std::wstring LogFileName() const;
 
- protected:
-  LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
-
  private:
-  HWND FOwner;
-  TLayout FLayout{{703, 339}};
   TLogFileNameMenu FPathMenu;
   TLogFileNameMenu FNameMenu;
-  int FResult = 0;  // IDOK or IDCANCEL once ended
 };
 
 }  // namespace ornpm

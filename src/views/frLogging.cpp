@@ -18,14 +18,14 @@ constexpr DWORD Edit = ES_AUTOHSCROLL | WS_TABSTOP | WS_BORDER;
 void TLoggingFrame::CreateControls() {
   chbEnabled =
       AddControl(L"BUTTON", L"Включено", BS_AUTOCHECKBOX | WS_TABSTOP, idEnabled, {8, 8, 200, 26}, akLeft | akTop);
-  AddControl(L"STATIC", L"Путь к файлам:", SS_LEFT, 0, {8, 38, 120, 54}, akLeft | akTop);
+  AddControl(L"STATIC", L"Путь к файлам:", SS_LEFT, 0, {8, 38, 123, 54}, akLeft | akTop);
   edLogFilePath =
       AddControl(L"EDIT", InitialLogFilePath, Edit | WS_DISABLED, idLogFilePath, {124, 34, 612, 57}, StretchWidth);
   btnApply = AddControl(L"BUTTON", L"Применить", WS_TABSTOP | WS_DISABLED, idApply, {621, 45, 737, 70}, RightEdge);
-  AddControl(L"STATIC", L"Имя файла:", SS_LEFT, 0, {8, 66, 120, 82}, akLeft | akTop);
+  AddControl(L"STATIC", L"Имя файла:", SS_LEFT, 0, {8, 66, 123, 82}, akLeft | akTop);
   edLogFileName =
       AddControl(L"EDIT", DefaultLogFileName, Edit | WS_DISABLED, idLogFileName, {124, 62, 612, 85}, StretchWidth);
-  AddControl(L"STATIC", L"Фактический путь:", SS_LEFT, 0, {8, 98, 120, 114}, akLeft | akTop);
+  AddControl(L"STATIC", L"Фактический путь:", SS_LEFT, 0, {8, 98, 123, 114}, akLeft | akTop);
   edActualLogPath = AddControl(L"EDIT", L"", Edit | ES_READONLY, 0, {124, 94, 612, 117}, StretchWidth);
   btnOpenFolder =
       AddControl(L"BUTTON", L"Открыть папку", WS_TABSTOP | WS_DISABLED, idOpenFolder, {621, 93, 737, 118}, RightEdge);

@@ -79,11 +79,19 @@ struct LocalMemTraits {
   static void Close(Type h) noexcept { ::LocalFree(h); }
 };
 
+struct MenuTraits {
+  using Type = HMENU;
+  static Type Invalid() noexcept { return nullptr; }
+  static void Close(Type h) noexcept { ::DestroyMenu(h); }
+};
+
 using UniqueHandle = UniqueResource<HandleTraits>;
 using UniqueFileHandle = UniqueResource<FileHandleTraits>;
 using UniqueFindHandle = UniqueResource<FindHandleTraits>;
 using UniqueHKey = UniqueResource<KeyTraits>;
 using UniqueModule = UniqueResource<ModuleTraits>;
 using UniqueLocalMem = UniqueResource<LocalMemTraits>;
+// A menu that no window holds as its menu bar (a pop-up menu); its submenus go with it.
+using UniqueMenu = UniqueResource<MenuTraits>;
 
 }  // namespace ornpm

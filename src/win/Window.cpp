@@ -33,6 +33,28 @@ BOOL CALLBACK SetFontOfChild(HWND child, LPARAM font) {
   return TRUE;
 }
 
+bool DragsLeftEdge(WPARAM edge) {
+  return edge == WMSZ_LEFT || edge == WMSZ_TOPLEFT || edge == WMSZ_BOTTOMLEFT;
+}
+
+bool DragsTopEdge(WPARAM edge) {
+  return edge == WMSZ_TOP || edge == WMSZ_TOPLEFT || edge == WMSZ_TOPRIGHT;
+}
+
+// One dimension of a proposed rectangle: the extent kept within [minimum, maximum] (0: no
+// limit), moving the near side when that is the side being dragged, else the far one.
+void ClampExtent(LONG& nearSide, LONG& farSide, bool dragsNear, int minimum, int maximum) {
+  const int extent = farSide - nearSide;
+  int limited = extent;
+  if (minimum > 0 && extent < minimum) limited = minimum;
+  if (maximum > 0 && extent > maximum) limited = maximum;
+  if (limited == extent) return;
+  if (dragsNear)
+    nearSide = farSide - limited;
+  else
+    farSide = nearSide + limited;
+}
+
 }  // namespace
 
 void ShowApplicationError(const std::exception& error) noexcept {
@@ -78,6 +100,16 @@ std::wstring WindowText(HWND window) {
   std::wstring text(static_cast<size_t>(::GetWindowTextLengthW(window)) + 1, L'\0');
   text.resize(static_cast<size_t>(::GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
   return text;
+}
+
+SIZE TextExtent(HWND control, const std::wstring& text) {
+  HDC dc = ::GetDC(control);
+  HGDIOBJ old = ::SelectObject(dc, reinterpret_cast<HFONT>(::SendMessageW(control, WM_GETFONT, 0, 0)));
+  SIZE size{};
+  ::GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+  ::SelectObject(dc, old);
+  ::ReleaseDC(control, dc);
+  return size;
 }
 
 int RunModal(HWND dialog, HWND focus, const int& result) {
@@ -211,6 +243,18 @@ void TLayout::Add(HWND control, RECT designRect, unsigned anchors) {
   FItems.push_back({control, designRect, anchors});
 }
 
+HWND TLayout::AddControl(HWND parent, const wchar_t* className, const std::wstring& text, DWORD style, int id,
+                         RECT designRect, unsigned anchors, DWORD exStyle) {
+  HWND control = CreateControl(parent, className, text, style, id, exStyle);
+  Add(control, designRect, anchors);
+  return control;
+}
+
+void TLayout::Move(HWND control, RECT designRect) {
+  for (TItem& item : FItems)
+    if (item.Control == control) item.Design = designRect;
+}
+
 void TLayout::Apply(HWND parent) const {
   RECT client{};
   ::GetClientRect(parent, &client);
@@ -235,16 +279,60 @@ void TLayout::Apply(HWND parent) const {
       else
         top = client.bottom - bottomGap - height;
     }
-    ::MoveWindow(item.Control, left, top, std::max(width, 0), std::max(height, 0), TRUE);
+    ::SetWindowPos(item.Control, nullptr, left, top, std::max(width, 0), std::max(height, 0),
+                   SWP_NOZORDER | SWP_NOACTIVATE);
   }
-  ::EnumChildWindows(parent, SetFontOfChild, reinterpret_cast<LPARAM>(MessageFont(dpi)));
 }
 
-void TLayout::FollowDpiChange(HWND parent, LPARAM suggestedRect) const {
+void TLayout::FollowDpiChange(HWND parent, WPARAM newDpi, LPARAM suggestedRect) const {
+  SetChildFonts(parent, HIWORD(newDpi));
   const RECT* suggested = reinterpret_cast<const RECT*>(suggestedRect);
   ::SetWindowPos(parent, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
                  suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
   Apply(parent);
+}
+
+void SetChildFonts(HWND parent, UINT dpi) {
+  ::EnumChildWindows(parent, SetFontOfChild, reinterpret_cast<LPARAM>(MessageFont(dpi)));
+}
+
+void ClampSizing(WPARAM edge, RECT& proposed, const TSizeLimits& limits) {
+  // Only what the drag changes: a window outside a limit keeps its width while its height is
+  // dragged, and the other way round.
+  if (edge != WMSZ_TOP && edge != WMSZ_BOTTOM)
+    ClampExtent(proposed.left, proposed.right, DragsLeftEdge(edge), limits.Min.cx, limits.Max.cx);
+  if (edge != WMSZ_LEFT && edge != WMSZ_RIGHT)
+    ClampExtent(proposed.top, proposed.bottom, DragsTopEdge(edge), limits.Min.cy, limits.Max.cy);
+}
+
+SIZE BorderSize(HWND window) {
+  RECT outer{}, client{};
+  ::GetWindowRect(window, &outer);
+  ::GetClientRect(window, &client);
+  return {(outer.right - outer.left) - client.right, (outer.bottom - outer.top) - client.bottom};
+}
+
+void SetClientHeight(HWND window, int height) {
+  RECT outer{};
+  ::GetWindowRect(window, &outer);
+  ::SetWindowPos(window, nullptr, 0, 0, outer.right - outer.left, height + BorderSize(window).cy,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+bool TFocusKeeper::Activate(HWND window, WPARAM wParam) {
+  if (LOWORD(wParam) == WA_INACTIVE) {
+    HWND focus = ::GetFocus();
+    if (focus && ::IsChild(window, focus)) FFocus = focus;
+    return false;
+  }
+  if (HIWORD(wParam) || !FFocus || !::IsWindow(FFocus) || !::IsChild(window, FFocus)) return false;  // minimised
+  ::SetFocus(FFocus);
+  return true;
+}
+
+void SetLargeIcon(HWND window, const wchar_t* resourceName) {
+  if (HICON icon = ::LoadIconW(::GetModuleHandleW(nullptr), resourceName))
+    ::SendMessageW(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
 }
 
 HWND CreateControl(HWND parent, const wchar_t* className, const std::wstring& text, DWORD style, int id,

@@ -56,11 +56,17 @@ class TLayout {
  public:
   explicit TLayout(SIZE designClient) : FDesign(designClient) {}
   void Add(HWND control, RECT designRect, unsigned anchors);
+  // Creates a control as a child of parent (see CreateControl) and places it by the layout.
+  HWND AddControl(HWND parent, const wchar_t* className, const std::wstring& text, DWORD style, int id, RECT designRect,
+                  unsigned anchors, DWORD exStyle = 0);
+  // Gives a control of the layout another design rectangle.
+  void Move(HWND control, RECT designRect);
   // Places every child for the parent's current client size and DPI.
   void Apply(HWND parent) const;
-  // WM_DPICHANGED: takes the rectangle the system suggests and places the children anew
-  // (with the new DPI's font) even where the size happens not to change.
-  void FollowDpiChange(HWND parent, LPARAM suggestedRect) const;
+  // WM_DPICHANGED: the fonts of the new DPI for every control below parent, then the
+  // rectangle the system suggests, and the children placed anew even where the size
+  // happens not to change.
+  void FollowDpiChange(HWND parent, WPARAM newDpi, LPARAM suggestedRect) const;
 
  private:
   struct TItem {
@@ -72,11 +78,49 @@ class TLayout {
   std::vector<TItem> FItems;
 };
 
+// Sets the message font of a DPI on every window below parent, at any depth. Controls get
+// their font when they are created; this is for a change of the DPI only.
+void SetChildFonts(HWND parent, UINT dpi);
+
+// Limits of a window's outer size in device pixels; 0 means no limit.
+struct TSizeLimits {
+  SIZE Min{0, 0};
+  SIZE Max{0, 0};
+};
+
+// WM_SIZING: a proposed size beyond a limit takes the limit. The dragged edge stops there and
+// the opposite edge stays where it is; a dimension the drag does not change is left alone.
+void ClampSizing(WPARAM edge, RECT& proposed, const TSizeLimits& limits);
+
+// Outer size minus client size: the frame and caption of a window as it is now.
+SIZE BorderSize(HWND window);
+
+// Sets the client height of a top window, keeping its width and position.
+void SetClientHeight(HWND window, int height);
+
+// Keeps the control that had the focus when a top window was deactivated (another window,
+// a message box) and gives it the focus back when the window is activated again; the
+// default handling would focus the window itself.
+class TFocusKeeper {
+ public:
+  // WM_ACTIVATE; true when it was handled here, false when it goes on to the default.
+  bool Activate(HWND window, WPARAM wParam);
+
+ private:
+  HWND FFocus = nullptr;
+};
+
+// Sets the large window icon to an icon resource of the program; nothing when it has none.
+void SetLargeIcon(HWND window, const wchar_t* resourceName);
+
 // Creates a common control as a child, with the message font of the parent's DPI.
 HWND CreateControl(HWND parent, const wchar_t* className, const std::wstring& text, DWORD style, int id,
                    DWORD exStyle = 0);
 
 std::wstring WindowText(HWND window);
+
+// The size of a text in the control's font.
+SIZE TextExtent(HWND control, const std::wstring& text);
 
 // Shows a dialog window modally: its owner is disabled, the focus goes to the given
 // control, and messages run (Enter, Escape and Tab handled as in dialogs) until result

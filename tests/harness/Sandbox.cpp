@@ -34,6 +34,16 @@ std::string Narrow(std::wstring_view text) {
   return WideToBytes(text, CP_UTF8);
 }
 
+std::string Utf16WithMark(std::wstring_view text) {
+  std::string bytes = "\xFF\xFE";
+  for (wchar_t unit : text) bytes += {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
+  return bytes;
+}
+
+std::string Utf8WithMark(std::wstring_view text) {
+  return "\xEF\xBB\xBF" + WideToBytes(text, CP_UTF8);
+}
+
 std::string ReadBinaryFile(const std::wstring& path) {
   std::ifstream in(std::filesystem::path(path), std::ios::binary);
   EXPECT_TRUE(in.good()) << "cannot read " << std::filesystem::path(path).string();

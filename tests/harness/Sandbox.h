@@ -21,6 +21,10 @@ std::wstring FixturePath(const std::wstring& name);
 // UTF-8 for test messages.
 std::string Narrow(std::wstring_view text);
 
+// Text as an editor saves it "as Unicode" (UTF-16 LE) or as UTF-8, each with its byte-order mark.
+std::string Utf16WithMark(std::wstring_view text);
+std::string Utf8WithMark(std::wstring_view text);
+
 std::string ReadBinaryFile(const std::wstring& path);
 void WriteBinaryFile(const std::wstring& path, const std::string& bytes);
 

@@ -1,0 +1,120 @@
+#include "mail/ServerTrust.h"
+
+#include <windows.h>
+
+#include <wincrypt.h>
+
+#include <memory>
+#include <openssl/ssl.h>
+#include <openssl/x509v3.h>
+#include <vector>
+
+#include "win/NetHandles.h"
+
+namespace ornpm {
+
+namespace {
+
+struct TCertificateFreer {
+  void operator()(const CERT_CONTEXT* certificate) const { ::CertFreeCertificateContext(certificate); }
+};
+struct TChainFreer {
+  void operator()(const CERT_CHAIN_CONTEXT* chain) const { ::CertFreeCertificateChain(chain); }
+};
+struct TEngineFreer {
+  void operator()(void* engine) const { ::CertFreeCertificateChainEngine(static_cast<HCERTCHAINENGINE>(engine)); }
+};
+
+std::vector<unsigned char> Der(X509* certificate) {
+  const int length = i2d_X509(certificate, nullptr);
+  if (length <= 0) return {};
+  std::vector<unsigned char> der(static_cast<size_t>(length));
+  unsigned char* out = der.data();
+  i2d_X509(certificate, &out);
+  return der;
+}
+
+bool IsIpAddress(const std::wstring& host) {
+  return host.find_first_not_of(L"0123456789.") == std::wstring::npos || host.find(L':') != std::wstring::npos;
+}
+
+// The Windows verdict on the chain the server presented: 0 when it is trusted for the
+// host, else the policy's error.
+DWORD WindowsChainError(X509_STORE_CTX* store, const std::wstring& host) {
+  UniqueCertStore presented(::CertOpenStore(CERT_STORE_PROV_MEMORY, 0, 0, CERT_STORE_CREATE_NEW_FLAG, nullptr));
+  if (!presented) return ::GetLastError();
+  STACK_OF(X509)* untrusted = X509_STORE_CTX_get0_untrusted(store);
+  for (int i = 0; i < sk_X509_num(untrusted); ++i) {
+    std::vector<unsigned char> der = Der(sk_X509_value(untrusted, i));
+    ::CertAddEncodedCertificateToStore(presented.Get(), X509_ASN_ENCODING, der.data(), static_cast<DWORD>(der.size()),
+                                       CERT_STORE_ADD_ALWAYS, nullptr);
+  }
+  std::vector<unsigned char> leafDer = Der(X509_STORE_CTX_get0_cert(store));
+  std::unique_ptr<const CERT_CONTEXT, TCertificateFreer> leaf(
+      ::CertCreateCertificateContext(X509_ASN_ENCODING, leafDer.data(), static_cast<DWORD>(leafDer.size())));
+  if (!leaf) return ::GetLastError();
+
+  // An engine of its own reads the root stores as they are now, not as they were when
+  // the process first asked.
+  CERT_CHAIN_ENGINE_CONFIG config{};
+  config.cbSize = sizeof config;
+  HCERTCHAINENGINE rawEngine = nullptr;
+  if (!::CertCreateCertificateChainEngine(&config, &rawEngine)) return ::GetLastError();
+  std::unique_ptr<void, TEngineFreer> engine(rawEngine);
+
+  char serverAuth[] = szOID_PKIX_KP_SERVER_AUTH;
+  LPSTR usages[] = {serverAuth};
+  CERT_CHAIN_PARA chainPara{};
+  chainPara.cbSize = sizeof chainPara;
+  chainPara.RequestedUsage.dwType = USAGE_MATCH_TYPE_AND;
+  chainPara.RequestedUsage.Usage.cUsageIdentifier = 1;
+  chainPara.RequestedUsage.Usage.rgpszUsageIdentifier = usages;
+  PCCERT_CHAIN_CONTEXT rawChain = nullptr;
+  if (!::CertGetCertificateChain(rawEngine, leaf.get(), nullptr, presented.Get(), &chainPara, 0, nullptr, &rawChain))
+    return ::GetLastError();
+  std::unique_ptr<const CERT_CHAIN_CONTEXT, TChainFreer> chain(rawChain);
+
+  std::wstring serverName = host;
+  HTTPSPolicyCallbackData ssl{};
+  ssl.cbStruct = sizeof ssl;
+  ssl.dwAuthType = AUTHTYPE_SERVER;
+  ssl.pwszServerName = serverName.data();
+  CERT_CHAIN_POLICY_PARA policy{};
+  policy.cbSize = sizeof policy;
+  policy.pvExtraPolicyPara = &ssl;
+  CERT_CHAIN_POLICY_STATUS status{};
+  status.cbSize = sizeof status;
+  if (!::CertVerifyCertificateChainPolicy(CERT_CHAIN_POLICY_SSL, chain.get(), &policy, &status))
+    return ::GetLastError();
+  if (status.dwError != 0) return status.dwError;
+  // The policy is the system's word; where it passes a chain the engine itself found
+  // faulty (an incomplete one, as Wine's does), the chain's own status still decides.
+  const DWORD ignored = CERT_TRUST_REVOCATION_STATUS_UNKNOWN | CERT_TRUST_IS_OFFLINE_REVOCATION;
+  return chain->TrustStatus.dwErrorStatus & ~ignored ? static_cast<DWORD>(CERT_E_CHAINING) : 0;
+}
+
+int VerifyChain(X509_STORE_CTX* store, void* argument) {
+  if (X509_verify_cert(store) == 1) return 1;
+  const int error = X509_STORE_CTX_get_error(store);
+  // A chain OpenSSL trusts but for another name: no store changes that.
+  if (error == X509_V_ERR_HOSTNAME_MISMATCH || error == X509_V_ERR_IP_ADDRESS_MISMATCH) return 0;
+  const std::wstring& host = *static_cast<const std::wstring*>(argument);
+  const DWORD verdict = WindowsChainError(store, host);
+  if (verdict == 0) {
+    X509_STORE_CTX_set_error(store, X509_V_OK);
+    return 1;
+  }
+  // Otherwise the user reads what OpenSSL found, unless Windows trusts the chain and only
+  // the name is wrong.
+  if (verdict == static_cast<DWORD>(CERT_E_CN_NO_MATCH))
+    X509_STORE_CTX_set_error(store, IsIpAddress(host) ? X509_V_ERR_IP_ADDRESS_MISMATCH : X509_V_ERR_HOSTNAME_MISMATCH);
+  return 0;
+}
+
+}  // namespace
+
+void VerifyServersWithWindows(SSL_CTX* context, const std::wstring& host) {
+  SSL_CTX_set_cert_verify_callback(context, VerifyChain, const_cast<std::wstring*>(&host));
+}
+
+}  // namespace ornpm

@@ -1,0 +1,551 @@
+// Where the windows' controls end up: the designed rectangles after creation, after a drag
+// of each edge and corner and after a mode switch, at the DPI the test runs at (scripts/test
+// runs these tests at 96 and again at 144 DPI); the sizing limits; fonts, focus, the order
+// of overlapping controls and the service menu.
+
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <gtest/gtest.h>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/fmMain.h"
+#include "harness/DialogAnswer.h"
+#include "harness/FakeUserInteraction.h"
+#include "harness/MainWindowWorkstation.h"
+#include "harness/Sandbox.h"
+#include "mail/dlgSendEMail.h"
+#include "service/PlugInFiles.h"
+#include "service/Registry.h"
+#include "views/dlgLogFileName.h"
+#include "win/Window.h"
+
+namespace ornpm {
+namespace {
+
+// The DPI of the window, which must be the one the run was set up for.
+UINT CheckedDpi(HWND window) {
+  const UINT dpi = WindowDpi(window);
+  if (const char* expected = std::getenv("ORNPM_EXPECTED_DPI")) {
+    EXPECT_EQ(dpi, std::strtoul(expected, nullptr, 10));
+  }
+  return dpi;
+}
+
+// A control as designed: its rectangle at 96 DPI in a client area of the design size.
+struct TPlace {
+  const char* Name;
+  int Id;  // the control's id; 0 for the main window's frame
+  RECT Design;
+  unsigned Anchors;
+  // Where the system's font makes the service button's caption longer than the design has
+  // room for, the button grows to the right and its arrow moves with its right end.
+  enum { Fixed, GrowsForCaption, FollowsGrowth } Fit = Fixed;
+};
+
+// Where a control belongs in a client area of the given size: left and top at their scaled
+// design values, right and bottom too unless anchored to those edges, whose scaled design
+// distance they keep.
+RECT Designed(const TPlace& place, SIZE design, SIZE client, UINT dpi) {
+  RECT r{Scale(place.Design.left, dpi), Scale(place.Design.top, dpi), Scale(place.Design.right, dpi),
+         Scale(place.Design.bottom, dpi)};
+  const int width = r.right - r.left, height = r.bottom - r.top;
+  if (place.Anchors & akRight) {
+    r.right = client.cx - Scale(design.cx - place.Design.right, dpi);
+    if (!(place.Anchors & akLeft)) r.left = r.right - width;
+  }
+  if (place.Anchors & akBottom) {
+    r.bottom = client.cy - Scale(design.cy - place.Design.bottom, dpi);
+    if (!(place.Anchors & akTop)) r.top = r.bottom - height;
+  }
+  return r;
+}
+
+RECT PlaceInParent(HWND control) {
+  RECT r{};
+  ::GetWindowRect(control, &r);
+  ::MapWindowPoints(nullptr, ::GetParent(control), reinterpret_cast<POINT*>(&r), 2);
+  return r;
+}
+
+SIZE ClientSize(HWND window) {
+  RECT client{};
+  ::GetClientRect(window, &client);
+  return {client.right, client.bottom};
+}
+
+// Every control of the table where the design puts it (one pixel for rounding), and inside
+// the client area.
+void ExpectPlaced(HWND window, const std::vector<TPlace>& table, SIZE design, HWND frame = nullptr) {
+  const UINT dpi = CheckedDpi(window);
+  const SIZE client = ClientSize(window);
+  LONG grown = 0;
+  for (const TPlace& place : table) {
+    SCOPED_TRACE(place.Name);
+    HWND control = place.Id ? ::GetDlgItem(window, place.Id) : frame;
+    ASSERT_TRUE(control);
+    const RECT actual = PlaceInParent(control);
+    RECT expected = Designed(place, design, client, dpi);
+    if (place.Fit == TPlace::GrowsForCaption) {
+      grown = std::max(0L, actual.right - expected.right);
+      EXPECT_LE(grown, Scale(20, dpi)) << "grown for the caption";
+      expected.right += grown;
+    }
+    if (place.Fit == TPlace::FollowsGrowth) ::OffsetRect(&expected, grown, 0);
+    EXPECT_NEAR(actual.left, expected.left, 1);
+    EXPECT_NEAR(actual.top, expected.top, 1);
+    EXPECT_NEAR(actual.right, expected.right, 1);
+    EXPECT_NEAR(actual.bottom, expected.bottom, 1);
+    EXPECT_GE(actual.left, 0);
+    EXPECT_GE(actual.top, 0);
+    EXPECT_LE(actual.right, client.cx);
+    EXPECT_LE(actual.bottom, client.cy);
+  }
+}
+
+// Drags an edge or corner by delta pixels outwards (negative: inwards) as the user would: the
+// window proposes the rectangle, the window's WM_SIZING handler limits it, and the window
+// takes it. Returns the rectangle before.
+RECT Drag(HWND window, WPARAM edge, int delta) {
+  RECT before{};
+  ::GetWindowRect(window, &before);
+  RECT proposed = before;
+  if (edge == WMSZ_LEFT || edge == WMSZ_TOPLEFT || edge == WMSZ_BOTTOMLEFT) proposed.left -= delta;
+  if (edge == WMSZ_RIGHT || edge == WMSZ_TOPRIGHT || edge == WMSZ_BOTTOMRIGHT) proposed.right += delta;
+  if (edge == WMSZ_TOP || edge == WMSZ_TOPLEFT || edge == WMSZ_TOPRIGHT) proposed.top -= delta;
+  if (edge == WMSZ_BOTTOM || edge == WMSZ_BOTTOMLEFT || edge == WMSZ_BOTTOMRIGHT) proposed.bottom += delta;
+  ::SendMessageW(window, WM_SIZING, edge, reinterpret_cast<LPARAM>(&proposed));
+  ::SetWindowPos(window, nullptr, proposed.left, proposed.top, proposed.right - proposed.left,
+                 proposed.bottom - proposed.top, SWP_NOZORDER | SWP_NOACTIVATE);
+  return before;
+}
+
+// The edges a drag does not move stay where they were.
+void ExpectOppositeEdgesKept(HWND window, WPARAM edge, const RECT& before) {
+  RECT after{};
+  ::GetWindowRect(window, &after);
+  const bool left = edge == WMSZ_LEFT || edge == WMSZ_TOPLEFT || edge == WMSZ_BOTTOMLEFT;
+  const bool right = edge == WMSZ_RIGHT || edge == WMSZ_TOPRIGHT || edge == WMSZ_BOTTOMRIGHT;
+  const bool top = edge == WMSZ_TOP || edge == WMSZ_TOPLEFT || edge == WMSZ_TOPRIGHT;
+  const bool bottom = edge == WMSZ_BOTTOM || edge == WMSZ_BOTTOMLEFT || edge == WMSZ_BOTTOMRIGHT;
+  if (!left) {
+    EXPECT_EQ(after.left, before.left);
+  }
+  if (!right) {
+    EXPECT_EQ(after.right, before.right);
+  }
+  if (!top) {
+    EXPECT_EQ(after.top, before.top);
+  }
+  if (!bottom) {
+    EXPECT_EQ(after.bottom, before.bottom);
+  }
+}
+
+const char* EdgeName(WPARAM edge) {
+  static const char* const names[] = {"",          "left",   "right",       "top",         "top-left",
+                                      "top-right", "bottom", "bottom-left", "bottom-right"};
+  return edge < 9 ? names[edge] : "?";
+}
+
+constexpr WPARAM AllEdges[] = {WMSZ_LEFT,    WMSZ_RIGHT,    WMSZ_TOP,        WMSZ_BOTTOM,
+                               WMSZ_TOPLEFT, WMSZ_TOPRIGHT, WMSZ_BOTTOMLEFT, WMSZ_BOTTOMRIGHT};
+
+constexpr SIZE MainDesign{753, 447};
+const std::vector<TPlace> MainPlaces = {
+    {"frame", 0, {0, 0, 753, 410}, akLeft | akTop | akRight | akBottom},
+    {"service", TMainForm::idServiceFuncs, {7, 416, 155, 441}, akLeft | akBottom, TPlace::GrowsForCaption},
+    {"arrow", TMainForm::idDropDown, {129, 416, 152, 441}, akLeft | akBottom, TPlace::FollowsGrowth},
+    {"load", TMainForm::idLoad, {262, 416, 343, 441}, akRight | akBottom},
+    {"copy", TMainForm::idCopy, {361, 416, 442, 441}, akRight | akBottom},
+    {"send", TMainForm::idSend, {464, 416, 545, 441}, akRight | akBottom},
+    {"save", TMainForm::idSave, {567, 416, 648, 441}, akRight | akBottom},
+    {"exit", TMainForm::idExit, {666, 416, 747, 441}, akRight | akBottom},
+};
+
+constexpr SIZE SendDesign{630, 403};
+const std::vector<TPlace> SendPlaces = {
+    {"server", TSendEMailForm::idServerHost, {16, 36, 248, 59}, akLeft | akTop},
+    {"port", TSendEMailForm::idPort, {256, 36, 336, 59}, akLeft | akTop},
+    {"mailbox", TSendEMailForm::idUserName, {16, 78, 248, 101}, akLeft | akTop},
+    {"password", TSendEMailForm::idPassword, {256, 78, 336, 101}, akLeft | akTop},
+    {"subject", TSendEMailForm::idEMailSubject, {16, 131, 336, 154}, akLeft | akTop},
+    {"notes", TSendEMailForm::idEMailBody, {16, 183, 336, 354}, akLeft | akTop | akBottom},
+    {"log files", TSendEMailForm::idLogFiles, {360, 21, 614, 354}, akLeft | akTop | akRight | akBottom},
+    {"progress figures", TSendEMailForm::idProgressText, {8, 375, 200, 391}, akLeft | akBottom},
+    {"progress", TSendEMailForm::idProgress, {204, 374, 454, 391}, akLeft | akRight | akBottom},
+    {"send", IDOK, {462, 370, 540, 395}, akRight | akBottom},
+    {"cancel", IDCANCEL, {544, 370, 622, 395}, akRight | akBottom},
+};
+
+constexpr SIZE LogFileNameDesign{703, 339};
+const std::vector<TPlace> LogFileNamePlaces = {
+    {"folder", TLogFileNameForm::idLogFilePath, {104, 8, 695, 31}, akLeft | akTop | akRight},
+    {"file name", TLogFileNameForm::idLogFileName, {104, 39, 695, 62}, akLeft | akTop | akRight},
+    {"OK", IDOK, {532, 306, 612, 331}, akRight | akBottom},
+    {"cancel", IDCANCEL, {615, 306, 695, 331}, akRight | akBottom},
+};
+
+using LayoutTest = testing::MainWindowWorkstation;
+
+TEST_F(LayoutTest, MainWindowOpensCentredAtTheHeightOfItsMode) {
+  for (bool extended : {false, true}) {
+    SCOPED_TRACE(extended ? "extended" : "common");
+    TMainForm form(extended ? std::vector<std::wstring>{L"/E"} : std::vector<std::wstring>{});
+    const UINT dpi = CheckedDpi(form.Handle());
+    EXPECT_EQ(ClientSize(form.Handle()).cy, Scale(extended ? 447 : 238, dpi));
+    RECT outer{};
+    ::GetWindowRect(form.Handle(), &outer);
+    EXPECT_NEAR((outer.left + outer.right) / 2, ::GetSystemMetrics(SM_CXSCREEN) / 2, 1);
+    EXPECT_NEAR((outer.top + outer.bottom) / 2, ::GetSystemMetrics(SM_CYSCREEN) / 2, 1);
+    ExpectPlaced(form.Handle(), MainPlaces, MainDesign, form.Frame().Handle());
+  }
+}
+
+// Each edge and corner dragged out and in: the dragged edge moves, up to the limits of
+// the mode, the others stay, and the controls follow their anchors.
+TEST_F(LayoutTest, MainWindowFollowsADragOfEachEdgeAndCorner) {
+  TMainForm form({L"/E"});
+  const UINT dpi = CheckedDpi(form.Handle());
+  const SIZE border = BorderSize(form.Handle());
+  for (WPARAM edge : AllEdges) {
+    for (int delta : {Scale(40, dpi), -Scale(40, dpi)}) {
+      SCOPED_TRACE(std::string(EdgeName(edge)) + (delta > 0 ? " out" : " in"));
+      ::SetWindowPos(form.Handle(), nullptr, 100, 100, Scale(753, dpi) + border.cx, Scale(447, dpi) + border.cy,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+      const RECT before = Drag(form.Handle(), edge, delta);
+      ExpectOppositeEdgesKept(form.Handle(), edge, before);
+      const SIZE client = ClientSize(form.Handle());
+      const bool horizontal = edge != WMSZ_TOP && edge != WMSZ_BOTTOM,
+                 vertical = edge != WMSZ_LEFT && edge != WMSZ_RIGHT;
+      // Narrower than 753 goes below the extended minimum of 730; 407 high is allowed.
+      const int width = !horizontal ? Scale(753, dpi) : delta > 0 ? Scale(753, dpi) + delta : Scale(730, dpi);
+      const int height = vertical ? Scale(447, dpi) + delta : Scale(447, dpi);
+      EXPECT_NEAR(client.cx, width, 1);
+      EXPECT_NEAR(client.cy, height, 1);
+      ExpectPlaced(form.Handle(), MainPlaces, MainDesign, form.Frame().Handle());
+    }
+  }
+}
+
+TEST_F(LayoutTest, ModeSwitchMovesTheButtonRowWithTheBottomEdge) {
+  TMainForm form({});
+  const UINT dpi = CheckedDpi(form.Handle());
+  for (bool extended : {true, false, true}) {
+    SCOPED_TRACE(extended ? "to extended" : "to common");
+    RECT before{};
+    ::GetWindowRect(form.Handle(), &before);
+    if (extended)
+      form.SwitchToExtMode();
+    else
+      form.SwitchToOrgMode();
+    RECT after{};
+    ::GetWindowRect(form.Handle(), &after);
+    EXPECT_EQ(ClientSize(form.Handle()).cy, Scale(extended ? 404 : 238, dpi));
+    EXPECT_NEAR((after.top + after.bottom) / 2, (before.top + before.bottom) / 2, 1) << "the centre stays";
+    ExpectPlaced(form.Handle(), MainPlaces, MainDesign, form.Frame().Handle());
+    EXPECT_EQ(::IsWindowVisible(form.LoadButton()) != FALSE, extended);
+  }
+}
+
+// The limits of each mode, scaled: proposals beyond them stop the dragged edge at the limit.
+TEST_F(LayoutTest, MainWindowSizeLimitsFollowTheModeAndTheDpi) {
+  TMainForm form({});
+  const UINT dpi = CheckedDpi(form.Handle());
+  const SIZE b = BorderSize(form.Handle());
+  struct Case {
+    const char* Name;
+    bool Extended;
+    WPARAM Edge;
+    int Grow;           // pixels at 96 DPI the drag proposes, outwards
+    int Width, Height;  // the outer size the window may take
+  };
+  const int commonHeight = Scale(238, dpi) + b.cy, extendedMin = Scale(404, dpi) + b.cy;
+  const Case cases[] = {
+      {"common: one pixel down", false, WMSZ_BOTTOM, 1, Scale(753, dpi) + b.cx, commonHeight},
+      {"common: one pixel up", false, WMSZ_TOP, -1, Scale(753, dpi) + b.cx, commonHeight},
+      {"common: narrow from the left", false, WMSZ_LEFT, -200, Scale(700, dpi) + b.cx, commonHeight},
+      {"common: wide to the right", false, WMSZ_RIGHT, 600, Scale(1200, dpi), commonHeight},
+      {"common: corner", false, WMSZ_TOPLEFT, -100, Scale(700, dpi) + b.cx, commonHeight},
+      {"extended: tall from the top", true, WMSZ_TOP, 400, Scale(753, dpi) + b.cx, Scale(600, dpi) + b.cy},
+      {"extended: low from the bottom", true, WMSZ_BOTTOMRIGHT, -100, Scale(730, dpi) + b.cx, extendedMin},
+      {"extended: corner out", true, WMSZ_BOTTOMLEFT, 600, Scale(1200, dpi), Scale(600, dpi) + b.cy},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Name);
+    if (c.Extended) form.SwitchToExtMode();
+    RECT before{};
+    ::GetWindowRect(form.Handle(), &before);
+    ::SetWindowPos(form.Handle(), nullptr, before.left, before.top, Scale(753, dpi) + b.cx,
+                   Scale(c.Extended ? 447 : 238, dpi) + b.cy, SWP_NOZORDER | SWP_NOACTIVATE);
+    ::GetWindowRect(form.Handle(), &before);
+    const int grow = Scale(c.Grow, dpi);
+    RECT proposed = before;
+    if (c.Edge == WMSZ_LEFT || c.Edge == WMSZ_TOPLEFT || c.Edge == WMSZ_BOTTOMLEFT) proposed.left -= grow;
+    if (c.Edge == WMSZ_RIGHT || c.Edge == WMSZ_BOTTOMRIGHT) proposed.right += grow;
+    if (c.Edge == WMSZ_TOP || c.Edge == WMSZ_TOPLEFT) proposed.top -= grow;
+    if (c.Edge == WMSZ_BOTTOM || c.Edge == WMSZ_BOTTOMLEFT || c.Edge == WMSZ_BOTTOMRIGHT) proposed.bottom += grow;
+    ::SendMessageW(form.Handle(), WM_SIZING, c.Edge, reinterpret_cast<LPARAM>(&proposed));
+    EXPECT_EQ(proposed.right - proposed.left, c.Width);
+    EXPECT_EQ(proposed.bottom - proposed.top, c.Height);
+    // The edges not dragged stay.
+    if (c.Edge == WMSZ_LEFT || c.Edge == WMSZ_TOPLEFT || c.Edge == WMSZ_BOTTOMLEFT)
+      EXPECT_EQ(proposed.right, before.right);
+    else
+      EXPECT_EQ(proposed.left, before.left);
+    if (c.Edge == WMSZ_TOP || c.Edge == WMSZ_TOPLEFT)
+      EXPECT_EQ(proposed.bottom, before.bottom);
+    else
+      EXPECT_EQ(proposed.top, before.top);
+  }
+}
+
+TEST_F(LayoutTest, SendDialogOpensCentredAndFollowsADragOfEachEdgeAndCornerDownToItsMinimum) {
+  TSendEMailForm form(nullptr);
+  const UINT dpi = CheckedDpi(form.Handle());
+  ExpectPlaced(form.Handle(), SendPlaces, SendDesign);
+  EXPECT_EQ(ClientSize(form.Handle()).cx, Scale(630, dpi));
+  EXPECT_EQ(ClientSize(form.Handle()).cy, Scale(403, dpi));
+  RECT start{};
+  ::GetWindowRect(form.Handle(), &start);
+  EXPECT_NEAR(start.left + start.right, ::GetSystemMetrics(SM_CXSCREEN), 1) << "centred on the screen";
+  EXPECT_NEAR(start.top + start.bottom, ::GetSystemMetrics(SM_CYSCREEN), 1);
+  for (WPARAM edge : AllEdges) {
+    for (int delta : {Scale(50, dpi), -Scale(200, dpi)}) {
+      SCOPED_TRACE(std::string(EdgeName(edge)) + (delta > 0 ? " out" : " in"));
+      ::SetWindowPos(form.Handle(), nullptr, start.left, start.top, start.right - start.left, start.bottom - start.top,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+      const RECT before = Drag(form.Handle(), edge, delta);
+      ExpectOppositeEdgesKept(form.Handle(), edge, before);
+      RECT after{};
+      ::GetWindowRect(form.Handle(), &after);
+      const bool horizontal = edge != WMSZ_TOP && edge != WMSZ_BOTTOM,
+                 vertical = edge != WMSZ_LEFT && edge != WMSZ_RIGHT;
+      const int width = before.right - before.left, height = before.bottom - before.top;
+      EXPECT_EQ(after.right - after.left, !horizontal ? width
+                                          : delta > 0 ? width + delta
+                                                      : Scale(MinSendFormWidth, dpi));
+      EXPECT_EQ(after.bottom - after.top, !vertical   ? height
+                                          : delta > 0 ? height + delta
+                                                      : Scale(MinSendFormHeight, dpi));
+      ExpectPlaced(form.Handle(), SendPlaces, SendDesign);
+    }
+  }
+}
+
+TEST_F(LayoutTest, LogFileNameDialogOpensCentredOnTheMainWindow) {
+  TMainForm owner({});
+  TLogFileNameForm dialog(owner.Handle());
+  const UINT dpi = CheckedDpi(dialog.Handle());
+  EXPECT_EQ(ClientSize(dialog.Handle()).cx, Scale(703, dpi));
+  EXPECT_EQ(ClientSize(dialog.Handle()).cy, Scale(339, dpi));
+  ExpectPlaced(dialog.Handle(), LogFileNamePlaces, LogFileNameDesign);
+  RECT inner{}, outer{};
+  ::GetWindowRect(dialog.Handle(), &inner);
+  ::GetWindowRect(owner.Handle(), &outer);
+  EXPECT_NEAR(inner.left + inner.right, outer.left + outer.right, 1);
+  EXPECT_NEAR(inner.top + inner.bottom, outer.top + outer.bottom, 1);
+}
+
+// Counts the font changes this thread's windows receive while it lives.
+class TFontCounter {
+ public:
+  TFontCounter() : FHook(::SetWindowsHookExW(WH_CALLWNDPROC, Count, nullptr, ::GetCurrentThreadId())) { Counted = 0; }
+  ~TFontCounter() { ::UnhookWindowsHookEx(FHook); }
+  TFontCounter(const TFontCounter&) = delete;
+  TFontCounter& operator=(const TFontCounter&) = delete;
+  static inline int Counted = 0;
+
+ private:
+  static LRESULT CALLBACK Count(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == HC_ACTION && reinterpret_cast<const CWPSTRUCT*>(lParam)->message == WM_SETFONT) ++Counted;
+    return ::CallNextHookEx(nullptr, code, wParam, lParam);
+  }
+  HHOOK FHook;
+};
+
+BOOL CALLBACK CountChild(HWND, LPARAM counted) {
+  ++*reinterpret_cast<int*>(counted);
+  return TRUE;
+}
+
+int CountChildren(HWND window) {
+  int count = 0;
+  ::EnumChildWindows(window, CountChild, reinterpret_cast<LPARAM>(&count));
+  return count;
+}
+
+// Resizing moves the controls and leaves their fonts alone; a change of the DPI gives every
+// control, on every page, the font of the new DPI.
+TEST_F(LayoutTest, FontsAreSetOnADpiChangeNotOnResizing) {
+  TMainForm form({L"/E"});
+  const UINT dpi = CheckedDpi(form.Handle());
+  {
+    TFontCounter fonts;
+    Drag(form.Handle(), WMSZ_RIGHT, 10);
+    Drag(form.Handle(), WMSZ_BOTTOMLEFT, -10);
+    EXPECT_EQ(TFontCounter::Counted, 0);
+  }
+  RECT outer{};
+  ::GetWindowRect(form.Handle(), &outer);
+  TFontCounter fonts;
+  ::SendMessageW(form.Handle(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&outer));
+  EXPECT_EQ(TFontCounter::Counted, CountChildren(form.Handle()));
+  const HFONT font = MessageFont(dpi);
+  EXPECT_EQ(reinterpret_cast<HFONT>(::SendMessageW(form.Frame().TabControl(), WM_GETFONT, 0, 0)), font);
+  EXPECT_EQ(form.SizeLimits().Min.cx, Scale(730, dpi) + BorderSize(form.Handle()).cx);
+}
+
+// The arrow lies over the service button, whose caption ends where the arrow begins, and a
+// right click on either shows the service menu.
+TEST_F(LayoutTest, DropDownArrowLiesOverTheServiceButtonWhoseMenuIsItsContextMenu) {
+  TMainForm form({});
+  const UINT dpi = CheckedDpi(form.Handle());
+  HWND service = ::GetDlgItem(form.Handle(), TMainForm::idServiceFuncs);
+  HWND arrow = ::GetDlgItem(form.Handle(), TMainForm::idDropDown);
+  bool arrowAbove = false;
+  for (HWND above = ::GetWindow(service, GW_HWNDPREV); above; above = ::GetWindow(above, GW_HWNDPREV))
+    arrowAbove = arrowAbove || above == arrow;
+  EXPECT_TRUE(arrowAbove);
+  RECT margin{};
+  ASSERT_TRUE(::SendMessageW(service, BCM_GETTEXTMARGIN, 0, reinterpret_cast<LPARAM>(&margin)));
+  EXPECT_EQ(margin.right, Scale(155 - 129, dpi));
+
+  for (HWND clicked : {service, arrow}) {
+    RECT box{};
+    ::GetWindowRect(clicked, &box);
+    testing::AnswerWhenShown(L"#32768", [](HWND) { ::EndMenu(); });
+    ::SendMessageW(clicked, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(clicked), MAKELPARAM(box.left + 5, box.top + 5));
+    EXPECT_EQ(testing::WindowsAnswered(), 1) << "the menu was shown";
+  }
+}
+
+// The control that had the focus gets it back when the dialog is active again after another
+// window (a message box, another program) was.
+TEST_F(LayoutTest, DialogsKeepTheFocusedControlAcrossDeactivation) {
+  TMainForm owner({});
+  struct Case {
+    const char* Name;
+    std::unique_ptr<TModalDialog> Dialog;
+    const wchar_t* ClassName;
+    int Field;
+  };
+  Case cases[] = {
+      {"send dialog", std::make_unique<TSendEMailForm>(owner.Handle()), L"TSendEMailForm", TSendEMailForm::idPort},
+      {"log-file-name dialog", std::make_unique<TLogFileNameForm>(owner.Handle()), L"TLogFileNameForm",
+       TLogFileNameForm::idLogFileName},
+  };
+  for (Case& c : cases) {
+    SCOPED_TRACE(c.Name);
+    HWND focusAfter = nullptr;
+    testing::AnswerWhenShown(c.ClassName, [&](HWND dialog) {
+      HWND field = ::GetDlgItem(dialog, c.Field);
+      ::SetFocus(field);
+      HWND other =
+          ::CreateWindowExW(0, L"STATIC", L"", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50, nullptr, nullptr, nullptr, nullptr);
+      ::SetActiveWindow(other);
+      EXPECT_NE(::GetFocus(), field);
+      ::SetActiveWindow(dialog);
+      focusAfter = ::GetFocus();
+      ::DestroyWindow(other);
+      EXPECT_EQ(focusAfter, field);
+      ::PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+    });
+    EXPECT_FALSE(c.Dialog->ShowModal());
+    EXPECT_EQ(testing::WindowsAnswered(), 1);
+  }
+}
+
+// The large icon tells the mode: the main window's follows its switches, the send dialog
+// takes the mode it is opened in, the log-file-name dialog is of the common mode.
+TEST_F(LayoutTest, WindowIconsFollowTheMode) {
+  const HICON common = ::LoadIconW(::GetModuleHandleW(nullptr), L"CommonModeIcon");
+  const HICON extended = ::LoadIconW(::GetModuleHandleW(nullptr), L"ExtendedModeIcon");
+  ASSERT_TRUE(common && extended && common != extended);
+  auto bigIcon = [](HWND window) { return reinterpret_cast<HICON>(::SendMessageW(window, WM_GETICON, ICON_BIG, 0)); };
+  TMainForm form({});
+  EXPECT_EQ(bigIcon(form.Handle()), common);
+  form.SwitchToExtMode();
+  EXPECT_EQ(bigIcon(form.Handle()), extended);
+  for (bool mode : {false, true}) {
+    TSendEMailForm dialog(form.Handle());
+    dialog.FExtendedMode = mode;
+    testing::AnswerWhenShown(L"TSendEMailForm", [](HWND shown) { ::PostMessageW(shown, WM_CLOSE, 0, 0); });
+    dialog.ShowModal();
+    EXPECT_EQ(bigIcon(dialog.Handle()), mode ? extended : common);
+  }
+  TLogFileNameForm logDialog(form.Handle());
+  EXPECT_EQ(bigIcon(logDialog.Handle()), common);
+}
+
+// The main window too gives the focus back to its control after another window was active.
+TEST_F(LayoutTest, MainWindowKeepsTheFocusedControlAcrossDeactivation) {
+  TMainForm form({});
+  HWND copy = ::GetDlgItem(form.Handle(), TMainForm::idCopy);
+  ::SetActiveWindow(form.Handle());
+  ::SetFocus(copy);
+  HWND other =
+      ::CreateWindowExW(0, L"STATIC", L"", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50, nullptr, nullptr, nullptr, nullptr);
+  ::SetActiveWindow(other);
+  EXPECT_NE(::GetFocus(), copy);
+  ::SetActiveWindow(form.Handle());
+  EXPECT_EQ(::GetFocus(), copy);
+  ::DestroyWindow(other);
+}
+
+int messageBoxesClosed = 0;
+
+void CALLBACK CloseMessageBox(HWND, UINT, UINT_PTR timer, DWORD) {
+  HWND box = ::FindWindowW(L"#32770", nullptr);
+  if (!box || !::IsWindowVisible(box)) return;
+  ::KillTimer(nullptr, timer);
+  ++messageBoxesClosed;
+  ::PostMessageW(box, WM_COMMAND, IDOK, 0);
+}
+
+// A real message box about a wrong entry: once it is closed, the field the user was in has
+// the focus again.
+TEST(DialogFocusTest, TheFieldKeepsTheFocusAfterAValidationMessage) {
+  TSendEMailForm form(nullptr);
+  HWND focusAfter = nullptr;
+  messageBoxesClosed = 0;
+  testing::AnswerWhenShown(L"TSendEMailForm", [&](HWND dialog) {
+    ::SetWindowTextW(form.edServerHost, L"smtp");
+    ::SetWindowTextW(form.edPort, L"0");
+    ::SetFocus(form.edPort);
+    ::SetTimer(nullptr, 0, 50, CloseMessageBox);
+    ::SendMessageW(dialog, WM_COMMAND, IDOK, 0);
+    focusAfter = ::GetFocus();
+    ::PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+  });
+  EXPECT_FALSE(form.ShowModal());
+  EXPECT_EQ(messageBoxesClosed, 1);
+  EXPECT_EQ(focusAfter, form.edPort);
+}
+
+// The tab control sizes tabs to their captions; one padding for all brings them as close to
+// their design widths as it can: their sum matches, each differs by what its caption does.
+TEST_F(LayoutTest, TabsComeNearTheirDesignWidths) {
+  TMainForm form({L"/E"});
+  const UINT dpi = CheckedDpi(form.Handle());
+  const int design[] = {155, 130, 120};
+  int sum = 0, designSum = 0;
+  for (int tab = 0; tab < 3; ++tab) {
+    RECT item{};
+    ASSERT_TRUE(::SendMessageW(form.Frame().TabControl(), TCM_GETITEMRECT, tab, reinterpret_cast<LPARAM>(&item)));
+    sum += item.right - item.left;
+    designSum += Scale(design[tab], dpi);
+    RecordProperty("tab" + std::to_string(tab + 1) + "_width", item.right - item.left);
+    std::printf("tab %d: %ld pixels, designed %d\n", tab + 1, item.right - item.left, Scale(design[tab], dpi));
+  }
+  EXPECT_NEAR(sum, designSum, 6);
+}
+
+}  // namespace
+}  // namespace ornpm
