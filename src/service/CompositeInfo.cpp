@@ -1,6 +1,7 @@
 #include "service/CompositeInfo.h"
 
 #include <exception>
+#include <new>
 
 #include "service/IniFile.h"
 #include "service/ReportText.h"
@@ -198,10 +199,15 @@ std::unique_ptr<TCompositeInfo> TCompositeInfo::ReadReportFile(const std::wstrin
   if (!SameText(extension, L".iinf") && !SameText(extension, L".xinf"))
     throw EFOpenError(
         Format(L"Файл \"%s\" не является файлом отчёта: ожидается расширение .iinf или .xinf", {fileName}));
-  auto info = std::make_unique<TCompositeInfo>(PlugInMimeType, PlugInProgID);
-  if (!info->LoadFromFile(fileName))
-    throw EInOutError(Format(L"Файл отчёта \"%s\" повреждён или имеет неверный формат", {fileName}));
-  return info;
+  try {
+    auto info = std::make_unique<TCompositeInfo>(PlugInMimeType, PlugInProgID);
+    if (!info->LoadFromFile(fileName))
+      throw EInOutError(Format(L"Файл отчёта \"%s\" повреждён или имеет неверный формат", {fileName}));
+    return info;
+  } catch (const std::bad_alloc&) {
+    // Freed again by now; the user is told what could not be done, not the library's word.
+    throw EOutOfMemory(Format(L"Недостаточно памяти для загрузки отчёта \"%s\"", {fileName}));
+  }
 }
 
 void TCompositeInfo::SaveToFile(const std::wstring& fileName) const {
