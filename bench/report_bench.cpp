@@ -7,7 +7,10 @@
 //   - the INI and the XML report (.xinf) saved and loaded, against writing and reading the
 //     same bytes raw, the floor for both. A load is what opening a report file in the
 //     program does: reading and decoding the file and replacing the records held before;
-//   - what creating and freeing the module records alone takes, a floor of both loads.
+//   - what creating and freeing the module records alone takes, a floor of both loads;
+//   - hostile report files, shaped to make a reader slow (tens of thousands of check lines
+//     or attributes, deep nesting, values of megabytes), loaded as the window loads a file,
+//     per MB against a normal report of the same size and format.
 
 #include <windows.h>
 
@@ -17,6 +20,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "service/CompositeInfo.h"
@@ -142,6 +146,96 @@ void CopyRecords(const TPlugInInfo& info) {
   }
 }
 
+// A hostile file's bytes, and the format of the normal report it is measured against.
+struct THostileShape {
+  const char* Name;
+  bool Ini;
+  std::string Bytes;
+};
+
+std::string Repeat(size_t count, const std::function<std::string(size_t)>& piece) {
+  std::string text;
+  for (size_t i = 0; i < count; ++i) text += piece(i);
+  return text;
+}
+
+const std::string XmlHead = "<?xml version=\"1.0\" encoding=\"windows-1251\"?>\r\n<Info>\r\n";
+const std::string PlugInElement = "<PlugIn Path=\"C:\\ORN\\np.dll\" Version=\"1.0\" DomainInHosts=\"True\">\r\n";
+
+std::vector<THostileShape> HostileShapes() {
+  const std::string tenMB(10'000'000, 'x');
+  return {
+      {"60,000 check lines (.iinf)", true,
+       "[PlugIn]\r\nPath=C:\\ORN\\np.dll\r\n[PlugIn\\LibraryCheck]\r\n" +
+           Repeat(60000, [](size_t i) { return "Check" + std::to_string(i) + "=OK\r\n"; }) +
+           "[IEProxySettings]\r\nEnable=0\r\n[Logging]\r\nEnabled=False\r\n"},
+      {"60,000 check lines (.xinf)", false,
+       XmlHead + PlugInElement + "<LibraryCheck>\r\n" +
+           Repeat(60000,
+                  [](size_t i) { return "<Checking Name=\"Check" + std::to_string(i) + "\" Result=\"OK\"/>\r\n"; }) +
+           "</LibraryCheck>\r\n</PlugIn>\r\n</Info>"},
+      {"80,000 attributes of one element", false,
+       XmlHead + "<PlugIn" + Repeat(80000, [](size_t i) { return " A" + std::to_string(i) + "=\"x\""; }) +
+           ">\r\n<Processes>\r\n</Processes>\r\n</PlugIn>\r\n</Info>"},
+      {"80,000 attributes set and emptied", false,
+       XmlHead + "<PlugIn" +
+           Repeat(40000, [](size_t i) { return " A" + std::to_string(i) + "=\"x\" A" + std::to_string(i) + "=\"\""; }) +
+           ">\r\n<Processes>\r\n</Processes>\r\n</PlugIn>\r\n</Info>"},
+      {"100,000 nested elements", false,
+       XmlHead + Repeat(100000, [](size_t) { return std::string("<Process PID=\"1\">"); }) +
+           Repeat(100000, [](size_t) { return std::string("</Process>"); }) + "\r\n</Info>"},
+      {"10 MB value (.xinf)", false,
+       XmlHead + "<PlugIn Path=\"" + tenMB +
+           "\" Version=\"1\">\r\n<Processes>\r\n</Processes>\r\n</PlugIn>\r\n</Info>"},
+      {"10 MB value (.iinf)", true,
+       "[PlugIn]\r\nPath=" + tenMB + "\r\n[IEProxySettings]\r\nEnable=0\r\n[Logging]\r\nEnabled=False\r\n"},
+  };
+}
+
+// Loads each file the best of a few times into a new composite, as the window does; the
+// runs alternate, so that a busy moment of the machine does not fall on one file only.
+std::pair<double, double> LoadSeconds(const std::wstring& first, const std::wstring& second) {
+  TBest one, other;
+  for (int run = 0; run < Runs; ++run) {
+    for (auto [file, best] : {std::pair{&first, &one}, std::pair{&second, &other}})
+      best->Add(Seconds([&] {
+        TCompositeInfo target(PlugInMimeType, PlugInProgID);
+        target.LoadFromFile(*file);
+      }));
+  }
+  return {one.Value, other.Value};
+}
+
+// A normal report of the format, about size bytes: the synthetic report with as many
+// processes as it takes.
+std::wstring NormalReportOfSize(const std::wstring& folder, bool ini, size_t size) {
+  const std::wstring file = folder + (ini ? L"\\normal.iinf" : L"\\normal.xinf");
+  TCompositeInfo probe(L"", L"");
+  Fill(probe, SyntheticReport(10));
+  probe.SaveToFile(file);
+  const size_t perProcess = ReadFileBytes(file).size() / 10;
+  TCompositeInfo normal(L"", L"");
+  Fill(normal, SyntheticReport(static_cast<int>(std::max<size_t>(1, size / perProcess))));
+  normal.SaveToFile(file);
+  return file;
+}
+
+void PrintHostileShapes(const std::wstring& folder) {
+  std::printf("Hostile report files, loaded into a new composite (best of %d), per MB against a normal report\n", Runs);
+  std::printf("of the same format and size (target: at most 2x)\n");
+  for (const THostileShape& shape : HostileShapes()) {
+    const std::wstring file = folder + (shape.Ini ? L"\\hostile.iinf" : L"\\hostile.xinf");
+    WriteFileBytes(file, shape.Bytes);
+    const double mb = shape.Bytes.size() / 1e6;
+    const std::wstring normalFile = NormalReportOfSize(folder, shape.Ini, shape.Bytes.size());
+    const double normalMB = ReadFileBytes(normalFile).size() / 1e6;
+    const auto [hostile, normal] = LoadSeconds(file, normalFile);
+    std::printf("  %-36s %6.2f MB %9.2f ms %8.2f ms/MB   normal %6.2f MB %8.2f ms/MB   ratio %.2fx\n", shape.Name, mb,
+                hostile * 1e3, hostile * 1e3 / mb, normalMB, normal * 1e3 / normalMB,
+                (hostile / mb) / (normal / normalMB));
+  }
+}
+
 void PrintLoaded(const char* format, const TCompositeInfo& info) {
   std::printf(format, info.PlugInInfo().ProcessCount(), ZoneCount(info), info.LogInfo().Enabled() ? "on" : "off");
 }
@@ -252,5 +346,6 @@ int main() {
               ProcessCount * ModulesPerProcess, records.Value * 1e3);
   PrintLoaded("loaded back from .iinf: %d processes, %d zones, logging %s\n", fromIni);
   PrintLoaded("loaded back from .xinf: %d processes, %d zones, logging %s\n", fromXml);
+  PrintHostileShapes(folder);
   return 0;
 }

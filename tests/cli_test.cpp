@@ -8,6 +8,7 @@
 
 #include "harness/ChildProcess.h"
 #include "harness/Sandbox.h"
+#include "win/Environment.h"
 #include "win/Handles.h"
 #include "win/Text.h"
 
@@ -70,7 +71,6 @@ TEST_F(CommandLineTest, SwitchTable) {
       {{L"-WH"}, 0, Base, L"<local>", true, 0},
       {{L"WH"}, 0, Base, L"<local>", true, 0},
       {{L"/E"}, 0, Base, L"<local>", true, 0},
-      {{L"C:\\Reports\\npORNPlugInVLX 2026-12-10 10-00.xinf"}, 0, Base, L"<local>", true, 0},
       {{}, 0, Base, L"<local>", true, 0},
   };
   for (const Case& c : cases) {
@@ -92,6 +92,17 @@ TEST_F(CommandLineTest, SwitchTable) {
     }
     EXPECT_EQ(run.Output, L"") << "nothing to report";
   }
+}
+
+// The person asked for that file: its failure is told, then the window starts as without it.
+TEST_F(CommandLineTest, AReportArgumentThatDoesNotLoadIsToldAndTheWindowStartsLive) {
+  const std::wstring missing = L"C:\\Reports\\npORNPlugInVLX 2026-12-10 10-00.xinf";
+  ChildRun run = RunOrnpm({missing});
+  ASSERT_FALSE(run.TimedOut);
+  EXPECT_EQ(run.ExitCode, 0u);
+  EXPECT_EQ(run.Windows, std::vector<std::wstring>{Title});
+  ASSERT_EQ(run.MessageBoxes.size(), 1u);
+  EXPECT_NE(run.MessageBoxes[0].Text.find(missing), std::wstring::npos) << testing::Narrow(run.MessageBoxes[0].Text);
 }
 
 TEST_F(CommandLineTest, ProxyEntryAlreadyPresentIsShownAsInformation) {
@@ -322,20 +333,31 @@ TEST_F(CommandLineTest, ReportSwitchErrors) {
   }
 }
 
+// Each message names the report asked for, never the temporary file it is written through.
 TEST_F(CommandLineTest, ReportThatCannotBeWrittenLeavesTheOldFileAlone) {
-  const std::wstring report = FSandbox.Root() + L"\\report.xinf";
-  WriteBinaryFile(report, "old report");
+  const std::wstring locked = FSandbox.Root() + L"\\report.xinf";
+  const std::wstring folder = FSandbox.Root() + L"\\a folder.iinf";
+  const std::wstring missing = FSandbox.Root() + L"\\no such folder\\report.html";
+  WriteBinaryFile(locked, "old report");
+  ASSERT_TRUE(::CreateDirectoryW(folder.c_str(), nullptr));
   // Another program holds the old report open: it cannot be replaced.
   UniqueFileHandle holder(
-      ::CreateFileW(report.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+      ::CreateFileW(locked.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
   ASSERT_TRUE(holder);
-  ChildRun run = RunOrnpm({L"/REPORT", report});
-  EXPECT_EQ(run.ExitCode, 1u);
-  EXPECT_NE(run.Output.find(L"Ошибка записи отчёта (EOSError): "), std::wstring::npos) << testing::Narrow(run.Output);
+  for (const std::wstring& report : {locked, folder, missing}) {
+    SCOPED_TRACE(testing::Narrow(report));
+    ChildRun run = RunOrnpm({L"/REPORT", report});
+    EXPECT_EQ(run.ExitCode, 1u);
+    EXPECT_NE(run.Output.find(L"Ошибка записи отчёта (EFCreateError): "), std::wstring::npos)
+        << testing::Narrow(run.Output);
+    EXPECT_NE(run.Output.find(L"\"" + report + L"\""), std::wstring::npos) << testing::Narrow(run.Output);
+    EXPECT_EQ(run.Output.find(L".~"), std::wstring::npos) << testing::Narrow(run.Output);
+  }
   holder.Reset();
-  EXPECT_EQ(ReadBinaryFile(report), "old report");
+  EXPECT_EQ(ReadBinaryFile(locked), "old report");
+  EXPECT_TRUE(DirectoryExists(folder));
   WIN32_FIND_DATAW found;
-  HANDLE search = ::FindFirstFileW((FSandbox.Root() + L"\\report.~*").c_str(), &found);
+  HANDLE search = ::FindFirstFileW((FSandbox.Root() + L"\\*.~*").c_str(), &found);
   EXPECT_EQ(search, INVALID_HANDLE_VALUE) << "no temporary file is left behind";
   if (search != INVALID_HANDLE_VALUE) ::FindClose(search);
 }

@@ -97,7 +97,12 @@ TEST_F(CompositeInfoTest, SaveToFileChoosesTheFormatByExtension) {
   EXPECT_EQ(bytes.substr(0, 5), "<?xml") << "no byte-order mark";
   EXPECT_EQ(bytes, WideToBytes(FInfo.SaveAsXML(L"")));
   const std::wstring textFile = FSandbox.Root() + L"\\report.txt";
-  FInfo.SaveToFile(textFile);
+  try {
+    FInfo.SaveToFile(textFile);
+    ADD_FAILURE() << "another extension is an error";
+  } catch (const EFCreateError& error) {
+    EXPECT_NE(error.Message().find(textFile), std::wstring::npos);
+  }
   EXPECT_FALSE(FileExists(textFile));
 }
 
@@ -173,13 +178,23 @@ TEST_F(CompositeInfoTest, ReportTextIsDecodedAndItsLinesJoinedWithCrLf) {
   }
 }
 
-TEST_F(CompositeInfoTest, IniLoadStopsAtTheFirstMissingPart) {
+// A workstation without a Zones key writes no zone sections; its report still reads whole.
+// One without the plug-in's section is not a report.
+TEST_F(CompositeInfoTest, IniReportWithoutZonesReadsAndOneWithoutPlugInDoesNot) {
   const std::wstring file = FSandbox.Root() + L"\\partial.iinf";
   WriteBinaryFile(file, "[PlugIn]\r\nPath=C:\\x.dll\r\n[IEProxySettings]\r\nEnable=1\r\n[Logging]\r\nEnabled=True\r\n");
-  TIniFile ini(file);
-  EXPECT_FALSE(FInfo.LoadFromIniFile(&ini));
+  ASSERT_TRUE(FInfo.LoadFromFile(file));
   EXPECT_EQ(FInfo.PlugInInfo().PlugInPath(), L"C:\\x.dll");
-  EXPECT_FALSE(FInfo.LogInfo().Enabled()) << "the logging part is not reached";
+  EXPECT_FALSE(FInfo.ActiveXSettings().Zones().has_value());
+  EXPECT_TRUE(FInfo.LogInfo().Enabled());
+  const std::wstring again = FSandbox.Root() + L"\\again.iinf";
+  FInfo.SaveToFile(again);
+  TCompositeInfo copy(L"", L"");
+  ASSERT_TRUE(copy.LoadFromFile(again));
+  EXPECT_EQ(copy.SaveAsXML(L""), FInfo.SaveAsXML(L""));
+
+  WriteBinaryFile(file, "[IEProxySettings]\r\nEnable=1\r\n[Logging]\r\nEnabled=True\r\n");
+  EXPECT_FALSE(FInfo.LoadFromFile(file));
 }
 
 TEST_F(CompositeInfoTest, HtmlPageSkeletonAndNote) {
@@ -193,8 +208,104 @@ TEST_F(CompositeInfoTest, HtmlPageSkeletonAndNote) {
   const std::wstring tail = L"</table>\r\n  </body>\r\n</html>";
   EXPECT_EQ(page.substr(page.size() - tail.size()), tail);
 
-  std::wstring noted = FInfo.SaveAsHTML(L" Браузер <падает>\r\nпосле входа ");
-  EXPECT_NE(noted.find(L"  <body>\r\n    <p> Браузер <падает>\r\nпосле входа </p>\r\n  <table"), std::wstring::npos);
+  // The note is text, escaped like every value; its line breaks stay.
+  std::wstring noted = FInfo.SaveAsHTML(L" Браузер <падает>\r\nпосле & входа ");
+  EXPECT_NE(noted.find(L"  <body>\r\n    <p> Браузер &lt;падает&gt;\r\nпосле &amp; входа </p>\r\n  <table"),
+            std::wstring::npos);
+}
+
+}  // namespace
+}  // namespace ornpm
+
+namespace ornpm {
+namespace {
+
+// Every key of an INI file, in file order, as "[section] key=value".
+std::vector<std::wstring> IniKeys(const std::wstring& file) {
+  TIniFile ini(file);
+  std::vector<std::wstring> keys;
+  for (const std::wstring& section : ini.ReadSections())
+    for (const std::wstring& key : ini.ReadSection(section))
+      keys.push_back(L"[" + section + L"] " + key + L"=" + ini.ReadString(section, key, L""));
+  return keys;
+}
+
+// Reports through the other format and back lose nothing: XML to INI to XML gives the same
+// XML, and INI to XML to INI the same keys and values.
+TEST_F(CompositeInfoTest, RoundTripsThroughTheOtherFormatLoseNothing) {
+  const std::wstring plugIn =
+      L"<PlugIn Path=\"C:\\ORN &amp; Co\\np.dll\" Version=\"1.2\" AppName=\"application/x-other\" "
+      L"ClassID=\"{1}\" DomainInHosts=\"True\">";
+  const std::wstring logging =
+      L"<Logging Enabled=\"True\" FilePath=\"%AppData%\\L &lt;1&gt;\\\" FileName=\"a &quot;b&quot;.log\" "
+      L"ActualPath=\"C:\\L\\\" ExistingPath=\"C:\\\" PathAccess=\"False\"/>";
+  const struct {
+    const char* Name;
+    std::wstring Body;
+  } cases[] = {
+      {"everything",
+       plugIn +
+           L"<LibraryCheck><Checking Name=\"LoadLibrary\" Result=\"OK\"/>"
+           L"<Checking Name=\"DllInstall\" Result=\"Null\" Error=\"127\"/></LibraryCheck>"
+           L"<Processes><Process PID=\"1234\" Name=\"host &lt;1&gt;.exe\"><Modules>"
+           L"<Module ID=\"4294967295\" FileName=\"C:\\a.dll\"/><Module ID=\"65536\" FileName=\"C:\\b &amp; c.dll\"/>"
+           L"</Modules></Process><Process PID=\"4000000000\" Name=\"no modules.exe\"/></Processes>"
+           L"<Hosts><Entry Line=\"127.0.0.1&#9;ornpluginvlx.local\"/><Entry Line=\"# &quot;old&quot;\"/></Hosts>"
+           L"</PlugIn><IEProxySettings Enable=\"True\" Override=\"&lt;local&gt;;*.orn.example\"/>"
+           L"<ActiveXSettings><InternetZones><Zone ID=\"0\" Caption=\"Мой компьютер\">"
+           L"<ZoneParam ID=\"1001\" Caption=\"" +
+           TextToXML(ZoneParamCaptions[0]) +
+           L"\" Value=\"3\"/></Zone><Zone ID=\"1\" Caption=\"Пустая &amp; зона\"></Zone>"
+           L"</InternetZones></ActiveXSettings>" +
+           logging},
+      {"no plug-in, no zones, no hosts file",
+       L"<PlugIn Path=\"\" Version=\"\" DomainInHosts=\"False\"><Processes></Processes></PlugIn>"
+       L"<IEProxySettings Enable=\"False\" Override=\"\"/>"
+       L"<Logging Enabled=\"False\" FilePath=\"\" FileName=\"\" ActualPath=\"\" PathAccess=\"False\"/>"},
+      {"a readable hosts file without the domain",
+       plugIn + L"<Processes></Processes><Hosts></Hosts></PlugIn>" + logging},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    TCompositeInfo first(PlugInMimeType, PlugInProgID);
+    ASSERT_TRUE(first.LoadFromXML(L"<Info>" + c.Body + L"</Info>"));
+    const std::wstring xml = first.SaveAsXML(L"");
+    const std::wstring ini = FSandbox.Root() + L"\\round.iinf";
+    first.SaveToFile(ini);
+    auto throughIni = TCompositeInfo::ReadReportFile(ini);
+    EXPECT_EQ(throughIni->SaveAsXML(L""), xml);
+
+    const std::wstring xmlFile = FSandbox.Root() + L"\\round.xinf";
+    throughIni->SaveToFile(xmlFile);
+    const std::wstring again = FSandbox.Root() + L"\\again.iinf";
+    TCompositeInfo::ReadReportFile(xmlFile)->SaveToFile(again);
+    EXPECT_EQ(IniKeys(again), IniKeys(ini));
+  }
+}
+
+}  // namespace
+}  // namespace ornpm
+
+namespace ornpm {
+namespace {
+
+// Earlier versions wrote the proxy list and the check results unescaped and large module
+// ids as negative numbers; such reports still read as they were meant.
+TEST_F(CompositeInfoTest, ReportsOfEarlierVersionsStillRead) {
+  const std::wstring file = FSandbox.Root() + L"\\earlier.xinf";
+  WriteBinaryFile(file,
+                  "<?xml version=\"1.0\" encoding=\"windows-1251\"?>\r\n<Info>\r\n"
+                  "  <PlugIn Path=\"C:\\np.dll\" Version=\"1\" DomainInHosts=\"True\">\r\n"
+                  "    <LibraryCheck>\r\n      <Checking Name=\"DllInstall\" Result=\"Null\" Error=\"127\"/>\r\n"
+                  "    </LibraryCheck>\r\n    <Processes>\r\n      <Process PID=\"5\" Name=\"a.exe\">\r\n"
+                  "        <Modules>\r\n          <Module ID=\"-1073741824\" FileName=\"C:\\np.dll\"/>\r\n"
+                  "        </Modules>\r\n      </Process>\r\n    </Processes>\r\n  </PlugIn>\r\n"
+                  "  <IEProxySettings Enable=\"True\" Override=\"<local>;*.orn.example\"/>\r\n</Info>");
+  auto info = TCompositeInfo::ReadReportFile(file);
+  EXPECT_EQ(info->ActiveXSettings().ProxyOverride(), L"<local>;*.orn.example");
+  EXPECT_EQ(info->PlugInInfo().LibCheckInfo()->Value(L"DllInstall|Error"), L"127");
+  EXPECT_EQ(info->PlugInInfo().Processes()[0]->Modules()[0].ID(), 3221225472u);
+  EXPECT_NE(info->SaveAsXML(L"").find(L"Override=\"&lt;local&gt;;*.orn.example\""), std::wstring::npos);
 }
 
 }  // namespace

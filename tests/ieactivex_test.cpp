@@ -130,10 +130,12 @@ TEST_F(IEActiveXTest, ReportSectionsExactly) {
   EXPECT_EQ(
       FSettings.SaveAsXML(L""),
       Lines({
-          L"<IEProxySettings Enable=\"True\" Override=\"<local>;ornpluginvlx.local\"/>",
+          L"<IEProxySettings Enable=\"True\" Override=\"&lt;local&gt;;ornpluginvlx.local\"/>",
           L"<ActiveXSettings>",
           L"  <InternetZones>",
-          L"    <Zone ID=\"0\" Caption=\"Интернет &amp; Co\">",
+          L"    <Zone ID=\"0\" Caption=\"Мой компьютер\">",
+          L"    </Zone>",
+          L"    <Zone ID=\"1\" Caption=\"Интернет &amp; Co\">",
           L"      <ZoneParam ID=\"1001\" Caption=\"Своя подпись\" Value=\"0\" ValueCaption=\"Включено/Разрешено\"/>",
           L"      <ZoneParam ID=\"1004\" Caption=\"Другая\" Value=\"0\" ValueCaption=\"Включено/Разрешено\"/>",
           L"    </Zone>",
@@ -157,10 +159,13 @@ TEST_F(IEActiveXTest, ReportSectionsExactly) {
                 L"  <tr>",
                 L"    <td>ProxyOverride</td>",
                 L"    <td>Не использовать прокси-сервер для адресов</td>",
-                L"    <td><local>;ornpluginvlx.local</td>",
+                L"    <td>&lt;local&gt;;ornpluginvlx.local</td>",
                 L"  </tr>",
                 L"  <tr>",
-                L"    <td colspan=\"3\" style=\"text-align: center;\"><b>Зона: </b>Интернет & Co</td>",
+                L"    <td colspan=\"3\" style=\"text-align: center;\"><b>Зона: </b>Мой компьютер</td>",
+                L"  </tr>",
+                L"  <tr>",
+                L"    <td colspan=\"3\" style=\"text-align: center;\"><b>Зона: </b>Интернет &amp; Co</td>",
                 L"  </tr>",
                 L"  <tr>",
                 L"    <td>1001</td>",
@@ -217,8 +222,9 @@ TEST_F(IEActiveXTest, IniRoundTripAndItsReadingRules) {
   TIEActiveXSettings noZones;
   testing::WriteBinaryFile(copy, "[IEProxySettings]\r\nEnable=1\r\n");
   TIniFile proxyOnly(copy);
-  EXPECT_FALSE(noZones.LoadFromIniFile(&proxyOnly));
-  EXPECT_TRUE(noZones.ProxyEnable()) << "the proxy values are read before the zones are missed";
+  EXPECT_TRUE(noZones.LoadFromIniFile(&proxyOnly)) << "a workstation without a Zones key";
+  EXPECT_TRUE(noZones.ProxyEnable());
+  EXPECT_FALSE(noZones.Zones().has_value());
 }
 
 }  // namespace

@@ -294,7 +294,7 @@ TEST_F(LogInfoTest, UnregisteredPlugInHasNowhereToSave) {
   TPlugInInfo none(L"", L"");
   TLogInfo log(&none);
   EXPECT_FALSE(log.Load());
-  EXPECT_EQ(log.IniFileName(), L".ini");
+  EXPECT_EQ(log.IniFileName(), L"");
   log.SetEnabled(true);
   EXPECT_THROW(log.Save(false), Exception);
   EXPECT_FALSE(FileExists(L".ini"));
@@ -311,13 +311,13 @@ TEST_F(LogInfoTest, ReportSections) {
   EXPECT_EQ(FLog.SaveAsHTML(L""),
             L"<table style=\"width:100%\">\r\n  <caption><br>Журналирование</caption>\r\n"
             L"  <tr>\r\n    <th>Включено:</th>\r\n    <td>Да</td>\r\n  </tr>\r\n"
-            L"  <tr>\r\n    <th>Путь к файлам:</th>\r\n    <td>%FullLibName|Dir%logs & more\\</td>\r\n  </tr>\r\n"
+            L"  <tr>\r\n    <th>Путь к файлам:</th>\r\n    <td>%FullLibName|Dir%logs &amp; more\\</td>\r\n  </tr>\r\n"
             L"  <tr>\r\n    <th>Имя файла:</th>\r\n    <td>a.log</td>\r\n  </tr>\r\n"
             L"  <tr>\r\n    <th>Фактический путь:</th>\r\n    <td>" +
-                actual +
+                TextToXML(actual) +
                 L"</td>\r\n  </tr>\r\n"
                 L"  <tr>\r\n    <th>Существующй путь:</th>\r\n    <td>" +
-                FFolder +
+                TextToXML(FFolder) +
                 L"</td>\r\n  </tr>\r\n"
                 L"  <tr>\r\n    <th>Доступен:</th>\r\n    <td>Да</td>\r\n  </tr>\r\n</table>\r\n");
 

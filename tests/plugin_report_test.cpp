@@ -35,7 +35,11 @@ const char* const PopulatedIni =
     "77=iexplore <x>.exe\r\n"
     "[PlugIn\\Process\\1234]\r\n"
     "4194304=C:\\Program Files (x86)\\ORN & Co\\npORNPlugInVLX.dll\r\n"
-    "2088763392=C:\\windows\\system32\\KERNEL32.DLL\r\n";
+    "2088763392=C:\\windows\\system32\\KERNEL32.DLL\r\n"
+    "[PlugIn\\Hosts]\r\n"
+    "Count=2\r\n"
+    "Line1=127.0.0.1\tornpluginvlx.local\r\n"
+    "Line2=# 10.1.1.1 ORNPLUGINVLX.LOCAL <there>\r\n";
 
 class PlugInReportTest : public ::testing::Test {
  protected:
@@ -56,6 +60,7 @@ class PlugInReportTest : public ::testing::Test {
     ASSERT_TRUE(FInfo.LoadFromIniFile(&ini));
   }
   bool LoadFromXML(TPlugInInfo& info, const std::wstring& xml) {
+    info.SetFromReport(true);  // as the composite marks its parts for a report
     TSimpleXMLParser parser;
     info.SetXMLParser(&parser);
     bool result = parser.Parse(xml);
@@ -84,11 +89,12 @@ const std::wstring PopulatedXML = Lines({
     L"    </Processes>",
     L"    <Hosts>",
     L"      <Entry Line=\"127.0.0.1\tornpluginvlx.local\"/>",
-    L"      <Entry Line=\"# 127.0.0.1 ORNPLUGINVLX.LOCAL &lt;old&gt;\"/>",
+    L"      <Entry Line=\"# 10.1.1.1 ORNPLUGINVLX.LOCAL &lt;there&gt;\"/>",
     L"    </Hosts>",
     L"  </PlugIn>",
 });
 
+// A report keeps its own hosts lines, not this workstation's, and escapes its values.
 TEST_F(PlugInReportTest, WritesThePopulatedObjectExactly) {
   LoadFromIni(PopulatedIni);
   EXPECT_EQ(FInfo.SaveAsXML(L"  "), PopulatedXML);
@@ -97,7 +103,7 @@ TEST_F(PlugInReportTest, WritesThePopulatedObjectExactly) {
                                        L"  <caption><br>Информация о плагине</caption>",
                                        L"  <tr>",
                                        L"    <th>Путь к плагину:</th>",
-                                       L"    <td>C:\\Program Files (x86)\\ORN & Co\\npORNPlugInVLX.dll</td>",
+                                       L"    <td>C:\\Program Files (x86)\\ORN &amp; Co\\npORNPlugInVLX.dll</td>",
                                        L"  </tr>",
                                        L"  <tr>",
                                        L"    <th>Версия:</th>",
@@ -139,7 +145,7 @@ TEST_F(PlugInReportTest, WritesThePopulatedObjectExactly) {
                                        L"  </tr>",
                                        L"  <tr>",
                                        L"    <td>77</td>",
-                                       L"    <td>iexplore <x>.exe</td>",
+                                       L"    <td>iexplore &lt;x&gt;.exe</td>",
                                        L"  </tr>",
                                        L"</table>",
                                    }));
@@ -181,10 +187,13 @@ TEST_F(PlugInReportTest, WritesTheUnregisteredObjectExactly) {
     ini.UpdateFile();
   }
   TIniFile ini(file);
-  EXPECT_EQ(ini.ReadSections(), std::vector<std::wstring>{L"PlugIn"});
+  EXPECT_EQ(ini.ReadSections(), (std::vector<std::wstring>{L"PlugIn", L"PlugIn\\Hosts"}));
   EXPECT_EQ(ini.ReadSection(L"PlugIn"),
             (std::vector<std::wstring>{L"Path", L"Version", L"AppName", L"ClassID", L"DomainInHosts"}));
   EXPECT_EQ(ini.ReadString(L"PlugIn", L"DomainInHosts", L"?"), L"0");
+  // Live data: this workstation's lines.
+  EXPECT_EQ(ini.ReadString(L"PlugIn\\Hosts", L"Count", L""), L"2");
+  EXPECT_EQ(ini.ReadString(L"PlugIn\\Hosts", L"Line2", L""), L"# 127.0.0.1 ORNPLUGINVLX.LOCAL <old>");
 }
 
 TEST_F(PlugInReportTest, HostsElementIsLeftOutWhenTheFileCannotBeRead) {
@@ -204,7 +213,7 @@ TEST_F(PlugInReportTest, IniRoundTripKeepsEverythingInOrder) {
   }
   TIniFile ini(file);
   EXPECT_EQ(ini.ReadSections(), (std::vector<std::wstring>{L"PlugIn", L"PlugIn\\LibraryCheck", L"PlugIn\\Processes",
-                                                           L"PlugIn\\Process\\1234"}));
+                                                           L"PlugIn\\Process\\1234", L"PlugIn\\Hosts"}));
   EXPECT_EQ(ini.ReadSection(L"PlugIn\\LibraryCheck"),
             (std::vector<std::wstring>{L"LoadLibrary", L"DllGetClassObject", L"DllInstall", L"DllInstall|Error"}));
   EXPECT_EQ(ini.ReadString(L"PlugIn\\Processes", L"77", L""), L"iexplore <x>.exe");
@@ -226,33 +235,39 @@ TEST_F(PlugInReportTest, IniWithoutPlugInSectionIsRefusedAndChangesNothing) {
   EXPECT_EQ(FInfo.SaveAsXML(L"  "), PopulatedXML);
 }
 
-TEST_F(PlugInReportTest, XmlRoundTripLosesOnlyWhatTheFormatCannotCarry) {
+TEST_F(PlugInReportTest, XmlRoundTripLosesNothing) {
   LoadFromIni(PopulatedIni);
   TPlugInInfo copy(L"other", L"other");
   // Listeners hear of the emptied list and then of the whole new one, not of each process.
   std::vector<int> countsAnnounced;
   copy.OnProcessesChanged = [&](TPlugInInfo* sender) { countsAnnounced.push_back(sender->ProcessCount()); };
   ASSERT_TRUE(LoadFromXML(copy, PopulatedXML));
-  EXPECT_EQ(countsAnnounced, (std::vector<int>{0, 1}));
+  EXPECT_EQ(countsAnnounced, (std::vector<int>{0, 2}));
   EXPECT_EQ(copy.PlugInPath(), L"C:\\Program Files (x86)\\ORN & Co\\npORNPlugInVLX.dll");
   EXPECT_EQ(copy.PlugInName(), L"npORNPlugInVLX.dll");
   EXPECT_EQ(copy.AppName(), L"application/x-ORN-plugin-VLX");
   EXPECT_TRUE(copy.DomainInHosts());
-  // The process without modules is dropped; everything else comes back in order.
-  ASSERT_EQ(copy.ProcessCount(), 1);
-  std::wstring expected = PopulatedXML;
-  expected.erase(expected.find(L"      <Process PID=\"77\""),
-                 std::wstring(L"      <Process PID=\"77\" Name=\"iexplore &lt;x&gt;.exe\"/>\r\n").size());
-  EXPECT_EQ(copy.SaveAsXML(L"  "), expected);
+  // The process without modules, the report's hosts lines: everything comes back in order.
+  ASSERT_EQ(copy.ProcessCount(), 2);
+  EXPECT_EQ(copy.SaveAsXML(L"  "), PopulatedXML);
 
-  // Module ids beyond a signed 32-bit number come back as 0.
+  // Module ids are unsigned 32-bit numbers; one written signed by an earlier version reads
+  // as the same id. Anything else is 0.
   TPlugInInfo big(L"", L"");
-  ASSERT_TRUE(LoadFromXML(big,
-                          L"<PlugIn Path=\"p\" Version=\"\" DomainInHosts=\"TRUE\"><Processes>"
-                          L"<Process PID=\"5\" Name=\"a.exe\"><Modules><Module ID=\"3221225472\" FileName=\"x.dll\"/>"
-                          L"</Modules></Process></Processes></PlugIn>"));
+  ASSERT_TRUE(
+      LoadFromXML(big,
+                  L"<PlugIn Path=\"p\" Version=\"\" DomainInHosts=\"TRUE\"><Processes>"
+                  L"<Process PID=\"4294967295\" Name=\"a.exe\"><Modules><Module ID=\"3221225472\" FileName=\"x.dll\"/>"
+                  L"<Module ID=\"-1073741824\" FileName=\"y.dll\"/><Module ID=\"4294967296\" FileName=\"z.dll\"/>"
+                  L"<Module ID=\"0x10\" FileName=\"w.dll\"/>"
+                  L"</Modules></Process></Processes></PlugIn>"));
   ASSERT_EQ(big.ProcessCount(), 1);
-  EXPECT_EQ(big.Processes()[0]->Modules()[0].ID(), 0u);
+  EXPECT_EQ(big.Processes()[0]->ID(), 4294967295u);
+  ASSERT_EQ(big.Processes()[0]->Modules().size(), 4u);
+  EXPECT_EQ(big.Processes()[0]->Modules()[0].ID(), 3221225472u);
+  EXPECT_EQ(big.Processes()[0]->Modules()[1].ID(), 3221225472u);
+  EXPECT_EQ(big.Processes()[0]->Modules()[2].ID(), 0u);
+  EXPECT_EQ(big.Processes()[0]->Modules()[3].ID(), 0u);
   EXPECT_TRUE(big.DomainInHosts());
   EXPECT_EQ(big.LibCheckInfo(), nullptr) << "no check results in the report";
 }

@@ -251,6 +251,7 @@ TEST_F(PlugInViewTest, AReportsProcessesCannotBeEndedUntilRefresh) {
       [&] { ASSERT_TRUE(FInfo.LoadFromIniFile(&ini)); },
       [&] {
         TSimpleXMLParser parser;
+        FInfo.SetFromReport(true);  // as the composite marks its parts for a report
         FInfo.SetXMLParser(&parser);
         ASSERT_TRUE(parser.Parse(xml));
         FInfo.SetXMLParser(nullptr);

@@ -418,6 +418,31 @@ TEST_F(SendInfoTest, SendsReportAndTickedLogsAndRemembersTheSettings) {
   EXPECT_FALSE(Stored(L"SMTPPassword"));
 }
 
+// A report from elsewhere names folders of its own workstation: the mail writes nothing
+// there and attaches no log file of this workstation.
+TEST_F(SendInfoTest, AReportsMailWritesNothingIntoItsFoldersAndAttachesNoLocalLogs) {
+  SmtpServer server("login");
+  Remember(server, L"");
+  const std::wstring report = FSandbox.Root() + L"\\foreign.xinf";
+  FInfo.SaveToFile(report);
+  ASSERT_TRUE(FInfo.LoadFromFile(report));
+  ::DeleteFileW((FPlugInFolder + L"np.xinf").c_str());
+  TSendEMailForm form(nullptr);
+  form.LoadLogFileList(&FInfo.LogInfo());
+  EXPECT_TRUE(form.LogFileList.empty());
+  AnswerNextDialog([](HWND dialog) {
+    SetText(::GetDlgItem(dialog, TSendEMailForm::idPassword), L"s3cret");
+    ::PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+  });
+  SendInfoByEMail(&FInfo, false);
+  EXPECT_TRUE(FUser.Messages.empty()) << Narrow(FUser.Messages.empty() ? L"" : FUser.Messages[0].Text);
+  EXPECT_FALSE(FileExists(FPlugInFolder + L"np.xinf"));
+  const std::string parsed = ReadBinaryFile(server.File(L"parsed.txt"));
+  EXPECT_NE(parsed.find("attachment=np.xinf|"), std::string::npos) << parsed;
+  EXPECT_EQ(parsed.find(".log"), std::string::npos) << parsed;
+  EXPECT_EQ(BytesToWide(ReadBinaryFile(server.File(L"attachment-0"))), FInfo.SaveAsXML(L""));
+}
+
 TEST_F(SendInfoTest, RefusedSubmissionIsShownAndNothingRemembered) {
   SmtpServer server("refuse-auth", 10);
   Remember(server, L"Старая тема");

@@ -75,34 +75,59 @@ TEST_F(SummaryViewTest, NotRegisteredDisablesTheActionsAndRegisteredRestoresThem
   EXPECT_EQ(FUser.ShellRequests[1].File, FFolder);
 }
 
-TEST_F(SummaryViewTest, TickingWithAnEmptyFolderPatternFillsTheDefaultsAndSaves) {
+// A gathering that finds no plug-in after one that found it: the rows that describe the
+// plug-in are emptied; those of the workstation stay.
+TEST_F(SummaryViewTest, AGatheringWithoutThePlugInLeavesNoRowsOfTheOneBefore) {
+  WriteBinaryFile(FFolder + L"np.ini", "[Log]\r\nFileName=" + testing::Narrow(FFolder) + "%LibName%\\a.log\r\n");
   FInfo.Load();
-  // As a report file can leave it: logging off, no folder pattern.
+  FView.Load(&FInfo);
+  ASSERT_TRUE(FInfo.PlugInInfo().LibCheckInfo());
+  ASSERT_NE(WindowText(FView.lblLogFilePath), L"Путь к файлам: ");
+  const std::wstring hostsRow = WindowText(FView.lblDomainInHosts);
+  const std::wstring proxyRow = WindowText(FView.lblDomainInProxyOverride);
+
+  ASSERT_EQ(::RegDeleteTreeW(HKEY_CLASSES_ROOT, L"MIME\\Database\\Content Type\\application/x-ORN-plugin-VLX"),
+            ERROR_SUCCESS);
+  FInfo.Clear();
+  EXPECT_FALSE(FInfo.Load());
+  FView.Load(&FInfo);
+  EXPECT_EQ(WindowText(FView.lblPlugInPath), L"Плагин не зарегистрирован");
+  EXPECT_EQ(WindowText(FView.lblVersion), L"");
+  EXPECT_EQ(WindowText(FView.lblLogFilePath), L"Путь к файлам: ");
+  EXPECT_EQ(WindowText(FView.lblLogFileName), L"Имя файла: ");
+  EXPECT_EQ(WindowText(FView.lblActualLogPath), L"Фактический путь: ");
+  EXPECT_FALSE(IsChecked(FView.chbEnabled));
+  EXPECT_FALSE(Enabled(FView.btnOpenLogDir));
+  EXPECT_EQ(WindowText(FView.lblDomainInHosts), hostsRow);
+  EXPECT_EQ(WindowText(FView.lblDomainInProxyOverride), proxyRow);
+  EXPECT_EQ(FInfo.PlugInInfo().LibCheckInfo(), nullptr) << "no check ran";
+  EXPECT_EQ(FInfo.PlugInInfo().ClassID(), L"");
+}
+
+TEST_F(SummaryViewTest, AReportsLoggingSettingsAreShownButNeverWritten) {
+  FInfo.Load();
+  // A report naming a folder of this workstation as the plug-in's.
   const std::wstring report = FSandbox.Root() + L"\\r.iinf";
   WriteBinaryFile(report, "[PlugIn]\r\nPath=" + testing::Narrow(FFolder) +
                               "np.dll\r\n[IEProxySettings]\r\n[ActiveXSettings\\InternetZones]\r\n0=x\r\n"
-                              "[Logging]\r\nEnabled=False\r\nFilePath=\r\nFileName=keep.log\r\n");
-  FInfo.Clear();
-  TIniFile ini(report);
-  ASSERT_TRUE(FInfo.LoadFromIniFile(&ini));
+                              "[Logging]\r\nEnabled=True\r\nFilePath=C:\\L\\\r\nFileName=keep.log\r\n");
+  WriteBinaryFile(FFolder + L"np.ini", "[Log]\r\nFileName=C:\\here\\a.log\r\n");
+  const std::string before = testing::ReadBinaryFile(FFolder + L"np.ini");
+  ASSERT_TRUE(FInfo.LoadFromFile(report));
   FView.Load(&FInfo);
+  EXPECT_TRUE(IsChecked(FView.chbEnabled));
+  EXPECT_EQ(WindowText(FView.lblLogFileName), L"Имя файла: keep.log");
+  EXPECT_FALSE(Enabled(FView.chbEnabled));
   EXPECT_FALSE(Enabled(FView.btnChangeLogFile));
 
-  SetChecked(FView.chbEnabled, true);
-  Click(TSummaryInfoFrame::idEnabled, FView.chbEnabled);
-  EXPECT_TRUE(Enabled(FView.btnChangeLogFile));
-  EXPECT_EQ(WindowText(FView.lblLogFilePath), std::wstring(L"Путь к файлам: ") + DefaultLogFilePath);
-  EXPECT_EQ(WindowText(FView.lblLogFileName), L"Имя файла: keep.log");
-  ASSERT_FALSE(FUser.Messages.empty());
-  EXPECT_EQ(FUser.Messages[0].Text, L"Выполнено.");
-  EXPECT_EQ(TIniFile(FFolder + L"np.ini").ReadString(L"Log", L"FileName", L""),
-            std::wstring(DefaultLogFilePath) + L"%LibName%\\keep.log");
-
+  // As if the controls could be used.
   SetChecked(FView.chbEnabled, false);
   Click(TSummaryInfoFrame::idEnabled, FView.chbEnabled);
-  EXPECT_FALSE(Enabled(FView.btnChangeLogFile));
-  EXPECT_EQ(TIniFile(FFolder + L"np.ini").ReadString(L"Log", L"_FileName", L""),
-            std::wstring(DefaultLogFilePath) + L"%LibName%\\keep.log");
+  Click(TSummaryInfoFrame::idChangeLogFile, FView.btnChangeLogFile);
+  EXPECT_TRUE(FInfo.LogInfo().Enabled());
+  EXPECT_EQ(testing::ReadBinaryFile(FFolder + L"np.ini"), before);
+  EXPECT_FALSE(FileExists(FFolder + PlugInHostName + L".ini"));
+  EXPECT_TRUE(FUser.Messages.empty());
 }
 
 }  // namespace

@@ -14,7 +14,8 @@ std::wstring ReaderState(const TSimpleXMLParser& parser) {
   const TNameValueList& attrs = parser.NodeAttributes();
   if (attrs.Count() == 0) return state;
   state += L"{";
-  for (size_t i = 0; i < attrs.Count(); ++i) state += (i ? L"," : L"") + attrs.Name(i) + L"=" + attrs.ValueAt(i);
+  for (size_t i = 0; i < attrs.Count(); ++i)
+    state.append(i ? L"," : L"").append(attrs.Name(i)).append(L"=").append(attrs.ValueAt(i));
   return state + L"}";
 }
 

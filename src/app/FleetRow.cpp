@@ -54,10 +54,10 @@ TFleetCell LibraryCheck(const TPlugInInfo& plugIn) {
   std::wstring failed;
   auto addLine = [&](const std::wstring& line) { failed.append(failed.empty() ? L"" : L"\r\n").append(line); };
   for (size_t i = 0; i < checks->Count(); ++i) {
-    const std::wstring& name = checks->Name(i);
+    const std::wstring name(checks->Name(i));
     if (EndsText(ErrorSuffix, name) || SameText(checks->ValueAt(i), L"OK")) continue;
-    const std::wstring& error = checks->Value(name + ErrorSuffix);
-    addLine(name + L": " + (error.empty() ? checks->ValueAt(i) : L"Ошибка: " + error));
+    const std::wstring_view error = checks->Value(name + ErrorSuffix);
+    addLine(name + L": " + (error.empty() ? std::wstring(checks->ValueAt(i)) : L"Ошибка: " + std::wstring(error)));
   }
   // The entry points are looked up only in a library that could be mapped.
   if (!checks->Contains(L"LoadLibrary")) addLine(L"LoadLibrary: нет результата");

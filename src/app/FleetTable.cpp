@@ -3,9 +3,7 @@
 #include <windows.h>
 
 #include <exception>
-#include <functional>
 #include <memory>
-#include <new>
 
 #include "app/FleetInputs.h"
 #include "app/FleetRow.h"
@@ -24,36 +22,15 @@ namespace {
 // What gathers before it goes to the file.
 constexpr size_t WriteChunk = 256 * 1024;
 
-// Whole or not at all: write fills a temporary file in the same folder, which then
-// replaces fileName; on any failure it is removed and an earlier file stays as it was.
-void WriteReplacing(const std::wstring& fileName, const std::function<void(const std::wstring&)>& write) {
-  const std::wstring temporary = fileName + L".~" + std::to_wstring(::GetCurrentProcessId()) + L".tmp";
-  try {
-    write(temporary);
-    if (!::MoveFileExW(temporary.c_str(), fileName.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-      throw EFCreateError(
-          Format(L"Не удалось записать файл \"%s\": %s", {fileName, SysErrorMessage(::GetLastError())}));
-  } catch (...) {
-    ::DeleteFileW(temporary.c_str());
-    throw;
-  }
-}
-
 // A report costs its own row only, whatever it holds: an error of any kind, out of memory
 // included, is the row's error.
 TFleetRow ReadRow(const TFleetFile& file) {
   if (!file.Error.empty()) return MakeFleetRow(file, nullptr, file.Error);
-  std::wstring error;
   try {
-    auto info = std::make_unique<TCompositeInfo>(PlugInMimeType, PlugInProgID);
-    if (info->LoadFromFile(file.Path)) return MakeFleetRow(file, info.get(), {});
-    error = L"Файл отчёта повреждён или имеет неверный формат";
-  } catch (const std::bad_alloc&) {
-    error = L"Недостаточно памяти для чтения отчёта";
-  } catch (const std::exception& e) {
-    error = ExceptionMessage(e);
+    return MakeFleetRow(file, TCompositeInfo::ReadReportFile(file.Path).get(), {});
+  } catch (const std::exception& error) {
+    return MakeFleetRow(file, nullptr, ExceptionMessage(error));
   }
-  return MakeFleetRow(file, nullptr, error);
 }
 
 }  // namespace
@@ -74,7 +51,7 @@ bool WriteFleetTable(const std::wstring& output, const std::vector<std::wstring>
     return false;
   }
   try {
-    WriteReplacing(output, [&](const std::wstring& temporary) {
+    WriteFileReplacing(output, [&](const std::wstring& temporary) {
       TFileStream file(temporary, GENERIC_WRITE, 0, CREATE_ALWAYS);
       std::string bytes;
       auto flush = [&] {

@@ -19,23 +19,12 @@ TMsgResult THeadlessInteraction::ShowMessage(TMsgKind kind, const std::wstring& 
 
 namespace {
 
-// Writes through a temporary file in the same folder, moved into place at the end: a
-// failed write leaves no partial report under the name.
+// Whole or not at all: a failed write leaves no partial report under the name, and an
+// earlier report there as it was.
 void WriteReport(const TCompositeInfo& info, const std::wstring& fileName, bool html) {
-  const std::wstring extension = ExtractFileExt(fileName);
-  const std::wstring temporary =
-      ChangeFileExt(fileName, L"") + L".~" + std::to_wstring(::GetCurrentProcessId()) + extension;
-  try {
-    if (html)
-      WriteFileBytes(temporary, WideToBytes(info.SaveAsHTML(L""), 1251));
-    else
-      info.SaveToFile(temporary);
-    if (!::MoveFileExW(temporary.c_str(), fileName.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED))
-      throw EOSError(::GetLastError());
-  } catch (...) {
-    ::DeleteFileW(temporary.c_str());
-    throw;
-  }
+  if (!html) return info.SaveToFile(fileName);
+  const std::string page = WideToBytes(info.SaveAsHTML(L""), 1251);
+  WriteFileReplacing(fileName, [&](const std::wstring& temporary) { WriteFileBytes(temporary, page); });
 }
 
 }  // namespace

@@ -133,7 +133,7 @@ void TMainForm::FormCreate(const std::vector<std::wstring>& arguments) {
     const std::wstring extension = ExtractFileExt(first);
     if (SameText(first, L"/E")) {
       extended = true;
-    } else if ((SameText(extension, L".iinf") || SameText(extension, L".xinf")) && FFrame.LoadFromFile(first)) {
+    } else if ((SameText(extension, L".iinf") || SameText(extension, L".xinf")) && LoadReportArgument(first)) {
       FFrame.SetExtendedMode(true);
       // The mark and the frame size are set here too: the menu tells the truth and the
       // sizing limits include the frame.
@@ -307,11 +307,23 @@ void TMainForm::btnCopyClick() {
   UserInteraction().SetClipboardText(FFrame.Info()->SaveAsXML(L""));
 }
 
+// A report named on the command line that does not load is told about; the window then
+// starts as without it.
+bool TMainForm::LoadReportArgument(const std::wstring& fileName) {
+  try {
+    FFrame.LoadFromFile(fileName);
+    return true;
+  } catch (const std::exception& error) {
+    ShowApplicationError(error);
+    return false;
+  }
+}
+
 void TMainForm::btnLoadClick() {
   std::wstring fileName = UserInteraction().ChooseFile({false, ReportFilter, L"iinf", L""});
   if (fileName.empty()) return;
   TWaitCursor wait;
-  FFrame.LoadFromFile(fileName);  // a failed load leaves the pages as they were
+  FFrame.LoadFromFile(fileName);  // an error is shown; the pages stay as they were
 }
 
 void TMainForm::btnSaveClick() {

@@ -64,6 +64,7 @@ class TMainForm : public TWindow {
   void PopUpServiceMenu(std::optional<POINT> at);
   void btnCopyClick();
   void btnLoadClick();
+  bool LoadReportArgument(const std::wstring& fileName);
   void btnSaveClick();
   void btnServiceFuncsClick();
   void miWriteToHostsClick();

@@ -30,6 +30,7 @@ void TMainFrame::Create(HWND parent) {
   for (TViewFrame* frame : std::initializer_list<TViewFrame*>{&FPlugInInfoFrame, &FIEActiveXSettingsFrame,
                                                               &FLoggingFrame, &FSummaryInfoFrame})
     frame->Create(Handle());
+  FPlugInInfoFrame.OnGatherAll = [this] { LoadInfo(); };
   SetExtendedMode(false);
 }
 
@@ -124,15 +125,17 @@ void TMainFrame::LoadInfo() {
   if (error) std::rethrow_exception(error);
 }
 
-bool TMainFrame::LoadFromFile(const std::wstring& fileName) {
-  PrepareInfo();
-  if (!FileExists(fileName)) return false;
-  bool loaded = FInfo->LoadFromFile(fileName);
-  if (loaded) LoadFrames();
-  return loaded;
+void TMainFrame::LoadFromFile(const std::wstring& fileName) {
+  // Read aside and swapped in only when whole: a failure leaves the shown report in place.
+  std::unique_ptr<TCompositeInfo> shown = TCompositeInfo::ReadReportFile(fileName);
+  FInfo.swap(shown);
+  LoadFrames();
 }
 
+// While a report is shown, the state a repair changed is this workstation's: it is shown
+// by gathering everything anew rather than mixed into the report.
 void TMainFrame::ReloadHostsInfo() {
+  if (FInfo->FromReport()) return LoadInfo();
   std::exception_ptr error;
   try {
     FInfo->PlugInInfo().ReloadHostsInfo();
@@ -145,6 +148,7 @@ void TMainFrame::ReloadHostsInfo() {
 }
 
 void TMainFrame::ReloadProxyInfo() {
+  if (FInfo->FromReport()) return LoadInfo();
   FInfo->ActiveXSettings().ReloadProxyInfo();
   FSummaryInfoFrame.ReloadProxyInfo();
   FIEActiveXSettingsFrame.ReloadProxyInfo();

@@ -27,11 +27,17 @@ class TMainFrame : public TWindow {
   // Gathers live data and shows it; an error while gathering is raised after the views
   // show what was gathered.
   void LoadInfo();
-  // Loads a ".iinf" or ".xinf" report; false for a missing file, another extension or a
-  // report that does not load, in which case the views keep what they showed.
-  bool LoadFromFile(const std::wstring& fileName);
+  // Shows a ".iinf" or ".xinf" report. Raises, naming the file, for a missing or unreadable
+  // file, another extension or a report that does not load; the views and the diagnosis
+  // then stay as they were.
+  void LoadFromFile(const std::wstring& fileName);
   void ReloadHostsInfo();
   void ReloadProxyInfo();
+
+  // The views, for tests.
+  TSummaryInfoFrame& SummaryFrame() { return FSummaryInfoFrame; }
+  TPlugInInfoFrame& PlugInFrame() { return FPlugInInfoFrame; }
+  TLoggingFrame& LoggingFrame() { return FLoggingFrame; }
 
   // The page shown now (for tests and the layout).
   HWND ActivePage() const;

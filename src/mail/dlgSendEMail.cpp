@@ -160,7 +160,8 @@ void TSendEMailForm::OnResized() {
 void TSendEMailForm::LoadLogFileList(const TLogInfo* logInfo) {
   LogFileList.clear();
   ListView_DeleteAllItems(lbxLogFiles);
-  if (!logInfo || logInfo->ActualLogPath().empty()) return;
+  // A report's log folder is another workstation's: here it could name any folder.
+  if (!logInfo || logInfo->FromReport() || logInfo->ActualLogPath().empty()) return;
   const std::wstring folder = IncludeTrailingPathDelimiter(logInfo->ActualLogPath());
   // The folder and its virtual-store copy each count when they exist: the plug-in's writes
   // under a protected folder may have made only the copy.

@@ -1,9 +1,12 @@
 #include "service/CompositeInfo.h"
 
 #include <exception>
+#include <new>
 
 #include "service/IniFile.h"
+#include "service/ReportText.h"
 #include "win/Environment.h"
+#include "win/Exceptions.h"
 #include "win/Files.h"
 #include "win/Text.h"
 
@@ -102,6 +105,7 @@ void TCompositeInfo::Clear() {
 }
 
 bool TCompositeInfo::Load() {
+  SetFromReport(false);
   // A part whose gathering raises an error (an unreadable hosts file, a registry value of
   // the wrong type) counts as not loaded; the others are still gathered, and the first
   // error is raised afterwards so that it is shown.
@@ -122,8 +126,17 @@ bool TCompositeInfo::Load() {
   return FPlugInInfoLoaded && FActiveXSettingsLoaded && FLogInfoLoaded;
 }
 
-bool TCompositeInfo::LoadFromXML(const std::wstring& xml) {
+// Nothing of what the object held before survives, and everything from here on is the
+// report's, whatever part of the file it comes from.
+void TCompositeInfo::BeginReportLoad() {
   Clear();
+  for (TCustomInfo* info :
+       std::initializer_list<TCustomInfo*>{this, FPlugInInfo.get(), FActiveXSettings.get(), FLogInfo.get()})
+    info->SetFromReport(true);
+}
+
+bool TCompositeInfo::LoadFromXML(const std::wstring& xml) {
+  BeginReportLoad();
   TSimpleXMLParser parser;
   TCustomInfo* const chain[] = {this, FPlugInInfo.get(), FActiveXSettings.get(), FLogInfo.get()};
   for (TCustomInfo* info : chain) info->SetXMLParser(&parser);
@@ -150,12 +163,13 @@ std::wstring TCompositeInfo::SaveAsXML(const std::wstring& indent) const {
 std::wstring TCompositeInfo::SaveAsHTML(const std::wstring& note) const {
   std::wstring page;
   for (const wchar_t* line : PageHead) page.append(line).append(L"\r\n");
-  if (!Trim(note).empty()) page += L"    <p>" + note + L"</p>\r\n";
+  if (!Trim(note).empty()) page += L"    <p>" + TextToXML(note) + L"</p>\r\n";
   page += FPlugInInfo->SaveAsHTML(L"  ") + FActiveXSettings->SaveAsHTML(L"  ") + FLogInfo->SaveAsHTML(L"  ");
   return page + L"  </body>\r\n</html>";
 }
 
 bool TCompositeInfo::LoadFromIniFile(TIniFile* file) {
+  BeginReportLoad();
   return FPlugInInfo->LoadFromIniFile(file) && FActiveXSettings->LoadFromIniFile(file) &&
          FLogInfo->LoadFromIniFile(file);
 }
@@ -168,25 +182,49 @@ void TCompositeInfo::SaveToIniFile(TIniFile* file) const {
 
 bool TCompositeInfo::LoadFromFile(const std::wstring& fileName) {
   const std::wstring extension = ExtractFileExt(fileName);
-  if (SameText(extension, L".iinf")) {
-    Clear();
-    TIniFile ini(fileName);
-    return LoadFromIniFile(&ini);
+  const bool ini = SameText(extension, L".iinf");
+  if (!ini && !SameText(extension, L".xinf")) return false;
+  if (GetFileSize(fileName) > MaxReportFileSize)
+    throw EInOutError(Format(L"Файл \"%s\" слишком большой для файла отчёта (больше %s МБ)",
+                             {fileName, TDecimalText(MaxReportFileSize / (1024 * 1024))}));
+  if (ini) {
+    TIniFile file(fileName);
+    return LoadFromIniFile(&file);
   }
-  if (SameText(extension, L".xinf")) return LoadFromXML(ReadReportText(fileName));
-  return false;
+  return LoadFromXML(ReadReportText(fileName));
+}
+
+std::unique_ptr<TCompositeInfo> TCompositeInfo::ReadReportFile(const std::wstring& fileName) {
+  const std::wstring extension = ExtractFileExt(fileName);
+  if (!SameText(extension, L".iinf") && !SameText(extension, L".xinf"))
+    throw EFOpenError(
+        Format(L"Файл \"%s\" не является файлом отчёта: ожидается расширение .iinf или .xinf", {fileName}));
+  try {
+    auto info = std::make_unique<TCompositeInfo>(PlugInMimeType, PlugInProgID);
+    if (!info->LoadFromFile(fileName))
+      throw EInOutError(Format(L"Файл отчёта \"%s\" повреждён или имеет неверный формат", {fileName}));
+    return info;
+  } catch (const std::bad_alloc&) {
+    // Freed again by now; the user is told what could not be done, not the library's word.
+    throw EOutOfMemory(Format(L"Недостаточно памяти для загрузки отчёта \"%s\"", {fileName}));
+  }
 }
 
 void TCompositeInfo::SaveToFile(const std::wstring& fileName) const {
-  std::wstring extension = ExtractFileExt(fileName);
-  if (SameText(extension, L".iinf")) {
-    ::DeleteFileW(fileName.c_str());
-    TIniFile ini(fileName);
-    SaveToIniFile(&ini);
-    ini.UpdateFile();
-  } else if (SameText(extension, L".xinf")) {
+  const std::wstring extension = ExtractFileExt(fileName);
+  const bool ini = SameText(extension, L".iinf");
+  if (!ini && !SameText(extension, L".xinf"))
+    throw EFCreateError(Format(
+        L"Не удалось сохранить файл \"%s\": отчёт сохраняется в файл с расширением .iinf или .xinf", {fileName}));
+  WriteFileReplacing(fileName, [&](const std::wstring& temporary) {
+    if (ini) {
+      TIniFile file(temporary);
+      SaveToIniFile(&file);
+      file.UpdateFile();
+      return;
+    }
     // SaveAsXML's text, written as it is put together.
-    TTextFileWriter file(fileName);
+    TTextFileWriter file(temporary);
     const std::wstring inner = L"  ";
     file.Write(XMLHead(L""));
     FPlugInInfo->WriteXML(inner, [&](std::wstring_view piece) { file.Write(piece); });
@@ -194,7 +232,7 @@ void TCompositeInfo::SaveToFile(const std::wstring& fileName) const {
     file.Write(FLogInfo->SaveAsXML(inner));
     file.Write(XMLTail);
     file.Close();
-  }
+  });
 }
 
 std::wstring ReadReportText(const std::wstring& fileName) {

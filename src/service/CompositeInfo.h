@@ -2,6 +2,7 @@
 // The whole diagnosis: the plug-in, the proxy and zone settings and the logging settings,
 // gathered, saved, loaded and rendered together.
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -14,6 +15,9 @@ namespace ornpm {
 
 inline constexpr wchar_t PlugInMimeType[] = L"application/x-ORN-plugin-VLX";
 inline constexpr wchar_t PlugInProgID[] = L"ORNPlugin.ORNControlVLX";
+// Report files above this size are refused before they are read: a real report of the
+// largest workstation is a few megabytes, and the text is held several times over.
+inline constexpr uint64_t MaxReportFileSize = 256ull * 1024 * 1024;
 
 class TCompositeInfo : public TCustomInfo {
  public:
@@ -23,7 +27,8 @@ class TCompositeInfo : public TCustomInfo {
   void Clear() override;
   // Gathers all three parts; a failing part does not stop the others. True when all succeeded.
   bool Load() override;
-  // Chains the three parts into one reader for the parse.
+  // Chains the three parts into one reader for the parse. The object then holds a report:
+  // FromReport is true for it and its parts until the next live Load.
   bool LoadFromXML(const std::wstring& xml) override;
   // The whole XML report, its last line without a line break.
   std::wstring SaveAsXML(const std::wstring& indent) const override;
@@ -31,11 +36,16 @@ class TCompositeInfo : public TCustomInfo {
   std::wstring SaveAsHTML(const std::wstring& note) const override;
   bool LoadFromIniFile(TIniFile* file) override;
   void SaveToIniFile(TIniFile* file) const override;
-  // ".iinf": INI report (replacing an existing file); ".xinf": XML report; else nothing.
+  // ".iinf": INI report; ".xinf": XML report; another extension raises. The file is
+  // written whole or not at all: a failed save leaves an earlier file as it was.
   void SaveToFile(const std::wstring& fileName) const override;
   // A report file by its extension, ".iinf" or ".xinf", replacing what the object held.
-  // False for another extension or a report that does not read.
+  // False for another extension or a report that does not read; raises when the file
+  // cannot be read or is larger than MaxReportFileSize.
   bool LoadFromFile(const std::wstring& fileName);
+  // A new composite holding the report file, or an error naming the file: one that does
+  // not exist, cannot be read, is too large, has another extension or does not read.
+  static std::unique_ptr<TCompositeInfo> ReadReportFile(const std::wstring& fileName);
 
   TPlugInInfo& PlugInInfo() const { return *FPlugInInfo; }
   TIEActiveXSettings& ActiveXSettings() const { return *FActiveXSettings; }
@@ -45,6 +55,8 @@ class TCompositeInfo : public TCustomInfo {
   bool LogInfoLoaded() const { return FLogInfoLoaded; }
 
  private:
+  void BeginReportLoad();
+
   std::unique_ptr<TPlugInInfo> FPlugInInfo;
   bool FPlugInInfoLoaded = false;
   std::unique_ptr<TIEActiveXSettings> FActiveXSettings;

@@ -39,12 +39,18 @@ class TCustomInfo {
   // Creates (or empties) the file and writes the XML form into it.
   virtual void SaveToFile(const std::wstring& fileName) const;
 
+  // True while the object holds a report read from a file: its values describe another
+  // workstation and must never be acted upon here. A live Load makes it false again.
+  bool FromReport() const { return FFromReport; }
+  void SetFromReport(bool value) { FFromReport = value; }
+
   // Attaches this object to a reader, ahead of the handlers installed there, or detaches
   // it (null), restoring the reader's handlers where they are still this object's.
   void SetXMLParser(TSimpleXMLParser* parser);
 
  protected:
   TSimpleXMLParser* FXMLParser = nullptr;
+  bool FFromReport = false;
 
  private:
   TXMLNodeEvent FOnBeginNode;

@@ -19,7 +19,7 @@ constexpr wchar_t ZonesSection[] = L"ActiveXSettings\\InternetZones";
 constexpr wchar_t ZoneSectionPrefix[] = L"ActiveXSettings\\InternetZone\\";
 
 // "True" or "False" in any letter case, or a number that is not zero.
-bool ReportBoolean(const std::wstring& text) {
+bool ReportBoolean(std::wstring_view text) {
   if (SameText(text, L"True")) return true;
   if (SameText(text, L"False")) return false;
   return StrToIntDef(text, 0) != 0;
@@ -30,7 +30,7 @@ bool ReportBoolean(const std::wstring& text) {
 std::wstring TIEActiveXSettings::SaveAsXML(const std::wstring& indent) const {
   TReportLines out(indent);
   out.Begin(0).Append(L"<IEProxySettings").Attribute(L"Enable", BoolText(FProxyEnable));
-  out.Attribute(L"Override", FProxyOverride).Append(L"/>").End();
+  out.EscapedAttribute(L"Override", FProxyOverride).Append(L"/>").End();
   out.Add(0, L"<ActiveXSettings>");
   out.Add(1, L"<InternetZones>");
   if (FZones) {
@@ -39,7 +39,10 @@ std::wstring TIEActiveXSettings::SaveAsXML(const std::wstring& indent) const {
       out.Begin(2).Append(L"<Zone").Attribute(L"ID", TDecimalText(i)).EscapedAttribute(L"Caption", zone.Name);
       out.Append(L">").End();
       for (const TZoneParam& param : zone.Params) {
-        out.Begin(3).Append(L"<ZoneParam").Attribute(L"ID", param.ID()).EscapedAttribute(L"Caption", param.Caption());
+        out.Begin(3)
+            .Append(L"<ZoneParam")
+            .EscapedAttribute(L"ID", param.ID())
+            .EscapedAttribute(L"Caption", param.Caption());
         out.Attribute(L"Value", TDecimalText(param.Value())).EscapedAttribute(L"ValueCaption", param.ValueCaption());
         out.Append(L"/>").End();
       }
@@ -61,7 +64,7 @@ std::wstring TIEActiveXSettings::SaveAsHTML(const std::wstring& indent) const {
               Td(FProxyEnable ? L"Да" : L"Нет")});
   out.AddRow({Td(L"ProxyOverride"), Td(L"Не использовать прокси-сервер для адресов"), Td(FProxyOverride)});
   for (const TZone& zone : *FZones) {
-    out.AddRow({L"<td colspan=\"3\" style=\"text-align: center;\"><b>Зона: </b>" + zone.Name + L"</td>"});
+    out.AddRow({L"<td colspan=\"3\" style=\"text-align: center;\"><b>Зона: </b>" + TextToXML(zone.Name) + L"</td>"});
     for (const TZoneParam& param : zone.Params)
       out.AddRow({Td(param.ID()), Td(param.Caption()), Td(param.ValueCaption())});
   }
@@ -86,9 +89,12 @@ void TIEActiveXSettings::SaveToIniFile(TIniFile* file) const {
 
 bool TIEActiveXSettings::LoadFromIniFile(TIniFile* file) {
   if (!file) return false;
+  SetFromReport(true);
+  FZones.reset();
   FProxyEnable = StrToIntDef(file->ReadString(ProxySection, L"Enable", L""), 0) != 0;
   FProxyOverride = file->ReadString(ProxySection, L"Override", L"");
-  if (!file->SectionExists(ZonesSection)) return false;
+  // A workstation without a Zones key writes no zone sections; its report still reads.
+  if (!file->SectionExists(ZonesSection)) return true;
   std::vector<TZone>& zones = ResetZones();
   for (const std::wstring& key : file->ReadSection(ZonesSection)) {
     TZone& zone = zones.emplace_back(TZone{file->ReadString(ZonesSection, key, L""), {}});
@@ -102,13 +108,16 @@ bool TIEActiveXSettings::LoadFromIniFile(TIniFile* file) {
 
 void TIEActiveXSettings::DoBeginNode(const std::wstring& nodeName) {
   const std::wstring& current = FXMLParser->CurrentNode();
-  if (SameText(nodeName, L"InternetZones"sv)) {
+  FZoneBegunLast = SameText(nodeName, L"Zone"sv);
+  if (FZoneBegunLast) {
+    return;  // created at its first parameter, or at its end when it has none
+  } else if (SameText(nodeName, L"InternetZones"sv)) {
     if (SameText(current, L"ActiveXSettings"sv)) ResetZones();
   } else if (SameText(nodeName, L"ZoneParam"sv)) {
     // A zone is created at its first parameter, named by the Zone element just read.
     if (SameText(current, L"Zone"sv)) {
       if (!FZones) FZones.emplace();
-      FZones->push_back(TZone{FXMLParser->NodeAttributes().Value(L"Caption"), {}});
+      FZones->push_back(TZone{std::wstring(FXMLParser->NodeAttributes().Value(L"Caption")), {}});
     }
   } else {
     TCustomInfo::DoBeginNode(nodeName);
@@ -120,8 +129,17 @@ void TIEActiveXSettings::DoEndNode(const std::wstring& nodeName) {
   bool selfClosing = FXMLParser->CurrentNode() == nodeName;
   if (SameText(nodeName, L"ZoneParam"sv) && selfClosing) {
     if (!FZones || FZones->empty()) return;
-    FZones->back().Params.emplace_back(attributes.Value(L"ID"), attributes.Value(L"Caption"),
+    FZones->back().Params.emplace_back(std::wstring(attributes.Value(L"ID")),
+                                       std::wstring(attributes.Value(L"Caption")),
                                        StrToIntDef(attributes.Value(L"Value"), 0));
+  } else if (SameText(nodeName, L"Zone"sv)) {
+    // A zone without parameters, as a workstation may have; an end tag read last would
+    // look the same, hence the flag.
+    if (selfClosing && FZoneBegunLast) {
+      if (!FZones) FZones.emplace();
+      FZones->push_back(TZone{std::wstring(attributes.Value(L"Caption")), {}});
+    }
+    FZoneBegunLast = false;
   } else if (SameText(nodeName, L"IEProxySettings"sv) && selfClosing) {
     FProxyEnable = ReportBoolean(attributes.Value(L"Enable"));
     FProxyOverride = attributes.Value(L"Override");

@@ -79,6 +79,8 @@ class TIEActiveXSettings : public TCustomInfo {
   bool FProxyEnable = false;
   std::wstring FProxyOverride;
   bool FPlugInHostInProxyOverride = false;
+  // While reading XML: the element begun last is a Zone, so at its end it has no parameters.
+  bool FZoneBegunLast = false;
 };
 
 }  // namespace ornpm

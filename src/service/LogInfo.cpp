@@ -117,7 +117,19 @@ std::wstring TLogInfo::PlugInIniFileName() const {
 }
 
 bool TLogInfo::Load() {
+  SetFromReport(false);
   if (!FPlugIn) return false;
+  if (FPlugIn->PlugInPath().empty()) {
+    // No plug-in, no settings: rows of a plug-in found earlier must not stay on show.
+    FLogFilePath.clear();
+    FLogFileName.clear();
+    FIniFileName.clear();
+    FActualLogPath.clear();
+    FExistingPath.clear();
+    FPathAccess = false;
+    FEnabled = false;
+    return false;
+  }
   FIniFileName = PlugInIniFileName();
   if (!FileExists(FIniFileName)) {
     FEnabled = false;
@@ -206,6 +218,8 @@ void TLogInfo::UpdateActualPath() {
 
 void TLogInfo::Save(bool checkPath) {
   if (!FChanged) return;
+  // A report's paths name another workstation's files; written here they could hit anything.
+  if (FromReport()) throw Exception(L"Настройки журналирования из файла отчёта на этом компьютере не записываются");
   if (!FLoaded) {
     if (!FPlugIn) return;
     FIniFileName = PlugInIniFileName();

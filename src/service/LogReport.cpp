@@ -17,7 +17,7 @@ namespace {
 constexpr wchar_t LoggingSection[] = L"Logging";
 constexpr wchar_t HistorySection[] = L"Logging\\ChangeHistory";
 
-bool IsTrue(const std::wstring& text) {
+bool IsTrue(std::wstring_view text) {
   return SameText(text, L"True");
 }
 
@@ -59,11 +59,14 @@ void TLogInfo::SaveToIniFile(TIniFile* file) const {
 
 bool TLogInfo::LoadFromIniFile(TIniFile* file) {
   if (!file || !file->SectionExists(LoggingSection)) return false;
+  SetFromReport(true);
   FEnabled = IsTrue(file->ReadString(LoggingSection, L"Enabled", L""));
   FLogFilePath = file->ReadString(LoggingSection, L"FilePath", L"");
   FLogFileName = file->ReadString(LoggingSection, L"FileName", L"");
   FActualLogPath = file->ReadString(LoggingSection, L"ActualPath", L"");
   FExistingPath = file->ReadString(LoggingSection, L"ExistingPath", L"");
+  // As the XML form reads it, which leaves the path out when it is the actual one.
+  if (FExistingPath.empty()) FExistingPath = FActualLogPath;
   FPathAccess = IsTrue(file->ReadString(LoggingSection, L"PathAccess", L""));
   if (file->SectionExists(HistorySection)) {
     FChangeHistory.clear();
@@ -81,7 +84,7 @@ void TLogInfo::ReadLoggingAttributes() {
   FActualLogPath = attributes.Value(L"ActualPath");
   FExistingPath = attributes.Value(L"ExistingPath");
   if (FExistingPath.empty()) FExistingPath = FActualLogPath;
-  std::wstring access = attributes.Value(L"PathAccess");
+  const std::wstring_view access = attributes.Value(L"PathAccess");
   FPathAccess = access.empty() || IsTrue(access);
 }
 
@@ -98,7 +101,7 @@ void TLogInfo::DoEndNode(const std::wstring& nodeName) {
   if (SameText(nodeName, L"Logging"sv) && FXMLParser->CurrentNode() == nodeName)
     ReadLoggingAttributes();
   else if (SameText(nodeName, L"LogFile"sv))
-    FChangeHistory.push_back(FXMLParser->NodeAttributes().Value(L"Name"));
+    FChangeHistory.emplace_back(FXMLParser->NodeAttributes().Value(L"Name"));
   else
     TCustomInfo::DoEndNode(nodeName);
 }

@@ -28,16 +28,20 @@ std::wstring ReadClassesValue(const std::wstring& keyName, const std::wstring& v
 }  // namespace
 
 TPlugInInfo::TPlugInInfo(std::wstring appName, std::wstring className)
-    : FAppName(std::move(appName)), FClassName(std::move(className)) {}
+    : FMimeType(std::move(appName)), FAppName(FMimeType), FClassName(std::move(className)) {}
 
 TPlugInInfo::~TPlugInInfo() = default;
 
 void TPlugInInfo::Clear() {
+  FAppName = FMimeType;
   FHostsError = nullptr;
   FPlugInName.clear();
   FPlugInPath.clear();
   FVersion.clear();
-  ResetProcesses(false);
+  FClassID.clear();
+  FLibCheckInfo.reset();
+  FReportHostsLines.reset();
+  ResetProcesses();
 }
 
 void TPlugInInfo::ReloadHostsInfo() {
@@ -52,7 +56,7 @@ void TPlugInInfo::ReloadHostsInfo() {
 }
 
 std::wstring TPlugInInfo::FindClassID() const {
-  std::wstring classID = ReadClassesValue(L"MIME\\Database\\Content Type\\" + FAppName, L"CLSID");
+  std::wstring classID = ReadClassesValue(L"MIME\\Database\\Content Type\\" + FMimeType, L"CLSID");
   if (!classID.empty()) return classID;
   // The ProgID key must open before its CLSID subkey is consulted.
   if (!TRegistryKey::OpenReadOnly(HKEY_CLASSES_ROOT, FClassName)) return {};
@@ -60,6 +64,7 @@ std::wstring TPlugInInfo::FindClassID() const {
 }
 
 bool TPlugInInfo::Load() {
+  SetFromReport(false);
   Clear();
   // The hosts file is the workstation's, not the plug-in's: when it cannot be read the
   // plug-in is gathered all the same, and the kept error is raised by whoever gathers all.
@@ -119,9 +124,8 @@ void TPlugInInfo::CheckLibrary() {
 
 // Told at once, not after the refill: a refill that fails halfway must not leave a
 // listener holding the freed records.
-void TPlugInInfo::ResetProcesses(bool fromReport) {
+void TPlugInInfo::ResetProcesses() {
   FProcesses.clear();
-  FProcessesFromReport = fromReport;
   ProcessesChanged();
 }
 
@@ -130,7 +134,8 @@ void TPlugInInfo::ProcessesChanged() {
 }
 
 void TPlugInInfo::ReloadProcesses() {
-  ResetProcesses(false);
+  if (FromReport()) return;  // a report's DLL name would pick this workstation's processes
+  ResetProcesses();
   for (uint32_t id : EnumerateProcessIds()) {
     auto process = std::make_unique<TProcessInfo>(id, LIST_MODULES_32BIT);
     if (process->UsesLibrary(FPlugInName)) FProcesses.push_back(std::move(process));
@@ -153,7 +158,7 @@ std::unique_ptr<TProcessInfo> TPlugInInfo::FindFirstProcess(const std::wstring& 
 }
 
 void TPlugInInfo::KillProcess(TProcessInfo* process) {
-  if (!process) return;
+  if (!process || FromReport()) return;
   process->Kill();
   std::erase_if(FProcesses, [&](const auto& entry) { return entry.get() == process; });
   ProcessesChanged();
@@ -165,6 +170,7 @@ void TPlugInInfo::KillProcess(uint32_t pid) {
 }
 
 void TPlugInInfo::KillAllProcesses() {
+  if (FromReport()) return;
   for (const auto& process : FProcesses) process->Kill();
   if (OnProcessKilled) OnProcessKilled(this, nullptr);
   FProcesses.clear();

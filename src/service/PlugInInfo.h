@@ -41,8 +41,8 @@ class TPlugInInfo : public TCustomInfo {
 
   void DoBeginNode(const std::wstring& nodeName) override;
   void DoEndNode(const std::wstring& nodeName) override;
-  // Empties the processes, path, name and version; MIME type, ProgID, class id and the
-  // hosts flag stay.
+  // Empties everything a gathering or a report fills in; the MIME type and ProgID it looks
+  // up and the hosts flag (a fact of this workstation) stay.
   void Clear() override;
   // True when a registered DLL file was found; its version, processes and exports are then known.
   bool Load() override;
@@ -74,8 +74,9 @@ class TPlugInInfo : public TCustomInfo {
   void SaveProcessesInfo(TInfoLines* lines, bool clearBeforeSave, bool saveModulesInfo) const;
   // True when the records were read from a report file: their ids name processes of the
   // workstation that wrote it, so terminating them here would hit unrelated programs.
-  bool ProcessesFromReport() const { return FProcessesFromReport; }
+  bool ProcessesFromReport() const { return FromReport(); }
 
+  // The MIME type shown and written: the one looked up, or a report's own.
   const std::wstring& AppName() const { return FAppName; }
   const std::wstring& ClassName() const { return FClassName; }
   const std::wstring& ClassID() const { return FClassID; }
@@ -94,10 +95,15 @@ class TPlugInInfo : public TCustomInfo {
   std::wstring FindClassID() const;
   TNameValueList& ResetLibCheckInfo();
   void ReadPlugInAttributes();
+  void AddReportProcess(const TNameValueList& attributes);
   void SetPlugInPath(std::wstring path);
-  void ResetProcesses(bool fromReport);
+  void ResetProcesses();
   void ProcessesChanged();
+  void WriteHostsXML(TReportLines& out) const;
+  std::optional<std::vector<std::wstring>> HostsLines() const;
 
+  // What a live gathering looks up; a report's MIME type goes to FAppName only.
+  const std::wstring FMimeType;
   std::wstring FAppName;
   std::wstring FClassName;
   std::wstring FPlugInName;
@@ -108,7 +114,10 @@ class TPlugInInfo : public TCustomInfo {
   std::exception_ptr FHostsError;
   std::wstring FClassID;
   std::vector<std::unique_ptr<TProcessInfo>> FProcesses;
-  bool FProcessesFromReport = false;
+  // The hosts lines a report carried; absent when it carried none.
+  std::optional<std::vector<std::wstring>> FReportHostsLines;
+  // While reading XML: the element begun last is a Process, so at its end it has no children.
+  bool FProcessBegunLast = false;
 };
 
 }  // namespace ornpm

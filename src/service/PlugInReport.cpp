@@ -25,8 +25,10 @@ constexpr wchar_t PlugInSection[] = L"PlugIn";
 constexpr wchar_t LibraryCheckSection[] = L"PlugIn\\LibraryCheck";
 constexpr wchar_t ProcessesSection[] = L"PlugIn\\Processes";
 constexpr wchar_t ProcessSectionPrefix[] = L"PlugIn\\Process\\";
+constexpr wchar_t HostsSection[] = L"PlugIn\\Hosts";
+constexpr wchar_t HostsLineKey[] = L"Line";
 
-bool IsErrorLine(const std::wstring& name) {
+bool IsErrorLine(std::wstring_view name) {
   return EndsText(ErrorSuffix, name);
 }
 
@@ -47,9 +49,19 @@ std::optional<std::vector<std::wstring>> HostsLinesWithDomain() {
   return lines;
 }
 
-// Numbers in reports: a value that is not a signed 32-bit number reads as 0.
+// Ids in reports are unsigned 32-bit decimals; a negative one, as earlier versions wrote
+// large ids, is taken modulo 2^32. Anything else reads as 0.
 uint32_t ReportNumber(std::wstring_view text) {
-  return static_cast<uint32_t>(StrToIntDef(text, 0));
+  const bool negative = text.starts_with(L'-');
+  if (negative) text.remove_prefix(1);
+  if (text.empty() || text.size() > 10) return 0;
+  uint64_t value = 0;
+  for (wchar_t c : text) {
+    if (c < L'0' || c > L'9') return 0;
+    value = value * 10 + static_cast<uint64_t>(c - L'0');
+  }
+  if (negative ? value > 0x80000000u : value > 0xFFFFFFFFu) return 0;
+  return static_cast<uint32_t>(negative ? 0 - value : value);
 }
 
 // Room for the XML text, so that it is written into one buffer: a line of a process or a
@@ -90,11 +102,12 @@ void TPlugInInfo::WriteXML(TReportLines& out) const {
   if (FLibCheckInfo) {
     out.Add(1, L"<LibraryCheck>");
     for (size_t i = 0; i < FLibCheckInfo->Count(); ++i) {
-      const std::wstring& name = FLibCheckInfo->Name(i);
+      const std::wstring_view name = FLibCheckInfo->Name(i);
       if (IsErrorLine(name)) continue;
-      std::wstring error = FLibCheckInfo->Value(name + ErrorSuffix);
-      out.Begin(2).Append(L"<Checking").Attribute(L"Name", name).Attribute(L"Result", FLibCheckInfo->ValueAt(i));
-      if (!error.empty()) out.Attribute(L"Error", error);
+      const std::wstring_view error = FLibCheckInfo->Value(std::wstring(name).append(ErrorSuffix));
+      out.Begin(2).Append(L"<Checking").EscapedAttribute(L"Name", name);
+      out.EscapedAttribute(L"Result", FLibCheckInfo->ValueAt(i));
+      if (!error.empty()) out.EscapedAttribute(L"Error", error);
       out.Append(L"/>").End();
     }
     out.Add(1, L"</LibraryCheck>");
@@ -117,13 +130,18 @@ void TPlugInInfo::WriteXML(TReportLines& out) const {
     out.Add(2, L"</Process>"sv);
   }
   out.Add(1, L"</Processes>");
-  if (auto hostsLines = HostsLinesWithDomain()) {
+  if (auto hostsLines = HostsLines()) {
     out.Add(1, L"<Hosts>");
     for (const std::wstring& line : *hostsLines)
       out.Begin(2).Append(L"<Entry").EscapedAttribute(L"Line", line).Append(L"/>").End();
     out.Add(1, L"</Hosts>");
   }
   out.Add(0, L"</PlugIn>");
+}
+
+// A report keeps the lines it carried; only live data takes this workstation's.
+std::optional<std::vector<std::wstring>> TPlugInInfo::HostsLines() const {
+  return FromReport() ? FReportHostsLines : HostsLinesWithDomain();
 }
 
 std::wstring TPlugInInfo::SaveAsHTML(const std::wstring& indent) const {
@@ -139,10 +157,11 @@ std::wstring TPlugInInfo::SaveAsHTML(const std::wstring& indent) const {
     out.Add(1, L"<caption>Проверка динамической библиотеки</caption>");
     out.AddRow({Th(L"Название проверки"), Th(L"Результат проверки")});
     for (size_t i = 0; i < FLibCheckInfo->Count(); ++i) {
-      const std::wstring& name = FLibCheckInfo->Name(i);
+      const std::wstring_view name = FLibCheckInfo->Name(i);
       if (IsErrorLine(name)) continue;
-      std::wstring error = FLibCheckInfo->Value(name + ErrorSuffix);
-      out.AddRow({Td(name), Td(error.empty() ? FLibCheckInfo->ValueAt(i) : L"Ошибка: " + error)});
+      const std::wstring_view error = FLibCheckInfo->Value(std::wstring(name).append(ErrorSuffix));
+      out.AddRow(
+          {Td(name), Td(error.empty() ? std::wstring(FLibCheckInfo->ValueAt(i)) : L"Ошибка: " + std::wstring(error))});
     }
     out.Add(0, L"</table>");
   }
@@ -173,10 +192,19 @@ void TPlugInInfo::SaveToIniFile(TIniFile* file) const {
     for (const TLibraryInfo& module : process->Modules())
       file->WriteString(modulesSection, TDecimalText(module.ID()), module.FileName());
   }
+  // The count first, so that a readable hosts file without the domain still shows as such.
+  if (auto hostsLines = HostsLines()) {
+    file->WriteString(HostsSection, L"Count", TDecimalText(hostsLines->size()));
+    for (size_t i = 0; i < hostsLines->size(); ++i)
+      file->WriteString(HostsSection, std::wstring(HostsLineKey).append(TDecimalText(i + 1)), (*hostsLines)[i]);
+  }
 }
 
 bool TPlugInInfo::LoadFromIniFile(TIniFile* file) {
   if (!file || !file->SectionExists(PlugInSection)) return false;
+  SetFromReport(true);
+  FLibCheckInfo.reset();
+  FReportHostsLines.reset();
   SetPlugInPath(file->ReadString(PlugInSection, L"Path", L""));
   FVersion = file->ReadString(PlugInSection, L"Version", L"");
   FAppName = file->ReadString(PlugInSection, L"AppName", L"");
@@ -184,10 +212,13 @@ bool TPlugInInfo::LoadFromIniFile(TIniFile* file) {
   FDomainInHosts = file->ReadInteger(PlugInSection, L"DomainInHosts", 0) != 0;
   if (file->SectionExists(LibraryCheckSection)) {
     TNameValueList& checks = ResetLibCheckInfo();
-    for (const TIniFile::TKeyValue& check : file->ReadSectionValues(LibraryCheckSection))
-      checks.SetValue(check.Name, check.Value);
+    const TIniFile::TSectionValues lines = file->ReadSectionValues(LibraryCheckSection);
+    size_t textLength = 0;
+    for (const TIniFile::TKeyValue& check : lines) textLength += check.Name.size() + check.Value.size();
+    checks.Reserve(lines.size(), textLength);
+    for (const TIniFile::TKeyValue& check : lines) checks.SetValue(check.Name, check.Value);
   }
-  ResetProcesses(true);
+  ResetProcesses();
   std::wstring modulesSection;
   for (const TIniFile::TKeyValue& entry : file->ReadSectionValues(ProcessesSection)) {
     auto process = TProcessInfo::CreateAs(ReportNumber(entry.Name), std::wstring(entry.Value));
@@ -200,6 +231,11 @@ bool TPlugInInfo::LoadFromIniFile(TIniFile* file) {
     FProcesses.push_back(std::move(process));
   }
   ProcessesChanged();
+  if (file->SectionExists(HostsSection)) {
+    auto& lines = FReportHostsLines.emplace();
+    for (const TIniFile::TKeyValue& entry : file->ReadSectionValues(HostsSection))
+      if (StartsText(HostsLineKey, entry.Name)) lines.emplace_back(entry.Value);
+  }
   return true;
 }
 
@@ -210,7 +246,7 @@ void TPlugInInfo::SetPlugInPath(std::wstring path) {
 
 void TPlugInInfo::ReadPlugInAttributes() {
   const TNameValueList& attributes = FXMLParser->NodeAttributes();
-  SetPlugInPath(attributes.Value(L"Path"));
+  SetPlugInPath(std::wstring(attributes.Value(L"Path")));
   FVersion = attributes.Value(L"Version");
   FAppName = attributes.Value(L"AppName");
   FClassID = attributes.Value(L"ClassID");
@@ -219,32 +255,48 @@ void TPlugInInfo::ReadPlugInAttributes() {
 
 void TPlugInInfo::DoBeginNode(const std::wstring& nodeName) {
   const std::wstring& current = FXMLParser->CurrentNode();
-  if (SameText(nodeName, L"LibraryCheck"sv)) {
+  FProcessBegunLast = SameText(nodeName, L"Process"sv);
+  if (FProcessBegunLast) {
+    return;  // read at its end when it has no modules, else when they begin
+  } else if (SameText(nodeName, L"LibraryCheck"sv)) {
     if (SameText(current, L"PlugIn"sv)) ReadPlugInAttributes();
     ResetLibCheckInfo();
   } else if (SameText(nodeName, L"Processes"sv)) {
     if (SameText(current, L"PlugIn"sv)) ReadPlugInAttributes();
-    ResetProcesses(true);
+    ResetProcesses();
   } else if (SameText(nodeName, L"Modules"sv)) {
-    if (SameText(current, L"Process"sv)) {
-      const TNameValueList& attributes = FXMLParser->NodeAttributes();
-      FProcesses.push_back(TProcessInfo::CreateAs(ReportNumber(attributes.Value(L"PID")), attributes.Value(L"Name")));
-    }
+    if (SameText(current, L"Process"sv)) AddReportProcess(FXMLParser->NodeAttributes());
+  } else if (SameText(nodeName, L"Hosts"sv)) {
+    FReportHostsLines.emplace();
   } else {
     TCustomInfo::DoBeginNode(nodeName);
   }
 }
 
+void TPlugInInfo::AddReportProcess(const TNameValueList& attributes) {
+  FProcesses.push_back(
+      TProcessInfo::CreateAs(ReportNumber(attributes.Value(L"PID"sv)), std::wstring(attributes.Value(L"Name"sv))));
+}
+
 void TPlugInInfo::DoEndNode(const std::wstring& nodeName) {
   const TNameValueList& attributes = FXMLParser->NodeAttributes();
-  if (SameText(nodeName, L"PlugIn"sv) && FXMLParser->CurrentNode() == nodeName) {
+  // The element's own tag was read last: it has no children.
+  const bool childless = SameText(FXMLParser->CurrentNode(), nodeName);
+  if (SameText(nodeName, L"PlugIn"sv) && childless) {
     ReadPlugInAttributes();
+  } else if (SameText(nodeName, L"Process"sv)) {
+    // A process without modules; one with modules was added as they began. An end tag
+    // read last would look the same, hence the flag.
+    if (childless && FProcessBegunLast) AddReportProcess(attributes);
+    FProcessBegunLast = false;
+  } else if (SameText(nodeName, L"Entry"sv)) {
+    if (FReportHostsLines) FReportHostsLines->emplace_back(attributes.Value(L"Line"sv));
   } else if (SameText(nodeName, L"Checking"sv)) {
     if (!FLibCheckInfo) return;
-    std::wstring name = attributes.Value(L"Name");
-    FLibCheckInfo->SetValue(name, attributes.Value(L"Result"));
-    if (std::wstring error = attributes.Value(L"Error"); !error.empty())
-      FLibCheckInfo->SetValue(name + ErrorSuffix, error);
+    const std::wstring_view name = attributes.Value(L"Name"sv);
+    FLibCheckInfo->SetValue(name, attributes.Value(L"Result"sv));
+    if (const std::wstring_view error = attributes.Value(L"Error"sv); !error.empty())
+      FLibCheckInfo->SetValue(std::wstring(name).append(ErrorSuffix), error);
   } else if (SameText(nodeName, L"Module"sv)) {
     if (!FProcesses.empty())
       FProcesses.back()->AddModule(ReportNumber(attributes.Value(L"ID"sv)), attributes.Value(L"FileName"sv));

@@ -14,12 +14,13 @@
 
 namespace ornpm {
 
-// HTML cells; values go in as they are, unescaped.
-inline std::wstring Th(const std::wstring& value) {
-  return L"<th>" + value + L"</th>";
+// HTML cells. Values are escaped: they may come from a report of another workstation, and
+// the page travels by mail.
+inline std::wstring Th(std::wstring_view value) {
+  return L"<th>" + TextToXML(value) + L"</th>";
 }
-inline std::wstring Td(const std::wstring& value) {
-  return L"<td>" + value + L"</td>";
+inline std::wstring Td(std::wstring_view value) {
+  return L"<td>" + TextToXML(value) + L"</td>";
 }
 
 inline const wchar_t* BoolText(bool value) {

@@ -43,6 +43,8 @@ void TLoggingFrame::Load(TLogInfo* info) {
     FMenusCreated = true;
   }
   TLoadingScope loading(FLoading);
+  // A report's settings are another workstation's: shown, never written here.
+  SetEnabled(chbEnabled, !info->FromReport());
   SetChecked(chbEnabled, info->Enabled());
   chbEnabledChange();
   SetText(edLogFilePath, info->LogFilePath());
@@ -60,7 +62,7 @@ void TLoggingFrame::chbEnabledChange() {
   const bool ticked = IsChecked(chbEnabled);
   SetEnabled(edLogFilePath, ticked);
   SetEnabled(edLogFileName, ticked);
-  if (FLoading || !FLogInfo) return;
+  if (FLoading || !FLogInfo || FLogInfo->FromReport()) return;
   FLogInfo->SetEnabled(ticked);
   if (WindowText(edLogFilePath).empty()) SetText(edLogFilePath, FLogInfo->LogFilePath());
   if (WindowText(edLogFileName).empty()) SetText(edLogFileName, FLogInfo->LogFileName());
@@ -69,12 +71,13 @@ void TLoggingFrame::chbEnabledChange() {
 }
 
 void TLoggingFrame::edLogFileChangeTracking() {
-  SetEnabled(btnApply, FLogInfo && (!SameText(WindowText(edLogFileName), FLogInfo->LogFileName()) ||
-                                    !SameText(WindowText(edLogFilePath), FLogInfo->LogFilePath())));
+  SetEnabled(btnApply, FLogInfo && !FLogInfo->FromReport() &&
+                           (!SameText(WindowText(edLogFileName), FLogInfo->LogFileName()) ||
+                            !SameText(WindowText(edLogFilePath), FLogInfo->LogFilePath())));
 }
 
 void TLoggingFrame::btnApplyClick() {
-  if (!FLogInfo) return;
+  if (!FLogInfo || FLogInfo->FromReport()) return;
   FLogInfo->SetLogFilePath(WindowText(edLogFilePath));
   FLogInfo->SetLogFileName(WindowText(edLogFileName));
   ShowActualPath();

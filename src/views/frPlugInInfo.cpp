@@ -75,6 +75,7 @@ std::vector<TProcessInfo*> TPlugInInfoFrame::SelectedProcesses() const {
 
 void TPlugInInfoFrame::btnRefreshClick() {
   TWaitCursor waiting;
+  if (FPlugInInfo->FromReport() && OnGatherAll) return OnGatherAll();
   // What was gathered is shown even when gathering failed halfway; the error comes after.
   std::exception_ptr error;
   try {

@@ -2,6 +2,7 @@
 // The plug-in page: where the DLL is registered, its version, the hosts entry, and the
 // processes that hold the DLL, which can be gathered again and terminated from here.
 
+#include <functional>
 #include <vector>
 
 #include "views/ViewFrame.h"
@@ -19,6 +20,9 @@ class TPlugInInfoFrame : public TViewFrame {
 
   // Shows the object and from now on follows the changes of its process list.
   void Load(TPlugInInfo* plugIn);
+  // Asked by "Обновить" while a report is shown: the whole diagnosis is gathered anew,
+  // since the report's other parts must not stay beside this workstation's plug-in.
+  std::function<void()> OnGatherAll;
   void ReloadHostsInfo();
 
   // For tests: the controls by name. Each list entry carries its TProcessInfo as item data.

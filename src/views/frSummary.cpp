@@ -35,10 +35,13 @@ void TSummaryInfoFrame::Load(TCompositeInfo* info) {
   ShowPlugInRows(lblPlugInPath, lblVersion, plugIn);
   if (FNotRegistered) {
     for (HWND control : {btnOpenPlugInDir, btnChangeLogFile, chbEnabled}) SetEnabled(control, false);
+    SetChecked(chbEnabled, false);
+    ShowLogPaths();  // emptied, not those of a plug-in shown before
     return;
   }
   // A registered plug-in after an unregistered one: the highlight and the disabled box go.
-  SetEnabled(chbEnabled, true);
+  // A report's settings are another workstation's: shown, never written here.
+  SetEnabled(chbEnabled, !info->LogInfo().FromReport());
   TLoadingScope loading(FLoading);
   FPlugInDir = ExtractFilePath(plugIn.PlugInPath());
   if (!FPlugInDir.empty()) FPlugInDir.pop_back();
@@ -67,8 +70,8 @@ void TSummaryInfoFrame::ReloadProxyInfo() {
 }
 
 void TSummaryInfoFrame::chbEnabledChange() {
-  SetEnabled(btnChangeLogFile, IsChecked(chbEnabled));
-  if (FLoading || !FInfo) return;
+  SetEnabled(btnChangeLogFile, IsChecked(chbEnabled) && FInfo && !FInfo->LogInfo().FromReport());
+  if (FLoading || !FInfo || FInfo->LogInfo().FromReport()) return;
   TLogInfo& log = FInfo->LogInfo();
   const bool pathWasEmpty = log.LogFilePath().empty(), nameWasEmpty = log.LogFileName().empty();
   log.SetEnabled(IsChecked(chbEnabled));
@@ -81,7 +84,7 @@ void TSummaryInfoFrame::chbEnabledChange() {
 }
 
 void TSummaryInfoFrame::btnChangeLogFileClick() {
-  if (!FInfo) return;
+  if (!FInfo || FInfo->LogInfo().FromReport()) return;
   TLogInfo& log = FInfo->LogInfo();
   {
     TLogFileNameForm dialog(Handle());

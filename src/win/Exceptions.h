@@ -36,6 +36,8 @@ ORNPM_DECLARE_EXCEPTION(EFCreateError, EStreamError);
 ORNPM_DECLARE_EXCEPTION(EInOutError, Exception);
 ORNPM_DECLARE_EXCEPTION(ERegistryException, Exception);
 ORNPM_DECLARE_EXCEPTION(EIniFileException, Exception);
+// Memory ran out; the message says what was being done.
+ORNPM_DECLARE_EXCEPTION(EOutOfMemory, Exception);
 
 #undef ORNPM_DECLARE_EXCEPTION
 

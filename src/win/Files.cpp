@@ -86,6 +86,44 @@ void WriteFileBytes(const std::wstring& fileName, std::string_view bytes) {
   file.Write(bytes.data(), static_cast<DWORD>(bytes.size()));
 }
 
+uint64_t GetFileSize(const std::wstring& fileName) {
+  return TFileStream(fileName, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE).Size();
+}
+
+namespace {
+
+// The same error, told about the file the caller asked for.
+[[noreturn]] void RaiseForFile(const Exception& error, const std::wstring& temporary, const std::wstring& fileName) {
+  std::wstring message = error.Message();
+  for (size_t pos = 0; (pos = message.find(temporary, pos)) != std::wstring::npos; pos += fileName.size())
+    message.replace(pos, temporary.size(), fileName);
+  if (dynamic_cast<const EInOutError*>(&error)) throw EInOutError(message);
+  if (dynamic_cast<const EIniFileException*>(&error)) throw EIniFileException(message);
+  throw EFCreateError(message);
+}
+
+}  // namespace
+
+void WriteFileReplacing(const std::wstring& fileName, const std::function<void(const std::wstring&)>& write) {
+  // In the same folder, so that the move is a rename on one volume and cannot half-happen.
+  const std::wstring temporary = fileName + L".~" + std::to_wstring(::GetCurrentProcessId()) + L".tmp";
+  ::DeleteFileW(temporary.c_str());  // one left behind by a run that was killed
+  try {
+    write(temporary);
+  } catch (const Exception& error) {
+    ::DeleteFileW(temporary.c_str());
+    RaiseForFile(error, temporary, fileName);
+  } catch (...) {
+    ::DeleteFileW(temporary.c_str());
+    throw;  // out of memory and the like keep their kind
+  }
+  if (!::MoveFileExW(temporary.c_str(), fileName.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    const DWORD code = ::GetLastError();
+    ::DeleteFileW(temporary.c_str());
+    throw EFCreateError(Format(L"Не удалось записать файл \"%s\": %s", {fileName, SysErrorMessage(code)}));
+  }
+}
+
 namespace {
 
 // What the buffer collects before it goes to the file.

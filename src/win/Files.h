@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -39,6 +40,14 @@ std::string ReadFileBytes(const std::wstring& fileName);
 // Creates the file, or empties an existing one, and writes the bytes (EFCreateError when
 // it cannot be created).
 void WriteFileBytes(const std::wstring& fileName, std::string_view bytes);
+
+// The size of an existing file, without reading it.
+uint64_t GetFileSize(const std::wstring& fileName);
+
+// Writes a file whole or not at all: write fills a temporary file in the same folder, which
+// then replaces fileName. On any failure the temporary file is removed, a file already
+// under the name stays as it was, and the error names fileName, never the temporary file.
+void WriteFileReplacing(const std::wstring& fileName, const std::function<void(const std::wstring&)>& write);
 
 // Text written to a new file in the ANSI code page as it comes, piece by piece, through a
 // buffer of its own: a text of megabytes is neither held whole nor converted at once.

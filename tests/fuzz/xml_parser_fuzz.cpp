@@ -22,7 +22,7 @@ void Check(bool ok, const char* what) {
   std::abort();
 }
 
-bool IsName(const std::wstring& name) {
+bool IsName(std::wstring_view name) {
   for (wchar_t c : name)
     if (!((c >= L'0' && c <= L'9') || (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z'))) return false;
   return true;

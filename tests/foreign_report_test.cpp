@@ -1,0 +1,307 @@
+// Report files from another workstation, opened through the window and then used as a
+// person would: they are shown, saved, copied and gathered over, but never act on this
+// workstation. A load or save that fails changes nothing.
+
+#include <functional>
+#include <gtest/gtest.h>
+
+#include "app/fmMain.h"
+#include "harness/ChildProcess.h"
+#include "harness/FakeUserInteraction.h"
+#include "harness/Sandbox.h"
+#include "service/Registry.h"
+#include "win/Environment.h"
+#include "win/Exceptions.h"
+#include "win/Handles.h"
+#include "win/Text.h"
+
+namespace ornpm {
+namespace {
+
+using testing::ReadBinaryFile;
+using testing::WriteBinaryFile;
+
+bool Enabled(HWND control) {
+  return ::IsWindowEnabled(control) != FALSE;
+}
+
+// Text with every character that XML and HTML give a meaning to, escaped as an attribute.
+constexpr wchar_t Markup[] = L"a&quot;b&lt;img src=x onerror=alert(1)&gt;&amp;c";
+constexpr wchar_t MarkupText[] = L"a\"b<img src=x onerror=alert(1)>&c";
+// The same for names that the INI report keeps as keys, which cannot hold "=".
+constexpr wchar_t NameMarkup[] = L"a&quot;b&lt;img&gt;&amp;c";
+
+std::wstring Replace(std::wstring text, std::wstring_view from, std::wstring_view to) {
+  for (size_t at = 0; (at = text.find(from, at)) != std::wstring::npos; at += to.size())
+    text.replace(at, from.size(), to);
+  return text;
+}
+
+std::vector<std::wstring> FilesIn(const std::wstring& folder) {
+  std::vector<std::wstring> names;
+  WIN32_FIND_DATAW found;
+  HANDLE search = ::FindFirstFileW((folder + L"\\*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return names;
+  do {
+    if (found.cFileName[0] != L'.') names.push_back(found.cFileName);
+  } while (::FindNextFileW(search, &found));
+  ::FindClose(search);
+  return names;
+}
+
+class ForeignReportTest : public ::testing::Test {
+ protected:
+  testing::WorkstationSandbox FSandbox;
+  testing::FakeUserInteraction FUser;
+  std::wstring FDll;
+  // A folder of this workstation that a hostile report names as the plug-in's.
+  std::wstring FSystem;
+  // A running program that is none of the plug-in's business.
+  std::unique_ptr<testing::FixtureProcess> FUnrelated;
+
+  void SetUp() override {
+    WriteBinaryFile(FSandbox.HostsFile(), "127.0.0.1 localhost\r\n");
+    FDll = testing::InstallPlugIn(FSandbox.Root() + L"\\Program Files (x86)\\ORN");
+    testing::SetRegistryString(HKEY_CURRENT_USER, InternetSettingsKey, L"ProxyOverride", L"<local>");
+    FSystem = FSandbox.Root() + L"\\windows\\system32\\";
+    ::CreateDirectoryW((FSandbox.Root() + L"\\windows").c_str(), nullptr);
+    ::CreateDirectoryW(FSystem.c_str(), nullptr);
+    ASSERT_TRUE(
+        ::CopyFileW(testing::FixturePath(L"plugin_full.dll").c_str(), (FSystem + L"kernel32.dll").c_str(), FALSE));
+    FUnrelated = std::make_unique<testing::FixtureProcess>(testing::FixturePath(L"ornPluginHostVLX.exe"), L"");
+  }
+  void TearDown() override {
+    MSG quit;
+    while (::PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+    }
+  }
+  void Press(TMainForm& form, int id) { ::SendMessageW(form.Handle(), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0); }
+  void Click(HWND frame, int id, HWND control) {
+    ::SendMessageW(frame, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(control));
+  }
+  std::wstring Report(const std::wstring& body) {
+    std::wstring xml = L"<?xml version=\"1.0\" encoding=\"windows-1251\"?>\r\n<Info>\r\n" + body + L"\r\n</Info>";
+    xml = Replace(xml, L"{sys}", FSystem);
+    xml = Replace(xml, L"{dll}", FDll);
+    return Replace(xml, L"{pid}", std::to_wstring(FUnrelated->Id()));
+  }
+  void Load(TMainForm& form, const std::wstring& file) {
+    FUser.ChosenFile = file;
+    Press(form, TMainForm::idLoad);
+  }
+  // The shown report saved in either format and read back gives the same report.
+  void ExpectSavedAsShown(TMainForm& form) {
+    const std::wstring shown = form.Frame().Info()->SaveAsXML(L"");
+    for (const wchar_t* name : {L"\\copy.xinf", L"\\copy.iinf"}) {
+      FUser.ChosenFile = FSandbox.Root() + name;
+      Press(form, TMainForm::idSave);
+      EXPECT_EQ(TCompositeInfo::ReadReportFile(FUser.ChosenFile)->SaveAsXML(L""), shown) << testing::Narrow(name);
+    }
+    FUser.Clipboard.clear();
+    Press(form, TMainForm::idCopy);
+    ASSERT_EQ(FUser.Clipboard.size(), 1u);
+    TCompositeInfo pasted(PlugInMimeType, PlugInProgID);
+    EXPECT_TRUE(pasted.LoadFromXML(FUser.Clipboard[0]));
+    EXPECT_EQ(pasted.SaveAsXML(L""), shown);
+  }
+};
+
+// Each report is opened through the window; then every control that would act on the
+// workstation is tried as if it could be used, the report is saved and copied, and
+// "Обновить" gathers this workstation's data, after which those controls work again.
+TEST_F(ForeignReportTest, ReportsFromElsewhereNeverActHere) {
+  testing::SetRegistryString(HKEY_CLASSES_ROOT, L"MIME\\Database\\Content Type\\application/x-other", L"CLSID",
+                             L"{99999999-2222-3333-4444-555555555555}");
+  testing::SetRegistryString(HKEY_CLASSES_ROOT, L"CLSID\\{99999999-2222-3333-4444-555555555555}\\InprocServer32", L"",
+                             FSystem + L"kernel32.dll");
+  const std::wstring everyValue =
+      L"  <PlugIn Path=\"{m}\" Version=\"{m}\" AppName=\"{m}\" ClassID=\"{m}\" DomainInHosts=\"True\">\r\n"
+      L"    <LibraryCheck>\r\n      <Checking Name=\"{n}\" Result=\"{m}\" Error=\"{m}\"/>\r\n    </LibraryCheck>\r\n"
+      L"    <Processes>\r\n      <Process PID=\"{pid}\" Name=\"{m}\">\r\n        <Modules>\r\n"
+      L"          <Module ID=\"4294967295\" FileName=\"{m}\"/>\r\n        </Modules>\r\n      </Process>\r\n"
+      L"      <Process PID=\"8\" Name=\"{m}\"/>\r\n    </Processes>\r\n"
+      L"    <Hosts>\r\n      <Entry Line=\"{m}\"/>\r\n    </Hosts>\r\n  </PlugIn>\r\n"
+      L"  <IEProxySettings Enable=\"True\" Override=\"{m}\"/>\r\n"
+      L"  <ActiveXSettings>\r\n    <InternetZones>\r\n      <Zone ID=\"0\" Caption=\"{m}\">\r\n"
+      L"        <ZoneParam ID=\"1001\" Caption=\"{c}\" Value=\"3\" ValueCaption=\"{m}\"/>\r\n      </Zone>\r\n"
+      L"    </InternetZones>\r\n  </ActiveXSettings>\r\n"
+      L"  <Logging Enabled=\"True\" FilePath=\"{m}\" FileName=\"{m}\" ActualPath=\"{m}\" ExistingPath=\"{m}x\" "
+      L"PathAccess=\"True\"/>";
+  const struct {
+    const char* Name;
+    std::wstring Body;
+    std::wstring AppName;  // the report's, shown and written back
+  } cases[] = {
+      {"a folder of this workstation as the plug-in's, logging off",
+       L"<PlugIn Path=\"{sys}kernel32.dll\" Version=\"6.1\" DomainInHosts=\"False\"><Processes>"
+       L"<Process PID=\"{pid}\" Name=\"ornPluginHostVLX.exe\"><Modules><Module ID=\"1\" "
+       L"FileName=\"{sys}kernel32.dll\"/>"
+       L"</Modules></Process></Processes></PlugIn>"
+       L"<Logging Enabled=\"False\" FilePath=\"{sys}\" FileName=\"a.log\" ActualPath=\"{sys}\" PathAccess=\"True\"/>",
+       L""},
+      {"a process outside the process list",
+       L"<Process PID=\"{pid}\" Name=\"ornPluginHostVLX.exe\"><Modules><Module ID=\"1\" FileName=\"{dll}\"/></Modules>"
+       L"</Process><PlugIn Path=\"{dll}\" Version=\"1\" DomainInHosts=\"True\"/>"
+       L"<Logging Enabled=\"True\" FilePath=\"{sys}\" FileName=\"a.log\" ActualPath=\"{sys}\" PathAccess=\"True\"/>",
+       L""},
+      {"another MIME type",
+       L"<PlugIn Path=\"{dll}\" Version=\"1\" AppName=\"application/x-other\" "
+       L"DomainInHosts=\"True\"><Processes></Processes></PlugIn>",
+       L"application/x-other"},
+      // The INI report keeps no captions of URL actions: they are this program's own.
+      {"markup in every value",
+       Replace(Replace(Replace(everyValue, L"{m}", Markup), L"{n}", NameMarkup), L"{c}",
+               TextToXML(ZoneParamCaptions[0])),
+       MarkupText},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    TMainForm form({});
+    const std::wstring file = FSandbox.Root() + L"\\foreign.xinf";
+    WriteBinaryFile(file, WideToBytes(Report(c.Body)));
+    Load(form, file);
+    ASSERT_TRUE(FUser.Messages.empty()) << testing::Narrow(FUser.Messages[0].Text);
+    TCompositeInfo& info = *form.Frame().Info();
+    ASSERT_TRUE(info.FromReport());
+    EXPECT_EQ(info.PlugInInfo().AppName(), c.AppName);
+    TSummaryInfoFrame& summary = form.Frame().SummaryFrame();
+    TLoggingFrame& logging = form.Frame().LoggingFrame();
+    TPlugInInfoFrame& plugIn = form.Frame().PlugInFrame();
+    EXPECT_FALSE(Enabled(summary.chbEnabled));
+    EXPECT_FALSE(Enabled(summary.btnChangeLogFile));
+    EXPECT_FALSE(Enabled(logging.chbEnabled));
+    EXPECT_FALSE(Enabled(logging.btnApply));
+    EXPECT_FALSE(Enabled(plugIn.btnKillProcs));
+
+    // As if the controls could be used.
+    const std::vector<std::wstring> systemBefore = FilesIn(FSystem);
+    SetChecked(summary.chbEnabled, !IsChecked(summary.chbEnabled));
+    Click(summary.Handle(), TSummaryInfoFrame::idEnabled, summary.chbEnabled);
+    Click(summary.Handle(), TSummaryInfoFrame::idChangeLogFile, summary.btnChangeLogFile);
+    SetChecked(logging.chbEnabled, !IsChecked(logging.chbEnabled));
+    Click(logging.Handle(), TLoggingFrame::idEnabled, logging.chbEnabled);
+    SetText(logging.edLogFileName, L"changed.log");
+    Click(logging.Handle(), TLoggingFrame::idApply, logging.btnApply);
+    ::SendMessageW(plugIn.lbxProcessList, LB_SETSEL, TRUE, -1);
+    Click(plugIn.Handle(), TPlugInInfoFrame::idKillProcs, plugIn.btnKillProcs);
+    EXPECT_EQ(FilesIn(FSystem), systemBefore);
+    EXPECT_FALSE(FileExists(ExtractFilePath(FDll) + L"npORNPlugInVLX.ini"));
+    EXPECT_FALSE(FileExists(ExtractFilePath(FDll) + L"ornPluginHostVLX.ini"));
+    EXPECT_FALSE(FUnrelated->HasEnded());
+    EXPECT_TRUE(FUser.Messages.empty());
+
+    ExpectSavedAsShown(form);
+    const std::wstring page = info.SaveAsHTML(MarkupText);
+    EXPECT_EQ(page.find(L"<img"), std::wstring::npos) << "values and the note are text in the page";
+    EXPECT_EQ(form.Frame().Info(), &info) << "saving and copying keep the report shown";
+
+    Click(plugIn.Handle(), TPlugInInfoFrame::idRefresh, plugIn.btnRefresh);
+    TCompositeInfo& live = *form.Frame().Info();
+    EXPECT_FALSE(live.FromReport());
+    EXPECT_EQ(live.PlugInInfo().PlugInPath(), FDll) << "gathered for the plug-in's own MIME type";
+    EXPECT_EQ(live.PlugInInfo().AppName(), PlugInMimeType);
+    EXPECT_TRUE(Enabled(summary.chbEnabled));
+    EXPECT_TRUE(Enabled(logging.chbEnabled));
+    EXPECT_FALSE(FUnrelated->HasEnded());
+  }
+}
+
+// A repair acts on this workstation; what it changed is shown by gathering anew, not mixed
+// into the report on show.
+TEST_F(ForeignReportTest, ARepairWhileAReportIsShownShowsThisWorkstation) {
+  for (int id : {TMainForm::idWriteToHosts, TMainForm::idWriteToProxyOverride}) {
+    TMainForm form({});
+    const std::wstring file = FSandbox.Root() + L"\\foreign.xinf";
+    WriteBinaryFile(file, WideToBytes(Report(L"<PlugIn Path=\"{sys}kernel32.dll\" Version=\"1\" "
+                                             L"DomainInHosts=\"True\"><Processes></Processes></PlugIn>")));
+    Load(form, file);
+    ASSERT_TRUE(form.Frame().Info()->FromReport());
+    Press(form, id);
+    EXPECT_FALSE(form.Frame().Info()->FromReport()) << id;
+    EXPECT_EQ(form.Frame().Info()->PlugInInfo().PlugInPath(), FDll) << id;
+    EXPECT_TRUE(Enabled(form.Frame().SummaryFrame().chbEnabled)) << id;
+  }
+}
+
+// A load that fails shows its error naming the file; the report shown, the pages and the
+// buttons stay as they were.
+TEST_F(ForeignReportTest, AFailedLoadChangesNothing) {
+  TMainForm form({});
+  const std::wstring good = FSandbox.Root() + L"\\good.xinf";
+  WriteBinaryFile(good, WideToBytes(Report(L"<PlugIn Path=\"{dll}\" Version=\"7\" DomainInHosts=\"True\">"
+                                           L"<Processes></Processes></PlugIn>")));
+  Load(form, good);
+  const TCompositeInfo* shown = form.Frame().Info();
+  const std::wstring xml = shown->SaveAsXML(L"");
+  const std::wstring versionRow = WindowText(form.Frame().SummaryFrame().lblVersion);
+
+  const std::wstring broken = FSandbox.Root() + L"\\broken.xinf";
+  WriteBinaryFile(broken, "<Info><PlugIn Path=\"x\"></Info>");
+  const std::wstring brokenIni = FSandbox.Root() + L"\\broken.iinf";
+  WriteBinaryFile(brokenIni, "[Logging]\r\nEnabled=True\r\n");
+  const std::wstring text = FSandbox.Root() + L"\\report.txt";
+  WriteBinaryFile(text, "<Info/>");
+  const std::wstring huge = FSandbox.Root() + L"\\huge.xinf";
+  {
+    UniqueFileHandle file(
+        ::CreateFileW(huge.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(file);
+    LARGE_INTEGER size{};
+    size.QuadPart = static_cast<LONGLONG>(MaxReportFileSize) + 1;
+    ASSERT_TRUE(::SetFilePointerEx(file.Get(), size, nullptr, FILE_BEGIN));
+    ASSERT_TRUE(::SetEndOfFile(file.Get()));
+  }
+  const struct {
+    std::wstring File;
+    const wchar_t* Says;
+  } failures[] = {
+      {FSandbox.Root() + L"\\missing.xinf", L"missing.xinf"},
+      {broken, L"broken.xinf"},
+      {brokenIni, L"broken.iinf"},
+      {text, L"report.txt"},
+      {huge, L"слишком большой"},
+  };
+  for (const auto& failure : failures) {
+    SCOPED_TRACE(testing::Narrow(failure.File));
+    FUser.Messages.clear();
+    Load(form, failure.File);
+    ASSERT_EQ(FUser.Messages.size(), 1u);
+    EXPECT_EQ(FUser.Messages[0].Kind, TMsgKind::Error);
+    EXPECT_NE(FUser.Messages[0].Text.find(failure.Says), std::wstring::npos) << testing::Narrow(FUser.Messages[0].Text);
+    EXPECT_EQ(form.Frame().Info(), shown);
+    EXPECT_EQ(form.Frame().Info()->SaveAsXML(L""), xml);
+    EXPECT_EQ(WindowText(form.Frame().SummaryFrame().lblVersion), versionRow);
+    EXPECT_FALSE(Enabled(form.Frame().SummaryFrame().chbEnabled)) << "still the report's";
+  }
+  ::DeleteFileW(huge.c_str());
+}
+
+// A save that fails shows its error naming the file and leaves the file there byte for byte.
+TEST_F(ForeignReportTest, AFailedSaveLeavesTheEarlierFile) {
+  TMainForm form({});
+  const std::wstring report = FSandbox.Root() + L"\\kept.iinf";
+  const std::string earlier = "[PlugIn]\r\nPath=earlier\r\n";
+  WriteBinaryFile(report, earlier);
+  UniqueFileHandle holder(
+      ::CreateFileW(report.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+  ASSERT_TRUE(holder);
+  const std::wstring other = FSandbox.Root() + L"\\report.txt";
+  for (const std::wstring& file : {report, other}) {
+    SCOPED_TRACE(testing::Narrow(file));
+    FUser.Messages.clear();
+    FUser.ChosenFile = file;
+    Press(form, TMainForm::idSave);
+    ASSERT_EQ(FUser.Messages.size(), 1u);
+    EXPECT_EQ(FUser.Messages[0].Kind, TMsgKind::Error);
+    EXPECT_NE(FUser.Messages[0].Text.find(L"\"" + file + L"\""), std::wstring::npos)
+        << testing::Narrow(FUser.Messages[0].Text);
+  }
+  holder.Reset();
+  EXPECT_EQ(ReadBinaryFile(report), earlier);
+  EXPECT_FALSE(FileExists(other));
+  for (const std::wstring& name : FilesIn(FSandbox.Root()))
+    EXPECT_EQ(name.find(L".~"), std::wstring::npos) << "no temporary file is left: " << testing::Narrow(name);
+}
+
+}  // namespace
+}  // namespace ornpm
