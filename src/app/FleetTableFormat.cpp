@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "service/SimpleXMLParser.h"
 #include "win/Environment.h"
 #include "win/Text.h"
 
@@ -118,41 +119,18 @@ class THtmlFormat final : public TFleetTableFormat {
   void Tail(std::string& out) const override { out += "      </tbody>\r\n    </table>\r\n  </body>\r\n</html>\r\n"; }
 
  private:
-  // Escaped; the lines of a cell are kept apart by line-break elements.
+  // Escaped as the report page escapes; the lines of a cell are kept apart by line-break
+  // elements.
   static void AppendText(std::wstring_view text, std::string& out) {
-    size_t start = 0;
-    auto flush = [&](size_t end) { AppendBytes(out, text.substr(start, end - start), CP_UTF8); };
-    for (size_t i = 0; i < text.size(); ++i) {
-      const char* replacement = nullptr;
-      switch (text[i]) {
-        case L'&':
-          replacement = "&amp;";
-          break;
-        case L'<':
-          replacement = "&lt;";
-          break;
-        case L'>':
-          replacement = "&gt;";
-          break;
-        case L'"':
-          replacement = "&quot;";
-          break;
-        case L'\'':
-          replacement = "&#39;";
-          break;
-        case L'\n':
-          replacement = "<br>";
-          break;
-        case L'\r':
-          replacement = "";
-          break;
-      }
-      if (!replacement) continue;
-      flush(i);
-      out += replacement;
-      start = i + 1;
+    for (size_t start = 0;;) {
+      const size_t end = text.find(L'\n', start);
+      std::wstring line = TextToXML(text.substr(start, end == std::wstring_view::npos ? end : end - start));
+      std::erase(line, L'\r');
+      AppendBytes(out, line, CP_UTF8);
+      if (end == std::wstring_view::npos) return;
+      out += "<br>";
+      start = end + 1;
     }
-    flush(text.size());
   }
 };
 

@@ -9,6 +9,7 @@
 #include "mail/dlgSendEMail.h"
 #include "service/Hosts.h"
 #include "service/ProxyOverride.h"
+#include "win/AsciiText.h"
 #include "win/Environment.h"
 #include "win/MainThread.h"
 #include "win/Text.h"
@@ -216,7 +217,7 @@ void TMainForm::SwitchMode(bool extended) {
 void TMainForm::FormKeyDown(wchar_t keyChar) {
   bool letter = (keyChar >= L'A' && keyChar <= L'Z') || (keyChar >= L'a' && keyChar <= L'z');
   if (!letter) return;
-  wchar_t upper = keyChar >= L'a' ? static_cast<wchar_t>(keyChar - L'a' + L'A') : keyChar;
+  const wchar_t upper = FoldAscii(keyChar);
   FCurrShortcut += upper;
   const std::wstring_view sequence = KeySequence;
   if (sequence.substr(0, FCurrShortcut.size()) == FCurrShortcut) {
