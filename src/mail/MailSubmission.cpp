@@ -21,6 +21,7 @@ std::wstring WorkstationHostName() {
 
 // Control characters shown as "\r", "\n" or "\xNN", so that the message shows where they are.
 std::wstring EscapeControls(const std::wstring& text) {
+  constexpr wchar_t Hex[] = L"0123456789ABCDEF";
   std::wstring shown;
   for (wchar_t c : text) {
     if (c == L'\r')
@@ -28,7 +29,7 @@ std::wstring EscapeControls(const std::wstring& text) {
     else if (c == L'\n')
       shown += L"\\n";
     else if (c < L' ' || c == 0x7F)
-      shown += Format(L"\\x%s", {std::wstring{L"0123456789ABCDEF"[c >> 4], L"0123456789ABCDEF"[c & 15]}});
+      shown += L"\\x" + std::wstring{Hex[c >> 4], Hex[c & 15]};
     else
       shown += c;
   }
