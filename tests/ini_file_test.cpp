@@ -203,12 +203,23 @@ TEST_F(IniFileTest, ReadsTrickyLinesAsTheProfileFunctionsDo) {
       EXPECT_EQ(ini.ReadSection(section), FirstOfEach(ProfileKeys(path, section))) << section;
       // A whole section at once reads what its keys read one by one.
       std::vector<std::pair<std::wstring, std::wstring>> together, oneByOne;
-      for (const auto& [name, value] : ini.ReadSectionValues(section)) together.emplace_back(name, value);
+      ini.ForEachValue(section,
+                       [&](std::wstring_view name, std::wstring_view value) { together.emplace_back(name, value); });
       for (const std::wstring& key : ini.ReadSection(section))
         oneByOne.emplace_back(key, ini.ReadString(section, key, L""));
       EXPECT_EQ(together, oneByOne) << section;
+      // The room asked for beforehand is enough for all of it.
+      const TIniFile::TSectionSize size = ini.SectionSize(section);
+      EXPECT_EQ(size.Keys, together.size()) << section;
+      size_t names = 0, values = 0;
+      for (const auto& [name, value] : together) names += name.size(), values += value.size();
+      EXPECT_GE(size.NameLength, names) << section;
+      EXPECT_GE(size.ValueLength, values) << section;
     }
-    EXPECT_TRUE(ini.ReadSectionValues(L"missing").empty());
+    bool visited = false;
+    ini.ForEachValue(L"missing", [&](std::wstring_view, std::wstring_view) { visited = true; });
+    EXPECT_FALSE(visited);
+    EXPECT_EQ(ini.SectionSize(L"missing").Keys, 0u);
   };
   for (Encoding encoding : AllEncodings) {
     SCOPED_TRACE(NameOf(encoding));

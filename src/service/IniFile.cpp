@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cstdint>
 #include <iterator>
@@ -173,23 +174,11 @@ std::wstring FoldName(std::wstring name) {
   return name;
 }
 
-// FNV-1a of the text with its ASCII letters upper-cased, which leaves a folded name as it is.
-size_t HashFolded(std::wstring_view text) {
-  uint32_t hash = 2166136261u;
-  for (wchar_t c : text) hash = (hash ^ FoldAscii(c)) * 16777619u;
-  return hash;
-}
-
 // Names that differ only in letter case are one name: the indexes hash and compare the
-// upper-cased form. ASCII names, nearly all of them, are folded on the fly; the system
+// upper-cased form. ASCII names, nearly all of them, are hashed as they are; the system
 // folds the others.
-size_t NameHash(std::string_view held) {
-  uint32_t hash = 2166136261u;
-  for (char c : held) {
-    if (static_cast<unsigned char>(c) >= 0x80) return HashFolded(FoldName(Units(held)));
-    hash = (hash ^ FoldAscii(c)) * 16777619u;
-  }
-  return hash;
+uint32_t NameHash(std::string_view held) {
+  return IsAscii(held) ? HashAsciiFolded(held) : HashAsciiFolded<wchar_t>(FoldName(Units(held)));
 }
 
 bool SameName(std::string_view a, std::string_view b) {
@@ -205,8 +194,8 @@ bool SameName(std::string_view a, std::string_view b) {
 }
 
 // The same for a name asked for, as the caller gives it: no held copy is made of it.
-size_t NameHash(std::wstring_view name) {
-  return IsAscii(name) ? HashFolded(name) : HashFolded(FoldName(std::wstring(name)));
+uint32_t NameHash(std::wstring_view name) {
+  return IsAscii(name) ? HashAsciiFolded(name) : HashAsciiFolded<wchar_t>(FoldName(std::wstring(name)));
 }
 
 bool SameName(std::string_view held, std::wstring_view name) {
@@ -278,52 +267,84 @@ class TNameIndex {
   // By a held name or by a name asked for.
   template <typename Name>
   std::optional<Entry> Find(Name name) const {
-    const size_t hash = NameHash(name);
+    const uint32_t hash = SlotHash(name);
     for (size_t i = hash & FMask;; i = (i + 1) & FMask) {
       const TSlot& slot = FSlots[i];
-      if (!slot.Used) return std::nullopt;
+      if (!slot.Used()) return std::nullopt;
       if (slot.Hash == hash && SameName(slot.Item->Name, name)) return slot.Item;
     }
   }
 
   // False when an entry of the name is there already.
-  bool Add(Entry item) {
+  bool Add(Entry item) { return Add(item, SlotHash(item->Name)); }
+
+  // Many entries at once: the slot of an entry a few ahead is fetched while the one before
+  // it is added, so that the cache misses of a large index overlap. False for each entry
+  // whose name came before.
+  // forEach(visit) calls visit(entry) for each entry in turn; added(entry, bool) is told of
+  // each in the same order whether it was added.
+  template <typename ForEach, typename Added>
+  void AddAll(ForEach forEach, Added added) {
+    constexpr size_t Ahead = 8;
+    std::array<std::pair<Entry, uint32_t>, Ahead> waiting;
+    size_t count = 0;
+    auto add = [&](const std::pair<Entry, uint32_t>& entry) { added(entry.first, Add(entry.first, entry.second)); };
+    forEach([&](Entry item) {
+      const uint32_t hash = SlotHash(item->Name);
+      __builtin_prefetch(&FSlots[hash & FMask]);
+      auto& place = waiting[count++ % Ahead];
+      if (count > Ahead) add(place);
+      place = {item, hash};
+    });
+    for (size_t i = count > Ahead ? count - Ahead : 0; i < count; ++i) add(waiting[i % Ahead]);
+  }
+
+ private:
+  bool Add(Entry item, uint32_t hash) {
     if ((FCount + 1) * 2 > FSlots.size()) Resize(FSlots.size() * 2);
-    const size_t hash = NameHash(item->Name);
     size_t i = hash & FMask;
-    for (; FSlots[i].Used; i = (i + 1) & FMask)
+    for (; FSlots[i].Used(); i = (i + 1) & FMask)
       if (FSlots[i].Hash == hash && SameName(FSlots[i].Item->Name, item->Name)) return false;
-    FSlots[i] = {hash, item, true};
+    FSlots[i] = {hash, item};
     ++FCount;
     return true;
   }
 
+ public:
   // Removing moves later entries of a probe run back, so that no run is broken.
   void Remove(std::wstring_view name) {
-    const size_t hash = NameHash(name);
+    const uint32_t hash = SlotHash(name);
     size_t i = hash & FMask;
     for (;; i = (i + 1) & FMask) {
-      if (!FSlots[i].Used) return;
+      if (!FSlots[i].Used()) return;
       if (FSlots[i].Hash == hash && SameName(FSlots[i].Item->Name, name)) break;
     }
-    FSlots[i].Used = false;
+    FSlots[i] = {};
     --FCount;
-    for (size_t j = (i + 1) & FMask; FSlots[j].Used; j = (j + 1) & FMask) {
+    for (size_t j = (i + 1) & FMask; FSlots[j].Used(); j = (j + 1) & FMask) {
       const size_t home = FSlots[j].Hash & FMask;
       // The entry may move into the hole when its home is not within (hole, j].
       if (((j - home) & FMask) >= ((j - i) & FMask)) {
         FSlots[i] = FSlots[j];
-        FSlots[j].Used = false;
+        FSlots[j] = {};
         i = j;
       }
     }
   }
 
  private:
+  // The name's hash with its top bit set, so that a slot in use never holds 0 and needs no
+  // flag of its own: a slot is two words, and a section of tens of thousands of keys
+  // indexes them in half the memory. Tables never reach 2^31 slots.
+  template <typename Name>
+  static uint32_t SlotHash(Name name) {
+    return NameHash(name) | 0x80000000u;
+  }
+
   struct TSlot {
-    size_t Hash = 0;
+    uint32_t Hash = 0;
     Entry Item{};
-    bool Used = false;
+    bool Used() const { return Hash != 0; }
   };
 
   void Resize(size_t size) {
@@ -331,9 +352,9 @@ class TNameIndex {
     old.swap(FSlots);
     FMask = size - 1;
     for (const TSlot& slot : old)
-      if (slot.Used) {
+      if (slot.Used()) {
         size_t i = slot.Hash & FMask;
-        while (FSlots[i].Used) i = (i + 1) & FMask;
+        while (FSlots[i].Used()) i = (i + 1) & FMask;
         FSlots[i] = slot;
       }
   }
@@ -630,8 +651,12 @@ const TIniFile::TData::TSection* TIniFile::TData::FindSection(std::wstring_view 
 const TNameIndex<TLineIt>& TIniFile::TData::KeysOf(const TSection& section) const {
   if (section.Keys) return *section.Keys;
   TNameIndex<TLineIt>& keys = section.Keys.emplace(section.KeyLines);
-  for (auto line = std::next(section.Header); line != Lines.end() && line->Kind != TLineKind::Section; ++line)
-    if (line->Kind == TLineKind::Key) line->Shadowed = !keys.Add(line);  // of a repeated name the first counts
+  keys.AddAll(
+      [&](auto visit) {
+        for (auto line = std::next(section.Header); line != Lines.end() && line->Kind != TLineKind::Section; ++line)
+          if (line->Kind == TLineKind::Key) visit(line);
+      },
+      [](TLineIt line, bool added) { line->Shadowed = !added; });  // of a repeated name the first counts
   return keys;
 }
 
@@ -777,31 +802,26 @@ std::vector<std::wstring> TIniFile::ReadSection(std::wstring_view section) const
   return keys;
 }
 
-TIniFile::TSectionValues TIniFile::ReadSectionValues(std::wstring_view section) const {
-  std::vector<const TLine*> lines;
-  Data().ForEachKey(section, [&](const TLine& line) { lines.push_back(&line); });
-  // The names and values go into one block, taken at its full size first so that the views
-  // stay where they are; held text has at least a byte for each unit.
-  size_t size = 0;
-  for (const TLine* line : lines) size += line->Name.size() + line->Value.size();
-  TSectionValues values;
-  values.Text.reserve(size);
-  values.Keys.reserve(lines.size());
-  auto unpack = [&](std::string_view held, bool ascii) {
-    const size_t start = values.Text.size();
-    if (ascii) {
-      values.Text.insert(values.Text.end(), held.begin(), held.end());
-    } else {
-      const std::wstring units = Units(held);
-      values.Text.insert(values.Text.end(), units.begin(), units.end());
-    }
-    return std::wstring_view(values.Text.data() + start, values.Text.size() - start);
-  };
-  for (const TLine* line : lines) {
-    std::wstring_view name = unpack(line->Name, line->Ascii);
-    values.Keys.push_back({name, ProfileValue(unpack(line->Value, line->Ascii))});
-  }
-  return values;
+void TIniFile::ForEachValue(std::wstring_view section, const TKeyVisitor& visit) const {
+  std::wstring name, value;
+  Data().ForEachKey(section, [&](const TLine& line) {
+    name.clear();
+    AppendUnits(name, line.Name);
+    value.clear();
+    AppendUnits(value, line.Value);
+    visit(name, ProfileValue(value));
+  });
+}
+
+// Held text has at least a byte for each unit.
+TIniFile::TSectionSize TIniFile::SectionSize(std::wstring_view section) const {
+  TSectionSize size;
+  Data().ForEachKey(section, [&](const TLine& line) {
+    ++size.Keys;
+    size.NameLength += line.Name.size();
+    size.ValueLength += line.Value.size();
+  });
+  return size;
 }
 
 std::wstring TIniFile::ReadString(std::wstring_view section, std::wstring_view key,

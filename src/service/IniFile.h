@@ -5,6 +5,7 @@
 // order and are found without regard to letter case; every line that is not changed is
 // written back exactly as it was read (comments, blank lines, unknown sections, spacing).
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -30,26 +31,19 @@ class TIniFile {
   std::vector<std::wstring> ReadSections() const;
   std::vector<std::wstring> ReadSection(std::wstring_view section) const;
 
-  // A section's keys with their values as ReadString reads them, in file order, a repeated
-  // name once: ReadSection and a ReadString of each key in one pass. The views point into
-  // the result's own text and are valid while it lives.
-  struct TKeyValue {
-    std::wstring_view Name;
-    std::wstring_view Value;
+  // A section's keys in file order, a repeated name once, each handed to the visitor with
+  // its value as ReadString reads it: ReadSection and a ReadString of each key in one pass,
+  // with no copy of the section. The views are valid during the call only. The visitor may
+  // read other sections of the file.
+  using TKeyVisitor = std::function<void(std::wstring_view name, std::wstring_view value)>;
+  void ForEachValue(std::wstring_view section, const TKeyVisitor& visit) const;
+  // At least the room what ForEachValue hands out takes, for taking it at once.
+  struct TSectionSize {
+    size_t Keys = 0;
+    size_t NameLength = 0;   // the names' characters together
+    size_t ValueLength = 0;  // the values' characters together
   };
-  // Move-only: the views of a copy would point into the original's text.
-  struct TSectionValues {
-    TSectionValues() = default;
-    TSectionValues(TSectionValues&&) = default;
-    TSectionValues& operator=(TSectionValues&&) = default;
-    std::vector<TKeyValue> Keys;
-    std::vector<wchar_t> Text;  // where the views point
-    auto begin() const { return Keys.begin(); }
-    auto end() const { return Keys.end(); }
-    size_t size() const { return Keys.size(); }
-    bool empty() const { return Keys.empty(); }
-  };
-  TSectionValues ReadSectionValues(std::wstring_view section) const;
+  TSectionSize SectionSize(std::wstring_view section) const;
 
   // As the profile functions return them: blanks around the value trimmed, one pair of
   // matching surrounding quotes removed, at most 2047 characters.

@@ -7,20 +7,15 @@ namespace ornpm {
 
 namespace {
 
-// Up to this many lines are searched directly: the attributes of an element are a handful.
-constexpr size_t ShortList = 8;
-
 uint64_t Slot(uint32_t hash, size_t line) {
   return static_cast<uint64_t>(hash) << 32 | static_cast<uint32_t>(line + 1);
 }
 
-}  // namespace
+// Lines indexed together fetch the slot of the line this far ahead, so that the cache
+// misses of a large index overlap rather than follow one another.
+constexpr size_t FetchAhead = 8;
 
-uint32_t TNameValueList::HashName(std::wstring_view name) {
-  uint32_t hash = 2166136261u;  // FNV-1a over the letter-case-folded characters
-  for (wchar_t c : name) hash = (hash ^ static_cast<uint32_t>(FoldAscii(c))) * 16777619u;
-  return hash;
-}
+}  // namespace
 
 size_t TNameValueList::Find(std::wstring_view name, uint32_t hash) const {
   if (FSlots.empty()) {
@@ -38,11 +33,13 @@ size_t TNameValueList::Find(std::wstring_view name, uint32_t hash) const {
 }
 
 size_t TNameValueList::IndexOf(std::wstring_view name) const {
+  Settle();
   Compact();
   return Find(name);
 }
 
 const TNameValueList::TLine& TNameValueList::Line(size_t index) const {
+  Settle();
   Compact();
   return FLines[index];
 }
@@ -59,23 +56,67 @@ TNameValueList::TSpan TNameValueList::Store(std::wstring_view text) {
   return span;
 }
 
-void TNameValueList::AddToIndex(size_t line) const {
-  // At most half full, so that probes stay short.
-  if ((FSlotsUsed + 1) * 2 > FSlots.size()) return RebuildIndex();
-  const size_t mask = FSlots.size() - 1;
-  size_t slot = FLines[line].Hash & mask;
-  while (FSlots[slot] != 0) slot = (slot + 1) & mask;
-  FSlots[slot] = Slot(FLines[line].Hash, line);
-  ++FSlotsUsed;
+bool TNameValueList::InText(std::wstring_view text) const {
+  const std::less<const wchar_t*> before;
+  return !text.empty() && !before(text.data(), FText.data()) && before(text.data(), FText.data() + FText.size());
 }
 
-void TNameValueList::RebuildIndex() const {
+void TNameValueList::AddLine(std::wstring_view name, std::wstring_view value, uint32_t hash) {
+  if (FCount == FLines.size()) FLines.emplace_back();
+  TLine& line = FLines[FCount];
+  line.Name = Store(name);
+  line.Value = Store(value);
+  line.Hash = hash;
+  line.Removed = false;
+  ++FCount;
+}
+
+void TNameValueList::RemoveLine(size_t index) const {
+  FLines[index].Removed = true;
+  ++FRemoved;
+}
+
+void TNameValueList::ResizeIndex(size_t lines) const {
   size_t size = 32;
-  while (size < Count() * 4) size *= 2;
+  while (size < lines * 2) size *= 2;
   FSlots.assign(size, 0);
   FSlotsUsed = 0;
-  for (size_t i = 0; i < FCount; ++i)
-    if (!FLines[i].Removed) AddToIndex(i);
+}
+
+void TNameValueList::IndexLines(size_t from) const {
+  // At most half full, so that probes stay short; grown, it holds four times the lines.
+  if ((FSlotsUsed + FCount - from) * 2 > FSlots.size()) {
+    ResizeIndex(2 * (FCount - FRemoved));
+    from = 0;
+  }
+  const size_t mask = FSlots.size() - 1;
+  for (size_t i = from; i < FCount; ++i) {
+    if (i + FetchAhead < FCount) __builtin_prefetch(&FSlots[FLines[i + FetchAhead].Hash & mask]);
+    const TLine& line = FLines[i];
+    if (line.Removed) continue;
+    size_t slot = line.Hash & mask;
+    for (; FSlots[slot] != 0; slot = (slot + 1) & mask) {
+      if (FSlots[slot] >> 32 != line.Hash) continue;
+      const TLine& other = FLines[static_cast<uint32_t>(FSlots[slot]) - 1];
+      if (!other.Removed && SameAsciiText(Text(other.Name), Text(line.Name))) break;
+    }
+    if (FSlots[slot] != 0) {
+      RemoveLine(i);  // the first line of the name counts
+    } else {
+      FSlots[slot] = Slot(line.Hash, i);
+      ++FSlotsUsed;
+    }
+  }
+}
+
+void TNameValueList::SettleAppended() const {
+  if (Indexed()) {
+    IndexLines(FSlots.empty() ? 0 : FSettled);
+  } else {
+    for (size_t i = FSettled; i < FCount; ++i)
+      if (Find(Text(FLines[i].Name), FLines[i].Hash) != i) RemoveLine(i);
+  }
+  FSettled = FCount;
 }
 
 void TNameValueList::Compact() const {
@@ -83,54 +124,48 @@ void TNameValueList::Compact() const {
   size_t kept = 0;
   for (size_t i = 0; i < FCount; ++i)
     if (!FLines[i].Removed) FLines[kept++] = FLines[i];
-  FCount = kept;
+  FCount = FSettled = kept;
   FRemoved = 0;
-  if (!FSlots.empty()) RebuildIndex();
+  if (!FSlots.empty()) {
+    ResizeIndex(2 * FCount);
+    IndexLines(0);
+  }
 }
 
 void TNameValueList::SetValue(std::wstring_view name, std::wstring_view value) {
   // Texts taken from this very list would move as the buffer grows.
-  const std::less<const wchar_t*> before;
-  const auto inText = [&](std::wstring_view text) {
-    return !text.empty() && !before(text.data(), FText.data()) && before(text.data(), FText.data() + FText.size());
-  };
-  if (inText(name) || inText(value)) return SetValue(std::wstring(name), std::wstring(value));
+  if (InText(name) || InText(value)) return SetValue(std::wstring(name), std::wstring(value));
 
-  const uint32_t hash = HashName(name);
+  Settle();
+  const uint32_t hash = HashAsciiFolded(name);
   size_t index = Find(name, hash);
   if (value.empty()) {
     if (index == npos) return;
-    FLines[index].Removed = true;
-    ++FRemoved;
+    RemoveLine(index);
     // Removed lines never outnumber the others for long, so the list stays its own size.
     if (FRemoved * 2 > FCount) Compact();
   } else if (index != npos) {
     FLines[index].Value = Store(value);
   } else {
-    if (FCount == FLines.size()) FLines.emplace_back();
-    TLine& line = FLines[FCount];
-    line.Name = Store(name);
-    line.Value = Store(value);
-    line.Hash = hash;
-    line.Removed = false;
-    ++FCount;
-    if (!FSlots.empty())
-      AddToIndex(FCount - 1);
-    else if (FCount > ShortList)
-      RebuildIndex();
+    AddLine(name, value, hash);
+    if (Indexed()) IndexLines(FSlots.empty() ? 0 : FCount - 1);
+    FSettled = FCount;
   }
+}
+
+void TNameValueList::Append(std::wstring_view name, std::wstring_view value) {
+  if (value.empty()) return;
+  if (InText(name) || InText(value)) return Append(std::wstring(name), std::wstring(value));
+  AddLine(name, value, HashAsciiFolded(name));
 }
 
 void TNameValueList::Reserve(size_t lines, size_t textLength) {
   FText.reserve(FText.size() + textLength);
   FLines.reserve(FCount + lines);
   if (FCount + lines > ShortList && FSlots.size() < (FCount + lines) * 2) {
-    size_t size = 32;
-    while (size < (FCount + lines) * 2) size *= 2;
-    FSlots.assign(size, 0);
-    FSlotsUsed = 0;
-    for (size_t i = 0; i < FCount; ++i)
-      if (!FLines[i].Removed) AddToIndex(i);
+    ResizeIndex(FCount + lines);
+    IndexLines(0);
+    FSettled = FCount;
   }
 }
 
@@ -138,6 +173,7 @@ void TNameValueList::Clear() {
   FText.clear();
   FCount = 0;
   FRemoved = 0;
+  FSettled = 0;
   // Freed rather than emptied: a long list once must not make every later Clear slow.
   if (!FSlots.empty()) std::vector<uint64_t>().swap(FSlots);
   FSlotsUsed = 0;

@@ -28,8 +28,17 @@ class TNameValueList {
   // Replaces the value of an existing line, appends a new line, or removes the line when
   // the value is empty.
   void SetValue(std::wstring_view name, std::wstring_view value);
+  // For filling the list with many lines at once, such as the keys of an INI section: a new
+  // line at the end when the value is not empty, but of a name that is there already the
+  // earlier line stays (the first counts, as with the keys of an INI section). The lines
+  // appended are looked at together before the list is next read, so that the index's
+  // memory is reached for many lines at a time rather than line after line.
+  void Append(std::wstring_view name, std::wstring_view value);
 
-  size_t Count() const { return FCount - FRemoved; }
+  size_t Count() const {
+    Settle();
+    return FCount - FRemoved;
+  }
   std::wstring_view Name(size_t index) const { return Text(Line(index).Name); }
   std::wstring_view ValueAt(size_t index) const { return Text(Line(index).Value); }
   // Room for that many lines with names and values of that total length, taken at once.
@@ -56,24 +65,45 @@ class TNameValueList {
 
   std::wstring_view Text(TSpan span) const { return std::wstring_view(FText).substr(span.Start, span.Length); }
   TSpan Store(std::wstring_view text);
+  // True when the text lies in the list's own buffer, which moves as it grows.
+  bool InText(std::wstring_view text) const;
+  void AddLine(std::wstring_view name, std::wstring_view value, uint32_t hash);
+  void RemoveLine(size_t index) const;
   // Where the line is kept (removed lines still take their place until Compact), or npos.
-  size_t Find(std::wstring_view name) const { return Find(name, HashName(name)); }
+  size_t Find(std::wstring_view name) const {
+    Settle();
+    return Find(name, HashAsciiFolded(name));
+  }
   size_t Find(std::wstring_view name, uint32_t hash) const;
-  static uint32_t HashName(std::wstring_view name);
   const TLine& Line(size_t index) const;
-  void AddToIndex(size_t line) const;
-  void RebuildIndex() const;
+  bool Indexed() const { return !FSlots.empty() || FCount > ShortList; }
+  // An empty index with room for that many lines at most half full.
+  void ResizeIndex(size_t lines) const;
+  // Puts the lines from that position on into the index, growing it first when needed; a
+  // line whose name is there already is removed.
+  void IndexLines(size_t from) const;
+  // Lines appended since the list was last read are checked for names already there and
+  // indexed.
+  void Settle() const {
+    if (FSettled != FCount) SettleAppended();
+  }
+  void SettleAppended() const;
   // Drops removed lines, so that positions are those of the list again.
   void Compact() const;
+
+  // Up to this many lines are searched directly: the attributes of an element are a handful.
+  static constexpr size_t ShortList = 8;
 
   // The names and values, one after the other. A replaced value stays behind until Clear:
   // the buffer grows at most by what was set.
   std::wstring FText;
   // Lines removed since the last Compact stay in FLines marked as such: closing the gap at
-  // once would move every line after it. Lookups are const but may compact, hence mutable.
+  // once would move every line after it. Lookups are const but may compact or settle lines
+  // appended, hence mutable.
   mutable std::vector<TLine> FLines;
   mutable size_t FCount = 0;  // lines in FLines, removed ones included
   mutable size_t FRemoved = 0;
+  mutable size_t FSettled = 0;  // lines before this one are known to have names of their own
   // Open addressing: a slot holds a line's position plus one in its low half, 0 when free,
   // and the name's hash in its high half, so that a probe rarely has to look at a line.
   // Empty while the list is short. Slots of removed lines stay until the index is rebuilt.

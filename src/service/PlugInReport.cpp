@@ -212,29 +212,29 @@ bool TPlugInInfo::LoadFromIniFile(TIniFile* file) {
   FDomainInHosts = file->ReadInteger(PlugInSection, L"DomainInHosts", 0) != 0;
   if (file->SectionExists(LibraryCheckSection)) {
     TNameValueList& checks = ResetLibCheckInfo();
-    const TIniFile::TSectionValues lines = file->ReadSectionValues(LibraryCheckSection);
-    size_t textLength = 0;
-    for (const TIniFile::TKeyValue& check : lines) textLength += check.Name.size() + check.Value.size();
-    checks.Reserve(lines.size(), textLength);
-    for (const TIniFile::TKeyValue& check : lines) checks.SetValue(check.Name, check.Value);
+    const TIniFile::TSectionSize size = file->SectionSize(LibraryCheckSection);
+    checks.Reserve(size.Keys, size.NameLength + size.ValueLength);
+    file->ForEachValue(LibraryCheckSection,
+                       [&](std::wstring_view name, std::wstring_view value) { checks.Append(name, value); });
   }
   ResetProcesses();
   std::wstring modulesSection;
-  for (const TIniFile::TKeyValue& entry : file->ReadSectionValues(ProcessesSection)) {
-    auto process = TProcessInfo::CreateAs(ReportNumber(entry.Name), std::wstring(entry.Value));
-    modulesSection.assign(ProcessSectionPrefix).append(entry.Name);
-    const TIniFile::TSectionValues modules = file->ReadSectionValues(modulesSection);
-    size_t namesLength = 0;
-    for (const TIniFile::TKeyValue& module : modules) namesLength += module.Value.size();
-    process->ReserveModules(modules.size(), namesLength);
-    for (const TIniFile::TKeyValue& module : modules) process->AddModule(ReportNumber(module.Name), module.Value);
+  file->ForEachValue(ProcessesSection, [&](std::wstring_view id, std::wstring_view name) {
+    auto process = TProcessInfo::CreateAs(ReportNumber(id), std::wstring(name));
+    modulesSection.assign(ProcessSectionPrefix).append(id);
+    const TIniFile::TSectionSize size = file->SectionSize(modulesSection);
+    process->ReserveModules(size.Keys, size.ValueLength);
+    file->ForEachValue(modulesSection, [&](std::wstring_view moduleId, std::wstring_view fileName) {
+      process->AddModule(ReportNumber(moduleId), fileName);
+    });
     FProcesses.push_back(std::move(process));
-  }
+  });
   ProcessesChanged();
   if (file->SectionExists(HostsSection)) {
     auto& lines = FReportHostsLines.emplace();
-    for (const TIniFile::TKeyValue& entry : file->ReadSectionValues(HostsSection))
-      if (StartsText(HostsLineKey, entry.Name)) lines.emplace_back(entry.Value);
+    file->ForEachValue(HostsSection, [&](std::wstring_view key, std::wstring_view line) {
+      if (StartsText(HostsLineKey, key)) lines.emplace_back(line);
+    });
   }
   return true;
 }

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string_view>
+#include <type_traits>
 
 namespace ornpm {
 
@@ -24,6 +25,28 @@ constexpr bool SameAsciiText(std::wstring_view a, std::wstring_view b) {
   for (size_t i = 0; i < a.size(); ++i)
     if (FoldAscii(a[i]) != FoldAscii(b[i])) return false;
   return true;
+}
+
+// A hash of the text with its ASCII letters upper-cased, the same for the same characters
+// whether they are held as bytes or as UTF-16 units: names that differ only in the case of
+// ASCII letters hash alike. Two characters a step, each step a bijection of the state, so
+// texts of one length that differ in one place never collide; the end mixes every bit of
+// the state into every bit of the result, for tables indexed by the low or the high bits.
+template <typename Char>
+constexpr std::uint32_t HashAsciiFolded(std::basic_string_view<Char> text) {
+  const auto unit = [](Char c) {
+    const auto u = static_cast<std::uint32_t>(static_cast<std::make_unsigned_t<Char>>(c));
+    return u - 'a' < 26 ? u - ('a' - 'A') : u;
+  };
+  std::uint32_t hash = 0x9E3779B9u ^ static_cast<std::uint32_t>(text.size());
+  size_t i = 0;
+  for (; i + 1 < text.size(); i += 2) hash = (hash ^ (unit(text[i]) | unit(text[i + 1]) << 16)) * 0x01000193u;
+  if (i < text.size()) hash = (hash ^ unit(text[i])) * 0x01000193u;
+  hash ^= hash >> 16;
+  hash *= 0x85EBCA6Bu;
+  hash ^= hash >> 13;
+  hash *= 0xC2B2AE35u;
+  return hash ^ hash >> 16;
 }
 
 }  // namespace ornpm
