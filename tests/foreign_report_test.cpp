@@ -172,6 +172,17 @@ TEST_F(ForeignReportTest, ReportsFromElsewhereNeverActHere) {
     EXPECT_FALSE(Enabled(logging.chbEnabled));
     EXPECT_FALSE(Enabled(logging.btnApply));
     EXPECT_FALSE(Enabled(plugIn.btnKillProcs));
+    // The report's folders are another workstation's, even where this one has a folder of
+    // that name: not opened, and the settings' text can be copied but not changed.
+    for (HWND button : {summary.btnOpenPlugInDir, summary.btnOpenLogDir, logging.btnOpenFolder})
+      EXPECT_FALSE(Enabled(button));
+    for (HWND edit : {logging.edLogFilePath, logging.edLogFileName})
+      EXPECT_TRUE(::GetWindowLongW(edit, GWL_STYLE) & ES_READONLY);
+    const std::wstring shownPath = WindowText(logging.edLogFilePath);
+    logging.PathMenu().UpdateItemStates();
+    EXPECT_FALSE(logging.PathMenu().IsItemEnabled(TLogFileNameMenu::mniFirstVariable));
+    logging.PathMenu().Execute(TLogFileNameMenu::mniFirstVariable);
+    EXPECT_EQ(WindowText(logging.edLogFilePath), shownPath);
 
     // As if the controls could be used.
     const std::vector<std::wstring> systemBefore = FilesIn(FSystem);
@@ -184,6 +195,10 @@ TEST_F(ForeignReportTest, ReportsFromElsewhereNeverActHere) {
     Click(logging.Handle(), TLoggingFrame::idApply, logging.btnApply);
     ::SendMessageW(plugIn.lbxProcessList, LB_SETSEL, TRUE, -1);
     Click(plugIn.Handle(), TPlugInInfoFrame::idKillProcs, plugIn.btnKillProcs);
+    Click(summary.Handle(), TSummaryInfoFrame::idOpenPlugInDir, summary.btnOpenPlugInDir);
+    Click(summary.Handle(), TSummaryInfoFrame::idOpenLogDir, summary.btnOpenLogDir);
+    Click(logging.Handle(), TLoggingFrame::idOpenFolder, logging.btnOpenFolder);
+    EXPECT_TRUE(FUser.ShellRequests.empty());
     EXPECT_EQ(FilesIn(FSystem), systemBefore);
     EXPECT_FALSE(FileExists(ExtractFilePath(FDll) + L"npORNPlugInVLX.ini"));
     EXPECT_FALSE(FileExists(ExtractFilePath(FDll) + L"ornPluginHostVLX.ini"));
@@ -202,6 +217,9 @@ TEST_F(ForeignReportTest, ReportsFromElsewhereNeverActHere) {
     EXPECT_EQ(live.PlugInInfo().AppName(), PlugInMimeType);
     EXPECT_TRUE(Enabled(summary.chbEnabled));
     EXPECT_TRUE(Enabled(logging.chbEnabled));
+    EXPECT_TRUE(Enabled(summary.btnOpenPlugInDir)) << "this workstation's plug-in folder";
+    for (HWND edit : {logging.edLogFilePath, logging.edLogFileName})
+      EXPECT_FALSE(::GetWindowLongW(edit, GWL_STYLE) & ES_READONLY);
     EXPECT_FALSE(FUnrelated->HasEnded());
   }
 }

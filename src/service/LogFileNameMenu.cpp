@@ -72,12 +72,23 @@ void TLogFileNameMenu::Detach() noexcept {
   FMenu.Reset();
 }
 
+// A read-only box (a report's settings) offers only what leaves its text as it is.
 void TLogFileNameMenu::UpdateItemStates() {
   DWORD start = 0, end = 0;
   ::SendMessageW(FEdit, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
-  const UINT selection = start != end ? MF_ENABLED : MF_GRAYED;
-  ::EnableMenuItem(FMenu.Get(), mniPaste, MF_BYCOMMAND | (ClipboardHasText() ? MF_ENABLED : MF_GRAYED));
-  for (int id : {mniCut, mniCopy, mniDelete}) ::EnableMenuItem(FMenu.Get(), id, MF_BYCOMMAND | selection);
+  const bool selected = start != end, changeable = !IsReadOnly();
+  auto enable = [&](UINT_PTR id, bool enabled) {
+    ::EnableMenuItem(FMenu.Get(), static_cast<UINT>(id), MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED));
+  };
+  enable(mniPaste, changeable && ClipboardHasText());
+  enable(mniCut, changeable && selected);
+  enable(mniDelete, changeable && selected);
+  enable(mniCopy, selected);
+  for (size_t i = 0; i < LogNameVariables.size(); ++i) enable(mniFirstVariable + i, changeable);
+}
+
+bool TLogFileNameMenu::IsReadOnly() const {
+  return (::GetWindowLongW(FEdit, GWL_STYLE) & ES_READONLY) != 0;
 }
 
 bool TLogFileNameMenu::IsItemEnabled(int id) const {
@@ -112,6 +123,7 @@ void TLogFileNameMenu::Execute(int id) {
 }
 
 void TLogFileNameMenu::InsertVariable(const std::wstring& name) {
+  if (IsReadOnly()) return;
   DWORD start = 0, end = 0;
   ::SendMessageW(FEdit, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
   std::wstring text(static_cast<size_t>(::GetWindowTextLengthW(FEdit)) + 1, L'\0');

@@ -39,9 +39,11 @@ class TLogFileNameMenu {
   bool IsItemVisible(int id) const;
   // Runs an item as if it was chosen.
   void Execute(int id);
+  // Does nothing in a read-only box.
   void InsertVariable(const std::wstring& name);
 
  private:
+  bool IsReadOnly() const;
   static LRESULT CALLBACK EditProc(HWND edit, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id, DWORD_PTR self);
   void Popup(int x, int y);
   void Detach() noexcept;

@@ -43,8 +43,10 @@ void TLoggingFrame::Load(TLogInfo* info) {
     FMenusCreated = true;
   }
   TLoadingScope loading(FLoading);
-  // A report's settings are another workstation's: shown, never written here.
+  // A report's settings are another workstation's: shown, never written here; its text can
+  // still be selected and copied.
   SetEnabled(chbEnabled, !info->FromReport());
+  for (HWND edit : {edLogFilePath, edLogFileName}) ::SendMessageW(edit, EM_SETREADONLY, info->FromReport(), 0);
   SetChecked(chbEnabled, info->Enabled());
   chbEnabledChange();
   SetText(edLogFilePath, info->LogFilePath());
@@ -55,7 +57,8 @@ void TLoggingFrame::Load(TLogInfo* info) {
 
 void TLoggingFrame::ShowActualPath() {
   SetText(edActualLogPath, FLogInfo->ActualLogPath());
-  SetEnabled(btnOpenFolder, DirectoryExists(FLogInfo->ActualLogPath()));
+  // A report's folder is another workstation's: not looked for here, not opened.
+  SetEnabled(btnOpenFolder, !FLogInfo->FromReport() && DirectoryExists(FLogInfo->ActualLogPath()));
 }
 
 void TLoggingFrame::chbEnabledChange() {
@@ -96,7 +99,7 @@ void TLoggingFrame::OnCommand(int id, int code) {
       btnApplyClick();
       break;
     case idOpenFolder:
-      if (FLogInfo) ExploreFolder(FLogInfo->ActualLogPath());
+      if (FLogInfo && !FLogInfo->FromReport()) ExploreFolder(FLogInfo->ActualLogPath());
       break;
   }
 }

@@ -45,7 +45,9 @@ void TSummaryInfoFrame::Load(TCompositeInfo* info) {
   TLoadingScope loading(FLoading);
   FPlugInDir = ExtractFilePath(plugIn.PlugInPath());
   if (!FPlugInDir.empty()) FPlugInDir.pop_back();
-  SetEnabled(btnOpenPlugInDir, DirectoryExists(FPlugInDir));
+  // A report's folders are another workstation's: not looked for here (a network path
+  // would be reached just by showing the report) and not opened.
+  SetEnabled(btnOpenPlugInDir, !plugIn.FromReport() && DirectoryExists(FPlugInDir));
   ReloadHostsInfo();
   ReloadProxyInfo();
   SetChecked(chbEnabled, info->LogInfo().Enabled());
@@ -58,7 +60,7 @@ void TSummaryInfoFrame::ShowLogPaths() {
   SetText(lblLogFilePath, L"Путь к файлам: " + log.LogFilePath());
   SetText(lblLogFileName, L"Имя файла: " + log.LogFileName());
   SetText(lblActualLogPath, L"Фактический путь: " + log.ActualLogPath());
-  SetEnabled(btnOpenLogDir, DirectoryExists(log.ActualLogPath()));
+  SetEnabled(btnOpenLogDir, !log.FromReport() && DirectoryExists(log.ActualLogPath()));
 }
 
 void TSummaryInfoFrame::ReloadHostsInfo() {
@@ -108,10 +110,10 @@ void TSummaryInfoFrame::OnCommand(int id, int code) {
       btnChangeLogFileClick();
       break;
     case idOpenPlugInDir:
-      ExploreFolder(FPlugInDir);
+      if (FInfo && !FInfo->PlugInInfo().FromReport()) ExploreFolder(FPlugInDir);
       break;
     case idOpenLogDir:
-      if (FInfo) ExploreFolder(FInfo->LogInfo().ActualLogPath());
+      if (FInfo && !FInfo->LogInfo().FromReport()) ExploreFolder(FInfo->LogInfo().ActualLogPath());
       break;
   }
 }
