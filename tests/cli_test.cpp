@@ -362,5 +362,34 @@ TEST_F(CommandLineTest, ReportThatCannotBeWrittenLeavesTheOldFileAlone) {
   if (search != INVALID_HANDLE_VALUE) ::FindClose(search);
 }
 
+// The disk fills while the new report is written: the old report stays byte for byte and
+// the partly written temporary file goes; a roomy limit shows the same route succeeds.
+TEST_F(CommandLineTest, ReportThatRunsOutOfDiskLeavesTheOldFileAsItWas) {
+  testing::InstallPlugIn(FSandbox.Root() + L"\\Program Files (x86)\\ORN\\");  // a report of several KB
+  const std::wstring report = FSandbox.Root() + L"\\report.xinf";
+  const std::string old = "old report\r\n";
+  for (const unsigned limitKb : {1u, 4096u}) {
+    SCOPED_TRACE(limitKb);
+    WriteBinaryFile(report, old);
+    ChildRun run = testing::RunOrnpmOnFullDisk({L"/REPORT", report}, limitKb);
+    ASSERT_FALSE(run.TimedOut);
+    WIN32_FIND_DATAW found;
+    HANDLE search = ::FindFirstFileW((FSandbox.Root() + L"\\*.~*").c_str(), &found);
+    EXPECT_EQ(search, INVALID_HANDLE_VALUE) << "no temporary file is left behind";
+    if (search != INVALID_HANDLE_VALUE) ::FindClose(search);
+    if (limitKb == 1) {
+      EXPECT_EQ(run.ExitCode, 1u) << testing::Narrow(run.Output);
+      EXPECT_NE(run.Output.find(L"Ошибка записи отчёта"), std::wstring::npos) << testing::Narrow(run.Output);
+      EXPECT_NE(run.Output.find(L"\"" + report + L"\""), std::wstring::npos) << testing::Narrow(run.Output);
+      EXPECT_EQ(ReadBinaryFile(report), old);
+    } else {
+      EXPECT_EQ(run.ExitCode, 0u) << testing::Narrow(run.Output);
+      const std::string written = ReadBinaryFile(report);
+      EXPECT_GT(written.size(), 1024u) << "the small limit cuts the report part-way";
+      EXPECT_EQ(written.rfind("<?xml ", 0), 0u);
+    }
+  }
+}
+
 }  // namespace
 }  // namespace ornpm

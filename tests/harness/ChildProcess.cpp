@@ -209,6 +209,9 @@ ChildRun RunOrnpmOnFullDisk(const std::vector<std::wstring>& arguments, unsigned
   const std::wstring folder = GetEnv(L"TEMP") + L"\\ornpm-full-disk-" + std::to_wstring(::GetCurrentProcessId());
   const std::wstring batch = folder + L"\\run.bat", output = folder + L"\\output.txt", code = folder + L"\\code.txt";
   ::CreateDirectoryW(folder.c_str(), nullptr);
+  // Process ids come round again: what a run that was cut short left here must not pass for
+  // this run's outcome.
+  for (const std::wstring& file : {output, code, code + L".part"}) ::DeleteFileW(file.c_str());
   std::wstring run = L"@set \"windir=" + GetEnv(L"windir") + L"\"\r\n@" + QuoteArgument(BinFolder() + L"ornpm.exe");
   for (const std::wstring& argument : arguments) run += L" " + QuoteArgument(argument);
   run += L" >" + QuoteArgument(output) + L" 2>&1\r\n@>" + QuoteArgument(code + L".part") + L" echo %ERRORLEVEL%" +
