@@ -278,11 +278,10 @@ class TNameIndex {
   // False when an entry of the name is there already.
   bool Add(Entry item) { return Add(item, SlotHash(item->Name)); }
 
-  // Many entries at once: the slot of an entry a few ahead is fetched while the one before
-  // it is added, so that the cache misses of a large index overlap. False for each entry
-  // whose name came before.
-  // forEach(visit) calls visit(entry) for each entry in turn; added(entry, bool) is told of
-  // each in the same order whether it was added.
+  // Many entries at once: forEach(visit) calls visit(entry) for each in turn, and added(entry,
+  // bool) is told of each in the same order whether it was added. The slot of an entry a few
+  // ahead is fetched while the one before it is added, so that the cache misses of a large
+  // index overlap rather than follow one another.
   template <typename ForEach, typename Added>
   void AddAll(ForEach forEach, Added added) {
     constexpr size_t Ahead = 8;
@@ -299,18 +298,6 @@ class TNameIndex {
     for (size_t i = count > Ahead ? count - Ahead : 0; i < count; ++i) add(waiting[i % Ahead]);
   }
 
- private:
-  bool Add(Entry item, uint32_t hash) {
-    if ((FCount + 1) * 2 > FSlots.size()) Resize(FSlots.size() * 2);
-    size_t i = hash & FMask;
-    for (; FSlots[i].Used(); i = (i + 1) & FMask)
-      if (FSlots[i].Hash == hash && SameName(FSlots[i].Item->Name, item->Name)) return false;
-    FSlots[i] = {hash, item};
-    ++FCount;
-    return true;
-  }
-
- public:
   // Removing moves later entries of a probe run back, so that no run is broken.
   void Remove(std::wstring_view name) {
     const uint32_t hash = SlotHash(name);
@@ -334,11 +321,21 @@ class TNameIndex {
 
  private:
   // The name's hash with its top bit set, so that a slot in use never holds 0 and needs no
-  // flag of its own: a slot is two words, and a section of tens of thousands of keys
-  // indexes them in half the memory. Tables never reach 2^31 slots.
+  // flag of its own: a slot is two words rather than three, for sections of tens of
+  // thousands of keys. Tables never reach 2^31 slots.
   template <typename Name>
   static uint32_t SlotHash(Name name) {
     return NameHash(name) | 0x80000000u;
+  }
+
+  bool Add(Entry item, uint32_t hash) {
+    if ((FCount + 1) * 2 > FSlots.size()) Resize(FSlots.size() * 2);
+    size_t i = hash & FMask;
+    for (; FSlots[i].Used(); i = (i + 1) & FMask)
+      if (FSlots[i].Hash == hash && SameName(FSlots[i].Item->Name, item->Name)) return false;
+    FSlots[i] = {hash, item};
+    ++FCount;
+    return true;
   }
 
   struct TSlot {

@@ -37,7 +37,7 @@ class TIniFile {
   // read other sections of the file.
   using TKeyVisitor = std::function<void(std::wstring_view name, std::wstring_view value)>;
   void ForEachValue(std::wstring_view section, const TKeyVisitor& visit) const;
-  // At least the room what ForEachValue hands out takes, for taking it at once.
+  // Enough room for what ForEachValue hands out, to be taken at once beforehand.
   struct TSectionSize {
     size_t Keys = 0;
     size_t NameLength = 0;   // the names' characters together
