@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "service/CompositeInfo.h"
 #include "win/Environment.h"
 #include "win/Exceptions.h"
 #include "win/Handles.h"
@@ -12,8 +13,7 @@ namespace ornpm {
 namespace {
 
 bool IsReportFileName(std::wstring_view name) {
-  const std::wstring extension = ExtractFileExt(name);
-  return SameText(extension, L".xinf") || SameText(extension, L".iinf");
+  return ReportFormatOf(name) != TReportFormat::None;
 }
 
 bool IsFolder(const WIN32_FIND_DATAW& data) {

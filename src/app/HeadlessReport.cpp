@@ -33,7 +33,7 @@ bool WriteHeadlessReport(const std::wstring& fileName) {
   THeadlessInteraction headless;
   const std::wstring extension = ExtractFileExt(fileName);
   const bool html = SameText(extension, L".html") || SameText(extension, L".htm");
-  if (!html && !SameText(extension, L".xinf") && !SameText(extension, L".iinf")) {
+  if (!html && ReportFormatOf(fileName) == TReportFormat::None) {
     WriteToParentErrorStream(Format(L"Неподдерживаемый формат файла отчёта: %s", {fileName}));
     return false;
   }

@@ -131,10 +131,9 @@ void TMainForm::FormCreate(const std::vector<std::wstring>& arguments) {
   CustomEMailSubject = settings.EMailSubject;
   if (!arguments.empty()) {
     const std::wstring& first = arguments.front();
-    const std::wstring extension = ExtractFileExt(first);
     if (SameText(first, L"/E")) {
       extended = true;
-    } else if ((SameText(extension, L".iinf") || SameText(extension, L".xinf")) && LoadReportArgument(first)) {
+    } else if (ReportFormatOf(first) != TReportFormat::None && LoadReportArgument(first)) {
       FFrame.SetExtendedMode(true);
       // The mark and the frame size are set here too: the menu tells the truth and the
       // sizing limits include the frame.

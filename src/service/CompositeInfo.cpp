@@ -180,14 +180,19 @@ void TCompositeInfo::SaveToIniFile(TIniFile* file) const {
   FLogInfo->SaveToIniFile(file);
 }
 
-bool TCompositeInfo::LoadFromFile(const std::wstring& fileName) {
+TReportFormat ReportFormatOf(std::wstring_view fileName) {
   const std::wstring extension = ExtractFileExt(fileName);
-  const bool ini = SameText(extension, L".iinf");
-  if (!ini && !SameText(extension, L".xinf")) return false;
+  if (SameText(extension, L".iinf")) return TReportFormat::Ini;
+  return SameText(extension, L".xinf") ? TReportFormat::Xml : TReportFormat::None;
+}
+
+bool TCompositeInfo::LoadFromFile(const std::wstring& fileName) {
+  const TReportFormat format = ReportFormatOf(fileName);
+  if (format == TReportFormat::None) return false;
   if (GetFileSize(fileName) > MaxReportFileSize)
     throw EInOutError(Format(L"Файл \"%s\" слишком большой для файла отчёта (больше %s МБ)",
                              {fileName, TDecimalText(MaxReportFileSize / (1024 * 1024))}));
-  if (ini) {
+  if (format == TReportFormat::Ini) {
     TIniFile file(fileName);
     return LoadFromIniFile(&file);
   }
@@ -195,8 +200,7 @@ bool TCompositeInfo::LoadFromFile(const std::wstring& fileName) {
 }
 
 std::unique_ptr<TCompositeInfo> TCompositeInfo::ReadReportFile(const std::wstring& fileName) {
-  const std::wstring extension = ExtractFileExt(fileName);
-  if (!SameText(extension, L".iinf") && !SameText(extension, L".xinf"))
+  if (ReportFormatOf(fileName) == TReportFormat::None)
     throw EFOpenError(
         Format(L"Файл \"%s\" не является файлом отчёта: ожидается расширение .iinf или .xinf", {fileName}));
   try {
@@ -211,13 +215,12 @@ std::unique_ptr<TCompositeInfo> TCompositeInfo::ReadReportFile(const std::wstrin
 }
 
 void TCompositeInfo::SaveToFile(const std::wstring& fileName) const {
-  const std::wstring extension = ExtractFileExt(fileName);
-  const bool ini = SameText(extension, L".iinf");
-  if (!ini && !SameText(extension, L".xinf"))
+  const TReportFormat format = ReportFormatOf(fileName);
+  if (format == TReportFormat::None)
     throw EFCreateError(Format(
         L"Не удалось сохранить файл \"%s\": отчёт сохраняется в файл с расширением .iinf или .xinf", {fileName}));
   WriteFileReplacing(fileName, [&](const std::wstring& temporary) {
-    if (ini) {
+    if (format == TReportFormat::Ini) {
       TIniFile file(temporary);
       SaveToIniFile(&file);
       file.UpdateFile();

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "service/CustomInfo.h"
 #include "service/IEActiveXSettings.h"
@@ -18,6 +19,11 @@ inline constexpr wchar_t PlugInProgID[] = L"ORNPlugin.ORNControlVLX";
 // Report files above this size are refused before they are read: a real report of the
 // largest workstation is a few megabytes, and the text is held several times over.
 inline constexpr uint64_t MaxReportFileSize = 256ull * 1024 * 1024;
+
+// The format of a report file by its name's extension, letter case ignored: ".iinf" an INI
+// report, ".xinf" an XML report, anything else none.
+enum class TReportFormat { None, Ini, Xml };
+TReportFormat ReportFormatOf(std::wstring_view fileName);
 
 class TCompositeInfo : public TCustomInfo {
  public:
