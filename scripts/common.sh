@@ -1,4 +1,4 @@
-# Shared by scripts/run and scripts/test: set-up, build, and the Wine prefix in the build tree.
+# Shared by the scripts: set-up, build, the project's Wine and its prefix in the build tree.
 # shellcheck shell=bash
 
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -13,26 +13,56 @@ export WINEPREFIX="$build/wineprefix"
 
 ensure_setup() {
   "$repo/scripts/setup"
+  use_wine
+}
+
+# The Wine that scripts/setup built (new WoW64 mode: no 32-bit Linux code), first on PATH.
+use_wine() {
+  local loader
+  loader=$(compgen -G "$deps_dir/wine-*/bin/wine64" | sort -V | tail -n 1)
+  if [ -z "$loader" ]; then
+    echo "no Wine in $deps_dir: scripts/setup builds it" >&2
+    exit 1
+  fi
+  wine_root=${loader%/bin/wine64}
+  export PATH="$wine_root/bin:$PATH"
+}
+
+# Runs a set-up command quietly; when it fails, says what failed and shows the end of its
+# output. The output goes to a file: processes that Wine starts may keep a pipe open.
+quietly() {  # description, command...
+  local what=$1 log status=0
+  shift
+  log=$(mktemp)
+  "$@" >"$log" 2>&1 || status=$?
+  if [ "$status" -ne 0 ]; then
+    echo "$what failed (exit code $status): $*" >&2
+    tail -n 30 "$log" >&2
+    rm -f "$log"
+    exit 1
+  fi
+  rm -f "$log"
 }
 
 build_all() {
   local openssl
   openssl=$(ls -d "$deps_dir"/openssl-asm-i686-* 2>/dev/null | sort -V | tail -n 1)
   cmake -S "$repo" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$repo/cmake/mingw-i686.cmake" \
-    -DORNPM_OPENSSL_ROOT="$openssl" >/dev/null
+    -DORNPM_OPENSSL_ROOT="$openssl" -DWINE_PROGRAM="$wine_root/bin/wine" >/dev/null
   cmake --build "$build" -j"$(nproc)"
 }
 
-# A prefix of its own, made once per build tree: 64-bit, so the program runs under WoW64
-# as on a current workstation; unmanaged windows, which close without a 2 s wait.
+# A prefix of its own, made once per build tree and Wine: 64-bit, so the program runs under
+# WoW64 as on a current workstation; unmanaged windows, which close without a 2 s wait.
 prepare_prefix() {
-  if [ ! -f "$WINEPREFIX/.ornpm-ready" ]; then
+  if [ "$(cat "$WINEPREFIX/.ornpm-ready" 2>/dev/null)" != "$wine_root" ]; then
     echo "preparing the Wine prefix in $WINEPREFIX"
     rm -rf "$WINEPREFIX"
-    LC_ALL=$wine_locale WINEARCH=win64 wineboot -i >/dev/null 2>&1
-    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
-    wineserver -w
-    touch "$WINEPREFIX/.ornpm-ready"
+    quietly "making the Wine prefix (wineboot)" env LC_ALL=$wine_locale WINEARCH=win64 wineboot -i
+    quietly "setting unmanaged windows (reg)" \
+      wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f
+    quietly "waiting for the prefix's processes to end (wineserver)" wineserver -w
+    echo "$wine_root" >"$WINEPREFIX/.ornpm-ready"
   fi
 }
 
@@ -45,8 +75,9 @@ prepare_prefix_144() {
     rm -rf "$copy"
     cp -a "$WINEPREFIX" "$copy"
     rm -f "$copy/.ornpm-ready"
-    WINEPREFIX=$copy wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 144 /f >/dev/null 2>&1
-    WINEPREFIX=$copy wineserver -w
-    touch "$copy/.ornpm-ready"
+    WINEPREFIX=$copy quietly "setting 144 DPI (reg)" \
+      wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 144 /f
+    WINEPREFIX=$copy quietly "waiting for the prefix's processes to end (wineserver)" wineserver -w
+    cp "$WINEPREFIX/.ornpm-ready" "$copy/.ornpm-ready"
   fi
 }

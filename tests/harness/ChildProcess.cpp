@@ -32,7 +32,7 @@ std::wstring QuoteArgument(const std::wstring& argument) {
 std::wstring WindowText(HWND window) {
   wchar_t buffer[2048] = {};
   DWORD_PTR ignored = 0;
-  ::SendMessageTimeoutW(window, WM_GETTEXT, std::size(buffer), reinterpret_cast<LPARAM>(buffer), SMTO_ABORTIFHUNG, 2000,
+  ::SendMessageTimeoutW(window, WM_GETTEXT, std::size(buffer), reinterpret_cast<LPARAM>(buffer), SMTO_ABORTIFHUNG, SafetyLimitMs,
                         &ignored);
   return buffer;
 }
@@ -126,7 +126,7 @@ FixtureProcess::~FixtureProcess() {
 }
 
 bool FixtureProcess::WaitForModule(const std::wstring& baseName) const {
-  for (int attempt = 0; attempt < 500; ++attempt) {
+  for (ULONGLONG end = ::GetTickCount64() + SafetyLimitMs; ::GetTickCount64() < end;) {
     HMODULE modules[1024];
     DWORD needed = 0;
     if (::EnumProcessModules(FHandle, modules, sizeof(modules), &needed)) {
@@ -218,13 +218,13 @@ ChildRun RunOrnpmOnFullDisk(const std::vector<std::wstring>& arguments, unsigned
          L"\r\n@move " + QuoteArgument(code + L".part") + L" " + QuoteArgument(code) + L" >nul\r\n";
   WriteBinaryFile(batch, WideToBytes(run));
   const std::wstring script =
-      L"ulimit -f " + std::to_wstring(limitKb) + L"; trap '' XFSZ; exec /usr/bin/wine cmd /c '" + batch + L"'";
+      L"ulimit -f " + std::to_wstring(limitKb) + L"; trap '' XFSZ; exec \"$WINELOADER\" cmd /c '" + batch + L"'";
   RunChild(L"Z:\\bin\\sh -c " + QuoteArgument(script), {});
 
   ChildRun result;
   DWORD started = ::GetTickCount();
   while (::GetFileAttributesW(code.c_str()) == INVALID_FILE_ATTRIBUTES) {
-    if (::GetTickCount() - started > 30000) {
+    if (::GetTickCount() - started > SafetyLimitMs) {
       result.TimedOut = true;
       break;
     }

@@ -16,6 +16,10 @@ struct SeenMessageBox {
   bool YesNo = false;  // Yes and No buttons rather than OK
 };
 
+// How long a child may take before the run is counted as hung. It only stops a test that
+// would otherwise wait for ever: a slow, busy machine never comes near it.
+constexpr DWORD SafetyLimitMs = 180'000;
+
 struct ChildRun {
   DWORD ExitCode = 0;
   bool TimedOut = false;
@@ -28,7 +32,7 @@ struct ChildOptions {
   bool RedirectOutput = true;  // hand the child a pipe as standard output and error
   bool CloseWindows = true;
   bool AnswerYes = true;
-  DWORD TimeoutMs = 30000;
+  DWORD TimeoutMs = SafetyLimitMs;
 };
 
 // Runs ornpm.exe from the test's own folder with the arguments and the current environment.
