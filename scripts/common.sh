@@ -19,12 +19,12 @@ ensure_setup() {
 # The Wine that scripts/setup built (new WoW64 mode: no 32-bit Linux code), first on PATH.
 use_wine() {
   local loader
-  loader=$(compgen -G "$deps_dir/wine-*/bin/wine64" | sort -V | tail -n 1)
+  loader=$(compgen -G "$deps_dir/wine-*/bin/wine" | sort -V | tail -n 1)
   if [ -z "$loader" ]; then
     echo "no Wine in $deps_dir: scripts/setup builds it" >&2
     exit 1
   fi
-  wine_root=${loader%/bin/wine64}
+  wine_root=${loader%/bin/wine}
   export PATH="$wine_root/bin:$PATH"
 }
 
@@ -58,7 +58,7 @@ prepare_prefix() {
   if [ "$(cat "$WINEPREFIX/.ornpm-ready" 2>/dev/null)" != "$wine_root" ]; then
     echo "preparing the Wine prefix in $WINEPREFIX"
     rm -rf "$WINEPREFIX"
-    quietly "making the Wine prefix (wineboot)" env LC_ALL=$wine_locale WINEARCH=win64 wineboot -i
+    quietly "making the Wine prefix (wineboot)" env LC_ALL=$wine_locale WINEARCH=win64 wine wineboot -i
     quietly "setting unmanaged windows (reg)" \
       wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f
     quietly "waiting for the prefix's processes to end (wineserver)" wineserver -w
