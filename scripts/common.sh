@@ -1,4 +1,4 @@
-# Shared by the scripts: set-up, build, the project's Wine and its prefix in the build tree.
+# Shared by the scripts: set-up, build, and the Wine prefix in the build tree.
 # shellcheck shell=bash
 
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -13,19 +13,6 @@ export WINEPREFIX="$build/wineprefix"
 
 ensure_setup() {
   "$repo/scripts/setup"
-  use_wine
-}
-
-# The Wine that scripts/setup built (new WoW64 mode: no 32-bit Linux code), first on PATH.
-use_wine() {
-  local loader
-  loader=$(compgen -G "$deps_dir/wine-*/bin/wine" | sort -V | tail -n 1)
-  if [ -z "$loader" ]; then
-    echo "no Wine in $deps_dir: scripts/setup builds it" >&2
-    exit 1
-  fi
-  wine_root=${loader%/bin/wine}
-  export PATH="$wine_root/bin:$PATH"
 }
 
 # Runs a set-up command quietly; when it fails, says what failed and shows the end of its
@@ -48,21 +35,23 @@ build_all() {
   local openssl
   openssl=$(ls -d "$deps_dir"/openssl-asm-i686-* 2>/dev/null | sort -V | tail -n 1)
   cmake -S "$repo" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$repo/cmake/mingw-i686.cmake" \
-    -DORNPM_OPENSSL_ROOT="$openssl" -DWINE_PROGRAM="$wine_root/bin/wine" >/dev/null
+    -DORNPM_OPENSSL_ROOT="$openssl" >/dev/null
   cmake --build "$build" -j"$(nproc)"
 }
 
-# A prefix of its own, made once per build tree and Wine: 64-bit, so the program runs under
+# A prefix of its own, made once per build tree and Wine version: 64-bit, so the program runs under
 # WoW64 as on a current workstation; unmanaged windows, which close without a 2 s wait.
 prepare_prefix() {
-  if [ "$(cat "$WINEPREFIX/.ornpm-ready" 2>/dev/null)" != "$wine_root" ]; then
+  local version
+  version=$(wine --version)
+  if [ "$(cat "$WINEPREFIX/.ornpm-ready" 2>/dev/null)" != "$version" ]; then
     echo "preparing the Wine prefix in $WINEPREFIX"
     rm -rf "$WINEPREFIX"
     quietly "making the Wine prefix (wineboot)" env LC_ALL=$wine_locale WINEARCH=win64 wine wineboot -i
     quietly "setting unmanaged windows (reg)" \
       wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f
     quietly "waiting for the prefix's processes to end (wineserver)" wineserver -w
-    echo "$wine_root" >"$WINEPREFIX/.ornpm-ready"
+    echo "$version" >"$WINEPREFIX/.ornpm-ready"
   fi
 }
 
