@@ -218,7 +218,7 @@ ChildRun RunOrnpmOnFullDisk(const std::vector<std::wstring>& arguments, unsigned
          L"\r\n@move " + QuoteArgument(code + L".part") + L" " + QuoteArgument(code) + L" >nul\r\n";
   WriteBinaryFile(batch, WideToBytes(run));
   const std::wstring script =
-      L"ulimit -f " + std::to_wstring(limitKb) + L"; trap '' XFSZ; exec \"$WINELOADER\" cmd /c '" + batch + L"'";
+      L"ulimit -f " + std::to_wstring(limitKb) + L"; trap '' XFSZ; exec /usr/bin/wine cmd /c '" + batch + L"'";
   RunChild(L"Z:\\bin\\sh -c " + QuoteArgument(script), {});
 
   ChildRun result;
