@@ -55,7 +55,6 @@ constexpr int DefaultRuns = 3;
 constexpr int LogFiles = 5;
 constexpr uint64_t SendBytes = 100'000'000;
 constexpr uint64_t SmallSendBytes = 10'000'000;
-constexpr int ServerLifetimeSeconds = 300;
 constexpr DWORD ResultTimeoutMs = 120'000;
 constexpr size_t MimeFramingLimit = 4096;  // headers, text parts and boundaries around the Base64
 constexpr size_t FloorWriteBytes = 64 * 1024;
@@ -134,7 +133,7 @@ TReceived WaitForReceived(const SmtpServer& server) {
 }
 
 void StartServer(std::unique_ptr<SmtpServer>& server, const char* mode) {
-  server = std::make_unique<SmtpServer>(mode, ServerLifetimeSeconds);
+  server = std::make_unique<SmtpServer>(mode);
   if (!server->Port()) Fail("the %s server did not start", mode);
 }
 

@@ -8,6 +8,7 @@
 #include "harness/ChildProcess.h"
 #include "harness/FakeUserInteraction.h"
 #include "harness/Sandbox.h"
+#include "harness/Waiting.h"
 #include "service/IniFile.h"
 #include "service/LogInfo.h"
 #include "service/PlugInInfo.h"
@@ -219,9 +220,10 @@ TEST_F(LogInfoTest, SaveEndsThePlugInsProcessesOnYesAndRestartsTheHost) {
   EXPECT_EQ(FPlugIn.ProcessCount(), 0);
   // The host is started again from the DLL's folder (without the DLL argument it loads nothing).
   std::unique_ptr<TProcessInfo> restarted;
-  for (int i = 0; i < 300 && !restarted; ++i, ::Sleep(10))
+  ASSERT_TRUE(testing::WaitUntil([&] {
     restarted = TPlugInInfo::FindFirstProcess(L"ornPluginHostVLX.exe");
-  ASSERT_NE(restarted, nullptr);
+    return restarted != nullptr;
+  })) << "safety limit: the host was not started again";
   EXPECT_TRUE(SameText(restarted->Path(), FFolder));
   testing::TerminateProcessesNamed(L"ornPluginHostVLX.exe");
 }

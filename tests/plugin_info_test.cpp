@@ -5,6 +5,7 @@
 
 #include "harness/ChildProcess.h"
 #include "harness/Sandbox.h"
+#include "harness/Waiting.h"
 #include "service/IniFile.h"
 #include "service/PlugInInfo.h"
 #include "win/Environment.h"
@@ -187,8 +188,8 @@ TEST_F(PlugInInfoTest, InspectionNeverRunsThePlugInsCode) {
   FixtureProcess host(FixturePath(L"ornPluginHostVLX.exe"), L"\"" + dll + L"\"");
   ASSERT_TRUE(host.WaitForModule(L"npORNPlugInVLX.dll"));
   // The module is listed as soon as it is mapped; DllMain may still be running.
-  for (int i = 0; i < 500 && !FileExists(dll + L".ran"); ++i) ::Sleep(10);
-  EXPECT_TRUE(FileExists(dll + L".ran"));
+  EXPECT_TRUE(testing::WaitUntil([&] { return FileExists(dll + L".ran"); }))
+      << "safety limit: the host's DllMain left no marker";
 }
 
 class PlugInProcessesTest : public PlugInInfoTest {

@@ -14,6 +14,7 @@
 #include "harness/FakeUserInteraction.h"
 #include "harness/Sandbox.h"
 #include "harness/SmtpServer.h"
+#include "harness/Waiting.h"
 #include "mail/MailSubmission.h"
 #include "mail/dlgSendEMail.h"
 #include "service/CompositeInfo.h"
@@ -63,8 +64,8 @@ bool RunOnHost(const std::wstring& program, std::wstring commandLine, const std:
                         nullptr, &startup, &process))
     return false;
   UniqueHandle processHandle(process.hProcess), threadHandle(process.hThread);
-  for (int wait = 0; wait < 100 && !done(); ++wait) ::Sleep(50);
-  return done();
+  EXPECT_TRUE(testing::WaitUntil(done)) << "safety limit: " << Narrow(commandLine) << " never had its effect";
+  return true;
 }
 
 std::wstring Quoted(const std::wstring& windowsPath) {
@@ -444,7 +445,7 @@ TEST_F(SendInfoTest, AReportsMailWritesNothingIntoItsFoldersAndAttachesNoLocalLo
 }
 
 TEST_F(SendInfoTest, RefusedSubmissionIsShownAndNothingRemembered) {
-  SmtpServer server("refuse-auth", 10);
+  SmtpServer server("refuse-auth");
   Remember(server, L"Старая тема");
   AnswerNextDialog([](HWND dialog) {
     SetText(::GetDlgItem(dialog, TSendEMailForm::idPassword), L"wrong");
@@ -462,40 +463,33 @@ TEST_F(SendInfoTest, RefusedSubmissionIsShownAndNothingRemembered) {
   EXPECT_EQ(TempLeftovers(), std::vector<std::wstring>{});
 }
 
-// Runs the messages of this thread until done holds; false when the time ran out first.
-bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 15000) {
-  for (const ULONGLONG end = ::GetTickCount64() + timeoutMs; !done(); ::Sleep(10)) {
-    if (::GetTickCount64() > end) return false;
-    MSG message;
-    while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-      ::TranslateMessage(&message);
-      ::DispatchMessageW(&message);
-    }
-  }
-  return true;
-}
-
 // The dialog shows how far the message data has come, and "Отмена" stops the send: the
-// dialog stays open with its entries, nothing is delivered and nothing remembered.
+// dialog stays open with its entries, nothing is delivered and nothing remembered. The
+// server stops reading in the middle of the data and reads on once the stop is asked.
 TEST_F(SendInfoTest, CancelStopsTheSendAndKeepsTheDialog) {
   WriteLog(FLogs + L"big.log", 30, std::string(8'000'000, 'x'));
-  SmtpServer server("slow", 30);
+  SmtpServer server("stall");
   Remember(server, L"");
-  AnswerNextDialog([](HWND dialog) {
+  const std::wstring resume = server.File(L"resume");
+  AnswerNextDialog([&resume](HWND dialog) {
     auto item = [dialog](int id) { return ::GetDlgItem(dialog, id); };
     const HWND progressText = item(TSendEMailForm::idProgressText), bar = item(TSendEMailForm::idProgress);
     SetText(item(TSendEMailForm::idServerHost), L"localhost");
     SetText(item(TSendEMailForm::idPassword), L"s3cret");
     SetText(item(TSendEMailForm::idEMailBody), L"Заметки");
     ::PostMessageW(dialog, WM_COMMAND, IDOK, 0);
-    EXPECT_TRUE(PumpUntil([&] { return ::SendMessageW(bar, PBM_GETPOS, 0, 0) > 100; }));
+    EXPECT_TRUE(testing::PumpUntil([&] { return ::SendMessageW(bar, PBM_GETPOS, 0, 0) > 100; }))
+        << "safety limit: the progress never passed a tenth";
     EXPECT_TRUE(::IsWindowVisible(bar));
     EXPECT_FALSE(::IsWindowEnabled(item(IDOK)));
     EXPECT_FALSE(::IsWindowEnabled(item(TSendEMailForm::idPassword)));
     const std::wstring figures = WindowText(progressText);
     EXPECT_TRUE(figures.starts_with(L"Отправлено ") && figures.ends_with(L" МБ")) << Narrow(figures);
-    ::PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
-    EXPECT_TRUE(PumpUntil([&] { return ::IsWindowEnabled(item(IDOK)); }));
+    ::SendMessageW(dialog, WM_COMMAND, IDCANCEL, 0);  // as the button does: the stop is asked on return
+    EXPECT_EQ(WindowText(progressText), L"Отмена отправки…");
+    WriteBinaryFile(resume, "");
+    EXPECT_TRUE(testing::PumpUntil([&] { return ::IsWindowEnabled(item(IDOK)); }))
+        << "safety limit: the send never ended";
     EXPECT_TRUE(::IsWindowVisible(dialog));
     EXPECT_FALSE(::IsWindowVisible(bar));
     EXPECT_EQ(WindowText(progressText), L"Отправка отменена");

@@ -12,10 +12,12 @@
 #include <type_traits>
 #include <utility>
 
+#include "harness/ChildProcess.h"
 #include "harness/DialogAnswer.h"
 #include "harness/FakeUserInteraction.h"
 #include "service/LogFileNameMenu.h"
 #include "win/Exceptions.h"
+#include "win/Handles.h"
 
 namespace ornpm {
 namespace {
@@ -63,9 +65,10 @@ TEST(ErrorBoundary, EveryErrorIsShownInRussianAndGoesNoFurther) {
 }
 
 int timerTicks = 0;
+HANDLE enoughTicks = nullptr;  // set at the fifth tick
 
 void CALLBACK CountTick(HWND, UINT, UINT_PTR, DWORD) {
-  ++timerTicks;
+  if (++timerTicks == 5) ::SetEvent(enoughTicks);
 }
 
 class BusyTest : public ::testing::Test {
@@ -80,23 +83,26 @@ class BusyTest : public ::testing::Test {
   HWND FChild = nullptr;
 };
 
-// While the work runs, this thread's messages are dispatched (a timer keeps ticking) and the
-// owner's top window takes no input; afterwards it is enabled again.
+// While the work runs, this thread's messages are dispatched and the owner's top window
+// takes no input; afterwards it is enabled again. The work waits for ticks of a timer of
+// this thread, which only come while its messages are dispatched.
 TEST_F(BusyTest, MessagesFlowAndTheOwnerIsDisabledWhileWorking) {
   timerTicks = 0;
+  UniqueHandle ticked(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  enoughTicks = ticked.Get();
   UINT_PTR timer = ::SetTimer(nullptr, 0, 10, CountTick);
   bool ownerEnabledDuringWork = true;
-  DWORD workThread = 0;
+  DWORD workThread = 0, waited = WAIT_FAILED;
   RunBusy(FChild, [&] {
     workThread = ::GetCurrentThreadId();
     ownerEnabledDuringWork = ::IsWindowEnabled(FOwner);
-    ::Sleep(400);
+    waited = ::WaitForSingleObject(ticked.Get(), testing::SafetyLimitMs);
   });
   ::KillTimer(nullptr, timer);
   EXPECT_NE(workThread, ::GetCurrentThreadId());
   EXPECT_FALSE(ownerEnabledDuringWork);
   EXPECT_TRUE(::IsWindowEnabled(FOwner));
-  EXPECT_GE(timerTicks, 5);
+  EXPECT_EQ(waited, WAIT_OBJECT_0) << "safety limit: the timer stopped ticking while the work ran";
 }
 
 TEST_F(BusyTest, TheWorksErrorIsRaisedHereAndTheOwnerEnabled) {

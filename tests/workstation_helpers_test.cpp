@@ -4,6 +4,7 @@
 #include "harness/ChildProcess.h"
 #include "harness/FakeUserInteraction.h"
 #include "harness/Sandbox.h"
+#include "harness/Waiting.h"
 #include "service/PlugInFiles.h"
 #include "service/RepairOutcome.h"
 #include "win/Environment.h"
@@ -58,8 +59,8 @@ TEST_F(WorkstationHelpersTest, RunProgramStartsWithoutWaiting) {
   // The host loads the DLL and then waits forever: RunProgram must return while it runs.
   EXPECT_TRUE(RunProgram(L"\"" + FixturePath(L"ornPluginHostVLX.exe") + L"\" \"" + FSandbox.Root() +
                          L"\\copy of plugin.dll\""));
-  for (int i = 0; i < 500 && !FileExists(marker); ++i) ::Sleep(10);
-  EXPECT_TRUE(FileExists(marker)) << "the started host loaded the DLL";
+  EXPECT_TRUE(testing::WaitUntil([&] { return FileExists(marker); }))
+      << "safety limit: the started host never loaded the DLL";
   testing::TerminateProcessesNamed(L"ornPluginHostVLX.exe");
 
   EXPECT_FALSE(RunProgram(L"\"" + FSandbox.Root() + L"\\no such program.exe\""));

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "harness/Waiting.h"
 #include "win/Environment.h"
 #include "win/Text.h"
 
@@ -10,14 +11,6 @@ namespace ornpm::testing {
 namespace {
 
 constexpr wchar_t Python[] = L"Z:\\usr\\bin\\python3";
-constexpr DWORD StartTimeoutMs = 20000;  // certificates are made at start
-constexpr DWORD SessionEndTimeoutMs = 5000;
-
-bool WaitForFile(const std::wstring& path, DWORD timeoutMs) {
-  for (ULONGLONG end = ::GetTickCount64() + timeoutMs; !FileExists(path); ::Sleep(20))
-    if (::GetTickCount64() > end) return false;
-  return true;
-}
 
 }  // namespace
 
@@ -32,11 +25,11 @@ std::string UnixPath(const std::wstring& windowsPath) {
   return result;
 }
 
-SmtpServer::SmtpServer(const std::string& mode, int lifetimeSeconds) {
+SmtpServer::SmtpServer(const std::string& mode) {
   std::wstring commandLine =
       Format(L"python3 \"%s\" \"%s\" %s %s",
              {BytesToWide(UnixPath(FixturePath(L"smtp_server.py")), CP_UTF8),
-              BytesToWide(UnixPath(FFolder.Path()), CP_UTF8), BytesToWide(mode), std::to_wstring(lifetimeSeconds)});
+              BytesToWide(UnixPath(FFolder.Path()), CP_UTF8), BytesToWide(mode), std::to_wstring(IdleLimitMs / 1000)});
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process{};
@@ -46,15 +39,21 @@ SmtpServer::SmtpServer(const std::string& mode, int lifetimeSeconds) {
   }
   if (process.hProcess) ::CloseHandle(process.hProcess);
   if (process.hThread) ::CloseHandle(process.hThread);
-  if (!WaitForFile(File(L"port"), StartTimeoutMs)) {
-    ADD_FAILURE() << "the SMTP server did not start";
+  // Certificates are made at start, which a busy machine may take its time over.
+  if (!WaitUntil([this] { return FileExists(File(L"port")) || FileExists(File(L"failed")); })) {
+    ADD_FAILURE() << "safety limit: the SMTP server neither started nor failed";
+    return;
+  }
+  if (FileExists(File(L"failed"))) {
+    ADD_FAILURE() << "the SMTP server did not start: " << ReadBinaryFile(File(L"failed"));
     return;
   }
   FPort = static_cast<unsigned short>(std::stoi(ReadBinaryFile(File(L"port"))));
 }
 
 std::string SmtpServer::Dialogue() const {
-  WaitForFile(File(L"closed"), SessionEndTimeoutMs);
+  if (FPort && !WaitUntil([this] { return FileExists(File(L"closed")); }))
+    ADD_FAILURE() << "safety limit: the SMTP server never saw its session end";
   return FileExists(File(L"dialogue.log")) ? ReadBinaryFile(File(L"dialogue.log")) : "";
 }
 

@@ -4,7 +4,8 @@
 // Under Wine a Windows program can start a Linux program: CreateProcessW with the program's
 // path on drive Z: (the root of the Linux file system) is handed to the host when the file
 // is no Windows executable. The host process gives us no handle to wait on, so the server
-// reports through files in its folder and ends by itself after its lifetime.
+// reports through files in its folder and ends by itself: after its session, once its
+// folder is gone, or when nothing has happened for a long while.
 
 #include <windows.h>
 
@@ -42,14 +43,19 @@ class CrtEnvironment {
 
 class SmtpServer {
  public:
+  // The server gives up after this long without anything happening (no connection, nothing
+  // received or sent), logging IDLE. A safety net only: a client's wait that should outlast
+  // the server's patience is made longer than this.
+  static constexpr DWORD IdleLimitMs = 120'000;
+
   // Starts the server in the given mode (see smtp_server.py) and waits until it listens.
-  explicit SmtpServer(const std::string& mode, int lifetimeSeconds = 20);
+  explicit SmtpServer(const std::string& mode);
 
   unsigned short Port() const { return FPort; }
   // The test CA that signed the server's certificate (not the "untrusted" one's).
   std::wstring CaFile() const { return FFolder.Path() + L"\\ca.pem"; }
   std::wstring File(const std::wstring& name) const { return FFolder.Path() + L"\\" + name; }
-  // The commands the server saw, one a line; waits briefly for the session to end first.
+  // The commands the server saw, one a line, once the session has ended.
   std::string Dialogue() const;
 
  private:
