@@ -295,6 +295,9 @@ TEST_F(LogInfoTest, UnregisteredPlugInHasNowhereToSave) {
   TLogInfo log(&none);
   EXPECT_FALSE(log.Load());
   EXPECT_EQ(log.IniFileName(), L"");
+  EXPECT_EQ(log.LogFilePath(), DefaultLogFilePath);
+  EXPECT_EQ(log.LogFileName(), DefaultLogFileName);
+  EXPECT_EQ(log.ActualLogPath(), L"");
   log.SetEnabled(true);
   EXPECT_THROW(log.Save(false), Exception);
   EXPECT_FALSE(FileExists(L".ini"));
