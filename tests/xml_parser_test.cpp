@@ -200,6 +200,22 @@ TEST(SimpleXMLParser, KeepsItsListsOnlyDuringParse) {
   EXPECT_EQ(parser.NodeAttributes().Count(), 0u);
 }
 
+// An empty value is not kept among the attributes, but the tag is known to carry it, in
+// the same events that see the other attributes.
+TEST(SimpleXMLParser, TellsWhichAttributesATagCarriesEmptyOnesIncluded) {
+  TSimpleXMLParser parser;
+  std::vector<std::wstring> carried;
+  parser.OnEndNode.Handler = [&](const std::wstring& name) {
+    std::wstring seen = name + L":";
+    for (const wchar_t* attribute : {L"v", L"e", L"E", L"r", L"missing"})
+      if (parser.HasAttribute(attribute)) seen.append(L" ").append(attribute);
+    carried.push_back(seen);
+  };
+  EXPECT_TRUE(parser.Parse(L"<a v=\"1\" e=\"\" r=\"x\" R=\"\"/><b></b>"));
+  EXPECT_EQ(carried, (std::vector<std::wstring>{L"a: v e E r", L"b:"}));
+  EXPECT_FALSE(parser.HasAttribute(L"v")) << "only while the parse runs";
+}
+
 TEST(XMLEscaping, EscapesAndUnescapesOneLevel) {
   struct Case {
     std::wstring Text;

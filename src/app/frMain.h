@@ -37,6 +37,7 @@ class TMainFrame : public TWindow {
   // The views, for tests.
   TSummaryInfoFrame& SummaryFrame() { return FSummaryInfoFrame; }
   TPlugInInfoFrame& PlugInFrame() { return FPlugInInfoFrame; }
+  TIEActiveXSettingsFrame& IEActiveXSettingsFrame() { return FIEActiveXSettingsFrame; }
   TLoggingFrame& LoggingFrame() { return FLoggingFrame; }
 
   // The page shown now (for tests and the layout).

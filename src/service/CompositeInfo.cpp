@@ -193,7 +193,8 @@ bool TCompositeInfo::LoadFromFile(const std::wstring& fileName) {
     throw EInOutError(Format(L"Файл \"%s\" слишком большой для файла отчёта (больше %s МБ)",
                              {fileName, TDecimalText(MaxReportFileSize / (1024 * 1024))}));
   if (format == TReportFormat::Ini) {
-    TIniFile file(fileName);
+    // Written by this program, not read by another: a long proxy exception list comes back whole.
+    TIniFile file(fileName, TIniFile::TValueLength::Whole);
     return LoadFromIniFile(&file);
   }
   return LoadFromXML(ReadReportText(fileName));

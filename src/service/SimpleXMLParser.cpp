@@ -57,6 +57,7 @@ bool TSimpleXMLParser::Parse(std::wstring_view xmlText) {
 
 void TSimpleXMLParser::Release() {
   FNodeAttrs.Clear();
+  FEmptyAttrs.Clear();
   FNodeStack.clear();
   FText = {};
   FPos = 0;
@@ -116,6 +117,7 @@ bool TSimpleXMLParser::ReadTagName(TTagKind kind) {
   }
   FCurrNode.swap(FName);
   FNodeAttrs.Clear();
+  FEmptyAttrs.Clear();
   return true;
 }
 
@@ -148,7 +150,7 @@ bool TSimpleXMLParser::ReadAttributes(TTagKind kind) {
 }
 
 // Handlers see the attribute before it is stored. An empty value is reported, but storing
-// it removes the name.
+// it removes the name; that the tag carries it is kept apart.
 bool TSimpleXMLParser::ReadAttribute() {
   std::wstring_view name = ReadName();
   // Nothing here starts a name: only the end of the text may follow a stray "/" or "?".
@@ -165,6 +167,7 @@ bool TSimpleXMLParser::ReadAttribute() {
   }
   if (OnReadAttribute) OnReadAttribute(std::wstring(name), FValue);
   FNodeAttrs.SetValue(name, FValue);
+  if (FValue.empty()) FEmptyAttrs.SetValue(name, L"+");
   return true;
 }
 

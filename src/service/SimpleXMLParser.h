@@ -43,6 +43,9 @@ class TSimpleXMLParser {
   const std::wstring& CurrentNode() const { return FCurrNode; }
   // Attributes of the tag read last; valid only while Parse runs (empty otherwise).
   const TNameValueList& NodeAttributes() const { return FNodeAttrs; }
+  // Whether the tag read last carries the attribute, also with an empty value, which
+  // NodeAttributes does not keep; valid only while Parse runs.
+  bool HasAttribute(std::wstring_view name) const { return FNodeAttrs.Contains(name) || FEmptyAttrs.Contains(name); }
 
   TXMLCommentEvent OnComment;
   TXMLAttributeEvent OnReadAttribute;
@@ -71,6 +74,9 @@ class TSimpleXMLParser {
 
   std::wstring FCurrNode;
   TNameValueList FNodeAttrs;
+  // The names of the tag's attributes read with an empty value. The list keeps no empty
+  // value, so each name is kept with a mark.
+  TNameValueList FEmptyAttrs;
   std::vector<std::wstring> FNodeStack;  // open elements, innermost last
   std::wstring_view FText;               // the text being parsed
   size_t FPos = 0;                       // index of the next character to look at
