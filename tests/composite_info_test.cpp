@@ -183,8 +183,11 @@ TEST_F(CompositeInfoTest, ReportTextIsDecodedAndItsLinesJoinedWithCrLf) {
 // One without the plug-in's section is not a report.
 TEST_F(CompositeInfoTest, IniReportWithoutZonesReadsAndOneWithoutPlugInDoesNot) {
   const std::wstring file = FSandbox.Root() + L"\\partial.iinf";
-  WriteBinaryFile(file, "[PlugIn]\r\nPath=C:\\x.dll\r\n[IEProxySettings]\r\nEnable=1\r\n[Logging]\r\nEnabled=True\r\n");
+  WriteBinaryFile(file,
+                  "[PlugIn]\r\nPath=C:\\x.dll\r\n[IEProxySettings]\r\nEnable=1\r\n[Logging]\r\nEnabled=True\r\n"
+                  "PathAccess=False\r\n");
   ASSERT_TRUE(FInfo.LoadFromFile(file));
+  EXPECT_FALSE(FInfo.CutOff());
   EXPECT_EQ(FInfo.PlugInInfo().PlugInPath(), L"C:\\x.dll");
   EXPECT_FALSE(FInfo.ActiveXSettings().Zones().has_value());
   EXPECT_TRUE(FInfo.LogInfo().Enabled());

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -185,6 +186,34 @@ TEST(SimpleXMLParser, TextEndingInsideMarkup) {
       {L"<a b=\"c\"", false, {L"begin(a) @", L"attr(b=c) @a"}},
       {L"<!--", false, {}},
   });
+}
+
+// A text that runs out inside an element was cut off there, whatever Parse made of its last
+// tag; a fault before the end, or a text whose elements are all closed, was not.
+TEST(SimpleXMLParser, TellsWhereACutOffTextEnds) {
+  const struct {
+    std::wstring Xml;
+    std::optional<std::wstring> Inside;  // the innermost element begun by a whole start tag
+  } cases[] = {
+      {L"<a><b/></a>", std::nullopt},
+      {L"<a><b/></a", std::nullopt},
+      {L"<a></a>\r\n<b x=\"1", std::nullopt},
+      {L"<a><b>\r\n\r\n", L"b"},
+      {L"<a><b x=\"1", L"a"},
+      {L"<a><b x", L"a"},
+      {L"<a><b/", L"a"},
+      {L"<a><b/><", L"a"},
+      {L"<a></b", L"a"},
+      {L"<a><!-- x", L"a"},
+      {L"<a></b>\r\n", std::nullopt},
+      {L"<a><b></b/>", std::nullopt},
+      {L"<a>text", std::nullopt},
+  };
+  for (const auto& c : cases) {
+    TSimpleXMLParser parser;
+    parser.Parse(c.Xml);
+    EXPECT_EQ(parser.CutOffInside(), c.Inside) << testing::PrintToString(c.Xml);
+  }
 }
 
 TEST(SimpleXMLParser, KeepsItsListsOnlyDuringParse) {

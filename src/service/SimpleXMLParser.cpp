@@ -46,13 +46,29 @@ bool TSimpleXMLParser::Parse(std::wstring_view xmlText) {
     ~TReleaseOnExit() { Parser.Release(); }
   } releaseOnExit{*this};
   Release();
+  FCutOffInside.reset();
   FText = xmlText;
   while (!AtEnd()) {
     SkipBlanks();
     if (AtEnd()) break;
-    if (!ReadTag()) return false;
+    if (!ReadTag()) {
+      NoteCutOff();
+      return false;
+    }
   }
+  NoteCutOff();
   return true;
+}
+
+// A text that runs out with elements open was cut off; so was one whose parse stopped on a
+// fault with nothing but blanks after it, as its last tag may have been whole before the
+// cut. An element whose start tag was cut short does not count: a text that ends in one
+// after every other element closed was cut off after its end.
+void TSimpleXMLParser::NoteCutOff() {
+  SkipBlanks();
+  if (!AtEnd()) return;
+  const size_t open = FNodeStack.size() - (FInStartTag ? 1 : 0);
+  if (open > 0) FCutOffInside = FNodeStack[open - 1];
 }
 
 void TSimpleXMLParser::Release() {
@@ -61,13 +77,15 @@ void TSimpleXMLParser::Release() {
   FNodeStack.clear();
   FText = {};
   FPos = 0;
+  FInStartTag = false;
 }
 
 // Character data and a "<" as the last character are not ours. The character after "<"
 // marks a declaration, comment or end tag only when yet another character follows it.
 bool TSimpleXMLParser::ReadTag() {
-  if (FText[FPos] != L'<' || !HasNext()) return false;
+  if (FText[FPos] != L'<') return false;
   ++FPos;
+  if (AtEnd()) return false;
   TTagKind kind = TTagKind::Start;
   if (HasNext()) {
     if (FText[FPos] == L'!') return ReadComment();
@@ -113,6 +131,7 @@ bool TSimpleXMLParser::ReadTagName(TTagKind kind) {
     case TTagKind::Start:
       OnBeginNode(FName);
       FNodeStack.push_back(FName);
+      FInStartTag = true;
       break;
   }
   FCurrNode.swap(FName);
@@ -131,16 +150,21 @@ bool TSimpleXMLParser::ReadAttributes(TTagKind kind) {
     bool beforeClose = HasNext() && FText[FPos + 1] == L'>';
     if (c == L'/' && beforeClose) {
       OnEndNode(FCurrNode);
+      // A fault here is not the end of the text, even where the text ends after it.
+      if (!CloseElement(FCurrNode)) return false;
       FPos += 2;
-      return CloseElement(FCurrNode);
+      FInStartTag = false;
+      return true;
     }
     if (c == L'?' && beforeClose) {
       if (kind == TTagKind::Header) OnEndHeader(FCurrNode);
       FPos += 2;
+      FInStartTag = false;
       return true;
     }
     if (c == L'>') {
       ++FPos;
+      FInStartTag = false;
       return true;
     }
     if (c == L'/' || c == L'?') ++FPos;
