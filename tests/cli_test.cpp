@@ -105,6 +105,35 @@ TEST_F(CommandLineTest, AReportArgumentThatDoesNotLoadIsToldAndTheWindowStartsLi
   EXPECT_NE(run.MessageBoxes[0].Text.find(missing), std::wstring::npos) << testing::Narrow(run.MessageBoxes[0].Text);
 }
 
+// The same for a file that is no report; one cut off before its end opens with a warning
+// saying where it ends.
+TEST_F(CommandLineTest, ADamagedReportArgumentIsTold) {
+  const struct {
+    const wchar_t* Name;
+    std::string Bytes;
+    const wchar_t* Caption;
+    const wchar_t* Says;  // after the file's name
+  } cases[] = {
+      {L"other.xinf", "<foo/>", L"Ошибка", L"повреждён"},
+      {L"cut.xinf",
+       "<Info>\r\n  <PlugIn Path=\"C:\\np.dll\" Version=\"7\" DomainInHosts=\"True\">\r\n    <Processes>\r\n",
+       L"Предупреждение", L"неполный: он обрывается в строке 3 внутри элемента Processes"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Narrow(c.Name));
+    const std::wstring report = FSandbox.Root() + L"\\" + c.Name;
+    WriteBinaryFile(report, c.Bytes);
+    ChildRun run = RunOrnpm({report});
+    ASSERT_FALSE(run.TimedOut);
+    EXPECT_EQ(run.ExitCode, 0u);
+    EXPECT_EQ(run.Windows, std::vector<std::wstring>{Title});
+    ASSERT_EQ(run.MessageBoxes.size(), 1u);
+    EXPECT_EQ(run.MessageBoxes[0].Caption, c.Caption);
+    EXPECT_NE(run.MessageBoxes[0].Text.find(report + L"\" " + c.Says), std::wstring::npos)
+        << testing::Narrow(run.MessageBoxes[0].Text);
+  }
+}
+
 TEST_F(CommandLineTest, ProxyEntryAlreadyPresentIsShownAsInformation) {
   SetRegistryString(HKEY_CURRENT_USER, InternetSettings, L"ProxyOverride", L"ornpluginvlx.local");
   ChildRun run = RunOrnpm({L"/WP"});

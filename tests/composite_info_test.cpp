@@ -6,6 +6,7 @@
 #include "harness/Sandbox.h"
 #include "service/CompositeInfo.h"
 #include "service/IniFile.h"
+#include "service/PlugInDomain.h"
 #include "service/Registry.h"
 #include "win/Environment.h"
 #include "win/Exceptions.h"
@@ -182,8 +183,11 @@ TEST_F(CompositeInfoTest, ReportTextIsDecodedAndItsLinesJoinedWithCrLf) {
 // One without the plug-in's section is not a report.
 TEST_F(CompositeInfoTest, IniReportWithoutZonesReadsAndOneWithoutPlugInDoesNot) {
   const std::wstring file = FSandbox.Root() + L"\\partial.iinf";
-  WriteBinaryFile(file, "[PlugIn]\r\nPath=C:\\x.dll\r\n[IEProxySettings]\r\nEnable=1\r\n[Logging]\r\nEnabled=True\r\n");
+  WriteBinaryFile(file,
+                  "[PlugIn]\r\nPath=C:\\x.dll\r\n[IEProxySettings]\r\nEnable=1\r\n[Logging]\r\nEnabled=True\r\n"
+                  "PathAccess=False\r\n");
   ASSERT_TRUE(FInfo.LoadFromFile(file));
+  EXPECT_FALSE(FInfo.CutOff());
   EXPECT_EQ(FInfo.PlugInInfo().PlugInPath(), L"C:\\x.dll");
   EXPECT_FALSE(FInfo.ActiveXSettings().Zones().has_value());
   EXPECT_TRUE(FInfo.LogInfo().Enabled());
@@ -239,6 +243,18 @@ TEST_F(CompositeInfoTest, RoundTripsThroughTheOtherFormatLoseNothing) {
   const std::wstring logging =
       L"<Logging Enabled=\"True\" FilePath=\"%AppData%\\L &lt;1&gt;\\\" FileName=\"a &quot;b&quot;.log\" "
       L"ActualPath=\"C:\\L\\\" ExistingPath=\"C:\\\" PathAccess=\"False\"/>";
+  // A proxy exception list and a module path longer than the profile functions read.
+  std::wstring longList;
+  for (int i = 0; longList.size() < 3000; ++i) longList += L"*.host" + std::to_wstring(i) + L".orn.example;";
+  longList += PlugInDomain;
+  const std::wstring longPath = L"C:\\" + std::wstring(2500, L'd') + L"\\m.dll";
+  const std::wstring longValues = plugIn +
+                                  L"<Processes><Process PID=\"1\" Name=\"a.exe\"><Modules><Module ID=\"1\" "
+                                  L"FileName=\"" +
+                                  longPath +
+                                  L"\"/></Modules></Process></Processes></PlugIn>"
+                                  L"<IEProxySettings Enable=\"True\" Override=\"" +
+                                  longList + L"\"/>" + logging;
   const struct {
     const char* Name;
     std::wstring Body;
@@ -264,6 +280,7 @@ TEST_F(CompositeInfoTest, RoundTripsThroughTheOtherFormatLoseNothing) {
        L"<Logging Enabled=\"False\" FilePath=\"\" FileName=\"\" ActualPath=\"\" PathAccess=\"False\"/>"},
       {"a readable hosts file without the domain",
        plugIn + L"<Processes></Processes><Hosts></Hosts></PlugIn>" + logging},
+      {"values longer than the profile functions read", longValues},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Name);

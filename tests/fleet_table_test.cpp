@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <functional>
 #include <gtest/gtest.h>
@@ -476,6 +477,66 @@ TEST_F(FleetTableTest, ErrorsAndExitCodes) {
     std::vector<std::wstring> computers;
     for (const auto& row : table.Rows) computers.push_back(row.at(1));
     EXPECT_EQ(computers, c.Rows);
+  }
+}
+
+// Files that are no report get their error and nothing else in their rows; reports cut off
+// before their end show what they hold, with an error that says where they end. Either
+// fails the run. A report as earlier versions wrote it, with the proxy list unescaped and
+// no hosts lines, reads as any other.
+TEST_F(FleetTableTest, DamagedReportsAreErrorsInTheirRows) {
+  const std::wstring folder = FSandbox.Root() + L"\\damaged";
+  ::CreateDirectoryW(folder.c_str(), nullptr);
+  const std::string full = FullXmlReport(), bare = BareIniReport();
+  const struct {
+    const wchar_t* Name;
+    std::string Bytes;
+    std::wstring Error;   // after the file's name; none for a whole report
+    std::wstring Column;  // a cell that shows what was read
+    std::wstring Text;
+  } cases[] = {
+      {L"a-empty.xinf", "", L"повреждён", RegisteredColumn, L""},
+      {L"b-other.xinf", "<foo/>", L"повреждён", RegisteredColumn, L""},
+      {L"c-other.iinf", "[PlugIn]\r\nName=viewer.dll\r\n[Logging]\r\nLevel=2\r\n", L"повреждён", RegisteredColumn, L""},
+      {L"d-cut.xinf", full.substr(0, full.find("ID=\"1405\"")),
+       L"неполный: он обрывается в строке 36 внутри элемента Zone", ZoneColumn(3, L"1200"), L"Отключено/Запрещено"},
+      {L"e-cut.iinf", bare.substr(0, bare.find("[Logging]")),
+       L"неполный: он обрывается в разделе [ActiveXSettings\\InternetZone\\0]", ZoneColumn(0, L"1200"),
+       L"Отключено/Запрещено"},
+      {L"f-earlier.xinf",
+       "<?xml version=\"1.0\" encoding=\"windows-1251\"?>\r\n<Info>\r\n"
+       "  <PlugIn Path=\"C:\\np.dll\" Version=\"7\" DomainInHosts=\"True\">\r\n"
+       "    <Processes>\r\n    </Processes>\r\n    <Hosts>\r\n    </Hosts>\r\n  </PlugIn>\r\n"
+       "  <IEProxySettings Enable=\"True\" Override=\"<local>;ornpluginvlx.local\"/>\r\n"
+       "  <ActiveXSettings>\r\n    <InternetZones>\r\n    </InternetZones>\r\n  </ActiveXSettings>\r\n"
+       "  <Logging Enabled=\"False\" FilePath=\"\" FileName=\"\" ActualPath=\"\" PathAccess=\"True\"/>\r\n</Info>",
+       L"", ProxyColumn, L"Да"},
+  };
+  for (const auto& c : cases) WriteBinaryFile(folder + L"\\" + c.Name, c.Bytes);
+  const std::wstring output = FSandbox.Root() + L"\\fleet.csv";
+  ChildRun run = RunOrnpm({L"/TABLE", output, folder});
+  ASSERT_FALSE(run.TimedOut);
+  EXPECT_EQ(run.ExitCode, 1u);
+  EXPECT_TRUE(run.MessageBoxes.empty());
+  const Table table = ReadCsv(ReadBinaryFile(output));
+  const std::vector<std::wstring> columns = ExpectedColumns();
+  ASSERT_EQ(table.Columns, columns);
+  ASSERT_EQ(table.Rows.size(), std::size(cases));
+  auto cell = [&](size_t row, const std::wstring& column) {
+    return table.Rows[row].at(std::find(columns.begin(), columns.end(), column) - columns.begin());
+  };
+  for (size_t r = 0; r < std::size(cases); ++r) {
+    SCOPED_TRACE(testing::Narrow(cases[r].Name));
+    const std::wstring file = folder + L"\\" + cases[r].Name;
+    EXPECT_EQ(cell(r, FileColumn), file);
+    EXPECT_EQ(cell(r, cases[r].Column), cases[r].Text);
+    const std::wstring error = cell(r, ErrorColumn);
+    if (cases[r].Error.empty()) {
+      EXPECT_EQ(error, L"");
+      continue;
+    }
+    EXPECT_TRUE(error.starts_with(L"Файл отчёта \"" + file + L"\" " + cases[r].Error)) << testing::Narrow(error);
+    EXPECT_NE(run.Output.find(error), std::wstring::npos) << testing::Narrow(run.Output);
   }
 }
 

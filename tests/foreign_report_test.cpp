@@ -85,6 +85,12 @@ class ForeignReportTest : public ::testing::Test {
     xml = Replace(xml, L"{dll}", FDll);
     return Replace(xml, L"{pid}", std::to_wstring(FUnrelated->Id()));
   }
+  // A file of the sandbox with the bytes; its full name.
+  std::wstring Write(const wchar_t* name, const std::string& bytes) {
+    const std::wstring file = FSandbox.Root() + L"\\" + name;
+    WriteBinaryFile(file, bytes);
+    return file;
+  }
   void Load(TMainForm& form, const std::wstring& file) {
     FUser.ChosenFile = file;
     Press(form, TMainForm::idLoad);
@@ -278,6 +284,13 @@ TEST_F(ForeignReportTest, AFailedLoadChangesNothing) {
       {brokenIni, L"broken.iinf"},
       {text, L"report.txt"},
       {huge, L"слишком большой"},
+      // No report: nothing, another document, an Info without the plug-in's element,
+      // another program's INI file.
+      {Write(L"empty.xinf", ""), L"empty.xinf\" повреждён"},
+      {Write(L"other.xinf", "<foo/>"), L"other.xinf\" повреждён"},
+      {Write(L"bare.xinf", "<?xml version=\"1.0\"?>\r\n<Info>\r\n  <Logging Enabled=\"True\"/>\r\n</Info>"),
+       L"bare.xinf\" повреждён"},
+      {Write(L"other.iinf", "[PlugIn]\r\nName=viewer.dll\r\n[Logging]\r\nLevel=2\r\n"), L"other.iinf\" повреждён"},
   };
   for (const auto& failure : failures) {
     SCOPED_TRACE(testing::Narrow(failure.File));
@@ -292,6 +305,68 @@ TEST_F(ForeignReportTest, AFailedLoadChangesNothing) {
     EXPECT_FALSE(Enabled(form.Frame().SummaryFrame().chbEnabled)) << "still the report's";
   }
   ::DeleteFileW(huge.c_str());
+}
+
+// A report cut off before its end shows what it holds, and a warning names the file and
+// where it ends, the report's own names made visible and short. Reports as earlier
+// versions wrote them (an unescaped proxy list, a signed module id, no hosts lines) show
+// without a word.
+TEST_F(ForeignReportTest, ACutOffReportSaysWhereItEnds) {
+  const std::string head =
+      "<?xml version=\"1.0\" encoding=\"windows-1251\"?>\r\n<Info>\r\n"
+      "  <PlugIn Path=\"C:\\ORN\\np.dll\" Version=\"7\" DomainInHosts=\"True\">\r\n";
+  const std::string processes =
+      "    <Processes>\r\n      <Process PID=\"8\" Name=\"a.exe\">\r\n        <Modules>\r\n"
+      "          <Module ID=\"-1073741824\" FileName=\"C:\\a.dll\"/>\r\n";
+  const std::string iniHead =
+      "[PlugIn]\r\nPath=C:\\ORN\\np.dll\r\nVersion=7\r\nAppName=\r\nClassID=\r\nDomainInHosts=1\r\n";
+  const std::string iniLogging =
+      "[Logging]\r\nEnabled=False\r\nFilePath=\r\nFileName=\r\nActualPath=\r\nExistingPath=\r\nPathAccess=";
+  const struct {
+    const wchar_t* Name;
+    std::string Bytes;
+    int Processes;
+    std::wstring Where;  // none for a whole report
+  } cases[] = {
+      {L"cut.xinf", head + processes + "          <Module ID=\"2\" FileNa", 1, L"в строке 8 внутри элемента Modules"},
+      {L"long.xinf", head + "    <Processes>\r\n      <" + std::string(100, 'A') + ">\r\n\r\n", 0,
+       L"в строке 5 внутри элемента " + std::wstring(64, L'A') + L"…"},
+      {L"cut.iinf",
+       iniHead + "[PlugIn\\Processes]\r\n8\x1B=a.exe\r\n[PlugIn\\Process\\8\x1B]\r\n1=C:\\a.dll\r\n2=C:\\b", 1,
+       L"в разделе [PlugIn\\Process\\8\\x1B]"},
+      {L"logging.iinf", iniHead + iniLogging + "Fa", 0, L"в разделе [Logging]"},
+      {L"earlier.xinf",
+       head + processes +
+           "        </Modules>\r\n      </Process>\r\n    </Processes>\r\n    <Hosts>\r\n    </Hosts>\r\n"
+           "  </PlugIn>\r\n  <IEProxySettings Enable=\"True\" Override=\"<local>;ornpluginvlx.local\"/>\r\n"
+           "  <ActiveXSettings>\r\n    <InternetZones>\r\n    </InternetZones>\r\n  </ActiveXSettings>\r\n"
+           "  <Logging Enabled=\"False\" FilePath=\"\" FileName=\"\" ActualPath=\"\" PathAccess=\"True\"/>\r\n</Info>",
+       1, L""},
+      {L"earlier.iinf",
+       iniHead + "[PlugIn\\Processes]\r\n8=a.exe\r\n[IEProxySettings]\r\nEnable=1\r\nOverride=<local>\r\n" +
+           iniLogging + "True\r\n",
+       1, L""},
+  };
+  TMainForm form({});
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Narrow(c.Name));
+    FUser.Messages.clear();
+    const TCompositeInfo* before = form.Frame().Info();
+    const std::wstring file = Write(c.Name, c.Bytes);
+    Load(form, file);
+    const TCompositeInfo& shown = *form.Frame().Info();
+    EXPECT_NE(&shown, before);
+    EXPECT_EQ(shown.PlugInInfo().Version(), L"7");
+    EXPECT_EQ(shown.PlugInInfo().ProcessCount(), c.Processes);
+    if (c.Where.empty()) {
+      EXPECT_TRUE(FUser.Messages.empty()) << testing::Narrow(FUser.Messages[0].Text);
+      continue;
+    }
+    ASSERT_EQ(FUser.Messages.size(), 1u);
+    EXPECT_EQ(FUser.Messages[0].Kind, TMsgKind::Warning);
+    EXPECT_EQ(FUser.Messages[0].Text, L"Файл отчёта \"" + file + L"\" неполный: он обрывается " + c.Where +
+                                          L"; показано только то, что было прочитано до обрыва");
+  }
 }
 
 // A save that fails shows its error naming the file and leaves the file there byte for byte.

@@ -7,6 +7,7 @@
 #include "service/IniFile.h"
 #include "service/Registry.h"
 #include "win/Exceptions.h"
+#include "win/Text.h"
 
 namespace ornpm {
 namespace {
@@ -126,7 +127,7 @@ TEST_F(IEActiveXTest, ReportSectionsExactly) {
       L"</ActiveXSettings>",
   })));
   EXPECT_TRUE(FSettings.ProxyEnable());
-  EXPECT_FALSE(FSettings.PlugInHostInProxyOverride()) << "never taken from a report";
+  EXPECT_TRUE(FSettings.PlugInHostInProxyOverride()) << "the report's own list has the domain";
   EXPECT_EQ(
       FSettings.SaveAsXML(L""),
       Lines({
@@ -186,6 +187,28 @@ TEST_F(IEActiveXTest, WithoutZonesTheHtmlIsEmptyAndTheXmlKeepsItsFrame) {
   EXPECT_EQ(FSettings.SaveAsXML(L"  "),
             Lines({L"  <IEProxySettings Enable=\"False\" Override=\"\"/>", L"  <ActiveXSettings>",
                    L"    <InternetZones>", L"    </InternetZones>", L"  </ActiveXSettings>"}));
+}
+
+// A report describes its own workstation: whether the plug-in domain is among its proxy
+// exceptions is read from its own list, in either form, whatever this workstation has.
+TEST_F(IEActiveXTest, AReportsDomainFlagComesFromItsOwnList) {
+  const std::pair<std::wstring, bool> lists[] = {
+      {L"<local>;ornpluginvlx.local", true}, {L"<local>", false}, {L"ORNPLUGINVLX.LOCAL", false}};
+  const std::wstring file = FSandbox.Root() + L"\\r.iinf";
+  for (const wchar_t* workstation : {L"ornpluginvlx.local", L""}) {
+    SetRegistryString(HKEY_CURRENT_USER, Settings, L"ProxyOverride", workstation);
+    for (const auto& [list, present] : lists) {
+      SCOPED_TRACE(testing::Narrow(list + L" read on a workstation with \"" + workstation + L"\""));
+      FSettings.Load();
+      ASSERT_TRUE(LoadFromXML(L"<IEProxySettings Enable=\"True\" Override=\"" + TextToXML(list) + L"\"/>"));
+      EXPECT_EQ(FSettings.PlugInHostInProxyOverride(), present) << "XML";
+      FSettings.Load();
+      testing::WriteBinaryFile(file, "[IEProxySettings]\r\nOverride=" + WideToBytes(list) + "\r\n");
+      TIniFile ini(file);
+      ASSERT_TRUE(FSettings.LoadFromIniFile(&ini));
+      EXPECT_EQ(FSettings.PlugInHostInProxyOverride(), present) << "INI";
+    }
+  }
 }
 
 TEST_F(IEActiveXTest, IniRoundTripAndItsReadingRules) {

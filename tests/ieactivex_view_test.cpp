@@ -142,12 +142,13 @@ TEST_F(IEActiveXViewTest, StatementFollowsTheWorkstationTreeTheLastLoad) {
   EXPECT_EQ(Text(FView.lblDomainInProxyOverride), L"Домен плагина в исключениях прокси-сервера: Да");
   EXPECT_EQ(Tree().Items, ProxyItems(L"Да/Использовать", L"<local>"));
 
-  // A report shows its own proxy values; the statement stays this workstation's.
+  // A report shows its own proxy values, the statement included: its workstation has no
+  // exception for the domain, although this one has.
   LoadReport(settings,
              L"[IEProxySettings]\r\nEnable=0\r\nOverride=proxy.example\r\n"
              L"[ActiveXSettings\\InternetZones]\r\n0=Интернет\r\n");
   FView.Load(&settings);
-  EXPECT_EQ(Text(FView.lblDomainInProxyOverride), L"Домен плагина в исключениях прокси-сервера: Да");
+  EXPECT_EQ(Text(FView.lblDomainInProxyOverride), L"Домен плагина в исключениях прокси-сервера: Нет");
   const Lines reportTree =
       ProxyItems(L"Нет/Не использовать", L"proxy.example") + Lines{L"Зоны безопасности", L"  Интернет"};
   EXPECT_EQ(Tree().Items, reportTree);

@@ -421,6 +421,33 @@ TEST_F(IniFileTest, UnicodeFilesHoldWhatTheAnsiCodePageCannot) {
   }
 }
 
+// The program's own reports are read whole; every other file as the profile functions
+// read it, cut to 2047 characters.
+TEST_F(IniFileTest, ValuesAreCutOnlyWhereTheProfileFunctionsWouldCutThem) {
+  const std::wstring path = PathOf(L"long.ini");
+  const std::wstring longValue = std::wstring(3000, L'x') + L"end";
+  WriteBinaryFile(path, WideToBytes(L"[S]\r\nlong=" + longValue + L"\r\nquoted=\"" + longValue + L"\"\r\n[N]\r\nn=" +
+                                    std::wstring(2100, L'0') + L"7\r\n"));
+  struct Case {
+    TIniFile::TValueLength Length;
+    std::wstring Value;
+    int Number;
+  };
+  const Case cases[] = {{TIniFile::TValueLength::Profile, ProfileString(path, L"S", L"long", L""), 0},
+                        {TIniFile::TValueLength::Whole, longValue, 7}};
+  ASSERT_EQ(cases[0].Value, longValue.substr(0, 2047));
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Value.size());
+    TIniFile ini(path, c.Length);
+    EXPECT_EQ(ini.ReadString(L"S", L"long", L""), c.Value);
+    EXPECT_EQ(ini.ReadString(L"S", L"quoted", L""), c.Value);
+    EXPECT_EQ(ini.ReadInteger(L"N", L"n", -1), c.Number);
+    std::vector<std::wstring> values;
+    ini.ForEachValue(L"S", [&](std::wstring_view, std::wstring_view value) { values.emplace_back(value); });
+    EXPECT_EQ(values, (std::vector<std::wstring>{c.Value, c.Value}));
+  }
+}
+
 TEST_F(IniFileTest, WrittenValuesReadBackAsTheFileWillGiveThem) {
   struct Case {
     const wchar_t* Written;

@@ -297,6 +297,9 @@ TEST_F(LogInfoTest, UnregisteredPlugInHasNowhereToSave) {
   TLogInfo log(&none);
   EXPECT_FALSE(log.Load());
   EXPECT_EQ(log.IniFileName(), L"");
+  EXPECT_EQ(log.LogFilePath(), DefaultLogFilePath);
+  EXPECT_EQ(log.LogFileName(), DefaultLogFileName);
+  EXPECT_EQ(log.ActualLogPath(), L"");
   log.SetEnabled(true);
   EXPECT_THROW(log.Save(false), Exception);
   EXPECT_FALSE(FileExists(L".ini"));
@@ -351,6 +354,54 @@ TEST_F(LogInfoTest, ReportSections) {
   TLogInfo fromIni(&FPlugIn);
   ASSERT_TRUE(fromIni.LoadFromIniFile(&ini));
   EXPECT_EQ(fromIni.SaveAsXML(L"  "), FLog.SaveAsXML(L"  "));
+}
+
+// A log folder on a missing drive has no existing folder at all: that reads back from
+// either report form, and the page says so. Only a report without the value, as earlier
+// versions wrote, reads it as the actual path.
+TEST_F(LogInfoTest, AnEmptyExistingPathReadsBackEmpty) {
+  WriteBinaryFile(PlugInIni(), "[Log]\r\nFileName=Q:\\nowhere\\%LibName%\\a.log\r\n");
+  ASSERT_TRUE(FLog.Load());
+  ASSERT_EQ(FLog.ActualLogPath(), L"Q:\\nowhere\\");
+  ASSERT_EQ(FLog.ExistingPath(), L"");
+  const std::wstring iniFile = FSandbox.Root() + L"\\r.iinf";
+  {
+    TIniFile ini(iniFile);
+    FLog.SaveToIniFile(&ini);
+    ini.UpdateFile();
+  }
+  const std::string savedIni = ReadBinaryFile(iniFile);
+  const std::string olderIni = "[Logging]\r\nEnabled=True\r\nActualPath=C:\\L\\\r\n";
+  const std::wstring olderXml = L"<Logging Enabled=\"True\" FilePath=\"\" FileName=\"\" ActualPath=\"C:\\L\\\"/>";
+  struct Case {
+    const char* Name;
+    std::wstring Xml;  // the report read: XML text, or else the INI file's bytes
+    std::string Ini;
+    std::wstring Existing;
+  };
+  const Case cases[] = {
+      {"XML", FLog.SaveAsXML(L""), "", L""},
+      {"INI", L"", savedIni, L""},
+      {"XML of an earlier version", olderXml, "", L"C:\\L\\"},
+      {"INI of an earlier version", L"", olderIni, L"C:\\L\\"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Name);
+    TLogInfo read(&FPlugIn);
+    if (!c.Xml.empty()) {
+      TSimpleXMLParser parser;
+      read.SetXMLParser(&parser);
+      ASSERT_TRUE(parser.Parse(c.Xml));
+      read.SetXMLParser(nullptr);
+    } else {
+      WriteBinaryFile(iniFile, c.Ini);
+      TIniFile ini(iniFile);
+      ASSERT_TRUE(read.LoadFromIniFile(&ini));
+    }
+    EXPECT_EQ(read.ExistingPath(), c.Existing);
+    const bool rowShown = read.SaveAsHTML(L"").find(L"<th>Существующй путь:</th>") != std::wstring::npos;
+    EXPECT_EQ(rowShown, c.Existing.empty());
+  }
 }
 
 }  // namespace

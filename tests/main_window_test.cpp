@@ -86,11 +86,15 @@ TEST_F(MainWindowTest, AReportFileArgumentShowsTheReportInExtendedMode) {
       report,
       "<?xml version=\"1.0\" encoding=\"windows-1251\"?>\r\n<Info>\r\n  <PlugIn Path=\"D:\\ORN\\np.dll\" "
       "Version=\"1.2.3.4\" DomainInHosts=\"True\">\r\n    <Processes>\r\n    </Processes>\r\n  </PlugIn>\r\n"
-      "</Info>");
+      "  <IEProxySettings Enable=\"True\" Override=\"&lt;local&gt;;ornpluginvlx.local\"/>\r\n</Info>");
   TMainForm form({report});
   EXPECT_TRUE(form.Frame().ExtendedMode());
   EXPECT_EQ(form.Frame().Info()->PlugInInfo().PlugInPath(), L"D:\\ORN\\np.dll") << "no live data";
   EXPECT_EQ(form.Frame().Info()->PlugInInfo().Version(), L"1.2.3.4");
+  // The report's own workstation has the exception, this one has not.
+  for (HWND label : {form.Frame().SummaryFrame().lblDomainInProxyOverride,
+                     form.Frame().IEActiveXSettingsFrame().lblDomainInProxyOverride})
+    EXPECT_EQ(WindowText(label), L"Домен плагина в исключениях прокси-сервера: Да");
   EXPECT_TRUE(::IsWindowVisible(form.LoadButton())) << "as designed";
   EXPECT_TRUE(form.ExtModeChecked()) << "the menu tells the truth";
   EXPECT_EQ(ClientHeight(form), Design(447, form));

@@ -76,13 +76,13 @@ TEST_F(SummaryViewTest, NotRegisteredDisablesTheActionsAndRegisteredRestoresThem
 }
 
 // A gathering that finds no plug-in after one that found it: the rows that describe the
-// plug-in are emptied; those of the workstation stay.
+// plug-in are emptied and the patterns are the defaults; the rows of the workstation stay.
 TEST_F(SummaryViewTest, AGatheringWithoutThePlugInLeavesNoRowsOfTheOneBefore) {
   WriteBinaryFile(FFolder + L"np.ini", "[Log]\r\nFileName=" + testing::Narrow(FFolder) + "%LibName%\\a.log\r\n");
   FInfo.Load();
   FView.Load(&FInfo);
   ASSERT_TRUE(FInfo.PlugInInfo().LibCheckInfo());
-  ASSERT_NE(WindowText(FView.lblLogFilePath), L"Путь к файлам: ");
+  ASSERT_EQ(WindowText(FView.lblLogFilePath), L"Путь к файлам: " + FFolder);
   const std::wstring hostsRow = WindowText(FView.lblDomainInHosts);
   const std::wstring proxyRow = WindowText(FView.lblDomainInProxyOverride);
 
@@ -93,8 +93,8 @@ TEST_F(SummaryViewTest, AGatheringWithoutThePlugInLeavesNoRowsOfTheOneBefore) {
   FView.Load(&FInfo);
   EXPECT_EQ(WindowText(FView.lblPlugInPath), L"Плагин не зарегистрирован");
   EXPECT_EQ(WindowText(FView.lblVersion), L"");
-  EXPECT_EQ(WindowText(FView.lblLogFilePath), L"Путь к файлам: ");
-  EXPECT_EQ(WindowText(FView.lblLogFileName), L"Имя файла: ");
+  EXPECT_EQ(WindowText(FView.lblLogFilePath), std::wstring(L"Путь к файлам: ") + DefaultLogFilePath);
+  EXPECT_EQ(WindowText(FView.lblLogFileName), std::wstring(L"Имя файла: ") + DefaultLogFileName);
   EXPECT_EQ(WindowText(FView.lblActualLogPath), L"Фактический путь: ");
   EXPECT_FALSE(IsChecked(FView.chbEnabled));
   EXPECT_FALSE(Enabled(FView.btnOpenLogDir));

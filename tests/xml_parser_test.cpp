@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -187,6 +188,34 @@ TEST(SimpleXMLParser, TextEndingInsideMarkup) {
   });
 }
 
+// A text that runs out inside an element was cut off there, whatever Parse made of its last
+// tag; a fault before the end, or a text whose elements are all closed, was not.
+TEST(SimpleXMLParser, TellsWhereACutOffTextEnds) {
+  const struct {
+    std::wstring Xml;
+    std::optional<std::wstring> Inside;  // the innermost element begun by a whole start tag
+  } cases[] = {
+      {L"<a><b/></a>", std::nullopt},
+      {L"<a><b/></a", std::nullopt},
+      {L"<a></a>\r\n<b x=\"1", std::nullopt},
+      {L"<a><b>\r\n\r\n", L"b"},
+      {L"<a><b x=\"1", L"a"},
+      {L"<a><b x", L"a"},
+      {L"<a><b/", L"a"},
+      {L"<a><b/><", L"a"},
+      {L"<a></b", L"a"},
+      {L"<a><!-- x", L"a"},
+      {L"<a></b>\r\n", std::nullopt},
+      {L"<a><b></b/>", std::nullopt},
+      {L"<a>text", std::nullopt},
+  };
+  for (const auto& c : cases) {
+    TSimpleXMLParser parser;
+    parser.Parse(c.Xml);
+    EXPECT_EQ(parser.CutOffInside(), c.Inside) << testing::PrintToString(c.Xml);
+  }
+}
+
 TEST(SimpleXMLParser, KeepsItsListsOnlyDuringParse) {
   TSimpleXMLParser parser;
   EXPECT_TRUE(parser.Parse(L"<a><b x=\"1\"/>"));
@@ -198,6 +227,22 @@ TEST(SimpleXMLParser, KeepsItsListsOnlyDuringParse) {
   EXPECT_THROW(parser.Parse(L"<c y=\"2\"/>"), std::runtime_error);
   EXPECT_EQ(parser.CurrentNode(), L"c");
   EXPECT_EQ(parser.NodeAttributes().Count(), 0u);
+}
+
+// An empty value is not kept among the attributes, but the tag is known to carry it, in
+// the same events that see the other attributes.
+TEST(SimpleXMLParser, TellsWhichAttributesATagCarriesEmptyOnesIncluded) {
+  TSimpleXMLParser parser;
+  std::vector<std::wstring> carried;
+  parser.OnEndNode.Handler = [&](const std::wstring& name) {
+    std::wstring seen = name + L":";
+    for (const wchar_t* attribute : {L"v", L"e", L"E", L"r", L"missing"})
+      if (parser.HasAttribute(attribute)) seen.append(L" ").append(attribute);
+    carried.push_back(seen);
+  };
+  EXPECT_TRUE(parser.Parse(L"<a v=\"1\" e=\"\" r=\"x\" R=\"\"/><b></b>"));
+  EXPECT_EQ(carried, (std::vector<std::wstring>{L"a: v e E r", L"b:"}));
+  EXPECT_FALSE(parser.HasAttribute(L"v")) << "only while the parse runs";
 }
 
 TEST(XMLEscaping, EscapesAndUnescapesOneLevel) {

@@ -8,7 +8,6 @@
 #include <optional>
 
 #include "service/CompositeInfo.h"
-#include "service/PlugInDomain.h"
 #include "win/Text.h"
 
 namespace ornpm {
@@ -120,8 +119,7 @@ TFleetRow MakeFleetRow(const TFleetFile& file, const TCompositeInfo* info, const
   row.push_back(LibraryCheck(plugIn));
   row.push_back({std::to_wstring(plugIn.ProcessCount())});
   row.push_back(YesNo(plugIn.DomainInHosts(), true));
-  // The report's own list: whether this workstation has the exception does not matter here.
-  row.push_back(YesNo(settings.ProxyOverride().find(PlugInDomain) != std::wstring::npos, true));
+  row.push_back(YesNo(settings.PlugInHostInProxyOverride(), true));
   AddZoneCells(settings, row);
   row.push_back(YesNo(log.Enabled(), false));
   row.push_back({log.LogFilePath()});

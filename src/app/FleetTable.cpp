@@ -23,13 +23,21 @@ namespace {
 constexpr size_t WriteChunk = 256 * 1024;
 
 // A report costs its own row only, whatever it holds: an error of any kind, out of memory
-// included, is the row's error.
+// included, is the row's error, and the error stream is told. A report cut off shows what
+// it holds, with the error saying so.
 TFleetRow ReadRow(const TFleetFile& file) {
-  if (!file.Error.empty()) return MakeFleetRow(file, nullptr, file.Error);
+  auto unread = [&](const std::wstring& error) {
+    WriteToParentErrorStream(Format(L"Отчёт не прочитан: %s: %s", {file.Path, error}));
+    return MakeFleetRow(file, nullptr, error);
+  };
+  if (!file.Error.empty()) return unread(file.Error);
   try {
-    return MakeFleetRow(file, TCompositeInfo::ReadReportFile(file.Path).get(), {});
+    const std::unique_ptr<TCompositeInfo> info = TCompositeInfo::ReadReportFile(file.Path);
+    const std::wstring cutOff = info->CutOffMessage(file.Path);
+    if (!cutOff.empty()) WriteToParentErrorStream(cutOff);
+    return MakeFleetRow(file, info.get(), cutOff);
   } catch (const std::exception& error) {
-    return MakeFleetRow(file, nullptr, ExceptionMessage(error));
+    return unread(ExceptionMessage(error));
   }
 }
 
@@ -62,10 +70,7 @@ bool WriteFleetTable(const std::wstring& output, const std::vector<std::wstring>
       for (const TFleetFile& report : found.Files) {
         // Read one at a time: memory stays flat however many there are.
         const TFleetRow row = ReadRow(report);
-        if (!row.back().Text.empty()) {
-          complete = false;
-          WriteToParentErrorStream(Format(L"Отчёт не прочитан: %s: %s", {report.Path, row.back().Text}));
-        }
+        if (!row.back().Text.empty()) complete = false;
         format->Row(row, bytes);
         if (bytes.size() >= WriteChunk) flush();
       }

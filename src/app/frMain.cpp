@@ -6,6 +6,7 @@
 #include <exception>
 
 #include "win/Environment.h"
+#include "win/UserInteraction.h"
 
 namespace ornpm {
 
@@ -130,6 +131,8 @@ void TMainFrame::LoadFromFile(const std::wstring& fileName) {
   std::unique_ptr<TCompositeInfo> shown = TCompositeInfo::ReadReportFile(fileName);
   FInfo.swap(shown);
   LoadFrames();
+  // What a report cut off holds is shown, never as if it were all of it.
+  if (FInfo->CutOff()) ShowMessage(TMsgKind::Warning, FInfo->CutOffMessage(fileName));
 }
 
 // While a report is shown, the state a repair changed is this workstation's: it is shown

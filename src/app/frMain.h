@@ -27,9 +27,9 @@ class TMainFrame : public TWindow {
   // Gathers live data and shows it; an error while gathering is raised after the views
   // show what was gathered.
   void LoadInfo();
-  // Shows a ".iinf" or ".xinf" report. Raises, naming the file, for a missing or unreadable
-  // file, another extension or a report that does not load; the views and the diagnosis
-  // then stay as they were.
+  // Shows a ".iinf" or ".xinf" report, and warns when it was cut off before its end.
+  // Raises, naming the file, for a missing or unreadable file, another extension or a file
+  // that is no report; the views and the diagnosis then stay as they were.
   void LoadFromFile(const std::wstring& fileName);
   void ReloadHostsInfo();
   void ReloadProxyInfo();
@@ -37,6 +37,7 @@ class TMainFrame : public TWindow {
   // The views, for tests.
   TSummaryInfoFrame& SummaryFrame() { return FSummaryInfoFrame; }
   TPlugInInfoFrame& PlugInFrame() { return FPlugInInfoFrame; }
+  TIEActiveXSettingsFrame& IEActiveXSettingsFrame() { return FIEActiveXSettingsFrame; }
   TLoggingFrame& LoggingFrame() { return FLoggingFrame; }
 
   // The page shown now (for tests and the layout).

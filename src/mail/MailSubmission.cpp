@@ -19,23 +19,6 @@ std::wstring WorkstationHostName() {
   return std::wstring(name, size);
 }
 
-// Control characters shown as "\r", "\n" or "\xNN", so that the message shows where they are.
-std::wstring EscapeControls(const std::wstring& text) {
-  constexpr wchar_t Hex[] = L"0123456789ABCDEF";
-  std::wstring shown;
-  for (wchar_t c : text) {
-    if (c == L'\r')
-      shown += L"\\r";
-    else if (c == L'\n')
-      shown += L"\\n";
-    else if (c < L' ' || c == 0x7F)
-      shown += L"\\x" + std::wstring{Hex[c >> 4], Hex[c & 15]};
-    else
-      shown += c;
-  }
-  return shown;
-}
-
 // After a refusal the dialogue is still in order and ends politely; the mail's fate is
 // already decided, so a failing QUIT changes nothing.
 void QuitQuietly(TSmtpClient& smtp) {

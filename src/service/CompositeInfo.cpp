@@ -1,10 +1,13 @@
 #include "service/CompositeInfo.h"
 
+#include <algorithm>
 #include <exception>
 #include <new>
+#include <optional>
 
 #include "service/IniFile.h"
 #include "service/ReportText.h"
+#include "win/AsciiText.h"
 #include "win/Environment.h"
 #include "win/Exceptions.h"
 #include "win/Files.h"
@@ -48,6 +51,28 @@ std::wstring XMLHead(const std::wstring& indent) {
 }
 
 constexpr wchar_t XMLTail[] = L"</Info>";
+
+// Every version of the INI report wrote the plug-in's section first, its path first of all,
+// and the logging section last, its access flag last of all.
+constexpr wchar_t FirstIniSection[] = L"PlugIn";
+constexpr wchar_t FirstIniKey[] = L"Path";
+constexpr wchar_t LastIniSection[] = L"Logging";
+constexpr wchar_t LastIniKey[] = L"PathAccess";
+
+// A name from a report as a message shows it: its control characters visible, and not so
+// long that it hides the rest of the message.
+std::wstring ShownName(std::wstring_view name) {
+  constexpr size_t MaxShown = 64;
+  if (name.size() <= MaxShown) return EscapeControls(name);
+  return EscapeControls(name.substr(0, MaxShown)) + L"…";
+}
+
+// The line of the text's last character that is not a blank, counted from 1.
+long long LastLine(std::wstring_view text) {
+  size_t end = text.size();
+  while (end > 0 && IsBlankOrControl(text[end - 1])) --end;
+  return std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(end), L'\n') + 1;
+}
 
 bool IsUtf16(std::string_view bytes) {
   return bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF");
@@ -102,10 +127,25 @@ void TCompositeInfo::Clear() {
   FLogInfo->Clear();
   FActiveXSettings->Clear();
   FPlugInInfo->Clear();
+  FCutOff.clear();
+  FXMLRoot = TXMLRoot::None;
+  FHoldsPlugIn = false;
+}
+
+// The parts pass Info and PlugIn on. Every version wrote Info around the whole report and
+// the plug-in's element first inside it; a second root element is nothing of a report's.
+void TCompositeInfo::DoBeginNode(const std::wstring& nodeName) {
+  const size_t depth = FXMLParser->Depth();
+  if (depth == 0)
+    FXMLRoot = FXMLRoot == TXMLRoot::None && SameText(nodeName, L"Info") ? TXMLRoot::Info : TXMLRoot::Other;
+  else if (depth == 1 && FXMLRoot == TXMLRoot::Info && SameText(nodeName, L"PlugIn"))
+    FHoldsPlugIn = true;
+  TCustomInfo::DoBeginNode(nodeName);
 }
 
 bool TCompositeInfo::Load() {
   SetFromReport(false);
+  FCutOff.clear();
   // A part whose gathering raises an error (an unreadable hosts file, a registry value of
   // the wrong type) counts as not loaded; the others are still gathered, and the first
   // error is raised afterwards so that it is shown.
@@ -147,7 +187,14 @@ bool TCompositeInfo::LoadFromXML(const std::wstring& xml) {
       for (int i = 3; i >= 0; --i) Chain[i]->SetXMLParser(nullptr);
     }
   } detach{chain};
-  return parser.Parse(xml);
+  const bool parsed = parser.Parse(xml);
+  if (!FHoldsPlugIn) return false;
+  // A text that ran out with elements open was cut off: it reads as far as it goes.
+  if (const std::optional<std::wstring>& inside = parser.CutOffInside()) {
+    FCutOff = Format(L"в строке %s внутри элемента %s", {TDecimalText(LastLine(xml)), ShownName(*inside)});
+    return true;
+  }
+  return parsed;
 }
 
 std::wstring TCompositeInfo::SaveAsXML(const std::wstring& indent) const {
@@ -170,8 +217,16 @@ std::wstring TCompositeInfo::SaveAsHTML(const std::wstring& note) const {
 
 bool TCompositeInfo::LoadFromIniFile(TIniFile* file) {
   BeginReportLoad();
-  return FPlugInInfo->LoadFromIniFile(file) && FActiveXSettings->LoadFromIniFile(file) &&
-         FLogInfo->LoadFromIniFile(file);
+  if (!file || !file->ValueExists(FirstIniSection, FirstIniKey)) return false;
+  FPlugInInfo->LoadFromIniFile(file);
+  FActiveXSettings->LoadFromIniFile(file);
+  FLogInfo->LoadFromIniFile(file);
+  // The flag is written "True" or "False": without it, or with only the start of either,
+  // the file ends before the report does.
+  const std::wstring lastValue = file->ReadString(LastIniSection, LastIniKey, L"");
+  if (!SameText(lastValue, BoolText(true)) && !SameText(lastValue, BoolText(false)))
+    FCutOff = Format(L"в разделе [%s]", {ShownName(file->ReadSections().back())});
+  return true;
 }
 
 void TCompositeInfo::SaveToIniFile(TIniFile* file) const {
@@ -193,7 +248,8 @@ bool TCompositeInfo::LoadFromFile(const std::wstring& fileName) {
     throw EInOutError(Format(L"Файл \"%s\" слишком большой для файла отчёта (больше %s МБ)",
                              {fileName, TDecimalText(MaxReportFileSize / (1024 * 1024))}));
   if (format == TReportFormat::Ini) {
-    TIniFile file(fileName);
+    // Written by this program, not read by another: a long proxy exception list comes back whole.
+    TIniFile file(fileName, TIniFile::TValueLength::Whole);
     return LoadFromIniFile(&file);
   }
   return LoadFromXML(ReadReportText(fileName));
@@ -212,6 +268,12 @@ std::unique_ptr<TCompositeInfo> TCompositeInfo::ReadReportFile(const std::wstrin
     // Freed again by now; the user is told what could not be done, not the library's word.
     throw EOutOfMemory(Format(L"Недостаточно памяти для загрузки отчёта \"%s\"", {fileName}));
   }
+}
+
+std::wstring TCompositeInfo::CutOffMessage(const std::wstring& fileName) const {
+  if (FCutOff.empty()) return {};
+  return Format(L"Файл отчёта \"%s\" неполный: он обрывается %s; показано только то, что было прочитано до обрыва",
+                {fileName, FCutOff});
 }
 
 void TCompositeInfo::SaveToFile(const std::wstring& fileName) const {

@@ -30,16 +30,22 @@ class TCompositeInfo : public TCustomInfo {
   TCompositeInfo(const std::wstring& appName, const std::wstring& className);
   ~TCompositeInfo() override;
 
+  // Sees the elements that no part takes; Info and PlugIn among them tell a report.
+  void DoBeginNode(const std::wstring& nodeName) override;
   void Clear() override;
   // Gathers all three parts; a failing part does not stop the others. True when all succeeded.
   bool Load() override;
   // Chains the three parts into one reader for the parse. The object then holds a report:
-  // FromReport is true for it and its parts until the next live Load.
+  // FromReport is true for it and its parts until the next live Load. False for a text that
+  // is no report (its first element is not Info holding PlugIn) or does not read; a report
+  // cut off before its end reads as far as it goes and is marked so (CutOff).
   bool LoadFromXML(const std::wstring& xml) override;
   // The whole XML report, its last line without a line break.
   std::wstring SaveAsXML(const std::wstring& indent) const override;
   // The whole HTML page; the argument is the user's note, shown in red when not blank.
   std::wstring SaveAsHTML(const std::wstring& note) const override;
+  // False for a file that is no report: without the plug-in's section and its path. One
+  // without the logging section whole reads as far as it goes and is marked cut off.
   bool LoadFromIniFile(TIniFile* file) override;
   void SaveToIniFile(TIniFile* file) const override;
   // ".iinf": INI report; ".xinf": XML report; another extension raises. The file is
@@ -52,6 +58,12 @@ class TCompositeInfo : public TCustomInfo {
   // A new composite holding the report file, or an error naming the file: one that does
   // not exist, cannot be read, is too large, has another extension or does not read.
   static std::unique_ptr<TCompositeInfo> ReadReportFile(const std::wstring& fileName);
+
+  // Whether the report held was cut off before its end: it shows only what came before.
+  bool CutOff() const { return !FCutOff.empty(); }
+  // For such a report read from the file, the message that says so and where it ends;
+  // empty for a whole report and for live data.
+  std::wstring CutOffMessage(const std::wstring& fileName) const;
 
   TPlugInInfo& PlugInInfo() const { return *FPlugInInfo; }
   TIEActiveXSettings& ActiveXSettings() const { return *FActiveXSettings; }
@@ -69,6 +81,12 @@ class TCompositeInfo : public TCustomInfo {
   bool FActiveXSettingsLoaded = false;
   std::unique_ptr<TLogInfo> FLogInfo;
   bool FLogInfoLoaded = false;
+  // Where a report cut off before its end stops, as CutOffMessage puts it.
+  std::wstring FCutOff;
+  // What an XML report has shown of itself so far: its first element, and the plug-in's
+  // element inside it.
+  enum class TXMLRoot { None, Info, Other } FXMLRoot = TXMLRoot::None;
+  bool FHoldsPlugIn = false;
 };
 
 // The text of an XML report file: a byte-order mark selects UTF-8 or UTF-16, otherwise

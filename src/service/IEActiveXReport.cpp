@@ -92,7 +92,7 @@ bool TIEActiveXSettings::LoadFromIniFile(TIniFile* file) {
   SetFromReport(true);
   FZones.reset();
   FProxyEnable = StrToIntDef(file->ReadString(ProxySection, L"Enable", L""), 0) != 0;
-  FProxyOverride = file->ReadString(ProxySection, L"Override", L"");
+  SetProxyOverride(file->ReadString(ProxySection, L"Override", L""));
   // A workstation without a Zones key writes no zone sections; its report still reads.
   if (!file->SectionExists(ZonesSection)) return true;
   std::vector<TZone>& zones = ResetZones();
@@ -142,7 +142,7 @@ void TIEActiveXSettings::DoEndNode(const std::wstring& nodeName) {
     FZoneBegunLast = false;
   } else if (SameText(nodeName, L"IEProxySettings"sv) && selfClosing) {
     FProxyEnable = ReportBoolean(attributes.Value(L"Enable"));
-    FProxyOverride = attributes.Value(L"Override");
+    SetProxyOverride(attributes.Value(L"Override"));
   } else {
     TCustomInfo::DoEndNode(nodeName);
   }

@@ -57,12 +57,17 @@ std::vector<TZone>& TIEActiveXSettings::ResetZones() {
   return *FZones;
 }
 
+// The flag goes with the list it is taken from, whether read here or from a report.
+void TIEActiveXSettings::SetProxyOverride(std::wstring_view value) {
+  FProxyOverride = value;
+  FPlugInHostInProxyOverride = FProxyOverride.find(PlugInDomain) != std::wstring::npos;
+}
+
 void TIEActiveXSettings::ReadProxyInfo() {
   auto key = TRegistryKey::OpenReadOnly(HKEY_CURRENT_USER, std::wstring(InternetSettingsKey) + L"\\");
   if (!key) return;
   FProxyEnable = key->ValueExists(L"ProxyEnable") && key->ReadInteger(L"ProxyEnable") == 1u;
-  FProxyOverride = key->ReadString(L"ProxyOverride");
-  FPlugInHostInProxyOverride = FProxyOverride.find(PlugInDomain) != std::wstring::npos;
+  SetProxyOverride(key->ReadString(L"ProxyOverride"));
 }
 
 void TIEActiveXSettings::ReloadProxyInfo() {

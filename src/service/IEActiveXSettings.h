@@ -5,6 +5,7 @@
 #include <array>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "service/CustomInfo.h"
@@ -67,12 +68,13 @@ class TIEActiveXSettings : public TCustomInfo {
   const std::optional<std::vector<TZone>>& InternetZones() const { return FZones; }
   bool ProxyEnable() const { return FProxyEnable; }
   const std::wstring& ProxyOverride() const { return FProxyOverride; }
-  // Whether the plug-in domain is among this workstation's proxy exceptions; never taken
-  // from a report.
+  // Whether the plug-in domain is among the proxy exceptions held: this workstation's, or
+  // those of the workstation a report describes.
   bool PlugInHostInProxyOverride() const { return FPlugInHostInProxyOverride; }
 
  private:
   void ReadProxyInfo();
+  void SetProxyOverride(std::wstring_view value);
   std::vector<TZone>& ResetZones();
 
   std::optional<std::vector<TZone>> FZones;

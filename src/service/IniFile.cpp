@@ -402,10 +402,10 @@ std::wstring_view CleanName(std::wstring_view name, std::wstring& storage) {
 }
 
 // One pair of matching quotes around the value is removed, as GetPrivateProfileString does.
-std::wstring_view ProfileValue(std::wstring_view value) {
+std::wstring_view Unquoted(std::wstring_view value) {
   if (value.size() >= 2 && (value.front() == L'"' || value.front() == L'\'') && value.back() == value.front())
     value = value.substr(1, value.size() - 2);
-  return value.substr(0, MaxValueLength);
+  return value;
 }
 
 // Decimal digits with an optional sign, nothing else: "12abc" or "0x10" are not numbers
@@ -758,11 +758,17 @@ std::string TIniFile::TData::Bytes() const {
   return bytes;
 }
 
-TIniFile::TIniFile(std::wstring fileName) : FFileName(std::move(fileName)), FData(std::make_unique<TData>()) {
+TIniFile::TIniFile(std::wstring fileName, TValueLength valueLength)
+    : FFileName(std::move(fileName)), FValueLength(valueLength), FData(std::make_unique<TData>()) {
   if (!IsMissingFile(FFileName)) FData->Load(ReadFileBytes(FFileName));
 }
 
 TIniFile::~TIniFile() = default;
+
+std::wstring_view TIniFile::ReadValue(std::wstring_view value) const {
+  value = Unquoted(value);
+  return FValueLength == TValueLength::Profile ? value.substr(0, MaxValueLength) : value;
+}
 
 bool TIniFile::SectionExists(std::wstring_view section) const {
   std::wstring storage;
@@ -806,7 +812,7 @@ void TIniFile::ForEachValue(std::wstring_view section, const TKeyVisitor& visit)
     AppendUnits(name, line.Name);
     value.clear();
     AppendUnits(value, line.Value);
-    visit(name, ProfileValue(value));
+    visit(name, ReadValue(value));
   });
 }
 
@@ -824,12 +830,12 @@ TIniFile::TSectionSize TIniFile::SectionSize(std::wstring_view section) const {
 std::wstring TIniFile::ReadString(std::wstring_view section, std::wstring_view key,
                                   std::wstring_view defaultValue) const {
   const TLine* line = Data().FindKey(section, key);
-  return line ? std::wstring(ProfileValue(Units(line->Value))) : std::wstring(defaultValue);
+  return line ? std::wstring(ReadValue(Units(line->Value))) : std::wstring(defaultValue);
 }
 
 int TIniFile::ReadInteger(std::wstring_view section, std::wstring_view key, int defaultValue) const {
   const TLine* line = Data().FindKey(section, key);
-  return line ? ParseInt32(ProfileValue(Units(line->Value))).value_or(defaultValue) : defaultValue;
+  return line ? ParseInt32(ReadValue(Units(line->Value))).value_or(defaultValue) : defaultValue;
 }
 
 void TIniFile::WriteString(std::wstring_view section, std::wstring_view key, std::wstring_view value) {

@@ -15,9 +15,13 @@ namespace ornpm {
 
 class TIniFile {
  public:
+  // How much of a value is read: at most 2047 characters, as the profile functions read it
+  // for the plug-in and other programs, or the whole value, for the program's own reports.
+  enum class TValueLength { Profile, Whole };
+
   // Reads the file when it exists; a missing file is an empty one. A file that exists but
   // cannot be read raises its error (EFOpenError or EInOutError).
-  explicit TIniFile(std::wstring fileName);
+  explicit TIniFile(std::wstring fileName, TValueLength valueLength = TValueLength::Profile);
   ~TIniFile();
   TIniFile(const TIniFile&) = delete;
   TIniFile& operator=(const TIniFile&) = delete;
@@ -46,7 +50,7 @@ class TIniFile {
   TSectionSize SectionSize(std::wstring_view section) const;
 
   // As the profile functions return them: blanks around the value trimmed, one pair of
-  // matching surrounding quotes removed, at most 2047 characters.
+  // matching surrounding quotes removed, cut to the value length the file was opened with.
   std::wstring ReadString(std::wstring_view section, std::wstring_view key, std::wstring_view defaultValue) const;
   // The value as a signed 32-bit decimal number; defaultValue when missing or not a number.
   int ReadInteger(std::wstring_view section, std::wstring_view key, int defaultValue) const;
@@ -72,7 +76,10 @@ class TIniFile {
   const TData& Data() const { return *FData; }
   TData& Data() { return *FData; }
 
+  std::wstring_view ReadValue(std::wstring_view value) const;
+
   std::wstring FFileName;
+  TValueLength FValueLength;
   std::unique_ptr<TData> FData;
 };
 

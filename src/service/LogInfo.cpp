@@ -120,9 +120,9 @@ bool TLogInfo::Load() {
   SetFromReport(false);
   if (!FPlugIn) return false;
   if (FPlugIn->PlugInPath().empty()) {
-    // No plug-in, no settings: rows of a plug-in found earlier must not stay on show.
-    FLogFilePath.clear();
-    FLogFileName.clear();
+    // No plug-in, no settings: the default patterns, and nothing of a plug-in found earlier.
+    FLogFilePath = DefaultLogFilePath;
+    FLogFileName = DefaultLogFileName;
     FIniFileName.clear();
     FActualLogPath.clear();
     FExistingPath.clear();

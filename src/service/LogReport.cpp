@@ -64,9 +64,8 @@ bool TLogInfo::LoadFromIniFile(TIniFile* file) {
   FLogFilePath = file->ReadString(LoggingSection, L"FilePath", L"");
   FLogFileName = file->ReadString(LoggingSection, L"FileName", L"");
   FActualLogPath = file->ReadString(LoggingSection, L"ActualPath", L"");
-  FExistingPath = file->ReadString(LoggingSection, L"ExistingPath", L"");
-  // As the XML form reads it, which leaves the path out when it is the actual one.
-  if (FExistingPath.empty()) FExistingPath = FActualLogPath;
+  // Empty when no folder of the path exists; reports of earlier versions have no such key.
+  FExistingPath = file->ReadString(LoggingSection, L"ExistingPath", FActualLogPath);
   FPathAccess = IsTrue(file->ReadString(LoggingSection, L"PathAccess", L""));
   if (file->SectionExists(HistorySection)) {
     FChangeHistory.clear();
@@ -82,8 +81,8 @@ void TLogInfo::ReadLoggingAttributes() {
   FLogFilePath = attributes.Value(L"FilePath");
   FLogFileName = attributes.Value(L"FileName");
   FActualLogPath = attributes.Value(L"ActualPath");
-  FExistingPath = attributes.Value(L"ExistingPath");
-  if (FExistingPath.empty()) FExistingPath = FActualLogPath;
+  // Left out when it is the actual path; written empty when no folder of the path exists.
+  FExistingPath = FXMLParser->HasAttribute(L"ExistingPath") ? attributes.Value(L"ExistingPath") : FActualLogPath;
   const std::wstring_view access = attributes.Value(L"PathAccess");
   FPathAccess = access.empty() || IsTrue(access);
 }

@@ -46,27 +46,46 @@ bool TSimpleXMLParser::Parse(std::wstring_view xmlText) {
     ~TReleaseOnExit() { Parser.Release(); }
   } releaseOnExit{*this};
   Release();
+  FCutOffInside.reset();
   FText = xmlText;
   while (!AtEnd()) {
     SkipBlanks();
     if (AtEnd()) break;
-    if (!ReadTag()) return false;
+    if (!ReadTag()) {
+      NoteCutOff();
+      return false;
+    }
   }
+  NoteCutOff();
   return true;
+}
+
+// A text that runs out with elements open was cut off; so was one whose parse stopped on a
+// fault with nothing but blanks after it, as its last tag may have been whole before the
+// cut. An element whose start tag was cut short does not count: a text that ends in one
+// after every other element closed was cut off after its end.
+void TSimpleXMLParser::NoteCutOff() {
+  SkipBlanks();
+  if (!AtEnd()) return;
+  const size_t open = FNodeStack.size() - (FInStartTag ? 1 : 0);
+  if (open > 0) FCutOffInside = FNodeStack[open - 1];
 }
 
 void TSimpleXMLParser::Release() {
   FNodeAttrs.Clear();
+  FEmptyAttrs.Clear();
   FNodeStack.clear();
   FText = {};
   FPos = 0;
+  FInStartTag = false;
 }
 
 // Character data and a "<" as the last character are not ours. The character after "<"
 // marks a declaration, comment or end tag only when yet another character follows it.
 bool TSimpleXMLParser::ReadTag() {
-  if (FText[FPos] != L'<' || !HasNext()) return false;
+  if (FText[FPos] != L'<') return false;
   ++FPos;
+  if (AtEnd()) return false;
   TTagKind kind = TTagKind::Start;
   if (HasNext()) {
     if (FText[FPos] == L'!') return ReadComment();
@@ -112,10 +131,12 @@ bool TSimpleXMLParser::ReadTagName(TTagKind kind) {
     case TTagKind::Start:
       OnBeginNode(FName);
       FNodeStack.push_back(FName);
+      FInStartTag = true;
       break;
   }
   FCurrNode.swap(FName);
   FNodeAttrs.Clear();
+  FEmptyAttrs.Clear();
   return true;
 }
 
@@ -129,16 +150,21 @@ bool TSimpleXMLParser::ReadAttributes(TTagKind kind) {
     bool beforeClose = HasNext() && FText[FPos + 1] == L'>';
     if (c == L'/' && beforeClose) {
       OnEndNode(FCurrNode);
+      // A fault here is not the end of the text, even where the text ends after it.
+      if (!CloseElement(FCurrNode)) return false;
       FPos += 2;
-      return CloseElement(FCurrNode);
+      FInStartTag = false;
+      return true;
     }
     if (c == L'?' && beforeClose) {
       if (kind == TTagKind::Header) OnEndHeader(FCurrNode);
       FPos += 2;
+      FInStartTag = false;
       return true;
     }
     if (c == L'>') {
       ++FPos;
+      FInStartTag = false;
       return true;
     }
     if (c == L'/' || c == L'?') ++FPos;
@@ -148,7 +174,7 @@ bool TSimpleXMLParser::ReadAttributes(TTagKind kind) {
 }
 
 // Handlers see the attribute before it is stored. An empty value is reported, but storing
-// it removes the name.
+// it removes the name; that the tag carries it is kept apart.
 bool TSimpleXMLParser::ReadAttribute() {
   std::wstring_view name = ReadName();
   // Nothing here starts a name: only the end of the text may follow a stray "/" or "?".
@@ -165,6 +191,7 @@ bool TSimpleXMLParser::ReadAttribute() {
   }
   if (OnReadAttribute) OnReadAttribute(std::wstring(name), FValue);
   FNodeAttrs.SetValue(name, FValue);
+  if (FValue.empty()) FEmptyAttrs.SetValue(name, L"+");
   return true;
 }
 

@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -43,6 +44,16 @@ class TSimpleXMLParser {
   const std::wstring& CurrentNode() const { return FCurrNode; }
   // Attributes of the tag read last; valid only while Parse runs (empty otherwise).
   const TNameValueList& NodeAttributes() const { return FNodeAttrs; }
+  // Whether the tag read last carries the attribute, also with an empty value, which
+  // NodeAttributes does not keep; valid only while Parse runs.
+  bool HasAttribute(std::wstring_view name) const { return FNodeAttrs.Contains(name) || FEmptyAttrs.Contains(name); }
+  // The elements open while Parse runs; during OnBeginNode, those around the one begun.
+  size_t Depth() const { return FNodeStack.size(); }
+  // After a parse that ran into the end of the text with an element still open, as a file
+  // cut off does, whatever Parse returned: the innermost element whose start tag was read
+  // whole. Nothing when every such element was closed, or when the parse stopped on a
+  // fault before the end.
+  const std::optional<std::wstring>& CutOffInside() const { return FCutOffInside; }
 
   TXMLCommentEvent OnComment;
   TXMLAttributeEvent OnReadAttribute;
@@ -61,6 +72,7 @@ class TSimpleXMLParser {
   bool ReadAttribute();
   void ReadQuotedValue();
   bool CloseElement(const std::wstring& name);
+  void NoteCutOff();
   void SkipBlanks();
   std::wstring_view ReadName();
   void Release();
@@ -71,9 +83,14 @@ class TSimpleXMLParser {
 
   std::wstring FCurrNode;
   TNameValueList FNodeAttrs;
+  // The names of the tag's attributes read with an empty value. The list keeps no empty
+  // value, so each name is kept with a mark.
+  TNameValueList FEmptyAttrs;
   std::vector<std::wstring> FNodeStack;  // open elements, innermost last
   std::wstring_view FText;               // the text being parsed
   size_t FPos = 0;                       // index of the next character to look at
+  bool FInStartTag = false;              // the innermost element's start tag is not read whole yet
+  std::optional<std::wstring> FCutOffInside;
   // The name and the value being read, kept from tag to tag so that their storage serves
   // all the thousands of elements of a report.
   std::wstring FName;

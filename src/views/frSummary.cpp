@@ -36,7 +36,7 @@ void TSummaryInfoFrame::Load(TCompositeInfo* info) {
   if (FNotRegistered) {
     for (HWND control : {btnOpenPlugInDir, btnChangeLogFile, chbEnabled}) SetEnabled(control, false);
     SetChecked(chbEnabled, false);
-    ShowLogPaths();  // emptied, not those of a plug-in shown before
+    ShowLogPaths();  // not those of a plug-in shown before
     return;
   }
   // A registered plug-in after an unregistered one: the highlight and the disabled box go.

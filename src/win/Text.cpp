@@ -108,6 +108,22 @@ std::wstring TrimRight(std::wstring_view text) {
   return std::wstring(text.substr(0, last));
 }
 
+std::wstring EscapeControls(std::wstring_view text) {
+  constexpr wchar_t Hex[] = L"0123456789ABCDEF";
+  std::wstring shown;
+  for (wchar_t c : text) {
+    if (c == L'\r')
+      shown += L"\\r";
+    else if (c == L'\n')
+      shown += L"\\n";
+    else if (c < L' ' || c == 0x7F)
+      shown += L"\\x" + std::wstring{Hex[c >> 4], Hex[c & 15]};
+    else
+      shown += c;
+  }
+  return shown;
+}
+
 // Most comparisons are decided by the length or by ASCII characters, whose case the program
 // folds itself; text with other characters goes to the system's case table.
 bool SameText(std::wstring_view a, std::wstring_view b) {

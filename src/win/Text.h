@@ -22,6 +22,9 @@ bool IsAscii(std::wstring_view text);
 // Trimming removes characters with codes 32 and below, as line-oriented text files expect.
 std::wstring Trim(std::wstring_view text);
 std::wstring TrimRight(std::wstring_view text);
+// Control characters shown as "\r", "\n" or "\xNN", so that a message about foreign text
+// shows where they are instead of acting on its layout.
+std::wstring EscapeControls(std::wstring_view text);
 
 // Letter case ignored, as Windows compares file names, switches and keys.
 bool SameText(std::wstring_view a, std::wstring_view b);
