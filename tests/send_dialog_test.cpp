@@ -444,22 +444,66 @@ TEST_F(SendInfoTest, AReportsMailWritesNothingIntoItsFoldersAndAttachesNoLocalLo
   EXPECT_EQ(BytesToWide(ReadBinaryFile(server.File(L"attachment-0"))), FInfo.SaveAsXML(L""));
 }
 
-TEST_F(SendInfoTest, RefusedSubmissionIsShownAndNothingRemembered) {
-  SmtpServer server("refuse-auth");
-  Remember(server, L"Старая тема");
-  AnswerNextDialog([](HWND dialog) {
-    SetText(::GetDlgItem(dialog, TSendEMailForm::idPassword), L"wrong");
-    SetText(::GetDlgItem(dialog, TSendEMailForm::idServerHost), L"localhost");
-    SetText(::GetDlgItem(dialog, TSendEMailForm::idEMailSubject), L"Новая тема");
+// A failed send keeps the dialog with everything typed, shows why and remembers nothing;
+// the person corrects the port and the second Send from the same dialog goes through.
+TEST_F(SendInfoTest, FailedSendKeepsTheDialogForAnotherTry) {
+  SmtpServer refusing("refuse-auth");
+  SmtpServer accepting("login");
+  Remember(refusing, L"Старая тема");
+  // Either server's certificate is trusted.
+  const std::wstring caFile = FSandbox.Root() + L"\\ca.pem";
+  WriteBinaryFile(caFile, ReadBinaryFile(refusing.CaFile()) + ReadBinaryFile(accepting.CaFile()));
+  FEnvironment.Set(L"SSL_CERT_FILE", caFile);
+  const unsigned short acceptingPort = accepting.Port();
+  AnswerNextDialog([&](HWND dialog) {
+    auto item = [dialog](int id) { return ::GetDlgItem(dialog, id); };
+    SetText(item(TSendEMailForm::idServerHost), L"localhost");
+    SetText(item(TSendEMailForm::idPassword), L"s3cret");
+    SetText(item(TSendEMailForm::idEMailSubject), L"Новая тема");
+    SetText(item(TSendEMailForm::idEMailBody), L"Заметки");
+    ListView_SetCheckState(item(TSendEMailForm::idLogFiles), 1, TRUE);
+    ::PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+    // Wrongly, the dialog might close instead.
+    EXPECT_TRUE(testing::PumpUntil([&] { return !FUser.Messages.empty() || !::IsWindowVisible(dialog); }))
+        << "safety limit: the send never ended";
+    ASSERT_EQ(FUser.Messages.size(), 1u) << "the dialog closed";
+    const std::wstring shown = FUser.Messages[0].Text;
+    EXPECT_EQ(FUser.Messages[0].Kind, TMsgKind::Error);
+    EXPECT_TRUE(shown.starts_with(L"Ошибка отправки почты: ") && shown.size() > 23) << Narrow(shown);
+    EXPECT_TRUE(::IsWindowVisible(dialog));
+    EXPECT_TRUE(::IsWindowEnabled(item(IDOK)));
+    EXPECT_TRUE(::IsWindowEnabled(item(TSendEMailForm::idPassword)));
+    EXPECT_FALSE(::IsWindowVisible(item(TSendEMailForm::idProgress)));
+    EXPECT_EQ(WindowText(item(TSendEMailForm::idProgressText)), shown);
+    EXPECT_EQ(WindowText(item(TSendEMailForm::idServerHost)), L"localhost");
+    EXPECT_EQ(WindowText(item(TSendEMailForm::idPassword)), L"s3cret");
+    EXPECT_EQ(WindowText(item(TSendEMailForm::idEMailSubject)), L"Новая тема");
+    EXPECT_EQ(WindowText(item(TSendEMailForm::idEMailBody)), L"Заметки");
+    EXPECT_EQ(ListView_GetCheckState(item(TSendEMailForm::idLogFiles), 0), 1u);
+    EXPECT_EQ(ListView_GetCheckState(item(TSendEMailForm::idLogFiles), 1), 1u);
+    EXPECT_EQ(Stored(L"SMTPHost"), L"127.0.0.1");
+    EXPECT_EQ(Stored(L"EMailSubject"), L"Старая тема");
+    EXPECT_EQ(TempLeftovers(), std::vector<std::wstring>{});
+    SetText(item(TSendEMailForm::idPort), std::to_wstring(acceptingPort));
     ::PostMessageW(dialog, WM_COMMAND, IDOK, 0);
   });
   SendInfoByEMail(&FInfo, true);
-  ASSERT_EQ(FUser.Messages.size(), 1u);
-  EXPECT_EQ(FUser.Messages[0].Kind, TMsgKind::Error);
-  EXPECT_EQ(FUser.Messages[0].Text.rfind(L"Ошибка отправки почты: ", 0), 0u) << Narrow(FUser.Messages[0].Text);
-  EXPECT_GT(FUser.Messages[0].Text.size(), 23u);
-  EXPECT_EQ(Stored(L"SMTPHost"), L"127.0.0.1");
-  EXPECT_EQ(Stored(L"EMailSubject"), L"Старая тема");
+  EXPECT_EQ(testing::WindowsAnswered(), 1);
+  EXPECT_EQ(FUser.Messages.size(), 1u);
+
+  EXPECT_NE(refusing.Dialogue().find("AUTH LOGIN"), std::string::npos) << refusing.Dialogue();
+  const std::string dialogue = accepting.Dialogue();
+  EXPECT_NE(dialogue.find("AUTH LOGIN tech@orn.example s3cret\nMAIL FROM:<tech@orn.example>\n"), std::string::npos)
+      << dialogue;
+  const std::string parsed = ReadBinaryFile(accepting.File(L"parsed.txt"));
+  EXPECT_NE(parsed.find(Narrow(L"subject=Новая тема")), std::string::npos) << parsed;
+  EXPECT_NE(parsed.find("attachment=np.xinf|np.xinf|"), std::string::npos) << parsed;
+  EXPECT_NE(parsed.find("attachment=new.log|new.log|"), std::string::npos) << parsed;
+  EXPECT_NE(parsed.find("attachment=old.log|old.log|"), std::string::npos) << parsed;
+  EXPECT_NE(ReadBinaryFile(accepting.File(L"body.html")).find(Narrow(L"Заметки")), std::string::npos);
+  EXPECT_EQ(Stored(L"SMTPHost"), L"localhost");
+  EXPECT_EQ(Stored(L"SMTPPort"), std::to_wstring(acceptingPort));
+  EXPECT_EQ(Stored(L"EMailSubject"), L"Новая тема");
   EXPECT_EQ(TempLeftovers(), std::vector<std::wstring>{});
 }
 

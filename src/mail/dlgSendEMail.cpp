@@ -7,6 +7,7 @@
 #include <memory>
 #include <set>
 #include <tuple>
+#include <utility>
 
 #include "mail/MailSubmission.h"
 #include "mail/ReportAttachment.h"
@@ -273,28 +274,32 @@ void TSendEMailForm::ShowProgress() {
   ::SendMessageW(FProgressBar, PBM_SETPOS, position, 0);
 }
 
-// A stopped send leaves the dialog as it was before Send; any other end closes it.
+// Only a delivered mail closes the dialog. A stopped or failed send leaves it as it was
+// before Send, so that the person can correct an entry and send again without typing the
+// rest anew.
 void TSendEMailForm::SendingEnded() {
   FSender.join();
   ::KillTimer(Handle(), ProgressTimer);
   ShowProgress();
-  bool stopped = false;
-  try {
-    if (FSendFailure) std::rethrow_exception(FSendFailure);
-  } catch (const ESendCancelled&) {
-    stopped = true;
-  } catch (...) {
-  }
-  if (!stopped) {
+  const std::exception_ptr failure = std::exchange(FSendFailure, nullptr);
+  if (!failure) {
     FSent = true;
     TModalDialog::HandleMessage(WM_COMMAND, IDOK, 0);
     return;
   }
-  FSendFailure = nullptr;
-  ::SetWindowTextW(FProgressText, L"Отправка отменена");
   ::ShowWindow(FProgressBar, SW_HIDE);
   EnableEntries(true);
   ::SetFocus(::GetDlgItem(Handle(), IDOK));
+  try {
+    std::rethrow_exception(failure);
+  } catch (const ESendCancelled&) {
+    ::SetWindowTextW(FProgressText, L"Отправка отменена");
+  } catch (const std::exception& error) {
+    // The reason stays beside the entries once the message box is gone.
+    const std::wstring text = L"Ошибка отправки почты: " + ExceptionMessage(error);
+    ::SetWindowTextW(FProgressText, text.c_str());
+    ShowMessage(TMsgKind::Error, text);
+  }
 }
 
 LRESULT TSendEMailForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -367,8 +372,9 @@ void SendInfoByEMail(TCompositeInfo* info, bool extendedMode) {
     };
   };
   if (!form.ShowModal()) return;
+  // The mail is delivered: a failure from here on is only the settings' and keeps the
+  // dialog closed, or the person would send the mail twice.
   try {
-    if (form.SendFailure()) std::rethrow_exception(form.SendFailure());
     RememberMailSettings(settings, subject);
   } catch (const std::exception& error) {
     ShowMessage(TMsgKind::Error, L"Ошибка отправки почты: " + ExceptionMessage(error));

@@ -50,12 +50,11 @@ class TSendEMailForm : public TModalDialog {
 
   // The work a Send with complete entries starts: OnSend prepares it on this thread and
   // returns what then runs on a worker thread while the dialog stays open, shows the
-  // progress of the message data and lets "Отмена" stop it. A stopped send leaves the
-  // dialog open as it was; any other end closes it with OK. Unset, Send closes the dialog.
+  // progress of the message data and lets "Отмена" stop it. Only a send that ends without
+  // an error closes the dialog with OK; a stopped or failed one leaves it open as it was,
+  // a failure shown, and Send starts the work anew. Unset, Send closes the dialog.
   using TSendWork = std::function<void(TSendProgress&)>;
   std::function<TSendWork()> OnSend;
-  // What the work raised, once the dialog has closed after it.
-  std::exception_ptr SendFailure() const { return FSendFailure; }
 
   bool FExtendedMode = false;  // only chooses the icon
   HWND edServerHost = nullptr;
@@ -101,8 +100,8 @@ class TSendEMailForm : public TModalDialog {
   HWND FProgressBar = nullptr;
   std::unique_ptr<TSendProgress> FProgress;
   std::thread FSender;
-  std::exception_ptr FSendFailure;
-  bool FSent = false;  // the send has ended other than by a stop
+  std::exception_ptr FSendFailure;  // what the work raised, until the dialog has seen it
+  bool FSent = false;               // the mail has gone: nothing left to check
 };
 
 // Asks for the mail settings, composes the message and submits it.
