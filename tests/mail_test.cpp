@@ -8,7 +8,10 @@
 #include <atomic>
 #include <cstdlib>
 #include <gtest/gtest.h>
+#include <memory>
+#include <new>
 #include <openssl/evp.h>
+#include <openssl/pem.h>
 #include <random>
 #include <thread>
 
@@ -26,6 +29,19 @@
 #include "win/Files.h"
 #include "win/Handles.h"
 #include "win/Text.h"
+
+// Allocations of one size fail on the thread that asks for it: a real out-of-memory at a
+// chosen place, such as inside the server check that OpenSSL calls.
+namespace {
+thread_local size_t tFailingAllocationSize = 0;
+}  // namespace
+
+// The library's own operator delete frees what malloc gave.
+void* operator new(size_t size) {
+  if (size != 0 && size == tFailingAllocationSize) throw std::bad_alloc();
+  if (void* memory = std::malloc(size ? size : 1)) return memory;
+  throw std::bad_alloc();
+}
 
 namespace ornpm {
 namespace {
@@ -564,6 +580,29 @@ TEST_F(MailServerTest, ChainTrustedThroughTheWindowsStore) {
     else
       EXPECT_NE(error.find(expected), std::string::npos) << mode << ": " << error;
   }
+}
+
+// The server check runs inside OpenSSL: when it breaks (here, memory for the copy of the
+// server's certificate runs out) the server is rejected and the user learns why, instead of
+// the failure unwinding through OpenSSL.
+TEST_F(MailServerTest, BrokenServerCheckRejectsTheServer) {
+  SmtpServer server("untrusted");  // OpenSSL does not trust it, so the Windows check runs
+  TrustTestCa(server);
+  const std::string pem = testing::ReadBinaryFile(server.File(L"rogue.pem"));
+  std::unique_ptr<BIO, decltype(&BIO_free)> bio(BIO_new_mem_buf(pem.data(), static_cast<int>(pem.size())), BIO_free);
+  std::unique_ptr<X509, decltype(&X509_free)> certificate(PEM_read_bio_X509(bio.get(), nullptr, nullptr, nullptr),
+                                                          X509_free);
+  ASSERT_TRUE(certificate);
+  const int derLength = i2d_X509(certificate.get(), nullptr);
+  ASSERT_GT(derLength, 0);
+  const TMailContent content = SimpleContent();
+  tFailingAllocationSize = static_cast<size_t>(derLength);
+  const std::string error = SubmitError(Settings(server), content);
+  tFailingAllocationSize = 0;
+  EXPECT_EQ(error, Narrow(L"Не удалось проверить сертификат сервера: Недостаточно памяти"));
+  // A handshake the client broke off is no session the server sees end.
+  const std::wstring log = server.File(L"dialogue.log");
+  EXPECT_FALSE(FileExists(log)) << testing::ReadBinaryFile(log);
 }
 
 // A stop asked from another thread in the middle of the data ends the submission without

@@ -93,12 +93,11 @@ DWORD WindowsChainError(X509_STORE_CTX* store, const std::wstring& host) {
   return chain->TrustStatus.dwErrorStatus & ~ignored ? static_cast<DWORD>(CERT_E_CHAINING) : 0;
 }
 
-int VerifyChain(X509_STORE_CTX* store, void* argument) {
+int CheckChain(X509_STORE_CTX* store, const std::wstring& host) {
   if (X509_verify_cert(store) == 1) return 1;
   const int error = X509_STORE_CTX_get_error(store);
   // A chain OpenSSL trusts but for another name: no store changes that.
   if (error == X509_V_ERR_HOSTNAME_MISMATCH || error == X509_V_ERR_IP_ADDRESS_MISMATCH) return 0;
-  const std::wstring& host = *static_cast<const std::wstring*>(argument);
   const DWORD verdict = WindowsChainError(store, host);
   if (verdict == 0) {
     X509_STORE_CTX_set_error(store, X509_V_OK);
@@ -113,8 +112,20 @@ int VerifyChain(X509_STORE_CTX* store, void* argument) {
 
 }  // namespace
 
-void VerifyServersWithWindows(SSL_CTX* context, const std::wstring& host) {
-  SSL_CTX_set_cert_verify_callback(context, VerifyChain, const_cast<std::wstring*>(&host));
+// A check that cannot finish rejects the server; the connection reports why.
+int TServerTrust::VerifyChain(X509_STORE_CTX* store, void* argument) noexcept {
+  auto* trust = static_cast<TServerTrust*>(argument);
+  try {
+    return CheckChain(store, trust->FHost);
+  } catch (...) {
+    trust->FFailure = std::current_exception();
+    X509_STORE_CTX_set_error(store, X509_V_ERR_UNSPECIFIED);
+    return 0;
+  }
+}
+
+void TServerTrust::Install(SSL_CTX* context) {
+  SSL_CTX_set_cert_verify_callback(context, VerifyChain, this);
 }
 
 }  // namespace ornpm

@@ -4,14 +4,33 @@
 // accepts for the server's name. The engine fetches roots the workstation has not seen yet
 // and follows the enterprise's policy, which a copy of the root store taken once cannot.
 
+#include <exception>
 #include <string>
+#include <utility>
 
 typedef struct ssl_ctx_st SSL_CTX;
+typedef struct x509_store_ctx_st X509_STORE_CTX;
 
 namespace ornpm {
 
-// Makes the context verify every server chain this way for the given host. The host text
-// must outlive the context.
-void VerifyServersWithWindows(SSL_CTX* context, const std::wstring& host);
+class TServerTrust {
+ public:
+  explicit TServerTrust(std::wstring host) : FHost(std::move(host)) {}
+  TServerTrust(const TServerTrust&) = delete;
+  TServerTrust& operator=(const TServerTrust&) = delete;
+
+  // Makes the context verify every server chain this way for the host; this object must
+  // outlive the context.
+  void Install(SSL_CTX* context);
+  // What broke the check itself, which then rejected the server; empty while nothing did.
+  std::exception_ptr Failure() const { return FFailure; }
+
+ private:
+  // Called from inside OpenSSL: nothing may unwind through its frames.
+  static int VerifyChain(X509_STORE_CTX* store, void* argument) noexcept;
+
+  std::wstring FHost;
+  std::exception_ptr FFailure;
+};
 
 }  // namespace ornpm

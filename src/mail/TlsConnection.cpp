@@ -147,7 +147,7 @@ void TTlsConnection::Handshake(const std::wstring& host) {
   if (!context) throw ESocketError(L"Не удалось инициализировать TLS: " + OpenSslErrors());
   SSL_CTX_set_min_proto_version(context, TLS1_2_VERSION);
   SSL_CTX_set_default_verify_paths(context);
-  VerifyServersWithWindows(context, FHost);
+  FTrust.Install(context);
   SSL_CTX_set_verify(context, SSL_VERIFY_PEER, nullptr);
   ERR_clear_error();
 
@@ -165,6 +165,7 @@ void TTlsConnection::Handshake(const std::wstring& host) {
   ::WSASetLastError(0);
   int result = SSL_connect(ssl);
   if (result == 1) return;
+  CheckTrustFailure();
   long verify = SSL_get_verify_result(ssl);
   if (verify != X509_V_OK)
     throw ESocketError(L"Сертификат сервера не прошёл проверку: " +
@@ -188,7 +189,21 @@ void TTlsConnection::ArmTimeout() {
   ::setsockopt(FSocket.Get(), SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&wait), sizeof wait);
 }
 
+void TTlsConnection::CheckTrustFailure() const {
+  const std::exception_ptr failure = FTrust.Failure();
+  if (!failure) return;
+  std::wstring reason = L"Непредвиденная ошибка";
+  try {
+    std::rethrow_exception(failure);
+  } catch (const std::exception& error) {
+    reason = ExceptionMessage(error);
+  } catch (...) {
+  }
+  throw ESocketError(L"Не удалось проверить сертификат сервера: " + reason);
+}
+
 void TTlsConnection::RaiseIoError(int result, const wchar_t* action) {
+  CheckTrustFailure();  // a check in a renegotiation
   int error = SSL_get_error(FSsl.get(), result);
   int socketError = ::WSAGetLastError();
   std::wstring reasons = OpenSslErrors();

@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "mail/SendProgress.h"
+#include "mail/ServerTrust.h"
 #include "win/Exceptions.h"
 #include "win/NetHandles.h"
 
@@ -59,6 +60,8 @@ class TTlsConnection {
   DWORD WaitLeftMs() const;
   // Applies what is left of the time limits to the socket before each wait.
   void ArmTimeout();
+  // Raises why the server check itself broke, when it did.
+  void CheckTrustFailure() const;
   [[noreturn]] void RaiseIoError(int result, const wchar_t* action);
   [[noreturn]] static void RaiseOverlong(size_t maxLength);
   [[noreturn]] static void RaiseSocketError(const wchar_t* action, int socketError, std::wstring reasons);
@@ -72,6 +75,7 @@ class TTlsConnection {
   TSendProgress* FProgress;
   DWORD FArmedMs = 0;  // the wait the socket has now; 0 before the first
   UniqueSocket FSocket;
+  TServerTrust FTrust{FHost};  // outlives the context that calls it
   std::unique_ptr<SSL_CTX, decltype(&SSL_CTX_free)> FContext{nullptr, SSL_CTX_free};
   std::unique_ptr<SSL, decltype(&SSL_free)> FSsl{nullptr, SSL_free};
   std::string FBuffer;
