@@ -8,6 +8,7 @@
 #include <stdexcept>
 
 #include "harness/Sandbox.h"
+#include "harness/Waiting.h"
 #include "win/Environment.h"
 #include "win/Handles.h"
 #include "win/Text.h"
@@ -29,11 +30,24 @@ std::wstring QuoteArgument(const std::wstring& argument) {
   return quoted + L"\"";
 }
 
+// The whole file, when it can be opened; false, without a test failure, when not (yet).
+bool ReadWholeFile(const std::wstring& path, std::string& bytes) {
+  UniqueFileHandle file(::CreateFileW(path.c_str(), GENERIC_READ,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0,
+                                      nullptr));
+  if (!file) return false;
+  bytes.clear();
+  char buffer[4096];
+  DWORD read = 0;
+  while (::ReadFile(file.Get(), buffer, sizeof(buffer), &read, nullptr) && read > 0) bytes.append(buffer, read);
+  return true;
+}
+
 std::wstring WindowText(HWND window) {
   wchar_t buffer[2048] = {};
   DWORD_PTR ignored = 0;
-  ::SendMessageTimeoutW(window, WM_GETTEXT, std::size(buffer), reinterpret_cast<LPARAM>(buffer), SMTO_ABORTIFHUNG, SafetyLimitMs,
-                        &ignored);
+  ::SendMessageTimeoutW(window, WM_GETTEXT, std::size(buffer), reinterpret_cast<LPARAM>(buffer), SMTO_ABORTIFHUNG,
+                        SafetyLimitMs, &ignored);
   return buffer;
 }
 
@@ -221,18 +235,15 @@ ChildRun RunOrnpmOnFullDisk(const std::vector<std::wstring>& arguments, unsigned
       L"ulimit -f " + std::to_wstring(limitKb) + L"; trap '' XFSZ; exec /usr/bin/wine cmd /c '" + batch + L"'";
   RunChild(L"Z:\\bin\\sh -c " + QuoteArgument(script), {});
 
+  // The code file is there once the batch file moved it into place, and can be read once the
+  // move has let go of it: on a busy machine the name shows before that.
   ChildRun result;
-  DWORD started = ::GetTickCount();
-  while (::GetFileAttributesW(code.c_str()) == INVALID_FILE_ATTRIBUTES) {
-    if (::GetTickCount() - started > SafetyLimitMs) {
-      result.TimedOut = true;
-      break;
-    }
-    ::Sleep(20);
-  }
-  if (!result.TimedOut) {
-    result.ExitCode = static_cast<DWORD>(std::stoul(ReadBinaryFile(code)));
+  std::string exitCode;
+  if (WaitUntil([&] { return ReadWholeFile(code, exitCode) && !exitCode.empty(); })) {
+    result.ExitCode = static_cast<DWORD>(std::stoul(exitCode));
     result.Output = BytesToWide(ReadBinaryFile(output));
+  } else {
+    result.TimedOut = true;
   }
   for (const std::wstring& file : {batch, output, code}) ::DeleteFileW(file.c_str());
   ::RemoveDirectoryW(folder.c_str());
