@@ -306,6 +306,37 @@ TEST_F(LayoutTest, MainWindowSizeLimitsFollowTheModeAndTheDpi) {
   }
 }
 
+// Maximising and sizing by the program or the system (snapping to the screen's height)
+// drag no edge: common mode keeps its designed height all the same, extended mode takes
+// the height it is given.
+TEST_F(LayoutTest, MaximisedOrStretchedCommonModeKeepsItsHeight) {
+  for (bool extended : {false, true}) {
+    SCOPED_TRACE(extended ? "extended" : "common");
+    TMainForm form(extended ? std::vector<std::wstring>{L"/E"} : std::vector<std::wstring>{});
+    const UINT dpi = CheckedDpi(form.Handle());
+    const int designed = Scale(extended ? 447 : 238, dpi);
+    const int screenHeight = ::GetSystemMetrics(SM_CYSCREEN);
+    RECT outer{};
+    ::GetWindowRect(form.Handle(), &outer);
+    ::SetWindowPos(form.Handle(), nullptr, outer.left, 0, outer.right - outer.left, screenHeight,
+                   SWP_NOZORDER | SWP_NOACTIVATE);
+    ::GetWindowRect(form.Handle(), &outer);
+    if (extended)
+      EXPECT_EQ(outer.bottom - outer.top, screenHeight);
+    else
+      EXPECT_EQ(ClientSize(form.Handle()).cy, designed);
+
+    ::ShowWindow(form.Handle(), SW_MAXIMIZE);
+    ASSERT_TRUE(::IsZoomed(form.Handle()));
+    if (extended)
+      EXPECT_GT(ClientSize(form.Handle()).cy, designed);
+    else
+      EXPECT_EQ(ClientSize(form.Handle()).cy, designed);
+    ExpectPlaced(form.Handle(), MainPlaces, MainDesign, form.Frame().Handle());
+    ::ShowWindow(form.Handle(), SW_RESTORE);
+  }
+}
+
 TEST_F(LayoutTest, SendDialogOpensCentredAndFollowsADragOfEachEdgeAndCornerDownToItsMinimum) {
   TSendEMailForm form(nullptr);
   const UINT dpi = CheckedDpi(form.Handle());

@@ -6,12 +6,15 @@
 #include <memory>
 
 #include "harness/ChildProcess.h"
+#include "harness/FakeUserInteraction.h"
 #include "harness/Sandbox.h"
+#include "harness/Waiting.h"
 #include "service/CompositeInfo.h"
 #include "service/IniFile.h"
 #include "service/SimpleXMLParser.h"
 #include "views/frPlugInInfo.h"
 #include "win/Environment.h"
+#include "win/Exceptions.h"
 #include "win/Window.h"
 
 namespace ornpm {
@@ -74,6 +77,24 @@ class PlugInViewTest : public ::testing::Test {
       EXPECT_TRUE(host->WaitForModule(DllName));
     }
     return host;
+  }
+  // Nobody may end the process any more, its starter included: a DACL that denies it.
+  static void DenyTermination(const FixtureProcess& process) {
+    BYTE everyone[SECURITY_MAX_SID_SIZE];
+    DWORD sidSize = sizeof everyone;
+    ASSERT_TRUE(::CreateWellKnownSid(WinWorldSid, nullptr, everyone, &sidSize));
+    alignas(DWORD) BYTE aclBuffer[256];
+    auto* acl = reinterpret_cast<ACL*>(aclBuffer);
+    ASSERT_TRUE(::InitializeAcl(acl, sizeof aclBuffer, ACL_REVISION));
+    ASSERT_TRUE(::AddAccessDeniedAce(acl, ACL_REVISION, PROCESS_TERMINATE, everyone));
+    ASSERT_TRUE(::AddAccessAllowedAce(acl, ACL_REVISION, PROCESS_ALL_ACCESS, everyone));
+    SECURITY_DESCRIPTOR descriptor;
+    ASSERT_TRUE(::InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION));
+    ASSERT_TRUE(::SetSecurityDescriptorDacl(&descriptor, TRUE, acl, FALSE));
+    ASSERT_TRUE(::SetKernelObjectSecurity(process.Handle(), DACL_SECURITY_INFORMATION, &descriptor));
+    HANDLE probe = ::OpenProcess(PROCESS_TERMINATE, FALSE, process.Id());
+    if (probe) ::CloseHandle(probe);
+    ASSERT_EQ(probe, nullptr) << "the system lets the process be ended despite its DACL";
   }
   static std::wstring Line(const FixtureProcess& process) {
     return std::to_wstring(process.Id()) + L" - ornPluginHostVLX.exe";
@@ -196,6 +217,40 @@ TEST_F(PlugInViewTest, KillEndsTheSelectedProcessesLastEntryFirst) {
   ASSERT_EQ(Entries().size(), 1u);
   EXPECT_EQ(Entries()[0].Text, Line(*byEntry[1]));
   EXPECT_TRUE(Enabled(FView.btnKillProcs));
+}
+
+// A process this user may not end leaves the list like the others, and the person is told
+// which did not end and why; the window is enabled and answering again afterwards.
+TEST_F(PlugInViewTest, KillNamesTheProcessesThatDidNotEnd) {
+  testing::FakeUserInteraction user;
+  auto ending = StartHost(), guarded = StartHost();
+  ASSERT_NO_FATAL_FAILURE(DenyTermination(*guarded));
+  FInfo.Load();
+  FView.Load(&FInfo);
+  ASSERT_EQ(Entries().size(), 2u);
+  Select({0, 1});
+  Click(TPlugInInfoFrame::idKillProcs, FView.btnKillProcs);
+  EXPECT_TRUE(ending->HasEnded());
+  EXPECT_FALSE(guarded->HasEnded());
+  EXPECT_TRUE(Entries().empty());
+  ASSERT_EQ(user.Messages.size(), 1u);
+  EXPECT_EQ(user.Messages[0].Kind, TMsgKind::Error);
+  EXPECT_EQ(user.Messages[0].Text,
+            L"Не удалось завершить процесс " + Line(*guarded) + L": " + SysErrorMessage(ERROR_ACCESS_DENIED));
+  EXPECT_TRUE(::IsWindowEnabled(FParent));
+  EXPECT_TRUE(testing::PumpUntilIdle());
+
+  // The same when the logging settings end every process together.
+  auto second = StartHost();
+  ASSERT_NO_FATAL_FAILURE(DenyTermination(*second));
+  FInfo.Load();
+  FView.Load(&FInfo);
+  const std::vector<TNotEnded> notEnded = FInfo.KillAllProcesses();
+  ASSERT_EQ(notEnded.size(), 2u);
+  EXPECT_EQ(NotEndedMessage(notEnded), L"Не удалось завершить процесс " + notEnded[0].Process + L": " +
+                                           SysErrorMessage(ERROR_ACCESS_DENIED) + L"\r\nНе удалось завершить процесс " +
+                                           notEnded[1].Process + L": " + SysErrorMessage(ERROR_ACCESS_DENIED));
+  EXPECT_TRUE(Entries().empty());
 }
 
 TEST_F(PlugInViewTest, TheListFollowsEveryChangeOfTheRecords) {

@@ -146,6 +146,7 @@ void TMainForm::FormCreate(const std::vector<std::wstring>& arguments) {
   ::ShowWindow(FLoadButton, extended ? SW_SHOW : SW_HIDE);
   ::CheckMenuItem(FServiceMenu.Get(), idExtMode, extended ? MF_CHECKED : MF_UNCHECKED);
   if (!extended) SetClientHeight(CommonClientHeight);
+  FHeightFixed = !extended;
   SetModeIcon(extended);
   ShowCentred();
   try {
@@ -175,6 +176,16 @@ void TMainForm::SetClientHeight(int designHeight) {
   ornpm::SetClientHeight(Handle(), Scale(designHeight, WindowDpi(Handle())));
 }
 
+// Maximising, snapping and moves by the program size the window without a drag, so
+// WM_SIZING never sees them: the fixed height of common mode holds here for them, at the
+// window's DPI and with the frame it has now.
+void TMainForm::KeepFixedHeight(MINMAXINFO& info) const {
+  const int height = Scale(CommonClientHeight, WindowDpi(Handle())) + BorderSize(Handle()).cy;
+  info.ptMaxSize.y = height;
+  info.ptMinTrackSize.y = height;
+  info.ptMaxTrackSize.y = height;
+}
+
 void TMainForm::SetModeIcon(bool extended) {
   SetLargeIcon(Handle(), extended ? L"ExtendedModeIcon" : L"CommonModeIcon");
 }
@@ -199,7 +210,9 @@ void TMainForm::SwitchMode(bool extended) {
   const UINT dpi = WindowDpi(Handle());
   int designHeight = extended ? std::max(::MulDiv(client.bottom, 96, static_cast<int>(dpi)), ExtendedMinClientHeight)
                               : CommonClientHeight;
+  FHeightFixed = false;  // the fixed height would hold the window at the old one
   SetClientHeight(designHeight);
+  FHeightFixed = !extended;
   // Keep the window's vertical centre where it was.
   RECT after{};
   ::GetWindowRect(Handle(), &after);
@@ -244,11 +257,16 @@ LRESULT TMainForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_SIZING:
       ClampSizing(wParam, *reinterpret_cast<RECT*>(lParam), SizeLimits());
       return TRUE;
+    case WM_GETMINMAXINFO:
+      if (FHeightFixed) KeepFixedHeight(*reinterpret_cast<MINMAXINFO*>(lParam));
+      return 0;
     case WM_SIZE:
       FLayout.Apply(Handle());
       return 0;
     case WM_DPICHANGED:
       FLayout.FollowDpiChange(Handle(), wParam, lParam);
+      // The suggested size was held to the fixed height with the old DPI's frame.
+      if (FHeightFixed) SetClientHeight(CommonClientHeight);
       FitServiceButton();
       FLayout.Apply(Handle());
       MeasureBorderSize();  // the caption and frame take the new DPI's sizes

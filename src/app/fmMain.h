@@ -58,6 +58,7 @@ class TMainForm : public TWindow {
   void SetClientHeight(int designHeight);
   void SetModeIcon(bool extended);
   void MeasureBorderSize();
+  void KeepFixedHeight(MINMAXINFO& info) const;
   void ShowCentred();
   void FitServiceButton();
   void OnCommand(int id);
@@ -79,6 +80,7 @@ class TMainForm : public TWindow {
   UniqueMenu FServiceMenu;
   TFocusKeeper FFocus;
   SIZE FBorderSize{0, 0};
+  bool FHeightFixed = false;  // common mode, once the window has its height
   std::wstring FCurrShortcut;
 };
 

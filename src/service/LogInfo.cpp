@@ -255,7 +255,8 @@ void TLogInfo::OfferToEndProcesses() {
     return;
   std::wstring folder = ExtractFilePath(FPlugIn->PlugInPath());
   bool hostWasRunning = FPlugIn->FindProcess(PlugInHostExeName, folder) != nullptr;
-  FPlugIn->KillAllProcesses();
+  const std::vector<TNotEnded> notEnded = FPlugIn->KillAllProcesses();
+  if (!notEnded.empty()) ShowMessage(TMsgKind::Error, NotEndedMessage(notEnded));
   // Quoted: an unquoted path with blanks would let CreateProcess try "C:\Program.exe" first.
   if (hostWasRunning) RunProgram(L"\"" + folder + PlugInHostExeName + L"\"");
 }

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <functional>
 
 #include "service/Hosts.h"
 #include "service/PlugInFiles.h"
@@ -157,9 +158,22 @@ std::unique_ptr<TProcessInfo> TPlugInInfo::FindFirstProcess(const std::wstring& 
   return nullptr;
 }
 
-void TPlugInInfo::KillProcess(TProcessInfo* process) {
+namespace {
+
+void RunWait(const TWaitRunner& run, const std::function<void()>& work) {
+  if (run)
+    run(work);
+  else
+    work();
+}
+
+}  // namespace
+
+void TPlugInInfo::KillProcess(TProcessInfo* process, std::vector<TNotEnded>* notEnded, const TWaitRunner& run) {
   if (!process || FromReport()) return;
-  process->Kill();
+  DWORD error = ERROR_SUCCESS;
+  RunWait(run, [&] { process->Kill(&error); });
+  if (error != ERROR_SUCCESS && notEnded) notEnded->push_back({process->Line(), error});
   std::erase_if(FProcesses, [&](const auto& entry) { return entry.get() == process; });
   ProcessesChanged();
 }
@@ -169,12 +183,19 @@ void TPlugInInfo::KillProcess(uint32_t pid) {
   if (found != FProcesses.end()) KillProcess(found->get());
 }
 
-void TPlugInInfo::KillAllProcesses() {
-  if (FromReport()) return;
-  for (const auto& process : FProcesses) process->Kill();
+std::vector<TNotEnded> TPlugInInfo::KillAllProcesses(const TWaitRunner& run) {
+  if (FromReport()) return {};
+  std::vector<TNotEnded> notEnded;
+  RunWait(run, [&] {
+    for (const auto& process : FProcesses) {
+      DWORD error = ERROR_SUCCESS;
+      if (!process->Kill(&error)) notEnded.push_back({process->Line(), error});
+    }
+  });
   if (OnProcessKilled) OnProcessKilled(this, nullptr);
   FProcesses.clear();
   ProcessesChanged();
+  return notEnded;
 }
 
 void TPlugInInfo::SaveProcessesInfo(TInfoLines* lines, bool clearBeforeSave, bool saveModulesInfo) const {

@@ -4,6 +4,7 @@
 #include <tlhelp32.h>
 
 #include "win/Environment.h"
+#include "win/Exceptions.h"
 #include "win/Handles.h"
 #include "win/Text.h"
 
@@ -88,9 +89,13 @@ std::wstring TProcessInfo::Path() const {
   return fileName.empty() ? std::wstring() : ExtractFilePath(fileName);
 }
 
+std::wstring TProcessInfo::Line() const {
+  return std::to_wstring(FID) + L" - " + FName;
+}
+
 void TProcessInfo::SaveInfo(TInfoLines* lines, bool saveModules) {
   if (!lines) return;
-  lines->push_back({std::to_wstring(FID) + L" - " + FName, this});
+  lines->push_back({Line(), this});
   if (!saveModules) return;
   for (const TLibraryInfo& module : FModules)
     lines->push_back({std::wstring(L"  ").append(module.BaseName()), nullptr});
@@ -102,11 +107,27 @@ bool TProcessInfo::UsesLibrary(const std::wstring& name) const {
   return false;
 }
 
-bool TProcessInfo::Kill() const {
+bool TProcessInfo::Kill(DWORD* error) const {
+  // Ending a process takes milliseconds; one that has not ended after seconds is stuck (in
+  // a driver, say) and may never end. The person waits for it no longer than that.
+  constexpr DWORD EndWaitMs = 5000;
+  DWORD failure = ERROR_SUCCESS;
   UniqueHandle process(::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, FID));
-  if (!process || !::TerminateProcess(process.Get(), 0xFFFFFFFF)) return false;
-  ::WaitForSingleObject(process.Get(), INFINITE);
-  return true;
+  if (!process || !::TerminateProcess(process.Get(), 0xFFFFFFFF))
+    failure = ::GetLastError();
+  else if (DWORD waited = ::WaitForSingleObject(process.Get(), EndWaitMs); waited != WAIT_OBJECT_0)
+    failure = waited == WAIT_TIMEOUT ? WAIT_TIMEOUT : ::GetLastError();
+  if (error) *error = failure;
+  return failure == ERROR_SUCCESS;
+}
+
+std::wstring NotEndedMessage(const std::vector<TNotEnded>& processes) {
+  std::wstring text;
+  for (const TNotEnded& process : processes) {
+    if (!text.empty()) text += L"\r\n";
+    text += Format(L"Не удалось завершить процесс %s: %s", {process.Process, SysErrorMessage(process.Error)});
+  }
+  return text;
 }
 
 std::vector<uint32_t> EnumerateProcessIds() {

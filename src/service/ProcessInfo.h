@@ -76,12 +76,16 @@ class TProcessInfo {
   // Folder of the process's executable with its trailing backslash, read anew each time;
   // empty when the process cannot be queried.
   std::wstring Path() const;
-  // Appends "<id> - <name>" carrying this process, then (when asked) one line per module:
+  // "<id> - <name>", as the process is shown in lists and messages.
+  std::wstring Line() const;
+  // Appends its line carrying this process, then (when asked) one line per module:
   // two blanks and the module's base name.
   void SaveInfo(TInfoLines* lines, bool saveModules);
   bool UsesLibrary(const std::wstring& name) const;
-  // Terminates the process and waits until it has ended; false when it could not.
-  bool Kill() const;
+  // Terminates the process and waits a few seconds at most until it has ended; false when
+  // it could not be ended or was still running, with the system's error code in error
+  // (WAIT_TIMEOUT for the latter).
+  bool Kill(DWORD* error = nullptr) const;
 
  private:
   TProcessInfo(uint32_t id, std::wstring name);
@@ -102,6 +106,17 @@ inline std::wstring_view TLibraryInfo::FileName() const {
 // Told when the plug-in's processes were terminated together: process is null then, and
 // the records are still alive while the handler runs.
 using TKillProcessEvent = std::function<void(TPlugInInfo* sender, TProcessInfo* process)>;
+
+// A process that was to be ended and was not, with the system's error code.
+struct TNotEnded {
+  std::wstring Process;  // as its line in a list: "<id> - <name>"
+  DWORD Error;
+};
+// Runs a piece of work that waits; a window runs it aside and keeps answering meanwhile.
+using TWaitRunner = std::function<void(const std::function<void()>& work)>;
+
+// The message that names each process that did not end and why; empty when all ended.
+std::wstring NotEndedMessage(const std::vector<TNotEnded>& processes);
 
 // Ids of all running processes, in the system's order; empty when they cannot be listed.
 std::vector<uint32_t> EnumerateProcessIds();

@@ -5,6 +5,7 @@
 #include <functional>
 
 #include "service/PlugInInfo.h"
+#include "win/UserInteraction.h"
 
 namespace ornpm {
 
@@ -90,11 +91,15 @@ void TPlugInInfoFrame::btnRefreshClick() {
 void TPlugInInfoFrame::btnKillProcsClick() {
   // A report's ids belong to another workstation; here they may name any program.
   if (FPlugInInfo->ProcessesFromReport()) return;
-  TWaitCursor waiting;
+  // A process may take seconds to end, or never: the window keeps answering while it waits.
+  const TWaitRunner aside = [this](const std::function<void()>& work) { RunBusy(Handle(), work); };
+  std::vector<TNotEnded> notEnded;
   // Taken before the first termination: each one rebuilds the list through
   // DoProcessesChanged and frees only its own record, so the others stay valid.
-  for (TProcessInfo* process : SelectedProcesses()) FPlugInInfo->KillProcess(process);
+  for (TProcessInfo* process : SelectedProcesses()) FPlugInInfo->KillProcess(process, &notEnded, aside);
   UpdateKillButton();
+  // They leave the list all the same, so the person must hear which are still running.
+  if (!notEnded.empty()) ShowMessage(TMsgKind::Error, NotEndedMessage(notEnded));
 }
 
 void TPlugInInfoFrame::DoProcessKilled(TPlugInInfo* sender, TProcessInfo* process) {
