@@ -47,7 +47,8 @@ class FixtureProcess {
   DWORD Id() const { return FId; }
   HANDLE Handle() const { return FHandle; }
   bool HasEnded() const { return ::WaitForSingleObject(FHandle, 0) == WAIT_OBJECT_0; }
-  // Waits (a few seconds at most) until the process has a module of that base name loaded.
+  // Waits until the process has a module of that base name loaded; false once it has ended
+  // without one.
   bool WaitForModule(const std::wstring& baseName) const;
 
  private:

@@ -17,28 +17,26 @@ bool PumpMessages() {
   return any;
 }
 
-bool Poll(const std::function<bool()>& done, bool pump) {
-  for (const ULONGLONG end = ::GetTickCount64() + SafetyLimitMs; !done(); ::Sleep(PollMs)) {
-    if (::GetTickCount64() > end) return false;
+void Poll(const std::function<bool()>& done, bool pump) {
+  while (!done()) {
     if (pump) PumpMessages();
+    ::Sleep(PollMs);
   }
-  return true;
 }
 
 }  // namespace
 
-bool WaitUntil(const std::function<bool()>& done) {
-  return Poll(done, false);
+void WaitUntil(const std::function<bool()>& done) {
+  Poll(done, false);
 }
 
-bool PumpUntil(const std::function<bool()>& done) {
-  return Poll(done, true);
+void PumpUntil(const std::function<bool()>& done) {
+  Poll(done, true);
 }
 
-bool PumpUntilIdle() {
-  for (const ULONGLONG end = ::GetTickCount64() + SafetyLimitMs; PumpMessages();)
-    if (::GetTickCount64() > end) return false;
-  return true;
+void PumpUntilIdle() {
+  while (PumpMessages()) {
+  }
 }
 
 }  // namespace ornpm::testing
