@@ -15,6 +15,7 @@
 #include <random>
 #include <thread>
 
+#include "harness/ChildProcess.h"
 #include "harness/Sandbox.h"
 #include "harness/SmtpServer.h"
 #include "harness/Waiting.h"
