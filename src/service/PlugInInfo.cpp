@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <exception>
-#include <functional>
 
 #include "service/Hosts.h"
 #include "service/PlugInFiles.h"
@@ -158,21 +157,14 @@ std::unique_ptr<TProcessInfo> TPlugInInfo::FindFirstProcess(const std::wstring& 
   return nullptr;
 }
 
-namespace {
-
-void RunWait(const TWaitRunner& run, const std::function<void()>& work) {
-  if (run)
-    run(work);
-  else
-    work();
-}
-
-}  // namespace
-
 void TPlugInInfo::KillProcess(TProcessInfo* process, std::vector<TNotEnded>* notEnded, const TWaitRunner& run) {
   if (!process || FromReport()) return;
   DWORD error = ERROR_SUCCESS;
-  RunWait(run, [&] { process->Kill(&error); });
+  const auto kill = [&] { process->Kill(&error); };
+  if (run)
+    run(kill);
+  else
+    kill();
   if (error != ERROR_SUCCESS && notEnded) notEnded->push_back({process->Line(), error});
   std::erase_if(FProcesses, [&](const auto& entry) { return entry.get() == process; });
   ProcessesChanged();
@@ -183,15 +175,13 @@ void TPlugInInfo::KillProcess(uint32_t pid) {
   if (found != FProcesses.end()) KillProcess(found->get());
 }
 
-std::vector<TNotEnded> TPlugInInfo::KillAllProcesses(const TWaitRunner& run) {
+std::vector<TNotEnded> TPlugInInfo::KillAllProcesses() {
   if (FromReport()) return {};
   std::vector<TNotEnded> notEnded;
-  RunWait(run, [&] {
-    for (const auto& process : FProcesses) {
-      DWORD error = ERROR_SUCCESS;
-      if (!process->Kill(&error)) notEnded.push_back({process->Line(), error});
-    }
-  });
+  for (const auto& process : FProcesses) {
+    DWORD error = ERROR_SUCCESS;
+    if (!process->Kill(&error)) notEnded.push_back({process->Line(), error});
+  }
   if (OnProcessKilled) OnProcessKilled(this, nullptr);
   FProcesses.clear();
   ProcessesChanged();

@@ -73,7 +73,7 @@ class TPlugInInfo : public TCustomInfo {
   void KillProcess(uint32_t pid);
   // Terminates every listed process, tells OnProcessKilled, then empties the list; returns
   // the processes that did not end.
-  std::vector<TNotEnded> KillAllProcesses(const TWaitRunner& run = {});
+  std::vector<TNotEnded> KillAllProcesses();
   void SaveProcessesInfo(TInfoLines* lines, bool clearBeforeSave, bool saveModulesInfo) const;
   // True when the records were read from a report file: their ids name processes of the
   // workstation that wrote it, so terminating them here would hit unrelated programs.
