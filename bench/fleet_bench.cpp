@@ -18,8 +18,8 @@
 #include <string>
 #include <vector>
 
-#include "app/FleetInputs.h"
-#include "app/FleetTable.h"
+#include "fleet/FleetInputs.h"
+#include "fleet/FleetTable.h"
 #include "service/CompositeInfo.h"
 #include "win/Environment.h"
 #include "win/Files.h"

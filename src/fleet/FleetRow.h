@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/FleetInputs.h"
+#include "fleet/FleetInputs.h"
 
 namespace ornpm {
 

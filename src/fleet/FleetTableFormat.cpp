@@ -1,4 +1,4 @@
-#include "app/FleetTableFormat.h"
+#include "fleet/FleetTableFormat.h"
 
 #include <windows.h>
 

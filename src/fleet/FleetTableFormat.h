@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/FleetRow.h"
+#include "fleet/FleetRow.h"
 
 namespace ornpm {
 

@@ -1,15 +1,15 @@
-#include "app/FleetTable.h"
+#include "fleet/FleetTable.h"
 
 #include <windows.h>
 
 #include <exception>
 #include <memory>
 
-#include "app/FleetInputs.h"
-#include "app/FleetRow.h"
-#include "app/FleetTableFormat.h"
-#include "app/HeadlessReport.h"
+#include "fleet/FleetInputs.h"
+#include "fleet/FleetRow.h"
+#include "fleet/FleetTableFormat.h"
 #include "service/CompositeInfo.h"
+#include "service/HeadlessInteraction.h"
 #include "service/RepairOutcome.h"
 #include "win/Exceptions.h"
 #include "win/Files.h"

@@ -1,4 +1,4 @@
-#include "app/FleetRow.h"
+#include "fleet/FleetRow.h"
 
 #include <windows.h>
 
