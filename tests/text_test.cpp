@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "win/Environment.h"
+#include "win/Files.h"
 
 namespace ornpm {
 namespace {
@@ -114,6 +115,39 @@ TEST(FileNames, ExtensionAndFolderParts) {
   }
   EXPECT_EQ(IncludeTrailingPathDelimiter(L"C:\\a"), L"C:\\a\\");
   EXPECT_EQ(IncludeTrailingPathDelimiter(L"C:\\a\\"), L"C:\\a\\");
+}
+
+// A file written in winter shows winter time, one written in summer summer time, whatever
+// the season is now: each by the offset of its own date. Central European time, one hour
+// ahead of UTC in winter and two in summer (from the last Sunday of March at 2:00 to the
+// last Sunday of October at 3:00).
+TEST(FileTimes, LocalTimeTakesTheOffsetOfTheFilesOwnDate) {
+  TIME_ZONE_INFORMATION zone{};
+  zone.Bias = -60;
+  zone.StandardDate = {0, 10, 0, 5, 3, 0, 0, 0};
+  zone.DaylightDate = {0, 3, 0, 5, 2, 0, 0, 0};
+  zone.DaylightBias = -60;
+  const struct {
+    SYSTEMTIME Utc;
+    WORD LocalDay, LocalHour;
+  } cases[] = {
+      {{2024, 1, 0, 15, 12, 30, 0, 0}, 15, 13},   // winter
+      {{2024, 7, 0, 15, 12, 30, 0, 0}, 15, 14},   // summer
+      {{2019, 12, 0, 31, 23, 30, 0, 0}, 1, 0},    // winter, past midnight into the new year
+      {{2024, 10, 0, 27, 0, 59, 0, 0}, 27, 2},    // the last minute of summer time
+      {{2024, 10, 0, 27, 1, 0, 0, 0}, 27, 2},     // an hour later: winter time again
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::Message() << c.Utc.wYear << "-" << c.Utc.wMonth << "-" << c.Utc.wDay);
+    FILETIME time;
+    ASSERT_TRUE(::SystemTimeToFileTime(&c.Utc, &time));
+    const std::optional<SYSTEMTIME> local = FileTimeToLocal(time, &zone);
+    ASSERT_TRUE(local.has_value());
+    EXPECT_EQ(local->wDay, c.LocalDay);
+    EXPECT_EQ(local->wHour, c.LocalHour);
+    EXPECT_EQ(local->wMinute, c.Utc.wMinute);
+  }
+  EXPECT_FALSE(FileTimeToLocal({0xFFFFFFFF, 0xFFFFFFFF}, &zone).has_value()) << "beyond what a file time can be";
 }
 
 }  // namespace

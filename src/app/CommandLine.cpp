@@ -2,7 +2,7 @@
 
 #include <exception>
 
-#include "app/FleetTable.h"
+#include "fleet/FleetTable.h"
 #include "app/HeadlessReport.h"
 #include "service/Hosts.h"
 #include "service/ProxyOverride.h"

@@ -3,6 +3,7 @@
 #include <exception>
 
 #include "service/CompositeInfo.h"
+#include "service/HeadlessInteraction.h"
 #include "service/RepairOutcome.h"
 #include "win/Environment.h"
 #include "win/Exceptions.h"
@@ -11,11 +12,6 @@
 #include "win/UserInteraction.h"
 
 namespace ornpm {
-
-TMsgResult THeadlessInteraction::ShowMessage(TMsgKind kind, const std::wstring& text, TMsgButtons buttons) {
-  WriteToParentErrorStream(std::wstring(MessageCaption(kind)) + L": " + text);
-  return buttons == TMsgButtons::YesNo ? TMsgResult::No : TMsgResult::Ok;
-}
 
 namespace {
 

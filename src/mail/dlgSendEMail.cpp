@@ -16,6 +16,7 @@
 #include "service/PlugInInfo.h"
 #include "win/Environment.h"
 #include "win/Exceptions.h"
+#include "win/Files.h"
 #include "win/Handles.h"
 #include "win/Text.h"
 #include "win/UserInteraction.h"
@@ -42,10 +43,7 @@ bool FirstVisit(const std::wstring& folder, TFolderIds& visited) {
 
 // "YYYY.MM.DD HH:NN:SS.ZZZ" in local time: sorts like the moments it shows.
 std::wstring LocalTimeStamp(const FILETIME& written) {
-  FILETIME local{};
-  SYSTEMTIME time{};
-  ::FileTimeToLocalFileTime(&written, &local);
-  ::FileTimeToSystemTime(&local, &time);
+  const SYSTEMTIME time = FileTimeToLocal(written).value_or(SYSTEMTIME{});
   wchar_t text[32];
   std::swprintf(text, ARRAYSIZE(text), L"%04u.%02u.%02u %02u:%02u:%02u.%03u", time.wYear, time.wMonth, time.wDay,
                 time.wHour, time.wMinute, time.wSecond, time.wMilliseconds);

@@ -90,6 +90,13 @@ uint64_t GetFileSize(const std::wstring& fileName) {
   return TFileStream(fileName, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE).Size();
 }
 
+std::optional<SYSTEMTIME> FileTimeToLocal(const FILETIME& time, const TIME_ZONE_INFORMATION* zone) {
+  SYSTEMTIME utc, local;
+  if (!::FileTimeToSystemTime(&time, &utc) || !::SystemTimeToTzSpecificLocalTime(zone, &utc, &local))
+    return std::nullopt;
+  return local;
+}
+
 namespace {
 
 // The same error, told about the file the caller asked for.

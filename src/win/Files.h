@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -43,6 +44,11 @@ void WriteFileBytes(const std::wstring& fileName, std::string_view bytes);
 
 // The size of an existing file, without reading it.
 uint64_t GetFileSize(const std::wstring& fileName);
+
+// A file's time as the clock showed it there and then: local time with the offset in force
+// on that date (winter or summer time of the file's own day, not of today). In the given
+// time zone, else the workstation's; empty for a time the system cannot convert.
+std::optional<SYSTEMTIME> FileTimeToLocal(const FILETIME& time, const TIME_ZONE_INFORMATION* zone = nullptr);
 
 // Writes a file whole or not at all: write fills a temporary file in the same folder, which
 // then replaces fileName. On any failure the temporary file is removed, a file already

@@ -1,15 +1,15 @@
-#include "app/FleetTable.h"
+#include "fleet/FleetTable.h"
 
 #include <windows.h>
 
 #include <exception>
 #include <memory>
 
-#include "app/FleetInputs.h"
-#include "app/FleetRow.h"
-#include "app/FleetTableFormat.h"
-#include "app/HeadlessReport.h"
+#include "fleet/FleetInputs.h"
+#include "fleet/FleetRow.h"
+#include "fleet/FleetTableFormat.h"
 #include "service/CompositeInfo.h"
+#include "service/HeadlessInteraction.h"
 #include "service/RepairOutcome.h"
 #include "win/Exceptions.h"
 #include "win/Files.h"
@@ -19,23 +19,25 @@ namespace ornpm {
 
 namespace {
 
-// What gathers before it goes to the file.
-constexpr size_t WriteChunk = 256 * 1024;
-
 // A report costs its own row only, whatever it holds: an error of any kind, out of memory
 // included, is the row's error, and the error stream is told. A report cut off shows what
 // it holds, with the error saying so.
-TFleetRow ReadRow(const TFleetFile& file) {
+struct TReadRow {
+  TFleetRow Row;
+  bool Read;  // false: the file could not be read, the row holds its error only
+};
+
+TReadRow ReadRow(const TFleetFile& file) {
   auto unread = [&](const std::wstring& error) {
     WriteToParentErrorStream(Format(L"Отчёт не прочитан: %s: %s", {file.Path, error}));
-    return MakeFleetRow(file, nullptr, error);
+    return TReadRow{MakeFleetRow(file, nullptr, error), false};
   };
   if (!file.Error.empty()) return unread(file.Error);
   try {
     const std::unique_ptr<TCompositeInfo> info = TCompositeInfo::ReadReportFile(file.Path);
     const std::wstring cutOff = info->CutOffMessage(file.Path);
     if (!cutOff.empty()) WriteToParentErrorStream(cutOff);
-    return MakeFleetRow(file, info.get(), cutOff);
+    return TReadRow{MakeFleetRow(file, info.get(), cutOff), true};
   } catch (const std::exception& error) {
     return unread(ExceptionMessage(error));
   }
@@ -61,21 +63,17 @@ bool WriteFleetTable(const std::wstring& output, const std::vector<std::wstring>
   try {
     WriteFileReplacing(output, [&](const std::wstring& temporary) {
       TFileStream file(temporary, GENERIC_WRITE, 0, CREATE_ALWAYS);
-      std::string bytes;
-      auto flush = [&] {
-        file.Write(bytes.data(), static_cast<DWORD>(bytes.size()));
-        bytes.clear();
-      };
-      format->Head(FleetColumns(), bytes);
+      TFleetOutput out([&](std::string_view bytes) { file.Write(bytes.data(), static_cast<DWORD>(bytes.size())); });
+      format->Begin(out);
       for (const TFleetFile& report : found.Files) {
-        // Read one at a time: memory stays flat however many there are.
-        const TFleetRow row = ReadRow(report);
-        if (!row.back().Text.empty()) complete = false;
-        format->Row(row, bytes);
-        if (bytes.size() >= WriteChunk) flush();
+        // Read one at a time: besides what the format keeps of a row, memory stays flat
+        // however many there are.
+        const TReadRow read = ReadRow(report);
+        if (!read.Row.back().Text.empty()) complete = false;
+        format->Row(report, read.Row, read.Read, out);
       }
-      format->Tail(bytes);
-      flush();
+      format->End(found.Files, out);
+      out.Spill(true);
     });
   } catch (const std::exception& error) {
     WriteToParentErrorStream(

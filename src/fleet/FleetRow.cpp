@@ -1,44 +1,50 @@
-#include "app/FleetRow.h"
+#include "fleet/FleetRow.h"
 
 #include <windows.h>
 
-#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <optional>
 
 #include "service/CompositeInfo.h"
+#include "win/Files.h"
 #include "win/Text.h"
 
 namespace ornpm {
 
 namespace {
 
-// Without these two a page cannot run the plug-in or talk to it.
-constexpr std::array<const wchar_t*, 2> PlugInZoneParams = {L"1200", L"1405"};
-constexpr int Disallowed = 3;
-
-std::vector<std::wstring> MakeColumns() {
-  std::vector<std::wstring> columns = {L"Файл отчёта",         L"Компьютер",
-                                       L"Время файла",         L"Плагин зарегистрирован",
-                                       L"Путь к плагину",      L"Версия",
-                                       L"Проверка библиотеки", L"Процессов с плагином",
-                                       L"Домен в Hosts",       L"Домен в исключениях прокси"};
+std::vector<TFleetColumn> MakeColumns() {
+  using enum TFleetColumnKind;
+  std::vector<TFleetColumn> columns = {{L"Файл отчёта", Plain},
+                                       {L"Компьютер", Plain},
+                                       {L"Время файла", Plain},
+                                       {L"Плагин зарегистрирован", Problem},
+                                       {L"Путь к плагину", Common},
+                                       {L"Версия", Newest},
+                                       {L"Проверка библиотеки", Problem},
+                                       {L"Процессов с плагином", Plain},
+                                       {L"Домен в Hosts", Problem},
+                                       {L"Домен в исключениях прокси", Problem}};
   for (const wchar_t* zone : ZoneNames)
     for (size_t k = 0; k < ZoneParamIDs.size(); ++k)
-      columns.push_back(Format(L"%s: %s (%s)", {zone, ZoneParamCaptions[k], ZoneParamIDs[k]}));
-  for (const wchar_t* caption :
-       {L"Журналирование", L"Путь к файлам журнала", L"Имя файла журнала", L"Фактический путь к журналам", L"Ошибка"})
-    columns.push_back(caption);
+      columns.push_back({Format(L"%s: %s (%s)", {zone, ZoneParamCaptions[k], ZoneParamIDs[k]}), Common});
+  // The resolved log folder names the user, so it differs by nature.
+  columns.insert(columns.end(), {{L"Журналирование", Common},
+                                 {L"Путь к файлам журнала", Common},
+                                 {L"Имя файла журнала", Common},
+                                 {L"Фактический путь к журналам", Plain},
+                                 {L"Ошибка", Problem}});
   return columns;
 }
 
+// As a spreadsheet with Russian settings reads a date and time.
 std::wstring LocalTimeText(const FILETIME& time) {
-  SYSTEMTIME utc, local;
-  if (!::FileTimeToSystemTime(&time, &utc) || !::SystemTimeToTzSpecificLocalTime(nullptr, &utc, &local)) return {};
+  const std::optional<SYSTEMTIME> local = FileTimeToLocal(time);
+  if (!local) return {};
   wchar_t text[32];
-  std::swprintf(text, 32, L"%02u.%02u.%04u %02u:%02u:%02u", local.wDay, local.wMonth, local.wYear, local.wHour,
-                local.wMinute, local.wSecond);
+  std::swprintf(text, 32, L"%02u.%02u.%04u %02u:%02u:%02u", local->wDay, local->wMonth, local->wYear, local->wHour,
+                local->wMinute, local->wSecond);
   return text;
 }
 
@@ -80,22 +86,14 @@ void AddZoneCells(const TIEActiveXSettings& settings, TFleetRow& row) {
       for (const TZoneParam& param : zone->Params)
         for (size_t k = 0; k < ZoneParamIDs.size(); ++k)
           if (!params[k] && param.ID() == ZoneParamIDs[k]) params[k] = &param;
-    for (const TZoneParam* param : params) {
-      if (!param) {
-        row.push_back({});
-        continue;
-      }
-      bool problem = param->Value() == Disallowed &&
-                     std::find(PlugInZoneParams.begin(), PlugInZoneParams.end(), param->ID()) != PlugInZoneParams.end();
-      row.push_back({param->ValueCaption(), problem});
-    }
+    for (const TZoneParam* param : params) row.push_back({param ? param->ValueCaption() : std::wstring()});
   }
 }
 
 }  // namespace
 
-const std::vector<std::wstring>& FleetColumns() {
-  static const std::vector<std::wstring> columns = MakeColumns();
+const std::vector<TFleetColumn>& FleetColumns() {
+  static const std::vector<TFleetColumn> columns = MakeColumns();
   return columns;
 }
 

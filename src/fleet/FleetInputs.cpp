@@ -1,4 +1,4 @@
-#include "app/FleetInputs.h"
+#include "fleet/FleetInputs.h"
 
 #include <algorithm>
 
