@@ -11,6 +11,7 @@
 #include <set>
 
 #include "harness/ChildProcess.h"
+#include "harness/FolderLink.h"
 #include "harness/Sandbox.h"
 #include "service/IEActiveXSettings.h"
 #include "win/Environment.h"
@@ -423,6 +424,21 @@ TEST_F(FleetTableTest, WildcardsAndFilesNamedTwice) {
               {BareRow(Report(L"sub\\deeper\\pc-a.iinf"), FTimeText), FullRow(Report(L"PC-B.xinf"), L"PC-B", FTimeText),
                HostileRow(Report(L"sub\\PC-C.xinf"), FTimeText, true)},
               false);
+}
+
+// A link back up the tree, which under Wine and on a share looks like any folder, is
+// followed once: every report has one row, and the walk ends.
+TEST_F(FleetTableTest, FolderLinkLoopListsEachReportOnce) {
+  testing::FolderLink loop(Report(L"sub\\deeper\\loop"), FReports);
+  if (!loop.Failure().empty()) GTEST_SKIP() << "no folder link: " << testing::Narrow(loop.Failure());
+  const std::wstring output = FSandbox.Root() + L"\\fleet.csv";
+  ChildRun run = RunOrnpm({L"/TABLE", output, FReports});
+  ASSERT_FALSE(run.TimedOut);
+  EXPECT_EQ(run.ExitCode, 1u) << "the damaged report failed";
+  std::vector<std::wstring> files;
+  for (const auto& row : ReadCsv(ReadBinaryFile(output)).Rows) files.push_back(row.at(0));
+  EXPECT_EQ(files, (std::vector<std::wstring>{Report(L"broken.xinf"), Report(L"sub\\deeper\\pc-a.iinf"),
+                                              Report(L"PC-B.xinf"), Report(L"sub\\PC-C.xinf")}));
 }
 
 TEST_F(FleetTableTest, ErrorsAndExitCodes) {

@@ -8,9 +8,8 @@
 #include "app/FleetInputs.h"
 #include "app/FleetRow.h"
 #include "app/FleetTableFormat.h"
-#include "app/HeadlessReport.h"
 #include "service/CompositeInfo.h"
-#include "service/RepairOutcome.h"
+#include "win/CommandLineOutput.h"
 #include "win/Exceptions.h"
 #include "win/Files.h"
 #include "win/Text.h"
@@ -27,14 +26,14 @@ constexpr size_t WriteChunk = 256 * 1024;
 // it holds, with the error saying so.
 TFleetRow ReadRow(const TFleetFile& file) {
   auto unread = [&](const std::wstring& error) {
-    WriteToParentErrorStream(Format(L"Отчёт не прочитан: %s: %s", {file.Path, error}));
+    WriteErrorLine(Format(L"Отчёт не прочитан: %s: %s", {file.Path, error}));
     return MakeFleetRow(file, nullptr, error);
   };
   if (!file.Error.empty()) return unread(file.Error);
   try {
     const std::unique_ptr<TCompositeInfo> info = TCompositeInfo::ReadReportFile(file.Path);
     const std::wstring cutOff = info->CutOffMessage(file.Path);
-    if (!cutOff.empty()) WriteToParentErrorStream(cutOff);
+    if (!cutOff.empty()) WriteErrorLine(cutOff);
     return MakeFleetRow(file, info.get(), cutOff);
   } catch (const std::exception& error) {
     return unread(ExceptionMessage(error));
@@ -47,15 +46,14 @@ bool WriteFleetTable(const std::wstring& output, const std::vector<std::wstring>
   THeadlessInteraction headless;
   const std::unique_ptr<TFleetTableFormat> format = FleetTableFormatFor(output);
   if (!format) {
-    WriteToParentErrorStream(Format(L"Неподдерживаемый формат файла таблицы: %s", {output}));
+    WriteErrorLine(Format(L"Неподдерживаемый формат файла таблицы: %s", {output}));
     return false;
   }
   const TFleetFiles found = FindFleetReports(inputs);
   bool complete = found.Unmatched.empty();
-  for (const std::wstring& input : found.Unmatched)
-    WriteToParentErrorStream(Format(L"Не найдено ни одного отчёта: %s", {input}));
+  for (const std::wstring& input : found.Unmatched) WriteErrorLine(Format(L"Не найдено ни одного отчёта: %s", {input}));
   if (found.Files.empty()) {
-    if (inputs.empty()) WriteToParentErrorStream(L"Не найдено ни одного отчёта");
+    if (inputs.empty()) WriteErrorLine(L"Не найдено ни одного отчёта");
     return false;
   }
   try {
@@ -78,8 +76,7 @@ bool WriteFleetTable(const std::wstring& output, const std::vector<std::wstring>
       flush();
     });
   } catch (const std::exception& error) {
-    WriteToParentErrorStream(
-        Format(L"Ошибка записи таблицы (%s): %s", {ExceptionKindName(error), ExceptionMessage(error)}));
+    WriteErrorLine(Format(L"Ошибка записи таблицы (%s): %s", {ExceptionKindName(error), ExceptionMessage(error)}));
     return false;
   }
   return complete;
