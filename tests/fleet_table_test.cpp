@@ -11,7 +11,7 @@
 #include <set>
 
 #include "harness/ChildProcess.h"
-#include "harness/FolderLink.h"
+#include "harness/HostShell.h"
 #include "harness/Sandbox.h"
 #include "service/IEActiveXSettings.h"
 #include "win/Environment.h"
@@ -433,6 +433,21 @@ TEST_F(FleetTableTest, FolderLinkLoopListsEachReportOnce) {
   if (!loop.Failure().empty()) GTEST_SKIP() << "no folder link: " << testing::Narrow(loop.Failure());
   const std::wstring output = FSandbox.Root() + L"\\fleet.csv";
   ChildRun run = RunOrnpm({L"/TABLE", output, FReports});
+  ASSERT_FALSE(run.TimedOut);
+  EXPECT_EQ(run.ExitCode, 1u) << "the damaged report failed";
+  std::vector<std::wstring> files;
+  for (const auto& row : ReadCsv(ReadBinaryFile(output)).Rows) files.push_back(row.at(0));
+  EXPECT_EQ(files, (std::vector<std::wstring>{Report(L"broken.xinf"), Report(L"sub\\deeper\\pc-a.iinf"),
+                                              Report(L"PC-B.xinf"), Report(L"sub\\PC-C.xinf")}));
+}
+
+// On a network share a folder that leads back up the tree may show as an ordinary folder,
+// with no reparse point to tell it by: its reports are listed once all the same.
+TEST_F(FleetTableTest, FolderThatLeadsBackUpIsReadOnce) {
+  testing::FolderLink loop(Report(L"sub\\deeper\\loop"), FReports, testing::FolderLink::Mount);
+  if (!loop.Failure().empty()) GTEST_SKIP() << "no folder mount: " << testing::Narrow(loop.Failure());
+  const std::wstring output = FSandbox.Root() + L"\\fleet.csv";
+  ChildRun run = RunOrnpm({L"/TABLE", output, Report(L"PC-B.xinf"), FReports});
   ASSERT_FALSE(run.TimedOut);
   EXPECT_EQ(run.ExitCode, 1u) << "the damaged report failed";
   std::vector<std::wstring> files;

@@ -12,7 +12,7 @@
 
 #include "harness/DialogAnswer.h"
 #include "harness/FakeUserInteraction.h"
-#include "harness/FolderLink.h"
+#include "harness/HostShell.h"
 #include "harness/Sandbox.h"
 #include "harness/SmtpServer.h"
 #include "harness/Waiting.h"

@@ -1,9 +1,8 @@
-#include "harness/FolderLink.h"
+#include "harness/HostShell.h"
 
 #include <windows.h>
 
-#include <optional>
-
+#include "harness/ChildProcess.h"
 #include "harness/Sandbox.h"
 #include "harness/SmtpServer.h"
 #include "harness/Waiting.h"
@@ -14,20 +13,18 @@
 
 namespace ornpm::testing {
 
-namespace {
-
-std::wstring Quoted(const std::wstring& windowsPath) {
+std::wstring ShellQuoted(const std::wstring& windowsPath) {
   return L"'" + BytesToWide(UnixPath(windowsPath), CP_UTF8) + L"'";
 }
 
-// Runs a command of the host's shell under Wine and returns its exit status; nothing where
-// there is no host shell (on Windows). Wine hands the shell no process handle to wait on:
-// the shell's last act is to move its status into place, and that file is waited for.
+// Wine hands the shell no process handle to wait on: the shell's last act is to move its
+// status into place, and that file is waited for.
 std::optional<int> RunOnHost(const std::wstring& command) {
   const TempFolder folder;
   const std::wstring status = folder.Path() + L"\\status";
-  std::wstring commandLine = L"sh -c \"" + command + L"; echo $? >" + Quoted(folder.Path()) + L"/part && mv " +
-                             Quoted(folder.Path()) + L"/part " + Quoted(folder.Path()) + L"/status\"";
+  const std::wstring part = ShellQuoted(folder.Path() + L"\\part");
+  const std::wstring script = command + L"; echo $? >" + part + L" && mv " + part + L" " + ShellQuoted(status);
+  std::wstring commandLine = L"sh -c " + QuoteArgument(script);
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process{};
@@ -39,12 +36,15 @@ std::optional<int> RunOnHost(const std::wstring& command) {
   return StrToIntDef(Trim(BytesToWide(ReadBinaryFile(status))), -1);
 }
 
-}  // namespace
-
-FolderLink::FolderLink(const std::wstring& link, const std::wstring& target) : FLink(link) {
-  if (std::optional<int> status = RunOnHost(L"ln -s " + Quoted(target) + L" " + Quoted(link))) {
-    FHostLink = true;
-    if (*status != 0) FFailure = L"ln -s ended with status " + std::to_wstring(*status);
+FolderLink::FolderLink(const std::wstring& link, const std::wstring& target, TKind kind) : FLink(link), FKind(kind) {
+  const std::wstring command = kind == Symbolic ? L"ln -s " + ShellQuoted(target) + L" " + ShellQuoted(link)
+                                                : L"mkdir " + ShellQuoted(link) + L" && mount --bind " +
+                                                      ShellQuoted(target) + L" " + ShellQuoted(link);
+  if (std::optional<int> status = RunOnHost(command)) {
+    FHostLink = *status == 0;
+    if (!FHostLink) FFailure = command + L": ended with status " + std::to_wstring(*status);
+  } else if (kind == Mount) {
+    FFailure = L"no host to mount on";
   } else if (!::CreateSymbolicLinkW(link.c_str(), target.c_str(), SYMBOLIC_LINK_FLAG_DIRECTORY)) {
     FFailure = L"CreateSymbolicLinkW: " + SysErrorMessage(::GetLastError());
   }
@@ -53,7 +53,7 @@ FolderLink::FolderLink(const std::wstring& link, const std::wstring& target) : F
 
 FolderLink::~FolderLink() {
   if (FHostLink)
-    RunOnHost(L"rm -f " + Quoted(FLink));
+    RunOnHost((FKind == Symbolic ? L"rm -f " : L"umount ") + ShellQuoted(FLink));
   else
     ::RemoveDirectoryW(FLink.c_str());
 }
