@@ -286,7 +286,7 @@ TEST_F(CommandLineTest, HostsAppendThatRunsOutOfDiskLeavesTheFileAsItWas) {
   }
 }
 
-TEST_F(CommandLineTest, ErrorWithoutARedirectedStreamGoesToAHiddenConsole) {
+TEST_F(CommandLineTest, ErrorWithoutARedirectedStreamShowsNoMessageBox) {
   ::DeleteFileW(FSandbox.HostsFile().c_str());
   testing::ChildOptions options;
   options.RedirectOutput = false;
