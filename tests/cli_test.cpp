@@ -286,7 +286,7 @@ TEST_F(CommandLineTest, HostsAppendThatRunsOutOfDiskLeavesTheFileAsItWas) {
   }
 }
 
-TEST_F(CommandLineTest, ErrorWithoutARedirectedStreamGoesToAHiddenConsole) {
+TEST_F(CommandLineTest, ErrorWithoutARedirectedStreamShowsNoMessageBox) {
   ::DeleteFileW(FSandbox.HostsFile().c_str());
   testing::ChildOptions options;
   options.RedirectOutput = false;
@@ -294,6 +294,35 @@ TEST_F(CommandLineTest, ErrorWithoutARedirectedStreamGoesToAHiddenConsole) {
   ASSERT_FALSE(run.TimedOut);
   EXPECT_EQ(run.ExitCode, 1u);
   EXPECT_TRUE(run.MessageBoxes.empty());
+}
+
+// An error that nothing foresaw ends a run with switches on the error stream: no one may be
+// there to close a message box. Here the scratch registry cannot be set up (a key name
+// over the system's limit), which fails before any switch has run, in the program's last
+// catch. Without a switch the same error is shown, as the window's errors are.
+TEST_F(CommandLineTest, AnUnforeseenErrorOfARunWithSwitchesIsWrittenNotShown) {
+  testing::EnvironmentOverride environment;
+  environment.Set(L"ORNPM_REGISTRY_ROOT", std::wstring(300, L'k'));
+  const std::wstring report = FSandbox.Root() + L"\\report.xinf";
+  const std::vector<std::wstring> runs[] = {
+      {L"/WH"}, {L"/wp"}, {L"/WHCHECK"}, {L"/REPORT", report}, {L"/E", L"/TABLE", report + L".csv", report}};
+  for (const std::vector<std::wstring>& arguments : runs) {
+    SCOPED_TRACE(testing::Narrow(arguments.front()));
+    ChildRun run = RunOrnpm(arguments);
+    ASSERT_FALSE(run.TimedOut);
+    EXPECT_EQ(run.ExitCode, 1u);
+    EXPECT_TRUE(run.MessageBoxes.empty());
+    EXPECT_TRUE(run.Windows.empty());
+    EXPECT_NE(run.Output, L"");
+    EXPECT_EQ(run.Output.find(L"\r\n"), run.Output.size() - 2) << "one line: " << testing::Narrow(run.Output);
+    EXPECT_EQ(Hosts(), Base);
+  }
+  ChildRun run = RunOrnpm({L"/E"});
+  ASSERT_FALSE(run.TimedOut);
+  EXPECT_EQ(run.ExitCode, 1u);
+  ASSERT_EQ(run.MessageBoxes.size(), 1u);
+  EXPECT_EQ(run.MessageBoxes[0].Caption, L"Ошибка");
+  EXPECT_EQ(run.MessageBoxes[0].Text + L"\r\n", RunOrnpm({L"/WH"}).Output) << "the same text either way";
 }
 
 TEST_F(CommandLineTest, ReportSwitchWritesTheDiagnosisWithoutAWindow) {

@@ -10,6 +10,7 @@
 #include <set>
 
 #include "harness/ChildProcess.h"
+#include "harness/HostShell.h"
 #include "harness/Sandbox.h"
 #include "service/IEActiveXSettings.h"
 #include "win/Environment.h"
@@ -389,6 +390,18 @@ class FleetTableTest : public ::testing::Test {
         ::CreateFileW(Report(name).c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr));
     ASSERT_TRUE(file && ::SetFileTime(file.Get(), nullptr, nullptr, &FTime));
   }
+  void ExpectEachReportOnceWithLinkBack(testing::FolderLink::TKind kind) {
+    testing::FolderLink loop(Report(L"sub\\deeper\\loop"), FReports, kind);
+    if (!loop.Failure().empty()) GTEST_SKIP() << "no second path to the folder: " << testing::Narrow(loop.Failure());
+    const std::wstring output = FSandbox.Root() + L"\\fleet.csv";
+    ChildRun run = RunOrnpm({L"/TABLE", output, FReports});
+    ASSERT_FALSE(run.TimedOut);
+    EXPECT_EQ(run.ExitCode, 1u) << "the damaged report failed";
+    std::vector<std::wstring> files;
+    for (const auto& row : ReadCsv(ReadBinaryFile(output)).Rows) files.push_back(row.at(0));
+    EXPECT_EQ(files, (std::vector<std::wstring>{Report(L"broken.xinf"), Report(L"sub\\deeper\\pc-a.iinf"),
+                                                Report(L"PC-B.xinf"), Report(L"sub\\PC-C.xinf")}));
+  }
   ExpectedRow BrokenRow() const {
     return {{{FileColumn, Report(L"broken.xinf")}, {ComputerColumn, L"broken"}, {TimeColumn, FTimeText}},
             {ErrorColumn}};
@@ -442,6 +455,17 @@ TEST_F(FleetTableTest, WildcardsAndFilesNamedTwice) {
               {BareRow(Report(L"sub\\deeper\\pc-a.iinf"), FTimeText), FullRow(Report(L"PC-B.xinf"), L"PC-B", FTimeText),
                HostileRow(Report(L"sub\\PC-C.xinf"), FTimeText, true)},
               false);
+}
+
+// Under Wine a host symbolic link is a reparse point; on a network share a link back up the
+// tree may show as an ordinary folder, which a bind mount makes here. Either way the second
+// path is followed once: every report has one row, and the walk ends.
+TEST_F(FleetTableTest, FolderLinkBackUpTheTreeListsEachReportOnce) {
+  ExpectEachReportOnceWithLinkBack(testing::FolderLink::Symbolic);
+}
+
+TEST_F(FleetTableTest, FolderMountedBelowItselfListsEachReportOnce) {
+  ExpectEachReportOnceWithLinkBack(testing::FolderLink::Mount);
 }
 
 TEST_F(FleetTableTest, ErrorsAndExitCodes) {

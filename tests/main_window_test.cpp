@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "app/AppSettings.h"
 #include "app/fmMain.h"
 #include "harness/ChildProcess.h"
 #include "harness/DialogAnswer.h"
@@ -29,7 +30,7 @@ class MainWindowTest : public testing::MainWindowWorkstation {
  protected:
   void WriteSettings(const std::string& content) {
     ForceDirectories(GetPlugInDataDir());
-    WriteBinaryFile(GetIniFileName(), content);
+    WriteBinaryFile(SettingsFileName(), content);
   }
   int ClientHeight(const TMainForm& form) const {
     RECT client{};
@@ -66,7 +67,7 @@ TEST_F(MainWindowTest, StartsInTheModeOfTheSettingsFileOrTheFirstArgument) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.Name);
-    ::DeleteFileW(GetIniFileName().c_str());
+    ::DeleteFileW(SettingsFileName().c_str());
     if (!c.Settings.empty()) WriteSettings(c.Settings);
     TMainForm form(c.Arguments);
     EXPECT_EQ(form.Frame().ExtendedMode(), c.Extended);
@@ -75,7 +76,7 @@ TEST_F(MainWindowTest, StartsInTheModeOfTheSettingsFileOrTheFirstArgument) {
     EXPECT_EQ(ClientHeight(form), Design(c.Extended ? 447 : 238, form));
     EXPECT_EQ(form.Frame().Info()->PlugInInfo().PlugInPath(), FDll) << "live data gathered";
     if (!c.Settings.empty()) {
-      EXPECT_EQ(ReadBinaryFile(GetIniFileName()), c.Settings) << "starting writes nothing";
+      EXPECT_EQ(ReadBinaryFile(SettingsFileName()), c.Settings) << "starting writes nothing";
     }
   }
 }
@@ -112,7 +113,7 @@ TEST_F(MainWindowTest, KeySequenceSwitchesToExtendedModeAndIsRemembered) {
   EXPECT_TRUE(form.ExtModeChecked()) << "the menu tells the truth";
   EXPECT_TRUE(::IsWindowVisible(form.LoadButton()));
   EXPECT_EQ(ClientHeight(form), Design(404, form));
-  EXPECT_EQ(TIniFile(GetIniFileName()).ReadString(L"AppSettings", L"ExtendedMode", L""), L"True");
+  EXPECT_EQ(TIniFile(SettingsFileName()).ReadString(L"AppSettings", L"ExtendedMode", L""), L"True");
   Type(form, L"MIRTHVOLK");
   EXPECT_TRUE(form.Frame().ExtendedMode()) << "typing it again changes nothing";
 
@@ -120,7 +121,7 @@ TEST_F(MainWindowTest, KeySequenceSwitchesToExtendedModeAndIsRemembered) {
   EXPECT_FALSE(form.Frame().ExtendedMode());
   EXPECT_FALSE(form.ExtModeChecked());
   EXPECT_EQ(ClientHeight(form), Design(238, form));
-  EXPECT_EQ(TIniFile(GetIniFileName()).ReadString(L"AppSettings", L"ExtendedMode", L""), L"False");
+  EXPECT_EQ(TIniFile(SettingsFileName()).ReadString(L"AppSettings", L"ExtendedMode", L""), L"False");
 }
 
 TEST_F(MainWindowTest, SaveCopyAndLoad) {
@@ -192,8 +193,8 @@ TEST_F(MainWindowTest, FreshWorkstationRemembersTheModeInANewSettingsFolder) {
   TypeIntoWindow(form, L"MIRTHVOLK");
   EXPECT_TRUE(form.Frame().ExtendedMode());
   EXPECT_TRUE(FUser.Messages.empty());
-  EXPECT_EQ(GetIniFileName(), GetPlugInDataDir() + L"\\ornpm_tests.ini");
-  EXPECT_EQ(ReadBinaryFile(GetIniFileName()), "[AppSettings]\r\nExtendedMode=True\r\n");
+  EXPECT_EQ(SettingsFileName(), GetPlugInDataDir() + L"\\ornpm_tests.ini");
+  EXPECT_EQ(ReadBinaryFile(SettingsFileName()), "[AppSettings]\r\nExtendedMode=True\r\n");
 }
 
 TEST_F(MainWindowTest, SettingsThatCannotBeReadOrWrittenAreShownAndTheWindowStays) {
@@ -201,18 +202,18 @@ TEST_F(MainWindowTest, SettingsThatCannotBeReadOrWrittenAreShownAndTheWindowStay
   WriteSettings("[AppSettings]\r\nExtendedMode=True\r\n");
   {
     UniqueFileHandle holder(
-        ::CreateFileW(GetIniFileName().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+        ::CreateFileW(SettingsFileName().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
     ASSERT_TRUE(holder);
     TMainForm form({});
     ASSERT_EQ(FUser.Messages.size(), 1u);
     EXPECT_EQ(FUser.Messages[0].Kind, TMsgKind::Error);
-    EXPECT_NE(FUser.Messages[0].Text.find(GetIniFileName()), std::wstring::npos);
+    EXPECT_NE(FUser.Messages[0].Text.find(SettingsFileName()), std::wstring::npos);
     EXPECT_TRUE(::IsWindow(form.Handle()));
     EXPECT_FALSE(form.Frame().ExtendedMode()) << "the defaults";
   }
   // The settings folder cannot be made (a file stands in its place): the switch is shown
   // as failed, the window keeps working.
-  ::DeleteFileW(GetIniFileName().c_str());
+  ::DeleteFileW(SettingsFileName().c_str());
   ::RemoveDirectoryW(GetPlugInDataDir().c_str());
   WriteBinaryFile(GetPlugInDataDir(), "not a folder");
   FUser.Messages.clear();

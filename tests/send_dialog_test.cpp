@@ -12,6 +12,7 @@
 
 #include "harness/DialogAnswer.h"
 #include "harness/FakeUserInteraction.h"
+#include "harness/HostShell.h"
 #include "harness/Sandbox.h"
 #include "harness/SmtpServer.h"
 #include "harness/Waiting.h"
@@ -53,48 +54,6 @@ void WriteLog(const std::wstring& path, int minutes, const std::string& bytes = 
   ASSERT_TRUE(file);
   ASSERT_TRUE(::SetFileTime(file.Get(), nullptr, nullptr, &written));
 }
-
-// Runs a host program under Wine; false where there is no host (on Windows). The host runs
-// it on its own, with no handle to wait on: done tells when it has finished.
-bool RunOnHost(const std::wstring& program, std::wstring commandLine, const std::function<bool()>& done) {
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process{};
-  if (!::CreateProcessW((L"Z:\\bin\\" + program).c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        nullptr, &startup, &process))
-    return false;
-  UniqueHandle processHandle(process.hProcess), threadHandle(process.hThread);
-  testing::WaitUntil(done);
-  return true;
-}
-
-std::wstring Quoted(const std::wstring& windowsPath) {
-  return L"\"" + BytesToWide(testing::UnixPath(windowsPath), CP_UTF8) + L"\"";
-}
-
-// A folder link as the program meets it: under Wine a host symbolic link, which Windows
-// programs see as an ordinary folder; on Windows a directory symbolic link. Removed before
-// the sandbox is, whose clean-up would otherwise run round the loop.
-class FolderLink {
- public:
-  FolderLink(const std::wstring& link, const std::wstring& target) : FLink(link) {
-    FHostLink = RunOnHost(L"ln", L"ln -s " + Quoted(target) + L" " + Quoted(link), [&] { return Exists(); });
-    if (!FHostLink) ::CreateSymbolicLinkW(link.c_str(), target.c_str(), SYMBOLIC_LINK_FLAG_DIRECTORY);
-  }
-  ~FolderLink() {
-    if (FHostLink)
-      RunOnHost(L"rm", L"rm " + Quoted(FLink), [&] { return !Exists(); });
-    else
-      ::RemoveDirectoryW(FLink.c_str());
-  }
-  FolderLink(const FolderLink&) = delete;
-  FolderLink& operator=(const FolderLink&) = delete;
-  bool Exists() const { return DirectoryExists(FLink); }
-
- private:
-  std::wstring FLink;
-  bool FHostLink = false;
-};
 
 std::vector<std::wstring> ListTexts(const TSendEMailForm& form) {
   std::vector<std::wstring> texts;
@@ -304,8 +263,8 @@ TEST_F(SendDialogTest, FolderLinkLoopIsScannedOnce) {
   const std::wstring logs = FSandbox.Root() + L"\\Logs\\";
   WriteLog(logs + L"a.log", 10);
   WriteLog(logs + L"sub\\b.log", 20);
-  FolderLink loop(logs + L"sub\\loop", logs);
-  if (!loop.Exists()) GTEST_SKIP() << "no folder links here";
+  testing::FolderLink loop(logs + L"sub\\loop", logs);
+  if (!loop.Failure().empty()) GTEST_SKIP() << "no folder link: " << Narrow(loop.Failure());
   InstallWithLogs(logs);
   TSendEMailForm form(nullptr);
   form.LoadLogFileList(&FInfo.LogInfo());

@@ -1,13 +1,17 @@
+#include <functional>
 #include <gtest/gtest.h>
+#include <utility>
 
+#include "app/AppSettings.h"
 #include "app/fmMain.h"
 #include "harness/ChildProcess.h"
 #include "harness/FakeUserInteraction.h"
 #include "harness/Sandbox.h"
 #include "harness/Waiting.h"
+#include "service/EntryRepair.h"
 #include "service/PlugInFiles.h"
-#include "service/RepairOutcome.h"
 #include "win/Environment.h"
+#include "win/Exceptions.h"
 #include "win/Handles.h"
 #include "win/Text.h"
 
@@ -36,13 +40,13 @@ TEST_F(WorkstationHelpersTest, IniFileBesideTheModuleWhenItExistsElseInThePlugIn
   const std::wstring module = FSandbox.Root() + L"\\Tools\\ornpm.exe";
   const std::wstring beside = FSandbox.Root() + L"\\Tools\\ornpm.ini";
   const std::wstring inDataDir = FSandbox.AppDataFolder() + L"\\ORN\\ORNPlugin\\ornpm.ini";
-  EXPECT_EQ(GetIniFileName(module), inDataDir) << "neither file exists: the data folder is chosen anyway";
+  EXPECT_EQ(SettingsFileName(module), inDataDir) << "neither file exists: the data folder is chosen anyway";
   WriteBinaryFile(beside, "[AppSettings]\r\n");
-  EXPECT_EQ(GetIniFileName(module), beside);
-  EXPECT_EQ(GetIniFileName(FSandbox.Root() + L"\\Tools\\ornpm"), beside) << "a name without extension gains one";
+  EXPECT_EQ(SettingsFileName(module), beside);
+  EXPECT_EQ(SettingsFileName(FSandbox.Root() + L"\\Tools\\ornpm"), beside) << "a name without extension gains one";
   // The running program's own file stands in for an empty name.
-  EXPECT_EQ(GetIniFileName(), FSandbox.AppDataFolder() + L"\\ORN\\ORNPlugin\\" +
-                                  ChangeFileExt(ExtractFileName(ModuleFileName()), L".ini"));
+  EXPECT_EQ(SettingsFileName(), FSandbox.AppDataFolder() + L"\\ORN\\ORNPlugin\\" +
+                                    ChangeFileExt(ExtractFileName(ModuleFileName()), L".ini"));
 }
 
 TEST_F(WorkstationHelpersTest, FileVersionFromTheVersionResource) {
@@ -94,28 +98,49 @@ TEST_F(WorkstationHelpersTest, RunAsAdminStartsThisProgramElevatedAndWaitsForIt)
   EXPECT_FALSE(RunAsAdmin(L"/WP")) << "a refused elevation";
 }
 
-TEST_F(WorkstationHelpersTest, ResultMessagesGoToDialogsExceptConsoleErrors) {
-  ShowResultMessage(false, L"ошибка окна", TOutputStream::StdErr, TMsgKind::Error);
-  ShowResultMessage(true, L"уже есть", TOutputStream::StdOut, TMsgKind::Information);
-  ASSERT_EQ(FUser.Messages.size(), 2u);
-  EXPECT_EQ(FUser.Messages[0].Kind, TMsgKind::Error);
-  EXPECT_EQ(FUser.Messages[0].Text, L"ошибка окна");
-  EXPECT_EQ(FUser.Messages[1].Kind, TMsgKind::Information);
+// Said in a message box from the window; on a command-line run an error goes to the
+// standard error stream instead, and only the information that the entry is there is shown.
+TEST_F(WorkstationHelpersTest, RepairOutcomes) {
+  const std::function<void()> writes = [] {};
+  const std::function<void()> fails = [] { throw EFOpenError(L"нет доступа"); };
+  const std::function<void()> mustNotRun = [] { ADD_FAILURE() << "the entry was there"; };
+  const struct {
+    const char* Name;
+    bool ConsoleMode;
+    bool Present;
+    const std::function<void()>& Write;
+    int Result;
+    std::vector<std::pair<TMsgKind, std::wstring>> Shown;
+    std::string Written;
+  } cases[] = {
+      {"present, window", false, true, mustNotRun, 0, {{TMsgKind::Information, L"уже есть"}}, ""},
+      {"present, command line", true, true, mustNotRun, 0, {{TMsgKind::Information, L"уже есть"}}, ""},
+      {"written", true, false, writes, 0, {}, ""},
+      {"failed, window", false, false, fails, 1, {{TMsgKind::Error, L"Ошибка (EFOpenError): нет доступа"}}, ""},
+      {"failed, command line", true, false, fails, 1, {}, WideToBytes(L"Ошибка (EFOpenError): нет доступа\r\n")},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    FUser.Messages.clear();
+    UniqueHandle readEnd;
+    UniqueHandle writeEnd;
+    ASSERT_TRUE(::CreatePipe(readEnd.Put(), writeEnd.Put(), nullptr, 0));
+    const HANDLE saved = ::GetStdHandle(STD_ERROR_HANDLE);
+    ::SetStdHandle(STD_ERROR_HANDLE, writeEnd.Get());
+    const int result = RepairEntry(c.ConsoleMode, c.Present, L"уже есть", L"Ошибка (%s): %s", c.Write);
+    ::SetStdHandle(STD_ERROR_HANDLE, saved);
+    writeEnd.Reset();
+    std::string written(256, '\0');
+    DWORD read = 0;
+    if (!::ReadFile(readEnd.Get(), written.data(), static_cast<DWORD>(written.size()), &read, nullptr)) read = 0;
+    written.resize(read);
 
-  // A console error goes to the standard error stream the process was given.
-  UniqueHandle readEnd;
-  UniqueHandle writeEnd;
-  ASSERT_TRUE(::CreatePipe(readEnd.Put(), writeEnd.Put(), nullptr, 0));
-  HANDLE saved = ::GetStdHandle(STD_ERROR_HANDLE);
-  ::SetStdHandle(STD_ERROR_HANDLE, writeEnd.Get());
-  ShowResultMessage(true, L"ошибка консоли", TOutputStream::StdErr, TMsgKind::Error);
-  ::SetStdHandle(STD_ERROR_HANDLE, saved);
-  writeEnd.Reset();
-  char buffer[256];
-  DWORD read = 0;
-  ASSERT_TRUE(::ReadFile(readEnd.Get(), buffer, sizeof(buffer), &read, nullptr));
-  EXPECT_EQ(BytesToWide(std::string(buffer, read)), L"ошибка консоли\r\n");
-  EXPECT_EQ(FUser.Messages.size(), 2u) << "no dialog for a console error";
+    EXPECT_EQ(result, c.Result);
+    std::vector<std::pair<TMsgKind, std::wstring>> shown;
+    for (const testing::ShownMessage& message : FUser.Messages) shown.emplace_back(message.Kind, message.Text);
+    EXPECT_EQ(shown, c.Shown);
+    EXPECT_EQ(written, c.Written);
+  }
 }
 
 }  // namespace

@@ -6,6 +6,10 @@
 
 namespace ornpm {
 
+// The program's file name with the extension ".ini" when that file exists, else the same
+// file name in the plug-in data folder. An empty name stands for the running program.
+std::wstring SettingsFileName(const std::wstring& programFile = {});
+
 struct TAppSettings {
   bool ExtendedMode = false;
   std::wstring EMailRecipient;

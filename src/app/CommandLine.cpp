@@ -6,13 +6,14 @@
 #include "app/HeadlessReport.h"
 #include "service/Hosts.h"
 #include "service/ProxyOverride.h"
-#include "service/RepairOutcome.h"
-#include "win/Exceptions.h"
+#include "win/CommandLineOutput.h"
 #include "win/Text.h"
 
 namespace ornpm {
 
 namespace {
+
+constexpr const wchar_t* Switches[] = {L"/WH", L"/WP", L"/WHCHECK", L"/REPORT", L"/TABLE"};
 
 enum class TSwitchOutcome { NotASwitch, Succeeded, Failed };
 
@@ -28,7 +29,7 @@ TSwitchOutcome RunSwitch(std::vector<std::wstring>::const_iterator& argument,
     return IsPlugInDomainInHosts() ? TSwitchOutcome::Succeeded : TSwitchOutcome::Failed;
   if (SameText(*argument, L"/REPORT")) {
     if (argument + 1 == end) {
-      WriteToParentErrorStream(L"Не указано имя файла отчёта");
+      WriteErrorLine(L"Не указано имя файла отчёта");
       return TSwitchOutcome::Failed;
     }
     ++argument;
@@ -36,7 +37,7 @@ TSwitchOutcome RunSwitch(std::vector<std::wstring>::const_iterator& argument,
   }
   if (SameText(*argument, L"/TABLE")) {
     if (argument + 1 == end) {
-      WriteToParentErrorStream(L"Не указано имя файла таблицы");
+      WriteErrorLine(L"Не указано имя файла таблицы");
       return TSwitchOutcome::Failed;
     }
     const std::wstring output = *++argument;
@@ -49,16 +50,24 @@ TSwitchOutcome RunSwitch(std::vector<std::wstring>::const_iterator& argument,
 
 }  // namespace
 
+bool IsCommandLineRun(int count, const wchar_t* const* arguments) noexcept {
+  for (int index = 0; index < count; ++index)
+    for (const wchar_t* name : Switches)
+      if (SameText(arguments[index], name)) return true;
+  return false;
+}
+
 std::optional<int> RunCommandLineSwitches(const std::vector<std::wstring>& arguments) {
   bool handled = false;
   for (auto argument = arguments.cbegin(); argument != arguments.cend(); ++argument) {
     TSwitchOutcome outcome;
     try {
       outcome = RunSwitch(argument, arguments.cend());
-    } catch (const std::exception& error) {
-      // The presence checks run outside the repairs' own error reporting: a hosts file
-      // that cannot be read, a proxy list of the wrong type. The run fails all the same.
-      ShowResultMessage(true, ExceptionMessage(error), TOutputStream::StdErr, TMsgKind::Error);
+    } catch (...) {
+      // The presence checks run outside the repairs' own error reporting (a hosts file
+      // that cannot be read, a proxy list of the wrong type), and anything unforeseen ends
+      // up here too. The run fails all the same.
+      WriteCurrentError();
       return 1;
     }
     if (outcome == TSwitchOutcome::Failed) return 1;

@@ -3,8 +3,7 @@
 #include <exception>
 
 #include "service/CompositeInfo.h"
-#include "service/HeadlessInteraction.h"
-#include "service/RepairOutcome.h"
+#include "win/CommandLineOutput.h"
 #include "win/Environment.h"
 #include "win/Exceptions.h"
 #include "win/Files.h"
@@ -30,7 +29,7 @@ bool WriteHeadlessReport(const std::wstring& fileName) {
   const std::wstring extension = ExtractFileExt(fileName);
   const bool html = SameText(extension, L".html") || SameText(extension, L".htm");
   if (!html && ReportFormatOf(fileName) == TReportFormat::None) {
-    WriteToParentErrorStream(Format(L"Неподдерживаемый формат файла отчёта: %s", {fileName}));
+    WriteErrorLine(Format(L"Неподдерживаемый формат файла отчёта: %s", {fileName}));
     return false;
   }
   TCompositeInfo info(PlugInMimeType, PlugInProgID);
@@ -38,14 +37,13 @@ bool WriteHeadlessReport(const std::wstring& fileName) {
     info.Load();
   } catch (const std::exception& error) {
     // The parts that could be gathered still go into the report.
-    WriteToParentErrorStream(MessageCaption(TMsgKind::Error) + std::wstring(L": ") + ExceptionMessage(error));
+    WriteErrorLine(MessageCaption(TMsgKind::Error) + std::wstring(L": ") + ExceptionMessage(error));
   }
   try {
     WriteReport(info, fileName, html);
     return true;
   } catch (const std::exception& error) {
-    WriteToParentErrorStream(
-        Format(L"Ошибка записи отчёта (%s): %s", {ExceptionKindName(error), ExceptionMessage(error)}));
+    WriteErrorLine(Format(L"Ошибка записи отчёта (%s): %s", {ExceptionKindName(error), ExceptionMessage(error)}));
     return false;
   }
 }

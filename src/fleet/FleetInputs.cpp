@@ -5,7 +5,7 @@
 #include "service/CompositeInfo.h"
 #include "win/Environment.h"
 #include "win/Exceptions.h"
-#include "win/Handles.h"
+#include "win/FolderWalk.h"
 #include "win/Text.h"
 
 namespace ornpm {
@@ -14,10 +14,6 @@ namespace {
 
 bool IsReportFileName(std::wstring_view name) {
   return ReportFormatOf(name) != TReportFormat::None;
-}
-
-bool IsFolder(const WIN32_FIND_DATAW& data) {
-  return data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY;
 }
 
 TFleetFile FileEntry(std::wstring path, const FILETIME& time) {
@@ -33,50 +29,28 @@ TFleetFile ErrorEntry(std::wstring path, DWORD error) {
   return entry;
 }
 
-// Calls found for each entry of a search; false with the error when the search could not
-// run, true when it ran, also when it found nothing.
-template <typename Found>
-bool Search(const std::wstring& pattern, DWORD& error, Found found) {
-  WIN32_FIND_DATAW data;
-  UniqueFindHandle search(
-      ::FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr, 0));
-  if (!search) {
-    error = ::GetLastError();
-    return error == ERROR_FILE_NOT_FOUND || error == ERROR_NO_MORE_FILES;
-  }
-  do {
-    if (std::wstring_view name = data.cFileName; name != L"." && name != L"..") found(data);
-  } while (::FindNextFileW(search.Get(), &data));
-  return true;
-}
-
-// Every report file in the folder and its subfolders. Folders are walked from a list, not
-// by recursion, and linked folders are not entered: a link back up would never end.
+// Every report file in the folder and its subfolders; a subfolder that cannot be listed
+// gets a row with its error.
 void AddFolder(const std::wstring& root, std::vector<TFleetFile>& files) {
-  std::vector<std::wstring> pending{IncludeTrailingPathDelimiter(root)};
-  while (!pending.empty()) {
-    const std::wstring folder = std::move(pending.back());
-    pending.pop_back();
-    DWORD error = 0;
-    bool searched = Search(folder + L"*", error, [&](const WIN32_FIND_DATAW& data) {
-      if (!IsFolder(data)) {
-        if (IsReportFileName(data.cFileName)) files.push_back(FileEntry(folder + data.cFileName, data.ftLastWriteTime));
-      } else if (!(data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-        pending.push_back(folder + data.cFileName + L"\\");
-      }
-    });
-    if (!searched) files.push_back(ErrorEntry(folder, error));
-  }
+  TFolderWalker walker(
+      [&](const std::wstring& folder, const WIN32_FIND_DATAW& file) {
+        if (IsReportFileName(file.cFileName)) files.push_back(FileEntry(folder + file.cFileName, file.ftLastWriteTime));
+      },
+      [&](const std::wstring& folder, DWORD error) { files.push_back(ErrorEntry(folder, error)); });
+  walker.Walk(root);
 }
 
 void AddPattern(const std::wstring& pattern, std::vector<TFleetFile>& files) {
   const std::wstring folder = ExtractFilePath(pattern);
   DWORD error = 0;
-  bool searched = Search(pattern, error, [&](const WIN32_FIND_DATAW& data) {
-    // The extension is checked here too: a pattern is also matched against short names.
-    if (!IsFolder(data) && IsReportFileName(data.cFileName))
-      files.push_back(FileEntry(folder + data.cFileName, data.ftLastWriteTime));
-  });
+  const bool searched = FindEntries(
+      pattern,
+      [&](const WIN32_FIND_DATAW& data) {
+        // The extension is checked here too: a pattern is also matched against short names.
+        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && IsReportFileName(data.cFileName))
+          files.push_back(FileEntry(folder + data.cFileName, data.ftLastWriteTime));
+      },
+      error);
   if (!searched) {
     files.push_back(ErrorEntry(pattern, error));
     files.back().ComputerName.clear();  // a pattern names no computer

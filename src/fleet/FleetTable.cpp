@@ -9,8 +9,7 @@
 #include "fleet/FleetRow.h"
 #include "fleet/FleetTableFormat.h"
 #include "service/CompositeInfo.h"
-#include "service/HeadlessInteraction.h"
-#include "service/RepairOutcome.h"
+#include "win/CommandLineOutput.h"
 #include "win/Exceptions.h"
 #include "win/Files.h"
 #include "win/Text.h"
@@ -29,14 +28,14 @@ struct TReadRow {
 
 TReadRow ReadRow(const TFleetFile& file) {
   auto unread = [&](const std::wstring& error) {
-    WriteToParentErrorStream(Format(L"Отчёт не прочитан: %s: %s", {file.Path, error}));
+    WriteErrorLine(Format(L"Отчёт не прочитан: %s: %s", {file.Path, error}));
     return TReadRow{MakeFleetRow(file, nullptr, error), false};
   };
   if (!file.Error.empty()) return unread(file.Error);
   try {
     const std::unique_ptr<TCompositeInfo> info = TCompositeInfo::ReadReportFile(file.Path);
     const std::wstring cutOff = info->CutOffMessage(file.Path);
-    if (!cutOff.empty()) WriteToParentErrorStream(cutOff);
+    if (!cutOff.empty()) WriteErrorLine(cutOff);
     return TReadRow{MakeFleetRow(file, info.get(), cutOff), true};
   } catch (const std::exception& error) {
     return unread(ExceptionMessage(error));
@@ -49,15 +48,14 @@ bool WriteFleetTable(const std::wstring& output, const std::vector<std::wstring>
   THeadlessInteraction headless;
   const std::unique_ptr<TFleetTableFormat> format = FleetTableFormatFor(output);
   if (!format) {
-    WriteToParentErrorStream(Format(L"Неподдерживаемый формат файла таблицы: %s", {output}));
+    WriteErrorLine(Format(L"Неподдерживаемый формат файла таблицы: %s", {output}));
     return false;
   }
   const TFleetFiles found = FindFleetReports(inputs);
   bool complete = found.Unmatched.empty();
-  for (const std::wstring& input : found.Unmatched)
-    WriteToParentErrorStream(Format(L"Не найдено ни одного отчёта: %s", {input}));
+  for (const std::wstring& input : found.Unmatched) WriteErrorLine(Format(L"Не найдено ни одного отчёта: %s", {input}));
   if (found.Files.empty()) {
-    if (inputs.empty()) WriteToParentErrorStream(L"Не найдено ни одного отчёта");
+    if (inputs.empty()) WriteErrorLine(L"Не найдено ни одного отчёта");
     return false;
   }
   try {
@@ -76,8 +74,7 @@ bool WriteFleetTable(const std::wstring& output, const std::vector<std::wstring>
       out.Spill(true);
     });
   } catch (const std::exception& error) {
-    WriteToParentErrorStream(
-        Format(L"Ошибка записи таблицы (%s): %s", {ExceptionKindName(error), ExceptionMessage(error)}));
+    WriteErrorLine(Format(L"Ошибка записи таблицы (%s): %s", {ExceptionKindName(error), ExceptionMessage(error)}));
     return false;
   }
   return complete;

@@ -6,7 +6,7 @@
 
 #include "win/Environment.h"
 #include "win/Exceptions.h"
-#include "win/Handles.h"
+#include "win/FolderWalk.h"
 #include "win/Text.h"
 
 namespace ornpm {
@@ -58,13 +58,14 @@ TReportAttachment::TReportAttachment(const std::wstring& fileName) {
 
 // Everything in the folder is ours: the report and whatever a failed save left beside it.
 TReportAttachment::~TReportAttachment() {
-  WIN32_FIND_DATAW found{};
-  if (UniqueFindHandle search(::FindFirstFileW((FFolder + L"\\*").c_str(), &found)); search) {
-    do {
-      if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-        ::DeleteFileW((FFolder + L"\\" + found.cFileName).c_str());
-    } while (::FindNextFileW(search.Get(), &found));
-  }
+  DWORD ignored = 0;
+  FindEntries(
+      FFolder + L"\\*",
+      [&](const WIN32_FIND_DATAW& entry) {
+        if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+          ::DeleteFileW((FFolder + L"\\" + entry.cFileName).c_str());
+      },
+      ignored);
   ::RemoveDirectoryW(FFolder.c_str());
 }
 

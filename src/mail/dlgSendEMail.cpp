@@ -5,8 +5,6 @@
 #include <algorithm>
 #include <cwchar>
 #include <memory>
-#include <set>
-#include <tuple>
 #include <utility>
 
 #include "mail/MailSubmission.h"
@@ -17,7 +15,7 @@
 #include "win/Environment.h"
 #include "win/Exceptions.h"
 #include "win/Files.h"
-#include "win/Handles.h"
+#include "win/FolderWalk.h"
 #include "win/Text.h"
 #include "win/UserInteraction.h"
 
@@ -28,19 +26,6 @@ std::wstring CustomEMailSubject;
 
 namespace {
 
-// A folder reached twice, through a link or a junction, is the same volume and file index.
-using TFolderId = std::tuple<DWORD, DWORD, DWORD>;
-using TFolderIds = std::set<TFolderId>;
-
-bool FirstVisit(const std::wstring& folder, TFolderIds& visited) {
-  UniqueFileHandle handle(::CreateFileW(folder.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-  BY_HANDLE_FILE_INFORMATION information{};
-  if (!handle || !::GetFileInformationByHandle(handle.Get(), &information)) return true;
-  return visited.insert({information.dwVolumeSerialNumber, information.nFileIndexHigh, information.nFileIndexLow})
-      .second;
-}
-
 // "YYYY.MM.DD HH:NN:SS.ZZZ" in local time: sorts like the moments it shows.
 std::wstring LocalTimeStamp(const FILETIME& written) {
   const SYSTEMTIME time = FileTimeToLocal(written).value_or(SYSTEMTIME{});
@@ -48,22 +33,6 @@ std::wstring LocalTimeStamp(const FILETIME& written) {
   std::swprintf(text, ARRAYSIZE(text), L"%04u.%02u.%02u %02u:%02u:%02u.%03u", time.wYear, time.wMonth, time.wDay,
                 time.wHour, time.wMinute, time.wSecond, time.wMilliseconds);
   return text;
-}
-
-// Adds "stamp path" for every .log file below folder (which ends in a delimiter).
-void ScanFolder(const std::wstring& folder, std::vector<std::wstring>& stamped, TFolderIds& visited) {
-  if (!FirstVisit(folder, visited)) return;
-  WIN32_FIND_DATAW found{};
-  UniqueFindHandle search(::FindFirstFileW((folder + L"*.*").c_str(), &found));
-  if (!search) return;  // unreadable folders are skipped
-  do {
-    const std::wstring name = found.cFileName;
-    if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-      if (name != L"." && name != L"..") ScanFolder(folder + name + L"\\", stamped, visited);
-    } else if (SameText(ExtractFileExt(name), L".log")) {
-      stamped.push_back(LocalTimeStamp(found.ftLastWriteTime) + L" " + folder + name);
-    }
-  } while (::FindNextFileW(search.Get(), &found));
 }
 
 // The per-user copy Windows keeps of a folder under one of the virtual-store roots; empty
@@ -163,11 +132,15 @@ void TSendEMailForm::LoadLogFileList(const TLogInfo* logInfo) {
   if (!logInfo || logInfo->FromReport() || logInfo->ActualLogPath().empty()) return;
   const std::wstring folder = IncludeTrailingPathDelimiter(logInfo->ActualLogPath());
   // The folder and its virtual-store copy each count when they exist: the plug-in's writes
-  // under a protected folder may have made only the copy.
+  // under a protected folder may have made only the copy. A folder that cannot be listed
+  // is skipped; one reached twice, through a link, is listed once.
   std::vector<std::wstring> stamped;
-  TFolderIds visited;
-  ScanFolder(folder, stamped, visited);
-  if (std::wstring store = VirtualStoreFolder(folder); !store.empty()) ScanFolder(store, stamped, visited);
+  TFolderWalker walker([&](const std::wstring& found, const WIN32_FIND_DATAW& file) {
+    if (SameText(ExtractFileExt(file.cFileName), L".log"))
+      stamped.push_back(LocalTimeStamp(file.ftLastWriteTime) + L" " + found + file.cFileName);
+  });
+  walker.Walk(folder);
+  if (std::wstring store = VirtualStoreFolder(folder); !store.empty()) walker.Walk(store);
   // The stamps sort by time; equal stamps by path.
   std::sort(stamped.begin(), stamped.end(), LessText);
   const size_t stampLength = 24;

@@ -1,7 +1,7 @@
 #include "service/Hosts.h"
 
 #include "service/PlugInDomain.h"
-#include "service/RepairOutcome.h"
+#include "service/EntryRepair.h"
 #include "win/Environment.h"
 #include "win/Exceptions.h"
 #include "win/Files.h"

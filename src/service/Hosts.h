@@ -13,7 +13,7 @@ std::wstring GetHostsFileName();
 bool IsPlugInDomainInHosts();
 
 // Appends the entry unless it is there. 0: written or already present; 1: writing failed.
-// Both outcomes are reported through ShowResultMessage.
+// Both outcomes are reported as RepairEntry says.
 int WritePlugInDomainToHosts(bool consoleMode);
 
 }  // namespace ornpm

@@ -12,12 +12,6 @@ std::wstring GetPlugInDataDir() {
   return GetEnv(L"AppData") + L"\\ORN\\ORNPlugin";
 }
 
-std::wstring GetIniFileName(const std::wstring& moduleName) {
-  std::wstring iniName = ChangeFileExt(moduleName.empty() ? ModuleFileName() : moduleName, L".ini");
-  if (FileExists(iniName)) return iniName;
-  return IncludeTrailingPathDelimiter(GetPlugInDataDir()) + ExtractFileName(iniName);
-}
-
 std::wstring GetFileVersionString(const std::wstring& fileName) {
   DWORD ignored = 0;
   DWORD size = ::GetFileVersionInfoSizeW(fileName.c_str(), &ignored);

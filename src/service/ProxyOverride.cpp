@@ -2,7 +2,7 @@
 
 #include "service/PlugInDomain.h"
 #include "service/Registry.h"
-#include "service/RepairOutcome.h"
+#include "service/EntryRepair.h"
 #include "win/Exceptions.h"
 #include "win/Text.h"
 

@@ -10,7 +10,7 @@ bool IsPlugInDomainInProxyOverride();
 // Appends the domain, separated by ";", unless it is there, keeping the value's type
 // (string or expandable string). 0: written, already present, or no settings key to write
 // to; 1: failed, the list unchanged (a key without write access, a value that would not be
-// written back as it is stored). Reported through ShowResultMessage.
+// written back as it is stored). Reported as RepairEntry says.
 int WritePlugInDomainToProxyOverride(bool consoleMode);
 
 }  // namespace ornpm

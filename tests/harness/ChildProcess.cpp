@@ -20,16 +20,6 @@ namespace {
 // The static control that holds a message box's text.
 constexpr int MessageBoxTextId = 0xFFFF;
 
-std::wstring QuoteArgument(const std::wstring& argument) {
-  if (!argument.empty() && argument.find_first_of(L" \t\"") == std::wstring::npos) return argument;
-  std::wstring quoted = L"\"";
-  for (wchar_t c : argument) {
-    if (c == L'"') quoted += L'\\';
-    quoted += c;
-  }
-  return quoted + L"\"";
-}
-
 // The whole file, when it can be opened; false, without a test failure, when not (yet).
 bool ReadWholeFile(const std::wstring& path, std::string& bytes) {
   UniqueFileHandle file(::CreateFileW(path.c_str(), GENERIC_READ,
@@ -120,6 +110,16 @@ void Drain(HANDLE pipe, std::string& into) {
 }
 
 }  // namespace
+
+std::wstring QuoteArgument(const std::wstring& argument) {
+  if (!argument.empty() && argument.find_first_of(L" \t\"") == std::wstring::npos) return argument;
+  std::wstring quoted = L"\"";
+  for (wchar_t c : argument) {
+    if (c == L'"') quoted += L'\\';
+    quoted += c;
+  }
+  return quoted + L"\"";
+}
 
 FixtureProcess::FixtureProcess(const std::wstring& exePath, const std::wstring& arguments) {
   std::wstring commandLine = QuoteArgument(exePath) + L" " + arguments;

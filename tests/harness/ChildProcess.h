@@ -35,6 +35,9 @@ struct ChildOptions {
   DWORD TimeoutMs = SafetyLimitMs;
 };
 
+// One argument of a Windows command line, quoted where it needs to be.
+std::wstring QuoteArgument(const std::wstring& argument);
+
 // Runs ornpm.exe from the test's own folder with the arguments and the current environment.
 // A fixture process started by a test and ended with it.
 class FixtureProcess {

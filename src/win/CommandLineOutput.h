@@ -1,5 +1,9 @@
 #pragma once
-// Runs without a desktop (report collection, the fleet table): nobody is there to answer.
+// The output of a run with command-line switches. Such a run opens no window and may have
+// no one in front of it (a logon script, a deployment tool, a remote shell), so nothing in
+// it may wait for a person: its texts go to the standard error stream the caller handed
+// over, else to the console of the process that started it, else nowhere. The exit code
+// carries the result.
 
 #include <string>
 
@@ -7,8 +11,15 @@
 
 namespace ornpm {
 
-// Stands in for the person: messages go to the error stream, questions are answered No,
-// and the shell is not asked to do anything.
+// Writes one line.
+void WriteErrorLine(const std::wstring& line);
+
+// Writes the error being handled: the message of one of ours or of a library's, else a
+// generic text. Only inside a catch block.
+void WriteCurrentError() noexcept;
+
+// Stands in for the person while it lives: messages go to the error stream after the
+// caption of their kind, questions are answered No, and the shell is asked nothing.
 class THeadlessInteraction final : public IUserInteraction {
  public:
   THeadlessInteraction() : FPrevious(SetUserInteraction(this)) {}

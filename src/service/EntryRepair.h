@@ -1,0 +1,15 @@
+#pragma once
+// The course shared by the workstation repairs (the hosts entry, the proxy exception).
+
+#include <functional>
+
+namespace ornpm {
+
+// When the entry is present, says so in an information message; otherwise runs the write
+// and reports any error it raises with errorPattern, whose two "%s" receive the error's
+// kind name and message: in a message box from the window, on the command-line output in
+// console mode. 0: present or written; 1: failed.
+int RepairEntry(bool consoleMode, bool present, const wchar_t* presentText, const wchar_t* errorPattern,
+                const std::function<void()>& write);
+
+}  // namespace ornpm
