@@ -12,6 +12,7 @@
 #include "win/Exceptions.h"
 #include "win/Files.h"
 #include "win/Text.h"
+#include "win/TextEncoding.h"
 
 namespace ornpm {
 
@@ -74,10 +75,6 @@ long long LastLine(std::wstring_view text) {
   return std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(end), L'\n') + 1;
 }
 
-bool IsUtf16(std::string_view bytes) {
-  return bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF");
-}
-
 // Whether each line break of the text is a CR LF. Neither byte is part of a longer
 // character in the code pages a report may come in, so the bytes can be looked at directly.
 // Two searches for single bytes, which are quick, rather than one for either byte.
@@ -91,22 +88,10 @@ bool OnlyCrLfBreaks(std::string_view bytes) {
 
 // Room is left for the line break ReadReportText may add, so a report of megabytes is not
 // copied for two characters.
-std::wstring DecodeReport(const std::string& bytes) {
+std::wstring DecodeReport(std::string_view bytes, TEncoding encoding) {
   std::wstring text;
   text.reserve(bytes.size() + 2);
-  if (std::string_view(bytes).starts_with("\xEF\xBB\xBF")) {
-    AppendWide(text, std::string_view(bytes).substr(3), CP_UTF8);
-    return text;
-  }
-  if (IsUtf16(bytes)) {
-    bool bigEndian = bytes[0] == '\xFE';
-    for (size_t i = 2; i + 1 < bytes.size(); i += 2) {
-      auto first = static_cast<unsigned char>(bytes[i]), second = static_cast<unsigned char>(bytes[i + 1]);
-      text += static_cast<wchar_t>(bigEndian ? (first << 8 | second) : (second << 8 | first));
-    }
-    return text;
-  }
-  AppendWide(text, bytes);
+  AppendDecoded(text, bytes.substr(ByteOrderMark(encoding).size()), encoding);
   return text;
 }
 
@@ -302,9 +287,10 @@ void TCompositeInfo::SaveToFile(const std::wstring& fileName) const {
 
 std::wstring ReadReportText(const std::wstring& fileName) {
   const std::string bytes = ReadFileBytes(fileName);
-  std::wstring text = DecodeReport(bytes);
+  const TEncoding encoding = EncodingOf(bytes);
+  std::wstring text = DecodeReport(bytes, encoding);
   // A report as the program writes it has CR LF line breaks already and needs one at its end.
-  if (!IsUtf16(bytes) && OnlyCrLfBreaks(bytes)) {
+  if (!IsUtf16(encoding) && OnlyCrLfBreaks(bytes)) {
     if (!text.empty() && !text.ends_with(L"\r\n")) text.append(L"\r\n");
     return text;
   }

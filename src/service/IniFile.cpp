@@ -1,7 +1,5 @@
 #include "service/IniFile.h"
 
-#include <windows.h>
-
 #include <algorithm>
 #include <array>
 #include <bit>
@@ -13,11 +11,13 @@
 #include <string_view>
 #include <utility>
 
-#include "win/AsciiText.h"
+#include "service/HashIndex.h"
+#include "service/HeldText.h"
+#include "service/IniLineParser.h"
 #include "win/Exceptions.h"
 #include "win/Files.h"
-#include "win/Handles.h"
 #include "win/Text.h"
+#include "win/TextEncoding.h"
 
 namespace ornpm {
 
@@ -26,191 +26,6 @@ namespace {
 // The code that reads our values reads them into buffers of 2048 units, as the profile
 // functions return them.
 constexpr size_t MaxValueLength = 2047;
-
-// The blanks the profile functions trim around lines, names and values; ^Z is the old DOS
-// end-of-file mark still found in files copied from old media.
-template <typename Char>
-bool IsBlank(Char c) {
-  return (c >= '\t' && c <= '\r') || c == ' ' || c == 0x1A;
-}
-
-template <typename Char>
-std::basic_string_view<Char> TrimBlanks(std::basic_string_view<Char> text) {
-  while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
-  while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
-  return text;
-}
-
-std::wstring_view TrimBlanks(std::wstring_view text) {
-  return TrimBlanks<wchar_t>(text);
-}
-
-template <typename Char>
-bool IsLineBreak(Char c) {
-  return c == Char('\r') || c == Char('\n');
-}
-
-// The encodings the profile functions read: the one a byte-order mark at the start names,
-// else the ANSI code page. A file is written back in its own encoding, its mark kept.
-enum class TEncoding { Ansi, Utf8, Utf16LE, Utf16BE };
-
-TEncoding EncodingOf(std::string_view bytes, size_t& markSize) {
-  const std::pair<std::string_view, TEncoding> marks[] = {
-      {"\xEF\xBB\xBF", TEncoding::Utf8}, {"\xFF\xFE", TEncoding::Utf16LE}, {"\xFE\xFF", TEncoding::Utf16BE}};
-  for (const auto& [mark, encoding] : marks)
-    if (bytes.starts_with(mark)) {
-      markSize = mark.size();
-      return encoding;
-    }
-  markSize = 0;
-  return TEncoding::Ansi;
-}
-
-bool IsUtf16(TEncoding encoding) {
-  return encoding == TEncoding::Utf16LE || encoding == TEncoding::Utf16BE;
-}
-
-size_t UnitSize(TEncoding encoding) {
-  return IsUtf16(encoding) ? 2 : 1;
-}
-
-// The text unit that starts at the position: a byte, or a UTF-16 unit.
-wchar_t UnitAt(std::string_view bytes, size_t at, TEncoding encoding) {
-  auto byte = [&](size_t i) { return static_cast<unsigned char>(bytes[i]); };
-  switch (encoding) {
-    case TEncoding::Utf16LE:
-      return static_cast<wchar_t>(byte(at) | byte(at + 1) << 8);
-    case TEncoding::Utf16BE:
-      return static_cast<wchar_t>(byte(at) << 8 | byte(at + 1));
-    default:
-      return static_cast<wchar_t>(byte(at));
-  }
-}
-
-void AppendDecoded(std::wstring& text, std::string_view bytes, TEncoding encoding) {
-  if (!IsUtf16(encoding)) return AppendWide(text, bytes, encoding == TEncoding::Utf8 ? CP_UTF8 : CP_ACP);
-  for (size_t i = 0; i + 1 < bytes.size(); i += 2) text += UnitAt(bytes, i, encoding);
-}
-
-void AppendEncoded(std::string& bytes, std::wstring_view text, TEncoding encoding) {
-  if (!IsUtf16(encoding)) return AppendBytes(bytes, text, encoding == TEncoding::Utf8 ? CP_UTF8 : CP_ACP);
-  for (wchar_t unit : text) {
-    const char low = static_cast<char>(unit & 0xFF), high = static_cast<char>(unit >> 8 & 0xFF);
-    bytes += encoding == TEncoding::Utf16LE ? low : high;
-    bytes += encoding == TEncoding::Utf16LE ? high : low;
-  }
-}
-
-// The format's own characters, all ASCII, without a conversion call for each.
-void AppendAscii(std::string& bytes, std::string_view ascii, TEncoding encoding) {
-  for (char c : ascii) {
-    if (encoding == TEncoding::Utf16BE) bytes += '\0';
-    bytes += c;
-    if (encoding == TEncoding::Utf16LE) bytes += '\0';
-  }
-}
-
-// Names and values are held in one form whatever the file's encoding: each UTF-16 unit as
-// one to three bytes, the way UTF-8 writes the characters of the basic plane (a surrogate
-// on its own too, so nothing is lost). ASCII is itself in this form, so a line of ASCII in
-// an ANSI or UTF-8 file lends its own bytes.
-void AppendHeld(std::string& held, std::wstring_view text) {
-  // The ASCII start, nearly always the whole text, a byte a unit.
-  const size_t start = held.size();
-  held.resize(start + text.size());
-  size_t ascii = 0;
-  for (; ascii < text.size() && static_cast<uint32_t>(text[ascii]) < 0x80; ++ascii)
-    held[start + ascii] = static_cast<char>(text[ascii]);
-  held.resize(start + ascii);
-  for (wchar_t unit : text.substr(ascii)) {
-    const auto u = static_cast<uint32_t>(unit);
-    if (u < 0x80) {
-      held += static_cast<char>(u);
-    } else if (u < 0x800) {
-      held += static_cast<char>(0xC0 | u >> 6);
-      held += static_cast<char>(0x80 | (u & 0x3F));
-    } else {
-      held += static_cast<char>(0xE0 | u >> 12);
-      held += static_cast<char>(0x80 | (u >> 6 & 0x3F));
-      held += static_cast<char>(0x80 | (u & 0x3F));
-    }
-  }
-}
-
-void AppendUnits(std::wstring& text, std::string_view held) {
-  if (IsAscii(held)) {
-    const size_t start = text.size();
-    text.resize(start + held.size());
-    std::copy(held.begin(), held.end(), text.begin() + start);
-    return;
-  }
-  auto bits = [&](size_t i) { return static_cast<uint32_t>(static_cast<unsigned char>(held[i])); };
-  for (size_t i = 0; i < held.size();) {
-    const uint32_t lead = bits(i);
-    if (lead < 0x80) {
-      text += static_cast<wchar_t>(lead);
-      i += 1;
-    } else if (lead < 0xE0) {
-      text += static_cast<wchar_t>((lead & 0x1F) << 6 | (bits(i + 1) & 0x3F));
-      i += 2;
-    } else {
-      text += static_cast<wchar_t>((lead & 0x0F) << 12 | (bits(i + 1) & 0x3F) << 6 | (bits(i + 2) & 0x3F));
-      i += 3;
-    }
-  }
-}
-
-std::wstring Units(std::string_view held) {
-  std::wstring text;
-  AppendUnits(text, held);
-  return text;
-}
-
-// A name upper-cased by the operating system's case table, the one SameText compares with.
-std::wstring FoldName(std::wstring name) {
-  if (!name.empty())
-    ::LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, name.data(), static_cast<int>(name.size()), name.data(),
-                    static_cast<int>(name.size()), nullptr, nullptr, 0);
-  return name;
-}
-
-// Names that differ only in letter case are one name: the indexes hash and compare the
-// upper-cased form. ASCII names, nearly all of them, are hashed as they are; the system
-// folds the others.
-uint32_t NameHash(std::string_view held) {
-  return IsAscii(held) ? HashAsciiFolded(held) : HashAsciiFolded<wchar_t>(FoldName(Units(held)));
-}
-
-bool SameName(std::string_view a, std::string_view b) {
-  if (a.size() == b.size()) {
-    size_t i = 0;
-    for (; i < a.size() && static_cast<unsigned char>(a[i] | b[i]) < 0x80; ++i)
-      if (FoldAscii(a[i]) != FoldAscii(b[i])) return false;
-    if (i == a.size()) return true;
-  } else if (IsAscii(a) && IsAscii(b)) {
-    return false;
-  }
-  return FoldName(Units(a)) == FoldName(Units(b));
-}
-
-// The same for a name asked for, as the caller gives it: no held copy is made of it.
-uint32_t NameHash(std::wstring_view name) {
-  return IsAscii(name) ? HashAsciiFolded(name) : HashAsciiFolded<wchar_t>(FoldName(std::wstring(name)));
-}
-
-bool SameName(std::string_view held, std::wstring_view name) {
-  if (held.size() == name.size()) {
-    size_t i = 0;
-    for (; i < name.size() && static_cast<unsigned char>(held[i]) < 0x80 && static_cast<uint32_t>(name[i]) < 0x80; ++i)
-      if (FoldAscii(held[i]) != FoldAscii(name[i])) return false;
-    if (i == name.size()) return true;
-  } else if (IsAscii(held) && IsAscii(name)) {
-    return false;
-  }
-  return FoldName(Units(held)) == FoldName(std::wstring(name));
-}
-
-enum class TLineKind { Blank, Comment, Section, Key, Other };
 
 // One line of the file. Its bytes are kept exactly as read, line end included, so a line
 // nobody changes is written back unchanged even where the encoding cannot round-trip it;
@@ -227,70 +42,37 @@ struct TLine {
 using TLines = std::pmr::list<TLine>;
 using TLineIt = TLines::iterator;
 
-// What a line says, as the profile functions read it: a line starting with "[" and holding
-// a "]" names a section (text after the last "]" is ignored), ";" starts a comment, and
-// the first "=" parts a key from its value. Other lines belong to no key.
-template <typename Char>
-struct TLineParts {
-  TLineKind Kind = TLineKind::Other;
-  std::basic_string_view<Char> Name, Value;
-};
-
-template <typename Char>
-TLineParts<Char> SplitLine(std::basic_string_view<Char> text) {
-  using TView = std::basic_string_view<Char>;
-  TLineParts<Char> parts;
-  TView rest = TrimBlanks(text);
-  if (rest.empty()) {
-    parts.Kind = TLineKind::Blank;
-  } else if (size_t close = rest.rfind(Char(']')); rest.front() == Char('[') && close != TView::npos) {
-    parts.Kind = TLineKind::Section;
-    parts.Name = TrimBlanks(rest.substr(1, close - 1));
-  } else if (rest.front() == Char(';')) {
-    parts.Kind = TLineKind::Comment;
-  } else if (size_t equals = rest.find(Char('=')); equals != TView::npos) {
-    parts.Kind = TLineKind::Key;
-    parts.Name = TrimBlanks(rest.substr(0, equals));
-    parts.Value = TrimBlanks(rest.substr(equals + 1));
-  }
-  return parts;
-}
-
 // Entries by name, the first entry of each name, for the sections of the file and for the
-// keys of a section: open addressing with linear probing in one block, since a report's
-// sections hold thousands of keys. An entry is an iterator to something with a held Name.
+// keys of a section, since a report's sections hold thousands of keys. An entry is an
+// iterator to something with a held Name.
 template <typename Entry>
 class TNameIndex {
  public:
-  explicit TNameIndex(size_t expected) { Resize(std::bit_ceil(std::max<size_t>(16, expected * 2))); }
+  explicit TNameIndex(size_t expected) : FIndex(std::bit_ceil(std::max<size_t>(16, expected * 2))) {}
 
   // By a held name or by a name asked for.
   template <typename Name>
   std::optional<Entry> Find(Name name) const {
-    const uint32_t hash = SlotHash(name);
-    for (size_t i = hash & FMask;; i = (i + 1) & FMask) {
-      const TSlot& slot = FSlots[i];
-      if (!slot.Used()) return std::nullopt;
-      if (slot.Hash == hash && SameName(slot.Item->Name, name)) return slot.Item;
-    }
+    return FIndex.Find(NameHash(name), Named(name));
   }
 
   // False when an entry of the name is there already.
-  bool Add(Entry item) { return Add(item, SlotHash(item->Name)); }
+  bool Add(Entry item) { return FIndex.Add(NameHash(item->Name), item, Named(item->Name)); }
 
   // Many entries at once: forEach(visit) calls visit(entry) for each in turn, and added(entry,
   // bool) is told of each in the same order whether it was added. The slot of an entry a few
-  // ahead is fetched while the one before it is added, so that the cache misses of a large
-  // index overlap rather than follow one another.
+  // ahead is fetched while the one before it is added.
   template <typename ForEach, typename Added>
   void AddAll(ForEach forEach, Added added) {
     constexpr size_t Ahead = 8;
     std::array<std::pair<Entry, uint32_t>, Ahead> waiting;
     size_t count = 0;
-    auto add = [&](const std::pair<Entry, uint32_t>& entry) { added(entry.first, Add(entry.first, entry.second)); };
+    auto add = [&](const std::pair<Entry, uint32_t>& entry) {
+      added(entry.first, FIndex.Add(entry.second, entry.first, Named(entry.first->Name)));
+    };
     forEach([&](Entry item) {
-      const uint32_t hash = SlotHash(item->Name);
-      __builtin_prefetch(&FSlots[hash & FMask]);
+      const uint32_t hash = NameHash(item->Name);
+      FIndex.Prefetch(hash);
       auto& place = waiting[count++ % Ahead];
       if (count > Ahead) add(place);
       place = {item, hash};
@@ -298,93 +80,16 @@ class TNameIndex {
     for (size_t i = count > Ahead ? count - Ahead : 0; i < count; ++i) add(waiting[i % Ahead]);
   }
 
-  // Removing moves later entries of a probe run back, so that no run is broken.
-  void Remove(std::wstring_view name) {
-    const uint32_t hash = SlotHash(name);
-    size_t i = hash & FMask;
-    for (;; i = (i + 1) & FMask) {
-      if (!FSlots[i].Used()) return;
-      if (FSlots[i].Hash == hash && SameName(FSlots[i].Item->Name, name)) break;
-    }
-    FSlots[i] = {};
-    --FCount;
-    for (size_t j = (i + 1) & FMask; FSlots[j].Used(); j = (j + 1) & FMask) {
-      const size_t home = FSlots[j].Hash & FMask;
-      // The entry may move into the hole when its home is not within (hole, j].
-      if (((j - home) & FMask) >= ((j - i) & FMask)) {
-        FSlots[i] = FSlots[j];
-        FSlots[j] = {};
-        i = j;
-      }
-    }
-  }
+  void Remove(std::wstring_view name) { FIndex.Remove(NameHash(name), Named(name)); }
 
  private:
-  // The name's hash with its top bit set, so that a slot in use never holds 0 and needs no
-  // flag of its own: a slot is two words rather than three, for sections of tens of
-  // thousands of keys. Tables never reach 2^31 slots.
   template <typename Name>
-  static uint32_t SlotHash(Name name) {
-    return NameHash(name) | 0x80000000u;
+  static auto Named(Name name) {
+    return [name](const Entry& entry) { return SameName(entry->Name, name); };
   }
 
-  bool Add(Entry item, uint32_t hash) {
-    if ((FCount + 1) * 2 > FSlots.size()) Resize(FSlots.size() * 2);
-    size_t i = hash & FMask;
-    for (; FSlots[i].Used(); i = (i + 1) & FMask)
-      if (FSlots[i].Hash == hash && SameName(FSlots[i].Item->Name, item->Name)) return false;
-    FSlots[i] = {hash, item};
-    ++FCount;
-    return true;
-  }
-
-  struct TSlot {
-    uint32_t Hash = 0;
-    Entry Item{};
-    bool Used() const { return Hash != 0; }
-  };
-
-  void Resize(size_t size) {
-    std::vector<TSlot> old(size);
-    old.swap(FSlots);
-    FMask = size - 1;
-    for (const TSlot& slot : old)
-      if (slot.Used()) {
-        size_t i = slot.Hash & FMask;
-        while (FSlots[i].Used()) i = (i + 1) & FMask;
-        FSlots[i] = slot;
-      }
-  }
-
-  std::vector<TSlot> FSlots;
-  size_t FMask = 0;
-  size_t FCount = 0;
+  THashIndex<Entry> FIndex;
 };
-
-// Lines end at CR LF, LF or a lone CR, all of which the profile functions accept.
-size_t LineLength(std::string_view bytes, TEncoding encoding) {
-  if (!IsUtf16(encoding))
-    return static_cast<size_t>(std::find_if(bytes.begin(), bytes.end(), IsLineBreak<char>) - bytes.begin());
-  const size_t unit = UnitSize(encoding);
-  size_t length = 0;
-  while (length + unit <= bytes.size() && !IsLineBreak(UnitAt(bytes, length, encoding))) length += unit;
-  return length;
-}
-
-size_t NextLineStart(std::string_view bytes, size_t start, TEncoding encoding) {
-  const size_t unit = UnitSize(encoding);
-  size_t end = start + LineLength(bytes.substr(start), encoding);
-  if (end + unit > bytes.size()) return end;
-  if (UnitAt(bytes, end, encoding) == L'\r' && end + 2 * unit <= bytes.size() &&
-      UnitAt(bytes, end + unit, encoding) == L'\n')
-    return end + 2 * unit;
-  return end + unit;
-}
-
-bool HasLineEnd(std::string_view bytes, TEncoding encoding) {
-  const size_t unit = UnitSize(encoding);
-  return bytes.size() < unit || IsLineBreak(UnitAt(bytes, bytes.size() - unit, encoding));
-}
 
 // A line break written into a value would make the rest of it lines of their own on the
 // next read, even a section header; the value stays on its line instead. The storage holds
@@ -424,40 +129,6 @@ std::optional<int> ParseInt32(std::wstring_view text) {
   if (value > INT32_MAX) return std::nullopt;
   return static_cast<int>(value);
 }
-
-// A missing file, or a missing folder, is an empty INI file that UpdateFile creates.
-bool IsMissingFile(const std::wstring& fileName) {
-  if (::GetFileAttributesW(fileName.c_str()) != INVALID_FILE_ATTRIBUTES) return false;
-  DWORD error = ::GetLastError();
-  return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
-}
-
-bool SetFileEnd(HANDLE file, uint64_t size) {
-  LARGE_INTEGER position{};
-  position.QuadPart = static_cast<LONGLONG>(size);
-  return ::SetFilePointerEx(file, position, nullptr, FILE_BEGIN) && ::SetEndOfFile(file);
-}
-
-// Writes over the old content rather than truncating first: room for a longer content is
-// taken before any old byte is overwritten, so a full disk fails with the file unchanged.
-bool ReplaceContent(HANDLE file, const std::string& bytes) {
-  LARGE_INTEGER oldSize{};
-  if (!::GetFileSizeEx(file, &oldSize) || bytes.size() > MAXDWORD) return false;
-  if (bytes.size() > static_cast<uint64_t>(oldSize.QuadPart) && !SetFileEnd(file, bytes.size())) return false;
-  DWORD written = 0;
-  return ::SetFilePointerEx(file, {}, nullptr, FILE_BEGIN) &&
-         ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-         written == bytes.size() && SetFileEnd(file, bytes.size());
-}
-
-// Opening without truncating means a refused open leaves the file as it was.
-void WriteOver(const std::wstring& fileName, const std::string& bytes) {
-  UniqueFileHandle file(::CreateFileW(fileName.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                      OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file || !ReplaceContent(file.Get(), bytes))
-    throw EIniFileException(Format(L"Unable to write to %s", {fileName}));
-}
-
 }  // namespace
 
 // Lines in file order, and indexes from names to sections and to key lines, so that a
@@ -525,11 +196,10 @@ struct TIniFile::TData {
 
 void TIniFile::TData::Load(std::string bytes) {
   FileBytes = std::move(bytes);
-  size_t markSize = 0;
-  Encoding = EncodingOf(FileBytes, markSize);
+  Encoding = EncodingOf(FileBytes);
   std::string_view file = FileBytes;
-  Mark = file.substr(0, markSize);
-  file.remove_prefix(markSize);
+  Mark = file.substr(0, ByteOrderMark(Encoding).size());
+  file.remove_prefix(Mark.size());
   if (file.size() % UnitSize(Encoding)) {
     Tail = file.substr(file.size() - 1);
     file.remove_suffix(1);
@@ -856,7 +526,7 @@ void TIniFile::EraseSection(std::wstring_view section) {
 
 void TIniFile::UpdateFile() {
   if (!FData->Changed) return;
-  WriteOver(FFileName, FData->Bytes());
+  if (!TryWriteOver(FFileName, FData->Bytes())) throw EIniFileException(Format(L"Unable to write to %s", {FFileName}));
   FData->Changed = false;
 }
 

@@ -1,15 +1,12 @@
 #include "service/NameValueList.h"
 
 #include <functional>
+#include <optional>
 #include <stdexcept>
 
 namespace ornpm {
 
 namespace {
-
-uint64_t Slot(uint32_t hash, size_t line) {
-  return static_cast<uint64_t>(hash) << 32 | static_cast<uint32_t>(line + 1);
-}
 
 // Lines indexed together fetch the slot of the line this far ahead, so that the cache
 // misses of a large index overlap rather than follow one another.
@@ -18,18 +15,13 @@ constexpr size_t FetchAhead = 8;
 }  // namespace
 
 size_t TNameValueList::Find(std::wstring_view name, uint32_t hash) const {
-  if (FSlots.empty()) {
+  if (FIndex.Slots() == 0) {
     for (size_t i = 0; i < FCount; ++i)
       if (!FLines[i].Removed && FLines[i].Hash == hash && SameAsciiText(Text(FLines[i].Name), name)) return i;
     return npos;
   }
-  const size_t mask = FSlots.size() - 1;
-  for (size_t slot = hash & mask; FSlots[slot] != 0; slot = (slot + 1) & mask) {
-    if (FSlots[slot] >> 32 != hash) continue;
-    const size_t index = static_cast<uint32_t>(FSlots[slot]) - 1;
-    if (!FLines[index].Removed && SameAsciiText(Text(FLines[index].Name), name)) return index;
-  }
-  return npos;
+  const std::optional<uint32_t> index = FIndex.Find(hash, IsLineNamed(name));
+  return index ? *index : npos;
 }
 
 size_t TNameValueList::IndexOf(std::wstring_view name) const {
@@ -79,39 +71,27 @@ void TNameValueList::RemoveLine(size_t index) const {
 void TNameValueList::ResizeIndex(size_t lines) const {
   size_t size = 32;
   while (size < lines * 2) size *= 2;
-  FSlots.assign(size, 0);
-  FSlotsUsed = 0;
+  FIndex.Reset(size);
 }
 
 void TNameValueList::IndexLines(size_t from) const {
   // At most half full, so that probes stay short; grown, it holds four times the lines.
-  if ((FSlotsUsed + FCount - from) * 2 > FSlots.size()) {
+  if ((FIndex.Count() + FCount - from) * 2 > FIndex.Slots()) {
     ResizeIndex(2 * (FCount - FRemoved));
     from = 0;
   }
-  const size_t mask = FSlots.size() - 1;
   for (size_t i = from; i < FCount; ++i) {
-    if (i + FetchAhead < FCount) __builtin_prefetch(&FSlots[FLines[i + FetchAhead].Hash & mask]);
+    if (i + FetchAhead < FCount) FIndex.Prefetch(FLines[i + FetchAhead].Hash);
     const TLine& line = FLines[i];
     if (line.Removed) continue;
-    size_t slot = line.Hash & mask;
-    for (; FSlots[slot] != 0; slot = (slot + 1) & mask) {
-      if (FSlots[slot] >> 32 != line.Hash) continue;
-      const TLine& other = FLines[static_cast<uint32_t>(FSlots[slot]) - 1];
-      if (!other.Removed && SameAsciiText(Text(other.Name), Text(line.Name))) break;
-    }
-    if (FSlots[slot] != 0) {
-      RemoveLine(i);  // the first line of the name counts
-    } else {
-      FSlots[slot] = Slot(line.Hash, i);
-      ++FSlotsUsed;
-    }
+    // The first line of the name counts.
+    if (!FIndex.Add(line.Hash, static_cast<uint32_t>(i), IsLineNamed(Text(line.Name)))) RemoveLine(i);
   }
 }
 
 void TNameValueList::SettleAppended() const {
   if (Indexed()) {
-    IndexLines(FSlots.empty() ? 0 : FSettled);
+    IndexLines(FIndex.Slots() == 0 ? 0 : FSettled);
   } else {
     for (size_t i = FSettled; i < FCount; ++i)
       if (Find(Text(FLines[i].Name), FLines[i].Hash) != i) RemoveLine(i);
@@ -126,7 +106,7 @@ void TNameValueList::Compact() const {
     if (!FLines[i].Removed) FLines[kept++] = FLines[i];
   FCount = FSettled = kept;
   FRemoved = 0;
-  if (!FSlots.empty()) {
+  if (FIndex.Slots() != 0) {
     ResizeIndex(2 * FCount);
     IndexLines(0);
   }
@@ -148,7 +128,7 @@ void TNameValueList::SetValue(std::wstring_view name, std::wstring_view value) {
     FLines[index].Value = Store(value);
   } else {
     AddLine(name, value, hash);
-    if (Indexed()) IndexLines(FSlots.empty() ? 0 : FCount - 1);
+    if (Indexed()) IndexLines(FIndex.Slots() == 0 ? 0 : FCount - 1);
     FSettled = FCount;
   }
 }
@@ -162,7 +142,7 @@ void TNameValueList::Append(std::wstring_view name, std::wstring_view value) {
 void TNameValueList::Reserve(size_t lines, size_t textLength) {
   FText.reserve(FText.size() + textLength);
   FLines.reserve(FCount + lines);
-  if (FCount + lines > ShortList && FSlots.size() < (FCount + lines) * 2) {
+  if (FCount + lines > ShortList && FIndex.Slots() < (FCount + lines) * 2) {
     ResizeIndex(FCount + lines);
     IndexLines(0);
     FSettled = FCount;
@@ -175,8 +155,7 @@ void TNameValueList::Clear() {
   FRemoved = 0;
   FSettled = 0;
   // Freed rather than emptied: a long list once must not make every later Clear slow.
-  if (!FSlots.empty()) std::vector<uint64_t>().swap(FSlots);
-  FSlotsUsed = 0;
+  if (FIndex.Slots() != 0) FIndex = THashIndex<uint32_t>();
 }
 
 }  // namespace ornpm

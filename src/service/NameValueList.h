@@ -15,6 +15,7 @@
 #include <string_view>
 #include <vector>
 
+#include "service/HashIndex.h"
 #include "win/AsciiText.h"
 
 namespace ornpm {
@@ -75,8 +76,14 @@ class TNameValueList {
     return Find(name, HashAsciiFolded(name));
   }
   size_t Find(std::wstring_view name, uint32_t hash) const;
+  // The index's test for a line of that name.
+  auto IsLineNamed(std::wstring_view name) const {
+    return [this, name](uint32_t index) {
+      return !FLines[index].Removed && SameAsciiText(Text(FLines[index].Name), name);
+    };
+  }
   const TLine& Line(size_t index) const;
-  bool Indexed() const { return !FSlots.empty() || FCount > ShortList; }
+  bool Indexed() const { return FIndex.Slots() != 0 || FCount > ShortList; }
   // An empty index with room for that many lines at most half full.
   void ResizeIndex(size_t lines) const;
   // Puts the lines from that position on into the index, growing it first when needed; a
@@ -104,11 +111,9 @@ class TNameValueList {
   mutable size_t FCount = 0;  // lines in FLines, removed ones included
   mutable size_t FRemoved = 0;
   mutable size_t FSettled = 0;  // lines before this one are known to have names of their own
-  // Open addressing: a slot holds a line's position plus one in its low half, 0 when free,
-  // and the name's hash in its high half, so that a probe rarely has to look at a line.
-  // Empty while the list is short. Slots of removed lines stay until the index is rebuilt.
-  mutable std::vector<uint64_t> FSlots;
-  mutable size_t FSlotsUsed = 0;
+  // Line positions by the hash of the name, so that a probe rarely has to look at a line.
+  // Empty while the list is short. Entries of removed lines stay until the index is rebuilt.
+  mutable THashIndex<uint32_t> FIndex;
 };
 
 }  // namespace ornpm

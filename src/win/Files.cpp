@@ -56,9 +56,7 @@ void TFileStream::ReadExactly(void* buffer, DWORD count) const {
 }
 
 bool TFileStream::TryTruncate(uint64_t size) const noexcept {
-  LARGE_INTEGER position{};
-  position.QuadPart = static_cast<LONGLONG>(size);
-  return ::SetFilePointerEx(FHandle.Get(), position, nullptr, FILE_BEGIN) && ::SetEndOfFile(FHandle.Get());
+  return SetFileEnd(FHandle.Get(), size);
 }
 
 void TFileStream::Write(const void* buffer, DWORD count) const {
@@ -68,6 +66,12 @@ void TFileStream::Write(const void* buffer, DWORD count) const {
     ::SetLastError(ERROR_DISK_FULL);
     RaiseInOut(L"Ошибка записи в файл \"%s\": %s");
   }
+}
+
+bool SetFileEnd(HANDLE file, uint64_t size) noexcept {
+  LARGE_INTEGER position{};
+  position.QuadPart = static_cast<LONGLONG>(size);
+  return ::SetFilePointerEx(file, position, nullptr, FILE_BEGIN) && ::SetEndOfFile(file);
 }
 
 std::string ReadFileBytes(const std::wstring& fileName) {
@@ -84,6 +88,32 @@ void WriteFileBytes(const std::wstring& fileName, std::string_view bytes) {
   TFileStream file(fileName, GENERIC_WRITE, 0, CREATE_ALWAYS);
   if (bytes.size() > std::numeric_limits<DWORD>::max()) throw std::length_error("file too large");
   file.Write(bytes.data(), static_cast<DWORD>(bytes.size()));
+}
+
+bool IsMissingFile(const std::wstring& fileName) {
+  if (::GetFileAttributesW(fileName.c_str()) != INVALID_FILE_ATTRIBUTES) return false;
+  const DWORD error = ::GetLastError();
+  return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+}
+
+namespace {
+
+bool ReplaceContent(HANDLE file, std::string_view bytes) noexcept {
+  LARGE_INTEGER oldSize{};
+  if (!::GetFileSizeEx(file, &oldSize) || bytes.size() > MAXDWORD) return false;
+  if (bytes.size() > static_cast<uint64_t>(oldSize.QuadPart) && !SetFileEnd(file, bytes.size())) return false;
+  DWORD written = 0;
+  return ::SetFilePointerEx(file, {}, nullptr, FILE_BEGIN) &&
+         ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+         written == bytes.size() && SetFileEnd(file, bytes.size());
+}
+
+}  // namespace
+
+bool TryWriteOver(const std::wstring& fileName, std::string_view bytes) noexcept {
+  UniqueFileHandle file(::CreateFileW(fileName.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                      OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  return file && ReplaceContent(file.Get(), bytes);
 }
 
 uint64_t GetFileSize(const std::wstring& fileName) {

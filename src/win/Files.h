@@ -35,8 +35,21 @@ class TFileStream {
   UniqueFileHandle FHandle;
 };
 
+// Cuts or extends the open file to the given size; false when the system refused.
+bool SetFileEnd(HANDLE file, uint64_t size) noexcept;
+
 // The whole file, opened for reading with read and write sharing.
 std::string ReadFileBytes(const std::wstring& fileName);
+
+// Whether the file is missing, or a folder on its path: a file to be created, not one
+// that cannot be read.
+bool IsMissingFile(const std::wstring& fileName);
+
+// Writes the bytes over the file's content in place, creating the file when it is missing;
+// false when the system refused. Opening without truncating means a refused open leaves the
+// file as it was; room for a longer content is taken before any old byte is overwritten,
+// so a full disk fails with the old content there.
+bool TryWriteOver(const std::wstring& fileName, std::string_view bytes) noexcept;
 
 // Creates the file, or empties an existing one, and writes the bytes (EFCreateError when
 // it cannot be created).
