@@ -8,7 +8,7 @@
 #include "app/fmMain.h"
 #include "service/Registry.h"
 #include "win/Environment.h"
-#include "win/Window.h"
+#include "win/ErrorDisplay.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   try {
