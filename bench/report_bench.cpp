@@ -8,9 +8,10 @@
 //     same bytes raw, the floor for both. A load is what opening a report file in the
 //     program does: reading and decoding the file and replacing the records held before;
 //   - what creating and freeing the module records alone takes, a floor of both loads;
-//   - hostile report files, shaped to make a reader slow (tens of thousands of check lines
-//     or attributes, deep nesting, values of megabytes), loaded as the window loads a file,
-//     per MB against a normal report of the same size and format.
+//   - hostile report files, shaped to make a reader slow (many check lines or attributes,
+//     deep nesting, one long value), from 1 to 16 MB, loaded as the window loads a file,
+//     per MB against a normal report of the same size and format, and how the time per MB
+//     grows with the size.
 
 #include <windows.h>
 
@@ -146,11 +147,12 @@ void CopyRecords(const TPlugInInfo& info) {
   }
 }
 
-// A hostile file's bytes, and the format of the normal report it is measured against.
+// A hostile file's bytes for a count of its repeated piece, and the format of the normal
+// report it is measured against.
 struct THostileShape {
   const char* Name;
   bool Ini;
-  std::string Bytes;
+  std::function<std::string(size_t count)> Bytes;
 };
 
 std::string Repeat(size_t count, const std::function<std::string(size_t)>& piece) {
@@ -163,40 +165,62 @@ const std::string XmlHead = "<?xml version=\"1.0\" encoding=\"windows-1251\"?>\r
 const std::string PlugInElement = "<PlugIn Path=\"C:\\ORN\\np.dll\" Version=\"1.0\" DomainInHosts=\"True\">\r\n";
 
 std::vector<THostileShape> HostileShapes() {
-  const std::string tenMB(10'000'000, 'x');
   return {
-      {"60,000 check lines (.iinf)", true,
-       "[PlugIn]\r\nPath=C:\\ORN\\np.dll\r\n[PlugIn\\LibraryCheck]\r\n" +
-           Repeat(60000, [](size_t i) { return "Check" + std::to_string(i) + "=OK\r\n"; }) +
-           "[IEProxySettings]\r\nEnable=0\r\n[Logging]\r\nEnabled=False\r\n"},
-      {"60,000 check lines (.xinf)", false,
-       XmlHead + PlugInElement + "<LibraryCheck>\r\n" +
-           Repeat(60000,
-                  [](size_t i) { return "<Checking Name=\"Check" + std::to_string(i) + "\" Result=\"OK\"/>\r\n"; }) +
-           "</LibraryCheck>\r\n</PlugIn>\r\n</Info>"},
-      {"80,000 attributes of one element", false,
-       XmlHead + "<PlugIn" + Repeat(80000, [](size_t i) { return " A" + std::to_string(i) + "=\"x\""; }) +
-           ">\r\n<Processes>\r\n</Processes>\r\n</PlugIn>\r\n</Info>"},
-      {"80,000 attributes set and emptied", false,
-       XmlHead + "<PlugIn" +
-           Repeat(40000, [](size_t i) { return " A" + std::to_string(i) + "=\"x\" A" + std::to_string(i) + "=\"\""; }) +
-           ">\r\n<Processes>\r\n</Processes>\r\n</PlugIn>\r\n</Info>"},
-      {"100,000 nested elements", false,
-       XmlHead + Repeat(100000, [](size_t) { return std::string("<Process PID=\"1\">"); }) +
-           Repeat(100000, [](size_t) { return std::string("</Process>"); }) + "\r\n</Info>"},
-      {"10 MB value (.xinf)", false,
-       XmlHead + "<PlugIn Path=\"" + tenMB +
-           "\" Version=\"1\">\r\n<Processes>\r\n</Processes>\r\n</PlugIn>\r\n</Info>"},
-      {"10 MB value (.iinf)", true,
-       "[PlugIn]\r\nPath=" + tenMB + "\r\n[IEProxySettings]\r\nEnable=0\r\n[Logging]\r\nEnabled=False\r\n"},
+      {"check lines (.iinf)", true,
+       [](size_t count) {
+         return "[PlugIn]\r\nPath=C:\\ORN\\np.dll\r\n[PlugIn\\LibraryCheck]\r\n" +
+                Repeat(count, [](size_t i) { return "Check" + std::to_string(i) + "=OK\r\n"; }) +
+                "[IEProxySettings]\r\nEnable=0\r\n[Logging]\r\nEnabled=False\r\n";
+       }},
+      {"check lines (.xinf)", false,
+       [](size_t count) {
+         return XmlHead + PlugInElement + "<LibraryCheck>\r\n" +
+                Repeat(count,
+                       [](size_t i) { return "<Checking Name=\"Check" + std::to_string(i) + "\" Result=\"OK\"/>\r\n"; }) +
+                "</LibraryCheck>\r\n</PlugIn>\r\n</Info>";
+       }},
+      {"attributes of one element", false,
+       [](size_t count) {
+         return XmlHead + "<PlugIn" + Repeat(count, [](size_t i) { return " A" + std::to_string(i) + "=\"x\""; }) +
+                ">\r\n<Processes>\r\n</Processes>\r\n</PlugIn>\r\n</Info>";
+       }},
+      {"attributes set and emptied", false,
+       [](size_t count) {
+         return XmlHead + "<PlugIn" +
+                Repeat(count,
+                       [](size_t i) { return " A" + std::to_string(i) + "=\"x\" A" + std::to_string(i) + "=\"\""; }) +
+                ">\r\n<Processes>\r\n</Processes>\r\n</PlugIn>\r\n</Info>";
+       }},
+      {"nested elements", false,
+       [](size_t count) {
+         return XmlHead + Repeat(count, [](size_t) { return std::string("<Process PID=\"1\">"); }) +
+                Repeat(count, [](size_t) { return std::string("</Process>"); }) + "\r\n</Info>";
+       }},
+      {"one long value (.xinf)", false,
+       [](size_t count) {
+         return XmlHead + "<PlugIn Path=\"" + std::string(count, 'x') +
+                "\" Version=\"1\">\r\n<Processes>\r\n</Processes>\r\n</PlugIn>\r\n</Info>";
+       }},
+      {"one long value (.iinf)", true,
+       [](size_t count) {
+         return "[PlugIn]\r\nPath=" + std::string(count, 'x') +
+                "\r\n[IEProxySettings]\r\nEnable=0\r\n[Logging]\r\nEnabled=False\r\n";
+       }},
   };
+}
+
+// The shape's file of about mb megabytes: as many pieces as it takes.
+std::string HostileOfSize(const THostileShape& shape, double mb) {
+  constexpr size_t Probe = 10000;
+  const double perPiece = static_cast<double>(shape.Bytes(2 * Probe).size() - shape.Bytes(Probe).size()) / Probe;
+  return shape.Bytes(static_cast<size_t>(mb * 1e6 / perPiece));
 }
 
 // Loads each file the best of a few times into a new composite, as the window does; the
 // runs alternate, so that a busy moment of the machine does not fall on one file only.
-std::pair<double, double> LoadSeconds(const std::wstring& first, const std::wstring& second) {
+std::pair<double, double> LoadSeconds(const std::wstring& first, const std::wstring& second, int runs) {
   TBest one, other;
-  for (int run = 0; run < Runs; ++run) {
+  for (int run = 0; run < runs; ++run) {
     for (auto [file, best] : {std::pair{&first, &one}, std::pair{&second, &other}})
       best->Add(Seconds([&] {
         TCompositeInfo target(PlugInMimeType, PlugInProgID);
@@ -220,19 +244,33 @@ std::wstring NormalReportOfSize(const std::wstring& folder, bool ini, size_t siz
   return file;
 }
 
+// Each shape at 1 to 16 MB: its load time per MB, the ratio to a normal report of the same
+// format and size, and how the time per MB grows from 1 to 16 MB (1.0 is linear).
 void PrintHostileShapes(const std::wstring& folder) {
-  std::printf("Hostile report files, loaded into a new composite (best of %d), per MB against a normal report\n", Runs);
-  std::printf("of the same format and size (target: at most 2x)\n");
+  constexpr double Sizes[] = {1, 2, 4, 8, 16};
+  constexpr int GrowthRuns = 3;
+  std::printf("Hostile report files, loaded into a new composite (best of %d), per MB against a normal report\n",
+              GrowthRuns);
+  std::printf("of the same format and size (target: at most 3x), and the growth of the time per MB from 1 to 16 MB\n");
+  std::printf("  %-28s", "ms/MB (ratio to normal)");
+  for (double mb : Sizes) std::printf(" %12.0f MB", mb);
+  std::printf("   growth\n");
   for (const THostileShape& shape : HostileShapes()) {
-    const std::wstring file = folder + (shape.Ini ? L"\\hostile.iinf" : L"\\hostile.xinf");
-    WriteFileBytes(file, shape.Bytes);
-    const double mb = shape.Bytes.size() / 1e6;
-    const std::wstring normalFile = NormalReportOfSize(folder, shape.Ini, shape.Bytes.size());
-    const double normalMB = ReadFileBytes(normalFile).size() / 1e6;
-    const auto [hostile, normal] = LoadSeconds(file, normalFile);
-    std::printf("  %-36s %6.2f MB %9.2f ms %8.2f ms/MB   normal %6.2f MB %8.2f ms/MB   ratio %.2fx\n", shape.Name, mb,
-                hostile * 1e3, hostile * 1e3 / mb, normalMB, normal * 1e3 / normalMB,
-                (hostile / mb) / (normal / normalMB));
+    std::printf("  %-28s", shape.Name);
+    double first = 0, last = 0;
+    for (double mb : Sizes) {
+      const std::string bytes = HostileOfSize(shape, mb);
+      const std::wstring file = folder + (shape.Ini ? L"\\hostile.iinf" : L"\\hostile.xinf");
+      WriteFileBytes(file, bytes);
+      const std::wstring normalFile = NormalReportOfSize(folder, shape.Ini, bytes.size());
+      const double normalMB = ReadFileBytes(normalFile).size() / 1e6, hostileMB = bytes.size() / 1e6;
+      const auto [hostile, normal] = LoadSeconds(file, normalFile, GrowthRuns);
+      last = hostile * 1e3 / hostileMB;
+      if (first == 0) first = last;
+      std::printf(" %7.1f (%.2fx)", last, last / (normal * 1e3 / normalMB));
+      std::fflush(stdout);
+    }
+    std::printf("   %.2fx\n", last / first);
   }
 }
 

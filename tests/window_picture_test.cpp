@@ -171,6 +171,17 @@ BOOL CALLBACK CollectFaults(HWND control, LPARAM found) {
   return TRUE;
 }
 
+BOOL CALLBACK CollectWindow(HWND control, LPARAM found) {
+  reinterpret_cast<std::vector<HWND>*>(found)->push_back(control);
+  return TRUE;
+}
+
+std::vector<HWND> Descendants(HWND window) {
+  std::vector<HWND> found;
+  ::EnumChildWindows(window, CollectWindow, reinterpret_cast<LPARAM>(&found));
+  return found;
+}
+
 std::vector<TFault> CaptionFaults(HWND window) {
   std::vector<TFault> found;
   ::EnumChildWindows(window, CollectFaults, reinterpret_cast<LPARAM>(&found));
@@ -204,6 +215,29 @@ TEST_F(WindowPictureTest, MainWindowInBothModesAndOnEveryPage) {
     ::SendMessageW(form.Frame().TabControl(), TCM_SETCURFOCUS, page, 0);
     Check(form.Handle(), ("extended mode, page " + std::to_string(page + 1)).c_str());
   }
+}
+
+// The hosts row shows data in a label that cuts long text with an ellipsis; its answers are
+// fixed words, and the longest of them must still be read whole.
+TEST_F(WindowPictureTest, TheHostsRowIsReadWholeWhenTheHostsFileCannotBeRead) {
+  ::DeleteFileW(FSandbox.HostsFile().c_str());
+  TMainForm form({});
+  const auto checkRows = [&form](const char* where) {
+    SCOPED_TRACE(where);
+    Settle(form.Handle());
+    int rows = 0;
+    for (HWND control : Descendants(form.Handle())) {
+      const std::wstring text = WindowText(control);
+      if (!::IsWindowVisible(control) || text.rfind(L"Запись в Hosts: ", 0) != 0) continue;
+      ++rows;
+      EXPECT_EQ(text, L"Запись в Hosts: ошибка чтения");
+      EXPECT_LE(TextExtent(control, text).cx, CaptionRoom(control, WindowDpi(control)));
+    }
+    EXPECT_EQ(rows, 1);
+  };
+  checkRows("common mode");
+  form.SwitchToExtMode();
+  checkRows("extended mode");
 }
 
 TEST_F(WindowPictureTest, Dialogs) {

@@ -47,7 +47,7 @@ void ShowPlugInRows(HWND lblPlugInPath, HWND lblVersion, const TPlugInInfo& plug
 }
 
 std::wstring DomainInHostsText(const TPlugInInfo& plugIn) {
-  if (plugIn.HostsError()) return L"Запись в Hosts: файл Hosts не удалось прочитать";
+  if (plugIn.HostsError()) return L"Запись в Hosts: ошибка чтения";
   return std::wstring(L"Запись в Hosts: ") + (plugIn.DomainInHosts() ? L"Есть" : L"Нет");
 }
 
