@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <gtest/gtest.h>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,9 @@
 #include "service/PlugInFiles.h"
 #include "service/Registry.h"
 #include "views/dlgLogFileName.h"
+#include "win/Dpi.h"
+#include "win/Fonts.h"
+#include "win/Layout.h"
 #include "win/Window.h"
 
 namespace ornpm {
@@ -38,33 +42,32 @@ UINT CheckedDpi(HWND window) {
   return dpi;
 }
 
-// A control as designed: its rectangle at 96 DPI in a client area of the design size.
+// One side of a control as the design gives it: a distance at 96 DPI from the near edge of
+// the client area (left or top) or, for a side that keeps its distance to the far edge
+// (right or bottom), from that one.
+struct TSide {
+  bool FromFar;
+  int Distance;
+};
+constexpr TSide Near(int distance) {
+  return {false, distance};
+}
+constexpr TSide Far(int distance) {
+  return {true, distance};
+}
+
+// A control as designed, each side where the design puts it.
 struct TPlace {
   const char* Name;
   int Id;  // the control's id; 0 for the main window's frame
-  RECT Design;
-  unsigned Anchors;
+  TSide Left, Top, Right, Bottom;
   // Where the system's font makes the service button's caption longer than the design has
   // room for, the button grows to the right and its arrow moves with its right end.
   enum { Fixed, GrowsForCaption, FollowsGrowth } Fit = Fixed;
 };
 
-// Where a control belongs in a client area of the given size: left and top at their scaled
-// design values, right and bottom too unless anchored to those edges, whose scaled design
-// distance they keep.
-RECT Designed(const TPlace& place, SIZE design, SIZE client, UINT dpi) {
-  RECT r{Scale(place.Design.left, dpi), Scale(place.Design.top, dpi), Scale(place.Design.right, dpi),
-         Scale(place.Design.bottom, dpi)};
-  const int width = r.right - r.left, height = r.bottom - r.top;
-  if (place.Anchors & akRight) {
-    r.right = client.cx - Scale(design.cx - place.Design.right, dpi);
-    if (!(place.Anchors & akLeft)) r.left = r.right - width;
-  }
-  if (place.Anchors & akBottom) {
-    r.bottom = client.cy - Scale(design.cy - place.Design.bottom, dpi);
-    if (!(place.Anchors & akTop)) r.top = r.bottom - height;
-  }
-  return r;
+int Placed(TSide side, LONG clientExtent, UINT dpi) {
+  return side.FromFar ? clientExtent - Scale(side.Distance, dpi) : Scale(side.Distance, dpi);
 }
 
 RECT PlaceInParent(HWND control) {
@@ -82,7 +85,7 @@ SIZE ClientSize(HWND window) {
 
 // Every control of the table where the design puts it (one pixel for rounding), and inside
 // the client area.
-void ExpectPlaced(HWND window, const std::vector<TPlace>& table, SIZE design, HWND frame = nullptr) {
+void ExpectPlaced(HWND window, const std::vector<TPlace>& table, HWND frame = nullptr) {
   const UINT dpi = CheckedDpi(window);
   const SIZE client = ClientSize(window);
   LONG grown = 0;
@@ -91,7 +94,8 @@ void ExpectPlaced(HWND window, const std::vector<TPlace>& table, SIZE design, HW
     HWND control = place.Id ? ::GetDlgItem(window, place.Id) : frame;
     ASSERT_TRUE(control);
     const RECT actual = PlaceInParent(control);
-    RECT expected = Designed(place, design, client, dpi);
+    RECT expected{Placed(place.Left, client.cx, dpi), Placed(place.Top, client.cy, dpi),
+                  Placed(place.Right, client.cx, dpi), Placed(place.Bottom, client.cy, dpi)};
     if (place.Fit == TPlace::GrowsForCaption) {
       grown = std::max(0L, actual.right - expected.right);
       EXPECT_LE(grown, Scale(20, dpi)) << "grown for the caption";
@@ -109,87 +113,106 @@ void ExpectPlaced(HWND window, const std::vector<TPlace>& table, SIZE design, HW
   }
 }
 
-// Drags an edge or corner by delta pixels outwards (negative: inwards) as the user would: the
-// window proposes the rectangle, the window's WM_SIZING handler limits it, and the window
-// takes it. Returns the rectangle before.
-RECT Drag(HWND window, WPARAM edge, int delta) {
-  RECT before{};
-  ::GetWindowRect(window, &before);
-  RECT proposed = before;
-  if (edge == WMSZ_LEFT || edge == WMSZ_TOPLEFT || edge == WMSZ_BOTTOMLEFT) proposed.left -= delta;
-  if (edge == WMSZ_RIGHT || edge == WMSZ_TOPRIGHT || edge == WMSZ_BOTTOMRIGHT) proposed.right += delta;
-  if (edge == WMSZ_TOP || edge == WMSZ_TOPLEFT || edge == WMSZ_TOPRIGHT) proposed.top -= delta;
-  if (edge == WMSZ_BOTTOM || edge == WMSZ_BOTTOMLEFT || edge == WMSZ_BOTTOMRIGHT) proposed.bottom += delta;
-  ::SendMessageW(window, WM_SIZING, edge, reinterpret_cast<LPARAM>(&proposed));
-  ::SetWindowPos(window, nullptr, proposed.left, proposed.top, proposed.right - proposed.left,
-                 proposed.bottom - proposed.top, SWP_NOZORDER | SWP_NOACTIVATE);
-  return before;
+// What a drag of each edge and corner moves.
+struct TEdgeDrag {
+  WPARAM Edge;
+  const char* Name;
+  bool Left, Top, Right, Bottom;
+  bool Horizontal() const { return Left || Right; }
+  bool Vertical() const { return Top || Bottom; }
+};
+constexpr TEdgeDrag EdgeDrags[] = {
+    {WMSZ_LEFT, "left", true, false, false, false},
+    {WMSZ_RIGHT, "right", false, false, true, false},
+    {WMSZ_TOP, "top", false, true, false, false},
+    {WMSZ_BOTTOM, "bottom", false, false, false, true},
+    {WMSZ_TOPLEFT, "top-left", true, true, false, false},
+    {WMSZ_TOPRIGHT, "top-right", false, true, true, false},
+    {WMSZ_BOTTOMLEFT, "bottom-left", true, false, false, true},
+    {WMSZ_BOTTOMRIGHT, "bottom-right", false, false, true, true},
+};
+
+const TEdgeDrag& EdgeDrag(WPARAM edge) {
+  for (const TEdgeDrag& drag : EdgeDrags)
+    if (drag.Edge == edge) return drag;
+  throw std::invalid_argument("no such edge");
 }
 
-// The edges a drag does not move stay where they were.
-void ExpectOppositeEdgesKept(HWND window, WPARAM edge, const RECT& before) {
-  RECT after{};
-  ::GetWindowRect(window, &after);
-  const bool left = edge == WMSZ_LEFT || edge == WMSZ_TOPLEFT || edge == WMSZ_BOTTOMLEFT;
-  const bool right = edge == WMSZ_RIGHT || edge == WMSZ_TOPRIGHT || edge == WMSZ_BOTTOMRIGHT;
-  const bool top = edge == WMSZ_TOP || edge == WMSZ_TOPLEFT || edge == WMSZ_TOPRIGHT;
-  const bool bottom = edge == WMSZ_BOTTOM || edge == WMSZ_BOTTOMLEFT || edge == WMSZ_BOTTOMRIGHT;
-  if (!left) {
+// The rectangle a drag proposes: the dragged sides moved by delta pixels outwards
+// (negative: inwards).
+RECT Proposed(RECT rect, const TEdgeDrag& drag, int delta) {
+  if (drag.Left) rect.left -= delta;
+  if (drag.Top) rect.top -= delta;
+  if (drag.Right) rect.right += delta;
+  if (drag.Bottom) rect.bottom += delta;
+  return rect;
+}
+
+// The sides a drag does not move are where they were.
+void ExpectUndraggedSidesKept(const RECT& after, const TEdgeDrag& drag, const RECT& before) {
+  if (!drag.Left) {
     EXPECT_EQ(after.left, before.left);
   }
-  if (!right) {
-    EXPECT_EQ(after.right, before.right);
-  }
-  if (!top) {
+  if (!drag.Top) {
     EXPECT_EQ(after.top, before.top);
   }
-  if (!bottom) {
+  if (!drag.Right) {
+    EXPECT_EQ(after.right, before.right);
+  }
+  if (!drag.Bottom) {
     EXPECT_EQ(after.bottom, before.bottom);
   }
 }
 
-const char* EdgeName(WPARAM edge) {
-  static const char* const names[] = {"",          "left",   "right",       "top",         "top-left",
-                                      "top-right", "bottom", "bottom-left", "bottom-right"};
-  return edge < 9 ? names[edge] : "?";
+// Drags as the user would: the window proposes the rectangle, its WM_SIZING handler limits
+// it, and the window takes it; the sides not dragged stay. Returns the rectangle before.
+RECT Drag(HWND window, const TEdgeDrag& drag, int delta) {
+  RECT before{};
+  ::GetWindowRect(window, &before);
+  RECT proposed = Proposed(before, drag, delta);
+  ::SendMessageW(window, WM_SIZING, drag.Edge, reinterpret_cast<LPARAM>(&proposed));
+  ::SetWindowPos(window, nullptr, proposed.left, proposed.top, proposed.right - proposed.left,
+                 proposed.bottom - proposed.top, SWP_NOZORDER | SWP_NOACTIVATE);
+  RECT after{};
+  ::GetWindowRect(window, &after);
+  ExpectUndraggedSidesKept(after, drag, before);
+  return before;
 }
 
-constexpr WPARAM AllEdges[] = {WMSZ_LEFT,    WMSZ_RIGHT,    WMSZ_TOP,        WMSZ_BOTTOM,
-                               WMSZ_TOPLEFT, WMSZ_TOPRIGHT, WMSZ_BOTTOMLEFT, WMSZ_BOTTOMRIGHT};
-
-constexpr SIZE MainDesign{753, 447};
+// The designed client sizes, and each control's sides: the buttons of the main window keep
+// their distance to the right and bottom edges, but for the service button and its arrow.
 const std::vector<TPlace> MainPlaces = {
-    {"frame", 0, {0, 0, 753, 410}, akLeft | akTop | akRight | akBottom},
-    {"service", TMainForm::idServiceFuncs, {7, 416, 155, 441}, akLeft | akBottom, TPlace::GrowsForCaption},
-    {"arrow", TMainForm::idDropDown, {129, 416, 152, 441}, akLeft | akBottom, TPlace::FollowsGrowth},
-    {"load", TMainForm::idLoad, {262, 416, 343, 441}, akRight | akBottom},
-    {"copy", TMainForm::idCopy, {361, 416, 442, 441}, akRight | akBottom},
-    {"send", TMainForm::idSend, {464, 416, 545, 441}, akRight | akBottom},
-    {"save", TMainForm::idSave, {567, 416, 648, 441}, akRight | akBottom},
-    {"exit", TMainForm::idExit, {666, 416, 747, 441}, akRight | akBottom},
+    {"frame", 0, Near(0), Near(0), Far(0), Far(37)},
+    {"service", TMainForm::idServiceFuncs, Near(7), Far(31), Near(155), Far(6), TPlace::GrowsForCaption},
+    {"arrow", TMainForm::idDropDown, Near(129), Far(31), Near(152), Far(6), TPlace::FollowsGrowth},
+    {"load", TMainForm::idLoad, Far(491), Far(31), Far(410), Far(6)},
+    {"copy", TMainForm::idCopy, Far(392), Far(31), Far(311), Far(6)},
+    {"send", TMainForm::idSend, Far(289), Far(31), Far(208), Far(6)},
+    {"save", TMainForm::idSave, Far(186), Far(31), Far(105), Far(6)},
+    {"exit", TMainForm::idExit, Far(87), Far(31), Far(6), Far(6)},
 };
 
-constexpr SIZE SendDesign{630, 403};
+// The send dialog: the left column fixed, but for the notes that grow with the height; the
+// log files fill the right side; the buttons and the progress keep to the bottom right.
 const std::vector<TPlace> SendPlaces = {
-    {"server", TSendEMailForm::idServerHost, {16, 36, 248, 59}, akLeft | akTop},
-    {"port", TSendEMailForm::idPort, {256, 36, 336, 59}, akLeft | akTop},
-    {"mailbox", TSendEMailForm::idUserName, {16, 78, 248, 101}, akLeft | akTop},
-    {"password", TSendEMailForm::idPassword, {256, 78, 336, 101}, akLeft | akTop},
-    {"subject", TSendEMailForm::idEMailSubject, {16, 131, 336, 154}, akLeft | akTop},
-    {"notes", TSendEMailForm::idEMailBody, {16, 183, 336, 354}, akLeft | akTop | akBottom},
-    {"log files", TSendEMailForm::idLogFiles, {360, 21, 614, 354}, akLeft | akTop | akRight | akBottom},
-    {"progress figures", TSendEMailForm::idProgressText, {8, 375, 200, 391}, akLeft | akBottom},
-    {"progress", TSendEMailForm::idProgress, {204, 374, 454, 391}, akLeft | akRight | akBottom},
-    {"send", IDOK, {462, 370, 540, 395}, akRight | akBottom},
-    {"cancel", IDCANCEL, {544, 370, 622, 395}, akRight | akBottom},
+    {"server", TSendEMailForm::idServerHost, Near(16), Near(36), Near(248), Near(59)},
+    {"port", TSendEMailForm::idPort, Near(256), Near(36), Near(336), Near(59)},
+    {"mailbox", TSendEMailForm::idUserName, Near(16), Near(78), Near(248), Near(101)},
+    {"password", TSendEMailForm::idPassword, Near(256), Near(78), Near(336), Near(101)},
+    {"subject", TSendEMailForm::idEMailSubject, Near(16), Near(131), Near(336), Near(154)},
+    {"notes", TSendEMailForm::idEMailBody, Near(16), Near(183), Near(336), Far(49)},
+    {"log files", TSendEMailForm::idLogFiles, Near(360), Near(21), Far(16), Far(49)},
+    {"progress figures", TSendEMailForm::idProgressText, Near(8), Far(28), Near(200), Far(12)},
+    {"progress", TSendEMailForm::idProgress, Near(204), Far(29), Far(176), Far(12)},
+    {"send", IDOK, Far(168), Far(33), Far(90), Far(8)},
+    {"cancel", IDCANCEL, Far(86), Far(33), Far(8), Far(8)},
 };
 
-constexpr SIZE LogFileNameDesign{703, 339};
 const std::vector<TPlace> LogFileNamePlaces = {
-    {"folder", TLogFileNameForm::idLogFilePath, {104, 8, 695, 31}, akLeft | akTop | akRight},
-    {"file name", TLogFileNameForm::idLogFileName, {104, 39, 695, 62}, akLeft | akTop | akRight},
-    {"OK", IDOK, {532, 306, 612, 331}, akRight | akBottom},
-    {"cancel", IDCANCEL, {615, 306, 695, 331}, akRight | akBottom},
+    {"folder", TLogFileNameForm::idLogFilePath, Near(104), Near(8), Far(8), Near(31)},
+    {"file name", TLogFileNameForm::idLogFileName, Near(104), Near(39), Far(8), Near(62)},
+    {"OK", IDOK, Far(171), Far(33), Far(91), Far(8)},
+    {"cancel", IDCANCEL, Far(88), Far(33), Far(8), Far(8)},
 };
 
 using LayoutTest = testing::MainWindowWorkstation;
@@ -204,7 +227,7 @@ TEST_F(LayoutTest, MainWindowOpensCentredAtTheHeightOfItsMode) {
     ::GetWindowRect(form.Handle(), &outer);
     EXPECT_NEAR((outer.left + outer.right) / 2, ::GetSystemMetrics(SM_CXSCREEN) / 2, 1);
     EXPECT_NEAR((outer.top + outer.bottom) / 2, ::GetSystemMetrics(SM_CYSCREEN) / 2, 1);
-    ExpectPlaced(form.Handle(), MainPlaces, MainDesign, form.Frame().Handle());
+    ExpectPlaced(form.Handle(), MainPlaces, form.Frame().Handle());
   }
 }
 
@@ -214,22 +237,19 @@ TEST_F(LayoutTest, MainWindowFollowsADragOfEachEdgeAndCorner) {
   TMainForm form({L"/E"});
   const UINT dpi = CheckedDpi(form.Handle());
   const SIZE border = BorderSize(form.Handle());
-  for (WPARAM edge : AllEdges) {
+  for (const TEdgeDrag& drag : EdgeDrags) {
     for (int delta : {Scale(40, dpi), -Scale(40, dpi)}) {
-      SCOPED_TRACE(std::string(EdgeName(edge)) + (delta > 0 ? " out" : " in"));
+      SCOPED_TRACE(std::string(drag.Name) + (delta > 0 ? " out" : " in"));
       ::SetWindowPos(form.Handle(), nullptr, 100, 100, Scale(753, dpi) + border.cx, Scale(447, dpi) + border.cy,
                      SWP_NOZORDER | SWP_NOACTIVATE);
-      const RECT before = Drag(form.Handle(), edge, delta);
-      ExpectOppositeEdgesKept(form.Handle(), edge, before);
+      Drag(form.Handle(), drag, delta);
       const SIZE client = ClientSize(form.Handle());
-      const bool horizontal = edge != WMSZ_TOP && edge != WMSZ_BOTTOM,
-                 vertical = edge != WMSZ_LEFT && edge != WMSZ_RIGHT;
       // Narrower than 753 goes below the extended minimum of 730; 407 high is allowed.
-      const int width = !horizontal ? Scale(753, dpi) : delta > 0 ? Scale(753, dpi) + delta : Scale(730, dpi);
-      const int height = vertical ? Scale(447, dpi) + delta : Scale(447, dpi);
+      const int width = !drag.Horizontal() ? Scale(753, dpi) : delta > 0 ? Scale(753, dpi) + delta : Scale(730, dpi);
+      const int height = drag.Vertical() ? Scale(447, dpi) + delta : Scale(447, dpi);
       EXPECT_NEAR(client.cx, width, 1);
       EXPECT_NEAR(client.cy, height, 1);
-      ExpectPlaced(form.Handle(), MainPlaces, MainDesign, form.Frame().Handle());
+      ExpectPlaced(form.Handle(), MainPlaces, form.Frame().Handle());
     }
   }
 }
@@ -249,7 +269,7 @@ TEST_F(LayoutTest, ModeSwitchMovesTheButtonRowWithTheBottomEdge) {
     ::GetWindowRect(form.Handle(), &after);
     EXPECT_EQ(ClientSize(form.Handle()).cy, Scale(extended ? 404 : 238, dpi));
     EXPECT_NEAR((after.top + after.bottom) / 2, (before.top + before.bottom) / 2, 1) << "the centre stays";
-    ExpectPlaced(form.Handle(), MainPlaces, MainDesign, form.Frame().Handle());
+    ExpectPlaced(form.Handle(), MainPlaces, form.Frame().Handle());
     EXPECT_EQ(::IsWindowVisible(form.LoadButton()) != FALSE, extended);
   }
 }
@@ -285,24 +305,12 @@ TEST_F(LayoutTest, MainWindowSizeLimitsFollowTheModeAndTheDpi) {
     ::SetWindowPos(form.Handle(), nullptr, before.left, before.top, Scale(753, dpi) + b.cx,
                    Scale(c.Extended ? 447 : 238, dpi) + b.cy, SWP_NOZORDER | SWP_NOACTIVATE);
     ::GetWindowRect(form.Handle(), &before);
-    const int grow = Scale(c.Grow, dpi);
-    RECT proposed = before;
-    if (c.Edge == WMSZ_LEFT || c.Edge == WMSZ_TOPLEFT || c.Edge == WMSZ_BOTTOMLEFT) proposed.left -= grow;
-    if (c.Edge == WMSZ_RIGHT || c.Edge == WMSZ_BOTTOMRIGHT) proposed.right += grow;
-    if (c.Edge == WMSZ_TOP || c.Edge == WMSZ_TOPLEFT) proposed.top -= grow;
-    if (c.Edge == WMSZ_BOTTOM || c.Edge == WMSZ_BOTTOMLEFT || c.Edge == WMSZ_BOTTOMRIGHT) proposed.bottom += grow;
+    const TEdgeDrag& drag = EdgeDrag(c.Edge);
+    RECT proposed = Proposed(before, drag, Scale(c.Grow, dpi));
     ::SendMessageW(form.Handle(), WM_SIZING, c.Edge, reinterpret_cast<LPARAM>(&proposed));
     EXPECT_EQ(proposed.right - proposed.left, c.Width);
     EXPECT_EQ(proposed.bottom - proposed.top, c.Height);
-    // The edges not dragged stay.
-    if (c.Edge == WMSZ_LEFT || c.Edge == WMSZ_TOPLEFT || c.Edge == WMSZ_BOTTOMLEFT)
-      EXPECT_EQ(proposed.right, before.right);
-    else
-      EXPECT_EQ(proposed.left, before.left);
-    if (c.Edge == WMSZ_TOP || c.Edge == WMSZ_TOPLEFT)
-      EXPECT_EQ(proposed.bottom, before.bottom);
-    else
-      EXPECT_EQ(proposed.top, before.top);
+    ExpectUndraggedSidesKept(proposed, drag, before);
   }
 }
 
@@ -332,7 +340,7 @@ TEST_F(LayoutTest, MaximisedOrStretchedCommonModeKeepsItsHeight) {
       EXPECT_GT(ClientSize(form.Handle()).cy, designed);
     else
       EXPECT_EQ(ClientSize(form.Handle()).cy, designed);
-    ExpectPlaced(form.Handle(), MainPlaces, MainDesign, form.Frame().Handle());
+    ExpectPlaced(form.Handle(), MainPlaces, form.Frame().Handle());
     ::ShowWindow(form.Handle(), SW_RESTORE);
   }
 }
@@ -340,32 +348,30 @@ TEST_F(LayoutTest, MaximisedOrStretchedCommonModeKeepsItsHeight) {
 TEST_F(LayoutTest, SendDialogOpensCentredAndFollowsADragOfEachEdgeAndCornerDownToItsMinimum) {
   TSendEMailForm form(nullptr);
   const UINT dpi = CheckedDpi(form.Handle());
-  ExpectPlaced(form.Handle(), SendPlaces, SendDesign);
+  ExpectPlaced(form.Handle(), SendPlaces);
   EXPECT_EQ(ClientSize(form.Handle()).cx, Scale(630, dpi));
   EXPECT_EQ(ClientSize(form.Handle()).cy, Scale(403, dpi));
   RECT start{};
   ::GetWindowRect(form.Handle(), &start);
   EXPECT_NEAR(start.left + start.right, ::GetSystemMetrics(SM_CXSCREEN), 1) << "centred on the screen";
   EXPECT_NEAR(start.top + start.bottom, ::GetSystemMetrics(SM_CYSCREEN), 1);
-  for (WPARAM edge : AllEdges) {
+  for (const TEdgeDrag& drag : EdgeDrags) {
     for (int delta : {Scale(50, dpi), -Scale(200, dpi)}) {
-      SCOPED_TRACE(std::string(EdgeName(edge)) + (delta > 0 ? " out" : " in"));
+      SCOPED_TRACE(std::string(drag.Name) + (delta > 0 ? " out" : " in"));
       ::SetWindowPos(form.Handle(), nullptr, start.left, start.top, start.right - start.left, start.bottom - start.top,
                      SWP_NOZORDER | SWP_NOACTIVATE);
-      const RECT before = Drag(form.Handle(), edge, delta);
-      ExpectOppositeEdgesKept(form.Handle(), edge, before);
+      const RECT before = Drag(form.Handle(), drag, delta);
       RECT after{};
       ::GetWindowRect(form.Handle(), &after);
-      const bool horizontal = edge != WMSZ_TOP && edge != WMSZ_BOTTOM,
-                 vertical = edge != WMSZ_LEFT && edge != WMSZ_RIGHT;
+      // Inwards, the drag stops at the smallest outer size of 640 by 345.
       const int width = before.right - before.left, height = before.bottom - before.top;
-      EXPECT_EQ(after.right - after.left, !horizontal ? width
-                                          : delta > 0 ? width + delta
-                                                      : Scale(MinSendFormWidth, dpi));
-      EXPECT_EQ(after.bottom - after.top, !vertical   ? height
-                                          : delta > 0 ? height + delta
-                                                      : Scale(MinSendFormHeight, dpi));
-      ExpectPlaced(form.Handle(), SendPlaces, SendDesign);
+      EXPECT_EQ(after.right - after.left, !drag.Horizontal() ? width
+                                          : delta > 0        ? width + delta
+                                                             : Scale(640, dpi));
+      EXPECT_EQ(after.bottom - after.top, !drag.Vertical() ? height
+                                          : delta > 0      ? height + delta
+                                                           : Scale(345, dpi));
+      ExpectPlaced(form.Handle(), SendPlaces);
     }
   }
 }
@@ -376,7 +382,7 @@ TEST_F(LayoutTest, LogFileNameDialogOpensCentredOnTheMainWindow) {
   const UINT dpi = CheckedDpi(dialog.Handle());
   EXPECT_EQ(ClientSize(dialog.Handle()).cx, Scale(703, dpi));
   EXPECT_EQ(ClientSize(dialog.Handle()).cy, Scale(339, dpi));
-  ExpectPlaced(dialog.Handle(), LogFileNamePlaces, LogFileNameDesign);
+  ExpectPlaced(dialog.Handle(), LogFileNamePlaces);
   RECT inner{}, outer{};
   ::GetWindowRect(dialog.Handle(), &inner);
   ::GetWindowRect(owner.Handle(), &outer);
@@ -419,8 +425,8 @@ TEST_F(LayoutTest, FontsAreSetOnADpiChangeNotOnResizing) {
   const UINT dpi = CheckedDpi(form.Handle());
   {
     TFontCounter fonts;
-    Drag(form.Handle(), WMSZ_RIGHT, 10);
-    Drag(form.Handle(), WMSZ_BOTTOMLEFT, -10);
+    Drag(form.Handle(), EdgeDrag(WMSZ_RIGHT), 10);
+    Drag(form.Handle(), EdgeDrag(WMSZ_BOTTOMLEFT), -10);
     EXPECT_EQ(TFontCounter::Counted, 0);
   }
   RECT outer{};

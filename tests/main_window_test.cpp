@@ -15,6 +15,7 @@
 #include "service/IniFile.h"
 #include "service/PlugInFiles.h"
 #include "service/Registry.h"
+#include "win/Dpi.h"
 #include "win/Environment.h"
 #include "win/Handles.h"
 #include "win/Text.h"

@@ -13,6 +13,7 @@
 #include "service/IniFile.h"
 #include "service/SimpleXMLParser.h"
 #include "views/frPlugInInfo.h"
+#include "win/Dpi.h"
 #include "win/Environment.h"
 #include "win/Exceptions.h"
 #include "win/Window.h"

@@ -9,6 +9,8 @@
 #include <functional>
 #include <gtest/gtest.h>
 #include <optional>
+#include <utility>
+#include <vector>
 
 #include "harness/DialogAnswer.h"
 #include "harness/FakeUserInteraction.h"
@@ -79,11 +81,13 @@ class SendDialogTest : public ::testing::Test {
   TCompositeInfo FInfo{PlugInMimeType, PlugInProgID};
   std::wstring FPlugInFolder;
 
-  // Installs the plug-in with its logs going to logFolder (ending in a delimiter).
+  // Installs the plug-in, once, with its logs going to logFolder (ending in a delimiter).
   void InstallWithLogs(const std::wstring& logFolder) {
-    FPlugInFolder = FSandbox.Root() + L"\\ORN\\";
-    WriteBinaryFile(FSandbox.HostsFile(), "");
-    testing::InstallPlugIn(FPlugInFolder, L"np.dll");
+    if (FPlugInFolder.empty()) {
+      FPlugInFolder = FSandbox.Root() + L"\\ORN\\";
+      WriteBinaryFile(FSandbox.HostsFile(), "");
+      testing::InstallPlugIn(FPlugInFolder, L"np.dll");
+    }
     WriteBinaryFile(FPlugInFolder + L"np.ini", "[Log]\r\nFileName=" + Narrow(logFolder) + "a.log\r\n");
     FInfo.Load();
   }
@@ -182,71 +186,75 @@ TEST_F(SendDialogTest, EnterSendsAndEscapeCancels) {
   EXPECT_TRUE(FUser.Messages.empty());
 }
 
-// Log files of the folder and all its subfolders, newest first, the newest ticked.
-TEST_F(SendDialogTest, ListsLogFilesNewestFirst) {
+// Log files of the folder, all its subfolders and its virtual-store copy, newest first;
+// files of one moment by path, letter case ignored; the newest ticked.
+TEST_F(SendDialogTest, ListsLogFilesNewestFirstAndTicksTheNewest) {
+  const std::wstring logs = FSandbox.Root() + L"\\Logs\\", moment = FSandbox.Root() + L"\\Moment\\";
+  const std::wstring programFiles = GetEnv(L"ProgramFiles") + L"\\ORN\\Logs\\";
+  const std::wstring programFilesStore = GetEnv(L"LocalAppData") + L"\\VirtualStore\\Program Files (x86)\\ORN\\Logs\\";
+  const std::wstring programData = GetEnv(L"ProgramData") + L"\\ORN\\Logs\\";
+  const std::wstring programDataStore = GetEnv(L"LocalAppData") + L"\\VirtualStore\\ProgramData\\ORN\\Logs\\";
+  struct Case {
+    const char* Name;
+    std::wstring Folder;
+    std::vector<std::pair<std::wstring, int>> Files;  // path and minutes written after a fixed moment
+    std::vector<std::wstring> Listed;                 // top of the list first
+  };
+  const Case cases[] = {
+      {"subfolders, names of any case",
+       logs,
+       {{logs + L"a.log", 10},
+        {logs + L"Trace.LOG", 30},
+        {logs + L"trace.txt", 50},
+        {logs + L"a.log.1", 60},
+        {logs + L"sub\\b.log", 40},
+        {logs + L"sub\\deep\\a.log", 20}},
+       {logs + L"sub\\b.log", logs + L"Trace.LOG", logs + L"sub\\deep\\a.log", logs + L"a.log"}},
+      {"one moment",
+       moment,
+       {{moment + L"c.log", 5}, {moment + L"B.log", 10}, {moment + L"sub\\A.log", 10}, {moment + L"a.log", 10}},
+       {moment + L"sub\\A.log", moment + L"B.log", moment + L"a.log", moment + L"c.log"}},
+      {"the virtual-store copy of a protected folder",
+       programFiles,
+       {{programFiles + L"one.log", 10},
+        {programFilesStore + L"two.log", 20},
+        {programFiles + L"three.log", 30},
+        {programFilesStore + L"sub\\four.log", 5}},
+       {programFiles + L"three.log", programFilesStore + L"two.log", programFiles + L"one.log",
+        programFilesStore + L"sub\\four.log"}},
+      // The plug-in's writes were all redirected: only the copy exists.
+      {"only the virtual-store copy",
+       programData,
+       {{programDataStore + L"one.log", 10}, {programDataStore + L"sub\\two.log", 20}},
+       {programDataStore + L"sub\\two.log", programDataStore + L"one.log"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Name);
+    for (const auto& [path, minutes] : c.Files) WriteLog(path, minutes);
+    InstallWithLogs(c.Folder);
+    TSendEMailForm form(nullptr);
+    form.LoadLogFileList(&FInfo.LogInfo());
+    std::vector<std::wstring> names;
+    for (const std::wstring& path : c.Listed) names.push_back(ExtractFileName(path));
+    EXPECT_EQ(ListTexts(form), names);
+    EXPECT_EQ(std::vector<std::wstring>(form.LogFileList.rbegin(), form.LogFileList.rend()), c.Listed);
+    EXPECT_EQ(form.CheckedLogFiles(), std::vector<std::wstring>{c.Listed.front()});
+  }
+}
+
+TEST_F(SendDialogTest, LoadingTheListAgainStartsAfresh) {
   const std::wstring logs = FSandbox.Root() + L"\\Logs\\";
   WriteLog(logs + L"a.log", 10);
-  WriteLog(logs + L"Trace.LOG", 30);
-  WriteLog(logs + L"trace.txt", 50);
-  WriteLog(logs + L"a.log.1", 60);
   WriteLog(logs + L"sub\\b.log", 40);
-  WriteLog(logs + L"sub\\deep\\a.log", 20);
+  WriteLog(logs + L"c.log", 30);
   InstallWithLogs(logs);
   TSendEMailForm form(nullptr);
   form.LoadLogFileList(&FInfo.LogInfo());
-  EXPECT_EQ(ListTexts(form), (std::vector<std::wstring>{L"b.log", L"Trace.LOG", L"a.log", L"a.log"}));
-  EXPECT_EQ(form.LogFileList, (std::vector<std::wstring>{logs + L"a.log", logs + L"sub\\deep\\a.log",
-                                                         logs + L"Trace.LOG", logs + L"sub\\b.log"}));
-  EXPECT_EQ(CheckStates(form), (std::vector<bool>{true, false, false, false}));
-  EXPECT_EQ(form.CheckedLogFiles(), std::vector<std::wstring>{logs + L"sub\\b.log"});
-
-  // Loading again starts afresh.
+  form.SetLogFileChecked(2, true);
   std::filesystem::remove(logs + L"sub\\b.log");
   form.LoadLogFileList(&FInfo.LogInfo());
-  EXPECT_EQ(ListTexts(form), (std::vector<std::wstring>{L"Trace.LOG", L"a.log", L"a.log"}));
-  EXPECT_EQ(CheckStates(form), (std::vector<bool>{true, false, false}));
-}
-
-// Files written at the same moment follow their paths, letter case ignored.
-TEST_F(SendDialogTest, FilesOfOneMomentAreOrderedByPathIgnoringCase) {
-  const std::wstring logs = FSandbox.Root() + L"\\Logs\\";
-  WriteLog(logs + L"c.log", 5);
-  WriteLog(logs + L"B.log", 10);
-  WriteLog(logs + L"sub\\A.log", 10);
-  WriteLog(logs + L"a.log", 10);
-  InstallWithLogs(logs);
-  TSendEMailForm form(nullptr);
-  form.LoadLogFileList(&FInfo.LogInfo());
-  EXPECT_EQ(ListTexts(form), (std::vector<std::wstring>{L"A.log", L"B.log", L"a.log", L"c.log"}));
-  EXPECT_EQ(form.CheckedLogFiles(), std::vector<std::wstring>{logs + L"sub\\A.log"});
-}
-
-TEST_F(SendDialogTest, AddsTheVirtualStoreCopyOfProtectedFolders) {
-  const std::wstring logs = GetEnv(L"ProgramFiles") + L"\\ORN\\Logs\\";
-  const std::wstring store = GetEnv(L"LocalAppData") + L"\\VirtualStore\\Program Files (x86)\\ORN\\Logs\\";
-  WriteLog(logs + L"one.log", 10);
-  WriteLog(store + L"two.log", 20);
-  WriteLog(logs + L"three.log", 30);
-  WriteLog(store + L"sub\\four.log", 5);
-  InstallWithLogs(logs);
-  TSendEMailForm form(nullptr);
-  form.LoadLogFileList(&FInfo.LogInfo());
-  EXPECT_EQ(ListTexts(form), (std::vector<std::wstring>{L"three.log", L"two.log", L"one.log", L"four.log"}));
-  EXPECT_EQ(form.LogFileList.front(), store + L"sub\\four.log");
-}
-
-// The plug-in's writes were all redirected: only the copy exists.
-TEST_F(SendDialogTest, ListsTheVirtualStoreCopyOfAMissingFolder) {
-  const std::wstring logs = GetEnv(L"ProgramData") + L"\\ORN\\Logs\\";
-  const std::wstring store = GetEnv(L"LocalAppData") + L"\\VirtualStore\\ProgramData\\ORN\\Logs\\";
-  WriteLog(store + L"one.log", 10);
-  WriteLog(store + L"sub\\two.log", 20);
-  InstallWithLogs(logs);
-  ASSERT_FALSE(DirectoryExists(logs));
-  TSendEMailForm form(nullptr);
-  form.LoadLogFileList(&FInfo.LogInfo());
-  EXPECT_EQ(ListTexts(form), (std::vector<std::wstring>{L"two.log", L"one.log"}));
-  EXPECT_EQ(form.CheckedLogFiles(), std::vector<std::wstring>{store + L"sub\\two.log"});
+  EXPECT_EQ(ListTexts(form), (std::vector<std::wstring>{L"c.log", L"a.log"}));
+  EXPECT_EQ(CheckStates(form), (std::vector<bool>{true, false}));
 }
 
 TEST_F(SendDialogTest, MissingLogFolderGivesAnEmptyList) {

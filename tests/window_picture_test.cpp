@@ -19,6 +19,8 @@
 #include "service/PlugInFiles.h"
 #include "service/Registry.h"
 #include "views/dlgLogFileName.h"
+#include "win/Dpi.h"
+#include "win/Fonts.h"
 #include "win/Text.h"
 #include "win/Window.h"
 

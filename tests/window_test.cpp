@@ -16,6 +16,8 @@
 #include "harness/DialogAnswer.h"
 #include "harness/FakeUserInteraction.h"
 #include "service/LogFileNameMenu.h"
+#include "win/BusyWork.h"
+#include "win/ErrorDisplay.h"
 #include "win/Exceptions.h"
 #include "win/Handles.h"
 

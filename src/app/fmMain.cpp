@@ -10,10 +10,13 @@
 #include "service/Hosts.h"
 #include "service/ProxyOverride.h"
 #include "win/AsciiText.h"
+#include "win/Dpi.h"
 #include "win/Environment.h"
-#include "win/MainThread.h"
+#include "win/ErrorDisplay.h"
+#include "win/Fonts.h"
 #include "win/Text.h"
 #include "win/UserInteraction.h"
+#include "win/WaitCursor.h"
 
 namespace ornpm {
 
@@ -63,14 +66,13 @@ std::wstring ProposedReportName(const SYSTEMTIME& time) {
   return std::wstring(L"npORNPlugInVLX ") + stamp;
 }
 
-TMainForm::TMainForm(const std::vector<std::wstring>& arguments) {
+TMainForm::TMainForm(const std::vector<std::wstring>& arguments) : TTopWindow(DesignClient) {
   UINT dpi = WindowDpi(nullptr);
   RECT bounds{0, 0, Scale(DesignClient.cx, dpi), Scale(DesignClient.cy, dpi)};
   const DWORD style = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
   ::AdjustWindowRectEx(&bounds, style, FALSE, WS_EX_CONTROLPARENT);
   CreateNative(L"TMainForm", ApplicationTitle, style, WS_EX_CONTROLPARENT, nullptr, bounds,
                ::LoadIconW(::GetModuleHandleW(nullptr), L"MAINICON"));
-  SetMainThreadWindow(Handle());
   CreateControls();
   FormCreate(arguments);
 }
@@ -79,14 +81,14 @@ TMainForm::~TMainForm() = default;
 
 void TMainForm::CreateControls() {
   FFrame.Create(Handle());
-  FLayout.Add(FFrame.Handle(), {0, 0, DesignClient.cx, DesignClient.cy - ButtonRowHeight},
+  Layout().Add(FFrame.Handle(), {0, 0, DesignClient.cx, DesignClient.cy - ButtonRowHeight},
               akLeft | akTop | akRight | akBottom);
   for (const TButtonDesign& button : Buttons) {
     const bool service = button.Id == idServiceFuncs, arrow = button.Id == idDropDown;
     // The arrow does what the service button does: one stop in the Tab order is enough.
     DWORD style = BS_PUSHBUTTON | (service ? BS_LEFT | WS_CLIPSIBLINGS : 0) | (arrow ? 0 : WS_TABSTOP);
     HWND control =
-        FLayout.AddControl(Handle(), L"BUTTON", button.Caption, style, button.Id,
+        Layout().AddControl(Handle(), L"BUTTON", button.Caption, style, button.Id,
                            {button.Left, DesignClient.cy - 31, button.Left + button.Width, DesignClient.cy - 6},
                            akBottom | (service || arrow ? akLeft : akRight));
     if (service) FServiceButton = control;
@@ -101,7 +103,7 @@ void TMainForm::CreateControls() {
   ::AppendMenuW(FServiceMenu.Get(), MF_STRING, idWriteToHosts, L"Записать в Hosts");
   ::AppendMenuW(FServiceMenu.Get(), MF_STRING, idWriteToProxyOverride, L"Записать в исключения прокси");
   ::AppendMenuW(FServiceMenu.Get(), MF_STRING, idExtMode, L"Расширенный режим");
-  FLayout.Apply(Handle());
+  ApplyLayout();
 }
 
 // The service button's caption ends where the arrow begins and starts near the left edge.
@@ -117,8 +119,8 @@ void TMainForm::FitServiceButton() {
   const int room = Scale(arrow.Left - service.Left - 5, dpi);
   const int grow = text.cx > room ? ::MulDiv(text.cx - room, 96, static_cast<int>(dpi)) + 1 : 0;
   const int top = DesignClient.cy - 31, bottom = DesignClient.cy - 6;
-  FLayout.Move(FServiceButton, {service.Left, top, service.Left + service.Width + grow, bottom});
-  FLayout.Move(FDropDownButton, {arrow.Left + grow, top, arrow.Left + arrow.Width + grow, bottom});
+  Layout().Move(FServiceButton, {service.Left, top, service.Left + service.Width + grow, bottom});
+  Layout().Move(FDropDownButton, {arrow.Left + grow, top, arrow.Left + arrow.Width + grow, bottom});
   RECT margin{Scale(1, dpi), 0, Scale(service.Left + service.Width - arrow.Left, dpi), 0};
   ::SendMessageW(FServiceButton, BCM_SETTEXTMARGIN, 0, reinterpret_cast<LPARAM>(&margin));
 }
@@ -249,31 +251,19 @@ TSizeLimits TMainForm::SizeLimits() const {
           {Scale(mode.MaxOuterWidth, dpi), Scale(mode.MaxHeight, dpi) + FBorderSize.cy}};
 }
 
+// The suggested size was held to the fixed height with the old DPI's frame; the service
+// button's caption has the new font's width, the caption and frame the new DPI's sizes.
+void TMainForm::OnDpiChanged() {
+  if (FHeightFixed) SetClientHeight(CommonClientHeight);
+  FitServiceButton();
+  MeasureBorderSize();
+}
+
 LRESULT TMainForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
-    case WM_NULL:
-      RunQueuedCalls();
-      return 0;
-    case WM_SIZING:
-      ClampSizing(wParam, *reinterpret_cast<RECT*>(lParam), SizeLimits());
-      return TRUE;
     case WM_GETMINMAXINFO:
       if (FHeightFixed) KeepFixedHeight(*reinterpret_cast<MINMAXINFO*>(lParam));
       return 0;
-    case WM_SIZE:
-      FLayout.Apply(Handle());
-      return 0;
-    case WM_DPICHANGED:
-      FLayout.FollowDpiChange(Handle(), wParam, lParam);
-      // The suggested size was held to the fixed height with the old DPI's frame.
-      if (FHeightFixed) SetClientHeight(CommonClientHeight);
-      FitServiceButton();
-      FLayout.Apply(Handle());
-      MeasureBorderSize();  // the caption and frame take the new DPI's sizes
-      return 0;
-    case WM_ACTIVATE:
-      if (FFocus.Activate(Handle(), wParam)) return 0;
-      break;
     case WM_CONTEXTMENU:
       if (reinterpret_cast<HWND>(wParam) != FServiceButton && reinterpret_cast<HWND>(wParam) != FDropDownButton) break;
       PopUpServiceMenu(lParam == -1 ? std::optional<POINT>{} : POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
@@ -285,7 +275,7 @@ LRESULT TMainForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       ::PostQuitMessage(0);
       return 0;
   }
-  return TWindow::HandleMessage(message, wParam, lParam);
+  return TTopWindow::HandleMessage(message, wParam, lParam);
 }
 
 void TMainForm::OnCommand(int id) {

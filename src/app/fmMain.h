@@ -10,13 +10,14 @@
 
 #include "app/frMain.h"
 #include "win/Handles.h"
-#include "win/Window.h"
+#include "win/Layout.h"
+#include "win/TopWindow.h"
 
 namespace ornpm {
 
 inline constexpr wchar_t ApplicationTitle[] = L"ORN PlugIn Manager [VLX]";
 
-class TMainForm : public TWindow {
+class TMainForm : public TTopWindow {
  public:
   // Control and menu ids, for the message loop and for tests that press them.
   enum : int {
@@ -40,15 +41,15 @@ class TMainForm : public TWindow {
   TMainFrame& Frame() { return FFrame; }
   bool ExtModeChecked() const;
   HWND LoadButton() const { return FLoadButton; }
-  HMENU ServiceMenu() const { return FServiceMenu.Get(); }
   // The limits of the outer size that resizing by hand reaches, for the mode and DPI.
-  TSizeLimits SizeLimits() const;
+  TSizeLimits SizeLimits() const override;
   // A typed character: the key sequence "MIRTHVOLK" switches to extended mode.
   void FormKeyDown(wchar_t keyChar);
   void SwitchToExtMode();
   void SwitchToOrgMode();
 
  protected:
+  void OnDpiChanged() override;
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
  private:
@@ -73,12 +74,10 @@ class TMainForm : public TWindow {
   void miExtModeClick();
 
   TMainFrame FFrame;
-  TLayout FLayout{{753, 447}};
   HWND FServiceButton = nullptr;
   HWND FDropDownButton = nullptr;
   HWND FLoadButton = nullptr;
   UniqueMenu FServiceMenu;
-  TFocusKeeper FFocus;
   SIZE FBorderSize{0, 0};
   bool FHeightFixed = false;  // common mode, once the window has its height
   std::wstring FCurrShortcut;

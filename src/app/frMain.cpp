@@ -5,8 +5,11 @@
 #include <algorithm>
 #include <exception>
 
+#include "win/Dpi.h"
 #include "win/Environment.h"
+#include "win/Fonts.h"
 #include "win/UserInteraction.h"
+#include "win/Window.h"
 
 namespace ornpm {
 

@@ -9,7 +9,7 @@
 #include "service/Registry.h"
 #include "win/CommandLineOutput.h"
 #include "win/Environment.h"
-#include "win/Window.h"
+#include "win/ErrorDisplay.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   const bool commandLineRun = ornpm::IsCommandLineRun(__argc - 1, __wargv + 1);

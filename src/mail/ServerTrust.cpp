@@ -4,7 +4,6 @@
 
 #include <wincrypt.h>
 
-#include <memory>
 #include <openssl/ssl.h>
 #include <openssl/x509v3.h>
 #include <vector>
@@ -14,16 +13,6 @@
 namespace ornpm {
 
 namespace {
-
-struct TCertificateFreer {
-  void operator()(const CERT_CONTEXT* certificate) const { ::CertFreeCertificateContext(certificate); }
-};
-struct TChainFreer {
-  void operator()(const CERT_CHAIN_CONTEXT* chain) const { ::CertFreeCertificateChain(chain); }
-};
-struct TEngineFreer {
-  void operator()(void* engine) const { ::CertFreeCertificateChainEngine(static_cast<HCERTCHAINENGINE>(engine)); }
-};
 
 std::vector<unsigned char> Der(X509* certificate) {
   const int length = i2d_X509(certificate, nullptr);
@@ -50,17 +39,15 @@ DWORD WindowsChainError(X509_STORE_CTX* store, const std::wstring& host) {
                                        CERT_STORE_ADD_ALWAYS, nullptr);
   }
   std::vector<unsigned char> leafDer = Der(X509_STORE_CTX_get0_cert(store));
-  std::unique_ptr<const CERT_CONTEXT, TCertificateFreer> leaf(
-      ::CertCreateCertificateContext(X509_ASN_ENCODING, leafDer.data(), static_cast<DWORD>(leafDer.size())));
+  UniqueCertContext leaf(::CertCreateCertificateContext(X509_ASN_ENCODING, leafDer.data(), static_cast<DWORD>(leafDer.size())));
   if (!leaf) return ::GetLastError();
 
   // An engine of its own reads the root stores as they are now, not as they were when
   // the process first asked.
   CERT_CHAIN_ENGINE_CONFIG config{};
   config.cbSize = sizeof config;
-  HCERTCHAINENGINE rawEngine = nullptr;
-  if (!::CertCreateCertificateChainEngine(&config, &rawEngine)) return ::GetLastError();
-  std::unique_ptr<void, TEngineFreer> engine(rawEngine);
+  UniqueCertChainEngine engine;
+  if (!::CertCreateCertificateChainEngine(&config, engine.Put())) return ::GetLastError();
 
   char serverAuth[] = szOID_PKIX_KP_SERVER_AUTH;
   LPSTR usages[] = {serverAuth};
@@ -69,10 +56,10 @@ DWORD WindowsChainError(X509_STORE_CTX* store, const std::wstring& host) {
   chainPara.RequestedUsage.dwType = USAGE_MATCH_TYPE_AND;
   chainPara.RequestedUsage.Usage.cUsageIdentifier = 1;
   chainPara.RequestedUsage.Usage.rgpszUsageIdentifier = usages;
-  PCCERT_CHAIN_CONTEXT rawChain = nullptr;
-  if (!::CertGetCertificateChain(rawEngine, leaf.get(), nullptr, presented.Get(), &chainPara, 0, nullptr, &rawChain))
+  UniqueCertChain chain;
+  if (!::CertGetCertificateChain(engine.Get(), leaf.Get(), nullptr, presented.Get(), &chainPara, 0, nullptr,
+                                 chain.Put()))
     return ::GetLastError();
-  std::unique_ptr<const CERT_CHAIN_CONTEXT, TChainFreer> chain(rawChain);
 
   std::wstring serverName = host;
   HTTPSPolicyCallbackData ssl{};
@@ -84,13 +71,13 @@ DWORD WindowsChainError(X509_STORE_CTX* store, const std::wstring& host) {
   policy.pvExtraPolicyPara = &ssl;
   CERT_CHAIN_POLICY_STATUS status{};
   status.cbSize = sizeof status;
-  if (!::CertVerifyCertificateChainPolicy(CERT_CHAIN_POLICY_SSL, chain.get(), &policy, &status))
+  if (!::CertVerifyCertificateChainPolicy(CERT_CHAIN_POLICY_SSL, chain.Get(), &policy, &status))
     return ::GetLastError();
   if (status.dwError != 0) return status.dwError;
   // The policy is the system's word; where it passes a chain the engine itself found
   // faulty (an incomplete one, as Wine's does), the chain's own status still decides.
   const DWORD ignored = CERT_TRUST_REVOCATION_STATUS_UNKNOWN | CERT_TRUST_IS_OFFLINE_REVOCATION;
-  return chain->TrustStatus.dwErrorStatus & ~ignored ? static_cast<DWORD>(CERT_E_CHAINING) : 0;
+  return chain.Get()->TrustStatus.dwErrorStatus & ~ignored ? static_cast<DWORD>(CERT_E_CHAINING) : 0;
 }
 
 int CheckChain(X509_STORE_CTX* store, const std::wstring& host) {

@@ -113,19 +113,18 @@ void TTlsConnection::Connect(const std::wstring& host, uint16_t port) {
   hints.ai_family = AF_UNSPEC;
   hints.ai_socktype = SOCK_STREAM;
   hints.ai_protocol = IPPROTO_TCP;
-  ADDRINFOW* found = nullptr;
+  UniqueAddrInfo found;
   std::wstring service = std::to_wstring(port);
-  if (int error = ::GetAddrInfoW(host.c_str(), service.c_str(), &hints, &found))
+  if (int error = ::GetAddrInfoW(host.c_str(), service.c_str(), &hints, found.Put()))
     throw ESocketError(Format(L"Сервер \"%s\" не найден: %s", {host, SysErrorMessage(error)}));
   int lastError = 0;
-  for (ADDRINFOW* entry = found; entry && !FSocket; entry = entry->ai_next) {
+  for (ADDRINFOW* entry = found.Get(); entry && !FSocket; entry = entry->ai_next) {
     FSocket.Reset(::socket(entry->ai_family, entry->ai_socktype, entry->ai_protocol));
     if (!FSocket) continue;
     lastError = ConnectWithin(FSocket.Get(), entry->ai_addr, static_cast<int>(entry->ai_addrlen));
     if (lastError == 0) break;
     FSocket.Reset();
   }
-  ::FreeAddrInfoW(found);
   if (FSocket) {
     // A send buffer of the size we send at once, instead of one the system may grow to
     // megabytes: what counts as sent has nearly left, so the time limits and the progress
@@ -142,8 +141,8 @@ void TTlsConnection::Connect(const std::wstring& host, uint16_t port) {
 
 void TTlsConnection::Handshake(const std::wstring& host) {
   std::string name = WideToBytes(host, CP_UTF8);
-  FContext.reset(SSL_CTX_new(TLS_client_method()));
-  SSL_CTX* context = FContext.get();
+  FContext.Reset(SSL_CTX_new(TLS_client_method()));
+  SSL_CTX* context = FContext.Get();
   if (!context) throw ESocketError(L"Не удалось инициализировать TLS: " + OpenSslErrors());
   SSL_CTX_set_min_proto_version(context, TLS1_2_VERSION);
   SSL_CTX_set_default_verify_paths(context);
@@ -151,8 +150,8 @@ void TTlsConnection::Handshake(const std::wstring& host) {
   SSL_CTX_set_verify(context, SSL_VERIFY_PEER, nullptr);
   ERR_clear_error();
 
-  FSsl.reset(SSL_new(context));
-  SSL* ssl = FSsl.get();
+  FSsl.Reset(SSL_new(context));
+  SSL* ssl = FSsl.Get();
   if (!ssl || !AttachSocket(ssl, FSocket.Get()))
     throw ESocketError(L"Не удалось инициализировать TLS: " + OpenSslErrors());
   if (IsIpAddress(name)) {
@@ -204,7 +203,7 @@ void TTlsConnection::CheckTrustFailure() const {
 
 void TTlsConnection::RaiseIoError(int result, const wchar_t* action) {
   CheckTrustFailure();  // a check in a renegotiation
-  int error = SSL_get_error(FSsl.get(), result);
+  int error = SSL_get_error(FSsl.Get(), result);
   int socketError = ::WSAGetLastError();
   std::wstring reasons = OpenSslErrors();
   if (error == SSL_ERROR_ZERO_RETURN || (error == SSL_ERROR_SYSCALL && socketError == 0 && reasons.empty()))
@@ -227,7 +226,7 @@ void TTlsConnection::Write(std::string_view bytes) {
   while (!bytes.empty()) {
     ArmTimeout();
     ::WSASetLastError(0);
-    int written = SSL_write(FSsl.get(), bytes.data(), static_cast<int>(bytes.size()));
+    int written = SSL_write(FSsl.Get(), bytes.data(), static_cast<int>(bytes.size()));
     if (written <= 0) RaiseIoError(written, L"Ошибка передачи данных");
     bytes.remove_prefix(static_cast<size_t>(written));
   }
@@ -246,7 +245,7 @@ void TTlsConnection::EndData() {
 void TTlsConnection::Flush() {
   ArmTimeout();
   ::WSASetLastError(0);
-  if (BIO_flush(SSL_get_wbio(FSsl.get())) != 1) {
+  if (BIO_flush(SSL_get_wbio(FSsl.Get())) != 1) {
     const int socketError = ::WSAGetLastError();
     RaiseSocketError(L"Ошибка передачи данных", socketError, OpenSslErrors());
   }
@@ -268,7 +267,7 @@ std::string TTlsConnection::ReadLine(size_t maxLength) {
     char chunk[4096];
     ArmTimeout();
     ::WSASetLastError(0);
-    int received = SSL_read(FSsl.get(), chunk, sizeof chunk);
+    int received = SSL_read(FSsl.Get(), chunk, sizeof chunk);
     if (received <= 0) RaiseIoError(received, L"Ошибка приёма данных");
     FBuffer.append(chunk, static_cast<size_t>(received));
   }

@@ -5,7 +5,6 @@
 #include <winsock2.h>
 
 #include <cstdint>
-#include <memory>
 #include <string>
 #include <string_view>
 
@@ -20,6 +19,18 @@ extern "C" void SSL_free(SSL*);
 extern "C" void SSL_CTX_free(SSL_CTX*);
 
 namespace ornpm {
+
+struct SslContextTraits {
+  using Type = SSL_CTX*;
+  static Type Invalid() noexcept { return nullptr; }
+  static void Close(Type h) noexcept { SSL_CTX_free(h); }
+};
+
+struct SslTraits {
+  using Type = SSL*;
+  static Type Invalid() noexcept { return nullptr; }
+  static void Close(Type h) noexcept { SSL_free(h); }
+};
 
 // Connection, TLS and time-out failures; the message is what the user is shown.
 class ESocketError : public Exception {
@@ -76,8 +87,8 @@ class TTlsConnection {
   DWORD FArmedMs = 0;  // the wait the socket has now; 0 before the first
   UniqueSocket FSocket;
   TServerTrust FTrust{FHost};  // outlives the context that calls it
-  std::unique_ptr<SSL_CTX, decltype(&SSL_CTX_free)> FContext{nullptr, SSL_CTX_free};
-  std::unique_ptr<SSL, decltype(&SSL_free)> FSsl{nullptr, SSL_free};
+  UniqueResource<SslContextTraits> FContext;
+  UniqueResource<SslTraits> FSsl;
   std::string FBuffer;
 };
 

@@ -13,11 +13,13 @@
 #include "service/LogInfo.h"
 #include "service/PlugInInfo.h"
 #include "win/Environment.h"
+#include "win/MainThread.h"
 #include "win/Exceptions.h"
 #include "win/Files.h"
 #include "win/FolderWalk.h"
 #include "win/Text.h"
 #include "win/UserInteraction.h"
+#include "win/Window.h"
 
 namespace ornpm {
 
@@ -55,11 +57,9 @@ bool LessText(const std::wstring& a, const std::wstring& b) {
                           static_cast<int>(b.size())) == CSTR_LESS_THAN;
 }
 
-// While a send runs: the progress shown anew at this interval, and the worker's word that
-// it has ended.
+// While a send runs, the progress is shown anew at this interval.
 constexpr UINT_PTR ProgressTimer = 1;
 constexpr UINT ProgressIntervalMs = 200;
-constexpr UINT WM_SENDENDED = WM_APP + 1;
 constexpr int ProgressSteps = 1000;
 
 // Megabytes with one decimal, as the user's locale writes numbers.
@@ -222,14 +222,17 @@ void TSendEMailForm::StartSending() {
   ::ShowWindow(FProgressBar, SW_SHOW);
   ShowProgress();
   ::SetTimer(Handle(), ProgressTimer, ProgressIntervalMs, nullptr);
-  const HWND window = Handle();
-  FSender = std::thread([this, window, work = std::move(work)] {
+  // The end is told on the main thread, and only to a dialog that is still there.
+  std::weak_ptr<const bool> alive = FAlive;
+  FSender = std::thread([this, alive, work = std::move(work)] {
     try {
       work(*FProgress);
     } catch (...) {
       FSendFailure = std::current_exception();
     }
-    ::PostMessageW(window, WM_SENDENDED, 0, 0);
+    PostToMainThread([this, alive] {
+      if (!alive.expired()) SendingEnded();
+    });
   });
 }
 
@@ -291,9 +294,6 @@ LRESULT TSendEMailForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam
       break;
     case WM_TIMER:
       if (wParam == ProgressTimer && Sending()) ShowProgress();
-      return 0;
-    case WM_SENDENDED:
-      SendingEnded();
       return 0;
     case WM_NOTIFY: {
       const auto* change = reinterpret_cast<const NMLISTVIEW*>(lParam);

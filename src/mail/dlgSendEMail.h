@@ -102,6 +102,7 @@ class TSendEMailForm : public TModalDialog {
   std::thread FSender;
   std::exception_ptr FSendFailure;  // what the work raised, until the dialog has seen it
   bool FSent = false;               // the mail has gone: nothing left to check
+  std::shared_ptr<const bool> FAlive = std::make_shared<const bool>(true);  // expires with the dialog
 };
 
 // Asks for the mail settings, composes the message and submits it.

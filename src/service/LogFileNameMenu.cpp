@@ -5,7 +5,7 @@
 #include <utility>
 
 #include "service/LogInfo.h"
-#include "win/Window.h"
+#include "win/ErrorDisplay.h"
 
 namespace ornpm {
 

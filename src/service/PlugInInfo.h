@@ -102,7 +102,6 @@ class TPlugInInfo : public TCustomInfo {
   void SetPlugInPath(std::wstring path);
   void ResetProcesses();
   void ProcessesChanged();
-  void WriteHostsXML(TReportLines& out) const;
   std::optional<std::vector<std::wstring>> HostsLines() const;
 
   // What a live gathering looks up; a report's MIME type goes to FAppName only.

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "win/Layout.h"
 #include "win/Window.h"
 
 namespace ornpm {

@@ -1,6 +1,7 @@
 #include "views/dlgLogFileName.h"
 
 #include "service/LogInfo.h"
+#include "win/Window.h"
 
 namespace ornpm {
 

@@ -6,6 +6,7 @@
 #include "win/Environment.h"
 #include "win/Text.h"
 #include "win/UserInteraction.h"
+#include "win/Window.h"
 
 namespace ornpm {
 

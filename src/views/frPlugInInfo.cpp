@@ -5,7 +5,9 @@
 #include <functional>
 
 #include "service/PlugInInfo.h"
+#include "win/BusyWork.h"
 #include "win/UserInteraction.h"
+#include "win/WaitCursor.h"
 
 namespace ornpm {
 

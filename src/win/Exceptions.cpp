@@ -10,7 +10,7 @@ namespace ornpm {
 
 Exception::Exception(std::wstring message) : FMessage(std::move(message)), FWhat(WideToBytes(FMessage, CP_UTF8)) {}
 
-EOSError::EOSError(DWORD errorCode) : Exception(SysErrorMessage(errorCode)), FErrorCode(errorCode) {}
+EOSError::EOSError(DWORD errorCode) : Exception(SysErrorMessage(errorCode)) {}
 
 std::wstring SysErrorMessage(DWORD errorCode) {
   wchar_t* buffer = nullptr;

@@ -45,11 +45,7 @@ ORNPM_DECLARE_EXCEPTION(EOutOfMemory, Exception);
 class EOSError : public Exception {
  public:
   explicit EOSError(DWORD errorCode);
-  DWORD ErrorCode() const noexcept { return FErrorCode; }
   const wchar_t* KindName() const noexcept override { return L"EOSError"; }
-
- private:
-  DWORD FErrorCode;
 };
 
 // The system's text for an error code, without the trailing line break.

@@ -1,17 +1,16 @@
 #pragma once
-// Calls that other threads hand to the main thread: queued here, and run when the main
-// window receives the null message that PostToMainThread sends it.
-
-#include <windows.h>
+// Calls that other threads hand to the main thread: queued here, and run by a message-only
+// window of the main thread in whichever message loop runs there at the time (the main
+// window's, a modal dialog's, a message box's).
 
 #include <functional>
 
 namespace ornpm {
 
-// The window whose null message runs the queue.
-void SetMainThreadWindow(HWND window);
+// Makes the queue's window on the calling thread, which becomes the main thread; once, the
+// later calls do nothing. The program's top windows call it when they are made.
+void BindMainThreadQueue();
+// Queues the call for the main thread; the queue must be bound.
 void PostToMainThread(std::function<void()> call);
-// Runs the queued calls; the main window calls it on WM_NULL.
-void RunQueuedCalls();
 
 }  // namespace ornpm

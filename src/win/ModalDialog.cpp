@@ -1,11 +1,39 @@
 #include "win/ModalDialog.h"
 
-#include "win/MainThread.h"
+#include "win/Dpi.h"
 
 namespace ornpm {
 
+namespace {
+
+// Shows the dialog with its owner disabled and the focus on the given control, and runs
+// messages (Enter, Escape and Tab handled as in dialogs) until result becomes non-zero, which
+// the dialog's own handlers set. Returns that result (0 when the program is ending).
+int RunModal(HWND dialog, HWND focus, const int& result) {
+  HWND owner = ::GetWindow(dialog, GW_OWNER);
+  if (owner) ::EnableWindow(owner, FALSE);
+  ::ShowWindow(dialog, SW_SHOW);
+  ::SetFocus(focus);
+  MSG message;
+  while (result == 0) {
+    if (::GetMessageW(&message, nullptr, 0, 0) <= 0) {
+      ::PostQuitMessage(static_cast<int>(message.wParam));  // the program is ending: leave it to the main loop
+      break;
+    }
+    if (::IsDialogMessageW(dialog, &message)) continue;
+    ::TranslateMessage(&message);
+    ::DispatchMessageW(&message);
+  }
+  if (owner) ::EnableWindow(owner, TRUE);
+  ::ShowWindow(dialog, SW_HIDE);
+  if (owner) ::SetActiveWindow(owner);
+  return result;
+}
+
+}  // namespace
+
 TModalDialog::TModalDialog(HWND owner, const TDialogDesign& design)
-    : FLayout(design.Client), FMinOuter(design.MinOuter) {
+    : TTopWindow(design.Client), FMinOuter(design.MinOuter) {
   // No WS_CLIPCHILDREN: group boxes leave their inside for the dialog to paint.
   const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU | (design.Resizable ? WS_THICKFRAME : 0);
   const DWORD exStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
@@ -22,12 +50,7 @@ TModalDialog::TModalDialog(HWND owner, const TDialogDesign& design)
 
 HWND TModalDialog::AddControl(const wchar_t* className, const std::wstring& text, DWORD style, int id, RECT design,
                               unsigned anchors, DWORD exStyle) {
-  return FLayout.AddControl(Handle(), className, text, style, id, design, anchors, exStyle);
-}
-
-void TModalDialog::ApplyLayout() {
-  FLayout.Apply(Handle());
-  OnResized();
+  return Layout().AddControl(Handle(), className, text, style, id, design, anchors, exStyle);
 }
 
 bool TModalDialog::ShowModal() {
@@ -36,11 +59,13 @@ bool TModalDialog::ShowModal() {
   return RunModal(Handle(), ::GetNextDlgTabItem(Handle(), nullptr, FALSE), FResult) == IDOK;
 }
 
+TSizeLimits TModalDialog::SizeLimits() const {
+  const UINT dpi = WindowDpi(Handle());
+  return {{Scale(FMinOuter.cx, dpi), Scale(FMinOuter.cy, dpi)}, {0, 0}};
+}
+
 LRESULT TModalDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
-    case WM_NULL:
-      RunQueuedCalls();
-      return 0;
     case WM_COMMAND:
       if (LOWORD(wParam) == IDCANCEL)
         FResult = IDCANCEL;
@@ -52,24 +77,8 @@ LRESULT TModalDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
     case WM_CLOSE:
       FResult = IDCANCEL;
       return 0;
-    case WM_ACTIVATE:
-      if (FFocus.Activate(Handle(), wParam)) return 0;
-      break;
-    case WM_SIZING: {
-      const UINT dpi = WindowDpi(Handle());
-      ClampSizing(wParam, *reinterpret_cast<RECT*>(lParam),
-                  {{Scale(FMinOuter.cx, dpi), Scale(FMinOuter.cy, dpi)}, {0, 0}});
-      return TRUE;
-    }
-    case WM_SIZE:
-      ApplyLayout();
-      return 0;
-    case WM_DPICHANGED:
-      FLayout.FollowDpiChange(Handle(), wParam, lParam);
-      OnResized();
-      return 0;
   }
-  return TWindow::HandleMessage(message, wParam, lParam);
+  return TTopWindow::HandleMessage(message, wParam, lParam);
 }
 
 }  // namespace ornpm

@@ -1,14 +1,13 @@
 #pragma once
 // The base of the program's modal dialogs: a top window made from a design client size at
-// 96 DPI and centred, controls placed by anchors, the modal loop with OK, Cancel and the
-// close box, sizing limits, DPI changes, and the focused control kept across deactivation
-// and message boxes.
+// 96 DPI and centred, and the modal loop with OK, Cancel and the close box. Anchors, sizing
+// limits, DPI changes and the kept focus come from the top-window base.
 
 #include <windows.h>
 
 #include <string>
 
-#include "win/Window.h"
+#include "win/TopWindow.h"
 
 namespace ornpm {
 
@@ -21,7 +20,7 @@ struct TDialogDesign {
   bool CentreOnOwner = false;  // else centred on the screen
 };
 
-class TModalDialog : public TWindow {
+class TModalDialog : public TTopWindow {
  public:
   // Shows the dialog with the focus on its first control in tab order, and runs it until
   // OK (when CanClose agrees) or Cancel, Escape or the close box ends it; true for OK. The
@@ -32,10 +31,9 @@ class TModalDialog : public TWindow {
   // Creates the dialog hidden, owned by the top window of owner (none when null).
   TModalDialog(HWND owner, const TDialogDesign& design);
 
+  // A control placed by the layout; derived dialogs call ApplyLayout once they are all there.
   HWND AddControl(const wchar_t* className, const std::wstring& text, DWORD style, int id, RECT design,
                   unsigned anchors, DWORD exStyle = 0);
-  // Places the controls added so far; derived dialogs call it once they are all there.
-  void ApplyLayout();
 
   // Runs just before the dialog is shown.
   virtual void FormShow() {}
@@ -43,14 +41,11 @@ class TModalDialog : public TWindow {
   virtual bool CanClose() { return true; }
   // A control's command other than OK and Cancel.
   virtual void OnCommand(int /*id*/, int /*code*/) {}
-  // After the controls were placed for a new size or DPI.
-  virtual void OnResized() {}
+  TSizeLimits SizeLimits() const override;
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
  private:
-  TLayout FLayout;
   SIZE FMinOuter;
-  TFocusKeeper FFocus;
   int FResult = 0;  // IDOK or IDCANCEL once ended
 };
 

@@ -1,0 +1,57 @@
+#include "win/TopWindow.h"
+
+#include "win/Fonts.h"
+#include "win/MainThread.h"
+
+namespace ornpm {
+
+TTopWindow::TTopWindow(SIZE designClient) : FLayout(designClient) {
+  BindMainThreadQueue();
+}
+
+void TTopWindow::ApplyLayout() {
+  FLayout.Apply(Handle());
+  OnResized();
+}
+
+LRESULT TTopWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_SIZING:
+      ClampSizing(wParam, *reinterpret_cast<RECT*>(lParam), SizeLimits());
+      return TRUE;
+    case WM_SIZE:
+      ApplyLayout();
+      return 0;
+    case WM_DPICHANGED:
+      FollowDpiChange(wParam, lParam);
+      return 0;
+    case WM_ACTIVATE:
+      if (KeepFocus(wParam)) return 0;
+      break;
+  }
+  return TWindow::HandleMessage(message, wParam, lParam);
+}
+
+bool TTopWindow::KeepFocus(WPARAM wParam) {
+  if (LOWORD(wParam) == WA_INACTIVE) {
+    HWND focus = ::GetFocus();
+    if (focus && ::IsChild(Handle(), focus)) FFocus = focus;
+    return false;
+  }
+  if (HIWORD(wParam) || !FFocus || !::IsWindow(FFocus) || !::IsChild(Handle(), FFocus)) return false;  // minimised
+  ::SetFocus(FFocus);
+  return true;
+}
+
+// The fonts of the new DPI for every control at any depth, then the rectangle the system
+// suggests, and the controls placed anew even where the size happens not to change.
+void TTopWindow::FollowDpiChange(WPARAM newDpi, LPARAM suggestedRect) {
+  SetChildFonts(Handle(), HIWORD(newDpi));
+  const RECT* suggested = reinterpret_cast<const RECT*>(suggestedRect);
+  ::SetWindowPos(Handle(), nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                 suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+  OnDpiChanged();
+  ApplyLayout();
+}
+
+}  // namespace ornpm
