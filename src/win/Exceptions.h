@@ -1,6 +1,7 @@
 #pragma once
-// The program's error kinds. The class name of an error is its kind name: it is shown to
-// the user next to the message (for example "EFOpenError") and so is part of the text.
+// The program's error kinds. The class name of an error is its kind name: the texts of a
+// failed repair or report written without a window carry it next to the message (for
+// example "EFOpenError"), so it is part of the text.
 
 #include <windows.h>
 
