@@ -14,7 +14,6 @@
 #include "harness/FakeUserInteraction.h"
 #include "harness/MainWindowWorkstation.h"
 #include "harness/Sandbox.h"
-#include "harness/UpdateRegion.h"
 #include "harness/Waiting.h"
 #include "mail/dlgSendEMail.h"
 #include "service/PlugInFiles.h"
@@ -28,8 +27,20 @@
 namespace ornpm {
 namespace {
 
-using testing::HasUpdateRegion;
 using testing::Narrow;
+
+BOOL CALLBACK FindUpdateRegion(HWND child, LPARAM found) {
+  if (!::IsWindowVisible(child) || !::GetUpdateRect(child, nullptr, FALSE)) return TRUE;
+  *reinterpret_cast<bool*>(found) = true;
+  return FALSE;
+}
+
+// Something left to paint in the window or one of its visible descendants.
+bool HasUpdateRegion(HWND window) {
+  bool found = ::GetUpdateRect(window, nullptr, FALSE);
+  if (!found) ::EnumChildWindows(window, FindUpdateRegion, reinterpret_cast<LPARAM>(&found));
+  return found;
+}
 
 // Shows and paints the window, then runs this thread's messages until none is left and
 // nothing is left to paint: the painting is done. Under Wine the look at the empty queue

@@ -140,17 +140,17 @@ FixtureProcess::~FixtureProcess() {
 }
 
 bool FixtureProcess::WaitForModule(const std::wstring& baseName) const {
-  for (;; ::Sleep(10)) {
-    HMODULE modules[1024];
-    DWORD needed = 0;
-    if (::EnumProcessModules(FHandle, modules, sizeof(modules), &needed)) {
-      for (DWORD i = 0; i < std::min<DWORD>(needed, sizeof(modules)) / sizeof(HMODULE); ++i) {
-        wchar_t name[MAX_PATH] = {};
-        if (::GetModuleBaseNameW(FHandle, modules[i], name, MAX_PATH) && SameText(name, baseName)) return true;
-      }
-    }
-    if (HasEnded()) return false;
+  // The host fixtures load their libraries first and then wait for messages: once the
+  // process waits for input, or has ended, its modules are final.
+  ::WaitForInputIdle(FHandle, INFINITE);
+  HMODULE modules[1024];
+  DWORD needed = 0;
+  if (!::EnumProcessModules(FHandle, modules, sizeof(modules), &needed)) return false;
+  for (DWORD i = 0; i < std::min<DWORD>(needed, sizeof(modules)) / sizeof(HMODULE); ++i) {
+    wchar_t name[MAX_PATH] = {};
+    if (::GetModuleBaseNameW(FHandle, modules[i], name, MAX_PATH) && SameText(name, baseName)) return true;
   }
+  return false;
 }
 
 void TerminateProcessesNamed(const std::wstring& exeName) {

@@ -50,8 +50,8 @@ class FixtureProcess {
   DWORD Id() const { return FId; }
   HANDLE Handle() const { return FHandle; }
   bool HasEnded() const { return ::WaitForSingleObject(FHandle, 0) == WAIT_OBJECT_0; }
-  // Waits until the process has a module of that base name loaded; false once it has ended
-  // without one.
+  // Waits until the process has loaded its libraries (it waits for input, or has ended);
+  // whether one of that base name is among them.
   bool WaitForModule(const std::wstring& baseName) const;
 
  private:
