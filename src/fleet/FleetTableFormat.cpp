@@ -4,6 +4,7 @@
 
 #include "win/Environment.h"
 #include "win/Text.h"
+#include "win/TextEncoding.h"
 
 namespace ornpm {
 
@@ -15,7 +16,7 @@ class TCsvFormat final : public TFleetTableFormat {
  public:
   void Begin(TFleetOutput& out) override {
     const std::vector<TFleetColumn>& columns = FleetColumns();
-    out.Bytes() += "\xEF\xBB\xBF";
+    out.Bytes() += ByteOrderMark(TEncoding::Utf8);
     Line(
         columns.size(), [&](size_t i) -> const std::wstring& { return columns[i].Caption; }, out.Bytes());
   }
