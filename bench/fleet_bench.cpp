@@ -174,13 +174,14 @@ int wmain(int argc, wchar_t** argv) {
   for (int run = 0; run < Runs; ++run) {
     for (TSize& size : sizes) {
       const TFleetFiles files = FindFleetReports(size.Inputs);
-      if (static_cast<int>(files.Files.size()) != size.Reports) std::printf("found %zu reports\n", files.Files.size());
+      if (static_cast<int>(files.Count()) != size.Reports) std::printf("found %zu reports\n", files.Count());
       const std::function<void()> measurements[] = {
           [&] {
             Measure(size.Load, [&] {
-              for (const TFleetFile& file : files.Files) {
+              for (size_t i = 0; i < files.Count(); ++i) {
+                const std::wstring path = files.File(i).Path;
                 TCompositeInfo info(PlugInMimeType, PlugInProgID);
-                if (!info.LoadFromFile(file.Path)) std::printf("%ls does not load\n", file.Path.c_str());
+                if (!info.LoadFromFile(path)) std::printf("%ls does not load\n", path.c_str());
               }
             });
           },

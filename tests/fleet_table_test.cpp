@@ -67,11 +67,33 @@ struct ExpectedRow {
   std::set<std::wstring> Problems;
 };
 
+// A mark in a cell of the page: its classes and its tooltip.
+struct CellMark {
+  std::wstring Class, Title;
+  bool operator==(const CellMark&) const = default;
+};
+void PrintTo(const CellMark& mark, std::ostream* out) {
+  *out << testing::Narrow(mark.Class) << ": " << testing::Narrow(mark.Title);
+}
+
+// An entry of a workstation's history on the page: its class, its text with the date first.
+struct HistoryEntry {
+  std::wstring Class, Text;
+  bool operator==(const HistoryEntry&) const = default;
+};
+void PrintTo(const HistoryEntry& entry, std::ostream* out) {
+  *out << testing::Narrow(entry.Class) << ": " << testing::Narrow(entry.Text);
+}
+
 struct Table {
   std::vector<std::wstring> Columns;
   std::vector<std::vector<std::wstring>> Rows;
-  std::vector<std::set<std::wstring>> Problems;  // per row, the columns marked as problems (HTML only)
-  std::wstring Same;                             // the columns folded as the same everywhere (HTML only)
+  // HTML only, per row:
+  std::vector<std::set<std::wstring>> Problems;         // the columns marked as problems
+  std::vector<std::map<std::wstring, CellMark>> Marks;  // every marked cell by its column
+  std::vector<std::vector<HistoryEntry>> History;       // newest first; none for a single report
+  std::vector<std::string> Anchors;
+  std::wstring Same;  // the columns folded as the same everywhere
 };
 
 // RFC 4180 with ";" between fields, UTF-8 after a byte-order mark. Anything else is a failure.
@@ -143,38 +165,80 @@ std::wstring HtmlText(std::string_view html) {
   return BytesToWide(text, CP_UTF8);
 }
 
+// The text a browser shows of a piece of markup: tags dropped, line breaks kept.
+std::wstring PlainText(std::string_view html) {
+  std::string text;
+  for (size_t i = 0; i < html.size();) {
+    if (html[i] != '<') {
+      text += html[i++];
+      continue;
+    }
+    const size_t end = html.find('>', i);
+    if (html.substr(i, end + 1 - i) == "<br>") text += "<br>";
+    i = end + 1;
+  }
+  return HtmlText(text);
+}
+
+// An attribute's value in a start tag, decoded; empty when the tag has none.
+std::wstring Attribute(std::string_view tag, std::string_view name) {
+  std::string key(1, ' ');
+  key.append(name).append("=\"");
+  const size_t start = tag.find(key);
+  if (start == std::string_view::npos) return {};
+  const size_t value = start + key.size();
+  return HtmlText(tag.substr(value, tag.find('"', value) - value));
+}
+
+// Calls element for every element from open to close in part, with its start tag and content.
+void Elements(std::string_view part, std::string_view open, std::string_view close,
+              const std::function<void(std::string_view tag, std::string_view content)>& element) {
+  for (size_t pos = 0; (pos = part.find(open, pos)) != std::string_view::npos;) {
+    size_t tagEnd = part.find('>', pos), end = part.find(close, pos);
+    element(part.substr(pos, tagEnd + 1 - pos), part.substr(tagEnd + 1, end - tagEnd - 1));
+    pos = end + close.size();
+  }
+}
+
 // The cells of the page's one table, by the elements that hold them.
 Table ReadHtml(const std::string& page) {
   Table table;
-  auto cells = [&](std::string_view part, std::string_view open, std::string_view close,
-                   const std::function<void(std::string_view tag, std::string_view text)>& cell) {
-    for (size_t pos = 0; (pos = part.find(open, pos)) != std::string_view::npos;) {
-      size_t tagEnd = part.find('>', pos), end = part.find(close, pos);
-      cell(part.substr(pos, tagEnd + 1 - pos), part.substr(tagEnd + 1, end - tagEnd - 1));
-      pos = end + close.size();
-    }
-  };
   const size_t bodyStart = page.find("<tbody>");
   EXPECT_NE(page.find("<meta charset=\"utf-8\">"), std::string::npos);
   EXPECT_NE(page.find("position: sticky"), std::string::npos) << "the header row stays in view";
-  cells(std::string_view(page).substr(0, bodyStart), "<th>", "</th>",
-        [&](std::string_view, std::string_view text) { table.Columns.push_back(HtmlText(text)); });
+  Elements(std::string_view(page).substr(0, bodyStart), "<th>", "</th>",
+           [&](std::string_view, std::string_view text) { table.Columns.push_back(HtmlText(text)); });
   std::string_view body = std::string_view(page).substr(bodyStart, page.find("</tbody>") - bodyStart);
-  cells(body, "<tr", "</tr>", [&](std::string_view, std::string_view row) {
+  Elements(body, "<tr", "</tr>", [&](std::string_view tag, std::string_view row) {
     table.Rows.emplace_back();
     table.Problems.emplace_back();
-    cells(row, "<td", "</td>", [&](std::string_view tag, std::string_view text) {
+    table.Marks.emplace_back();
+    table.History.emplace_back();
+    table.Anchors.push_back(testing::Narrow(Attribute(tag, "id")));
+    Elements(row, "<td", "</td>", [&](std::string_view tag, std::string_view text) {
+      const std::wstring column = table.Columns.at(table.Rows.back().size());
+      constexpr std::string_view History = "<details class=\"history\"><summary>";
+      if (text.starts_with(History)) {
+        // The newest report's file, opening to the workstation's reports.
+        table.Rows.back().push_back(HtmlText(text.substr(History.size(), text.find("<span") - History.size())));
+        Elements(text, "<li", "</li>", [&](std::string_view item, std::string_view content) {
+          table.History.back().push_back({Attribute(item, "class"), PlainText(content)});
+        });
+        return;
+      }
       // Told apart by a word, not by colour alone.
-      if (tag == "<td class=\"problem\" title=\"Проблема\">") {
-        table.Problems.back().insert(table.Columns[table.Rows.back().size()]);
-      } else if (!tag.starts_with("<td class=\"outlier\" title=\"Отличие: ")) {
-        EXPECT_EQ(tag, "<td>");
+      const CellMark mark{Attribute(tag, "class"), Attribute(tag, "title")};
+      EXPECT_EQ(mark.Class.empty(), mark.Title.empty()) << testing::Narrow(column);
+      if (!mark.Class.empty()) table.Marks.back()[column] = mark;
+      if (mark.Class.starts_with(L"problem")) {
+        EXPECT_TRUE(mark.Title.starts_with(L"Проблема")) << testing::Narrow(mark.Title);
+        table.Problems.back().insert(column);
       }
       table.Rows.back().push_back(HtmlText(text));
     });
   });
   const size_t same = page.find("<details class=\"same\">");
-  if (same < bodyStart) table.Same = BytesToWide(page.substr(same, page.find("</details>") - same), CP_UTF8);
+  if (same < bodyStart) table.Same = BytesToWide(page.substr(same, page.find("</details>", same) - same), CP_UTF8);
   return table;
 }
 
@@ -390,15 +454,24 @@ class FleetTableTest : public ::testing::Test {
         ::CreateFileW(Report(name).c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr));
     ASSERT_TRUE(file && ::SetFileTime(file.Get(), nullptr, nullptr, &FTime));
   }
-  void ExpectEachReportOnceWithLinkBack(testing::FolderLink::TKind kind) {
-    testing::FolderLink loop(Report(L"sub\\deeper\\loop"), FReports, kind);
-    if (!loop.Failure().empty()) GTEST_SKIP() << "no second path to the folder: " << testing::Narrow(loop.Failure());
+  // A second path to the reports: a link inside the tree back to its top, or a link beside
+  // it named as a second input. Either way each report has one row.
+  void ExpectEachReportOnceThroughLink(testing::FolderLink::TKind kind, bool secondInput) {
+    const std::wstring alias = secondInput ? FSandbox.Root() + L"\\alias" : Report(L"sub\\deeper\\loop");
+    testing::FolderLink link(alias, FReports, kind);
+    if (!link.Failure().empty()) GTEST_SKIP() << "no second path to the folder: " << testing::Narrow(link.Failure());
     const std::wstring output = FSandbox.Root() + L"\\fleet.csv";
-    ChildRun run = RunOrnpm({L"/TABLE", output, FReports});
+    ChildRun run = RunOrnpm(secondInput ? std::vector<std::wstring>{L"/TABLE", output, FReports, alias}
+                                        : std::vector<std::wstring>{L"/TABLE", output, FReports});
     ASSERT_FALSE(run.TimedOut);
     EXPECT_EQ(run.ExitCode, 1u) << "the damaged report failed";
     std::vector<std::wstring> files;
-    for (const auto& row : ReadCsv(ReadBinaryFile(output)).Rows) files.push_back(row.at(0));
+    for (const auto& row : ReadCsv(ReadBinaryFile(output)).Rows) {
+      // Whichever path of a file is kept, it names the same report.
+      std::wstring file = row.at(0);
+      if (secondInput && file.starts_with(alias + L"\\")) file = FReports + file.substr(alias.size());
+      files.push_back(file);
+    }
     EXPECT_EQ(files, (std::vector<std::wstring>{Report(L"broken.xinf"), Report(L"sub\\deeper\\pc-a.iinf"),
                                                 Report(L"PC-B.xinf"), Report(L"sub\\PC-C.xinf")}));
   }
@@ -461,11 +534,20 @@ TEST_F(FleetTableTest, WildcardsAndFilesNamedTwice) {
 // tree may show as an ordinary folder, which a bind mount makes here. Either way the second
 // path is followed once: every report has one row, and the walk ends.
 TEST_F(FleetTableTest, FolderLinkBackUpTheTreeListsEachReportOnce) {
-  ExpectEachReportOnceWithLinkBack(testing::FolderLink::Symbolic);
+  ExpectEachReportOnceThroughLink(testing::FolderLink::Symbolic, false);
 }
 
 TEST_F(FleetTableTest, FolderMountedBelowItselfListsEachReportOnce) {
-  ExpectEachReportOnceWithLinkBack(testing::FolderLink::Mount);
+  ExpectEachReportOnceThroughLink(testing::FolderLink::Mount, false);
+}
+
+// The same files reached through two inputs, by paths whose text differs.
+TEST_F(FleetTableTest, FolderLinkedAsASecondInputListsEachReportOnce) {
+  ExpectEachReportOnceThroughLink(testing::FolderLink::Symbolic, true);
+}
+
+TEST_F(FleetTableTest, FolderMountedAsASecondInputListsEachReportOnce) {
+  ExpectEachReportOnceThroughLink(testing::FolderLink::Mount, true);
 }
 
 TEST_F(FleetTableTest, ErrorsAndExitCodes) {
@@ -609,6 +691,178 @@ TEST_F(FleetTableTest, TableThatCannotBeReplacedLeavesTheOldOneAlone) {
   WIN32_FIND_DATAW found;
   UniqueFindHandle search(::FindFirstFileW((output + L".~*").c_str(), &found));
   EXPECT_FALSE(search) << "no temporary file is left behind";
+}
+
+// A line of the page's summary: its kind, its text, what repairs it, and the rows it leads
+// to, as anchor and link text.
+struct SummaryLine {
+  std::wstring Class, Text, Repair;
+  std::vector<std::pair<std::string, std::wstring>> Links;
+};
+
+std::vector<SummaryLine> ReadSummary(const std::string& page) {
+  const size_t start = page.find("<div class=\"summary\">");
+  const std::string_view summary = std::string_view(page).substr(start, page.find("<table>") - start);
+  std::vector<SummaryLine> lines;
+  Elements(summary, "<li class=", "</li>", [&](std::string_view tag, std::string_view content) {
+    SummaryLine line;
+    line.Class = Attribute(tag, "class");
+    const size_t text = content.find("<summary>") + 9, repair = content.find("<span class=\"repair\">"),
+                 end = content.find("</summary>");
+    line.Text = PlainText(content.substr(text, std::min(repair, end) - text));
+    if (repair < end) line.Repair = PlainText(content.substr(repair, end - repair));
+    Elements(content, "<a ", "</a>", [&](std::string_view link, std::string_view name) {
+      line.Links.emplace_back(testing::Narrow(Attribute(link, "href")), PlainText(name));
+    });
+    lines.push_back(std::move(line));
+  });
+  return lines;
+}
+
+std::string Variant(std::string report, std::string_view from, std::string_view to) {
+  report.replace(report.find(from), from.size(), to);
+  return report;
+}
+
+class FleetHistoryTest : public FleetTableTest {
+ protected:
+  std::wstring FHistory = FSandbox.Root() + L"\\history";
+
+  // A report written at a time of December 2026 on this workstation's clock.
+  void Add(const std::wstring& name, const std::string& bytes, WORD day, WORD hour, WORD minute) {
+    const std::wstring path = FHistory + L"\\" + name;
+    ForceDirectories(ExtractFilePath(path));
+    WriteBinaryFile(path, bytes);
+    const SYSTEMTIME local{2026, 12, 0, day, hour, minute, 0, 0};
+    SYSTEMTIME utc;
+    FILETIME time;
+    ASSERT_TRUE(::TzSpecificLocalTimeToSystemTime(nullptr, &local, &utc) && ::SystemTimeToFileTime(&utc, &time));
+    UniqueFileHandle file(::CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(file && ::SetFileTime(file.Get(), nullptr, nullptr, &time));
+  }
+  std::wstring Path(const std::wstring& name) const { return FHistory + L"\\" + name; }
+};
+
+// Reports of five workstations over several days: a value that changed past a report cut
+// off; one that changed and changed back; two reports of one time; a workstation whose
+// every report is damaged; one with a single report older than the others' previous ones.
+// Names that differ in letter case are one workstation.
+TEST_F(FleetHistoryTest, PageShowsEachWorkstationsNewestReportWhatChangedAndItsHistory) {
+  const std::string full = FullXmlReport(),
+                    noHosts = Variant(full, "DomainInHosts=\"True\"", "DomainInHosts=\"False\"");
+  Add(L"2026-12-08\\WS-A.xinf", full, 8, 8, 0);
+  Add(L"2026-12-09\\ws-a.xinf", full.substr(0, full.find("ID=\"1405\"")), 9, 8, 0);
+  Add(L"2026-12-10\\WS-A.xinf", noHosts, 10, 8, 5);
+  Add(L"2026-12-07\\WS-B.xinf", full, 7, 8, 0);
+  Add(L"2026-12-08\\WS-B.xinf", noHosts, 8, 8, 0);
+  Add(L"2026-12-09\\WS-B.xinf", full, 9, 8, 0);
+  Add(L"2026-12-10\\WS-B.xinf", full, 10, 8, 5);
+  Add(L"2026-12-10a\\WS-C.xinf", full, 10, 8, 5);
+  Add(L"2026-12-10b\\WS-C.xinf", Variant(full, "10.0.2.123", "10.0.3.0"), 10, 8, 5);
+  Add(L"2026-12-09\\WS-D.xinf", "<foo/>", 9, 8, 0);
+  Add(L"2026-12-10\\WS-D.xinf", "", 10, 8, 5);
+  Add(L"2026-12-01\\WS-E.iinf", BareIniReport(), 1, 8, 0);
+
+  const std::wstring page = FSandbox.Root() + L"\\fleet.html", csv = FSandbox.Root() + L"\\fleet.csv";
+  for (const std::wstring& output : {page, csv}) {
+    ChildRun run = RunOrnpm({L"/TABLE", output, FHistory});
+    ASSERT_FALSE(run.TimedOut);
+    EXPECT_EQ(run.ExitCode, 1u) << "reports were damaged or cut off";
+  }
+  // The CSV stays a row per report.
+  std::vector<std::wstring> files;
+  for (const auto& row : ReadCsv(ReadBinaryFile(csv)).Rows) files.push_back(row.at(0));
+  EXPECT_EQ(files,
+            (std::vector<std::wstring>{
+                Path(L"2026-12-08\\WS-A.xinf"), Path(L"2026-12-09\\ws-a.xinf"), Path(L"2026-12-10\\WS-A.xinf"),
+                Path(L"2026-12-07\\WS-B.xinf"), Path(L"2026-12-08\\WS-B.xinf"), Path(L"2026-12-09\\WS-B.xinf"),
+                Path(L"2026-12-10\\WS-B.xinf"), Path(L"2026-12-10a\\WS-C.xinf"), Path(L"2026-12-10b\\WS-C.xinf"),
+                Path(L"2026-12-09\\WS-D.xinf"), Path(L"2026-12-10\\WS-D.xinf"), Path(L"2026-12-01\\WS-E.iinf")}));
+
+  const std::string html = ReadBinaryFile(page);
+  const Table table = ReadHtml(html);
+  ASSERT_EQ(table.Rows.size(), 5u);
+  auto cell = [&](size_t row, const std::wstring& column) {
+    return table.Rows[row].at(std::find(table.Columns.begin(), table.Columns.end(), column) - table.Columns.begin());
+  };
+  const std::wstring newest[] = {Path(L"2026-12-10\\WS-A.xinf"), Path(L"2026-12-10\\WS-B.xinf"),
+                                 Path(L"2026-12-10b\\WS-C.xinf"), Path(L"2026-12-10\\WS-D.xinf"),
+                                 Path(L"2026-12-01\\WS-E.iinf")};
+  for (size_t r = 0; r < 5; ++r) {
+    EXPECT_EQ(cell(r, FileColumn), newest[r]);
+    EXPECT_EQ(cell(r, ComputerColumn), std::wstring(L"WS-") + wchar_t(L'A' + r));
+  }
+  EXPECT_EQ(cell(2, VersionColumn), L"10.0.3.0");
+
+  // Changed from the last whole report, past the one cut off; a problem too.
+  EXPECT_EQ(
+      table.Marks[0].at(HostsColumn),
+      (CellMark{L"problem changed", L"Проблема; было: да; изменилось между 08.12.2026 08:00 и 10.12.2026 08:05"}));
+  EXPECT_FALSE(table.Marks[1].contains(HostsColumn)) << "changed back a report ago";
+  EXPECT_EQ(table.Marks[2].at(VersionColumn),
+            (CellMark{L"changed", L"было: 10.0.2.123; изменилось между 10.12.2026 08:05 и 10.12.2026 08:05"}));
+  EXPECT_EQ(table.Problems[3], std::set<std::wstring>{ErrorColumn});
+  EXPECT_EQ(table.Problems[4], (std::set<std::wstring>{RegisteredColumn, HostsColumn, ProxyColumn}));
+  for (const auto& marks : table.Marks) {
+    for (const auto& [column, mark] : marks) {
+      if (column != HostsColumn && column != VersionColumn) {
+        EXPECT_EQ(mark.Class.find(L"changed"), std::wstring::npos) << testing::Narrow(column);
+      }
+    }
+  }
+
+  const std::wstring cutOff =
+      L"09.12.2026 08:00 — Файл отчёта \"" + Path(L"2026-12-09\\ws-a.xinf") +
+      L"\" неполный: он обрывается в строке 36 внутри элемента Zone; показано только то, что было "
+      L"прочитано до обрыва";
+  EXPECT_EQ(table.History[0], (std::vector<HistoryEntry>{{L"", L"10.12.2026 08:05 — Домен в Hosts: да → нет"},
+                                                         {L"problem", cutOff},
+                                                         {L"", L"08.12.2026 08:00 — первый отчёт"}}));
+  EXPECT_EQ(table.History[1], (std::vector<HistoryEntry>{{L"", L"10.12.2026 08:05 — без изменений"},
+                                                         {L"", L"09.12.2026 08:00 — Домен в Hosts: нет → да"},
+                                                         {L"", L"08.12.2026 08:00 — Домен в Hosts: да → нет"},
+                                                         {L"", L"07.12.2026 08:00 — первый отчёт"}}));
+  EXPECT_EQ(table.History[2].size(), 2u);
+  ASSERT_EQ(table.History[3].size(), 2u);
+  for (const HistoryEntry& entry : table.History[3]) EXPECT_EQ(entry.Class, L"problem") << testing::Narrow(entry.Text);
+  EXPECT_TRUE(table.History[4].empty()) << "a single report has no history";
+
+  EXPECT_NE(BytesToWide(html, CP_UTF8).find(L"Отчётов: 12, рабочих мест: 5, с 01.12.2026 08:00 по 10.12.2026 08:05."),
+            std::wstring::npos);
+  // Each line leads to every workstation it counts; a problem says what repairs it.
+  auto link = [&](size_t row) { return std::pair{"#" + table.Anchors[row], cell(row, ComputerColumn)}; };
+  std::vector<std::wstring> changes;
+  const std::vector<SummaryLine> summary = ReadSummary(html);
+  for (const SummaryLine& line : summary)
+    if (line.Class == L"changed") changes.push_back(line.Text);
+  EXPECT_EQ(changes, (std::vector<std::wstring>{
+                         L"Версия: 10.0.2.123 → 10.0.3.0 у 1 рабочего места (последнее изменение 10.12.2026)",
+                         L"Домен в Hosts: да → нет у 2 рабочих мест (последнее изменение 10.12.2026)",
+                         L"Домен в Hosts: нет → да у 1 рабочего места (последнее изменение 09.12.2026)"}));
+  const struct {
+    std::wstring Line, Class, Repair;
+    std::vector<size_t> Rows;
+  } expected[] = {
+      {L"Домен в Hosts: нет", L"problem", L"ornpm.exe /WH", {0, 4}},
+      {L"Домен в исключениях прокси: нет", L"problem", L"ornpm.exe /WP", {4}},
+      {L"Плагин зарегистрирован: нет", L"problem", L"установите плагин", {4}},
+      {L"Ошибка: Файл отчёта", L"problem", L"ornpm.exe /REPORT", {3}},
+      {L"Версия: 10.0.2.123 → 10.0.3.0", L"changed", L"", {2}},
+      {L"Домен в Hosts: да → нет", L"changed", L"", {0, 1}},
+      {L"Домен в Hosts: нет → да", L"changed", L"", {1}},
+      {L"Версия: 10.0.2.123", L"outlier", L"", {0, 1}},
+  };
+  for (const auto& e : expected) {
+    SCOPED_TRACE(testing::Narrow(e.Line));
+    auto found = std::find_if(summary.begin(), summary.end(), [&](const SummaryLine& line) {
+      return line.Class == e.Class && line.Text.starts_with(e.Line);
+    });
+    ASSERT_NE(found, summary.end());
+    EXPECT_NE(found->Repair.find(e.Repair), std::wstring::npos) << testing::Narrow(found->Repair);
+    std::vector<std::pair<std::string, std::wstring>> links;
+    for (size_t row : e.Rows) links.push_back(link(row));
+    EXPECT_EQ(found->Links, links);
+  }
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "fleet/FleetInputs.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "service/CompositeInfo.h"
 #include "win/Environment.h"
@@ -16,31 +17,30 @@ bool IsReportFileName(std::wstring_view name) {
   return ReportFormatOf(name) != TReportFormat::None;
 }
 
-TFleetFile FileEntry(std::wstring path, const FILETIME& time) {
-  std::wstring computer = ExtractFileName(path);
-  computer = ChangeFileExt(computer, L"");
-  return {std::move(path), std::move(computer), time, {}};
+uint64_t TimeNumber(const FILETIME& time) {
+  return static_cast<uint64_t>(time.dwHighDateTime) << 32 | time.dwLowDateTime;
 }
 
-TFleetFile ErrorEntry(std::wstring path, DWORD error) {
-  if (path.ends_with(L'\\')) path.pop_back();  // a folder is named like a file
-  TFleetFile entry = FileEntry(std::move(path), {});
-  entry.Error = SysErrorMessage(error);
-  return entry;
+int CompareIgnoringCase(std::wstring_view a, std::wstring_view b, bool linguistic) {
+  const int result = linguistic ? ::CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, a.data(),
+                                                   static_cast<int>(a.size()), b.data(), static_cast<int>(b.size()))
+                                : ::CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(),
+                                                         static_cast<int>(b.size()), TRUE);
+  return result - CSTR_EQUAL;
 }
 
 // Every report file in the folder and its subfolders; a subfolder that cannot be listed
 // gets a row with its error.
-void AddFolder(const std::wstring& root, std::vector<TFleetFile>& files) {
+void AddFolder(const std::wstring& root, TFleetFiles& files) {
   TFolderWalker walker(
       [&](const std::wstring& folder, const WIN32_FIND_DATAW& file) {
-        if (IsReportFileName(file.cFileName)) files.push_back(FileEntry(folder + file.cFileName, file.ftLastWriteTime));
+        if (IsReportFileName(file.cFileName)) files.Add(folder, file.cFileName, file.ftLastWriteTime);
       },
-      [&](const std::wstring& folder, DWORD error) { files.push_back(ErrorEntry(folder, error)); });
+      [&](const std::wstring& folder, DWORD error) { files.AddError(folder, true, error); });
   walker.Walk(root);
 }
 
-void AddPattern(const std::wstring& pattern, std::vector<TFleetFile>& files) {
+void AddPattern(const std::wstring& pattern, TFleetFiles& files) {
   const std::wstring folder = ExtractFilePath(pattern);
   DWORD error = 0;
   const bool searched = FindEntries(
@@ -48,13 +48,10 @@ void AddPattern(const std::wstring& pattern, std::vector<TFleetFile>& files) {
       [&](const WIN32_FIND_DATAW& data) {
         // The extension is checked here too: a pattern is also matched against short names.
         if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && IsReportFileName(data.cFileName))
-          files.push_back(FileEntry(folder + data.cFileName, data.ftLastWriteTime));
+          files.Add(folder, data.cFileName, data.ftLastWriteTime);
       },
       error);
-  if (!searched) {
-    files.push_back(ErrorEntry(pattern, error));
-    files.back().ComputerName.clear();  // a pattern names no computer
-  }
+  if (!searched) files.AddError(pattern, false, error);  // a pattern names no computer
 }
 
 std::wstring FullPath(const std::wstring& path) {
@@ -68,43 +65,130 @@ std::wstring FullPath(const std::wstring& path) {
 
 void AddInput(const std::wstring& input, TFleetFiles& found) {
   const std::wstring path = FullPath(input);
-  const size_t before = found.Files.size();
+  const size_t before = found.Count();
   if (ExtractFileName(path).find_first_of(L"*?") != std::wstring::npos) {
-    AddPattern(path, found.Files);
+    AddPattern(path, found);
   } else {
     WIN32_FILE_ATTRIBUTE_DATA data;
     if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) {
-      found.Files.push_back(ErrorEntry(path, ::GetLastError()));
+      found.AddError(path, true, ::GetLastError());
     } else if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-      AddFolder(path, found.Files);
+      AddFolder(path, found);
     } else {
-      found.Files.push_back(FileEntry(path, data.ftLastWriteTime));
+      found.Add(ExtractFilePath(path), ExtractFileName(path), data.ftLastWriteTime);
     }
   }
-  if (found.Files.size() == before) found.Unmatched.push_back(input);
-}
-
-int CompareIgnoringCase(const std::wstring& a, const std::wstring& b, bool linguistic) {
-  const int result = linguistic ? ::CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, a.data(),
-                                                   static_cast<int>(a.size()), b.data(), static_cast<int>(b.size()))
-                                : ::CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(),
-                                                         static_cast<int>(b.size()), TRUE);
-  return result - CSTR_EQUAL;
+  if (found.Count() == before) found.Unmatched.push_back(input);
 }
 
 }  // namespace
 
+void TFleetFiles::AddEntry(const std::wstring& folder, std::wstring_view name, uint16_t computerLength, uint64_t time,
+                           uint32_t error) {
+  // A walk hands over a folder's files one after another.
+  if (FFolders.empty() || FFolders.back() != folder) FFolders.push_back(folder);
+  name = name.substr(0, UINT16_MAX);
+  FEntries.push_back({static_cast<uint32_t>(FFolders.size() - 1), static_cast<uint32_t>(FNames.size()),
+                      static_cast<uint16_t>(name.size()), computerLength, error, time});
+  FNames.append(name);
+}
+
+void TFleetFiles::Add(const std::wstring& folder, std::wstring_view name, const FILETIME& time) {
+  const size_t computer = ChangeFileExt(name, L"").size();
+  AddEntry(folder, name, static_cast<uint16_t>(std::min<size_t>(computer, UINT16_MAX)), TimeNumber(time), 0);
+}
+
+void TFleetFiles::AddError(std::wstring path, bool namesComputer, DWORD error) {
+  if (path.ends_with(L'\\')) path.pop_back();  // a folder is named like a file
+  FErrors.push_back(SysErrorMessage(error));
+  const std::wstring name = ExtractFileName(path);
+  const size_t computer = namesComputer ? ChangeFileExt(name, L"").size() : 0;
+  AddEntry(ExtractFilePath(path), name, static_cast<uint16_t>(std::min<size_t>(computer, UINT16_MAX)), 0,
+           static_cast<uint32_t>(FErrors.size()));
+}
+
+std::wstring TFleetFiles::Path(const TEntry& entry) const {
+  return FFolders[entry.Folder] + FNames.substr(entry.Name, entry.NameLength);
+}
+
+std::wstring_view TFleetFiles::ComputerName(const TEntry& entry) const {
+  return std::wstring_view(FNames).substr(entry.Name, entry.ComputerLength);
+}
+
+std::wstring_view TFleetFiles::ComputerName(size_t i) const {
+  return ComputerName(FEntries[i]);
+}
+
+TFleetFile TFleetFiles::File(size_t i) const {
+  const TEntry& entry = FEntries[i];
+  TFleetFile file{Path(entry), std::wstring(ComputerName(entry)), {}, {}};
+  file.Time.dwLowDateTime = static_cast<DWORD>(entry.Time);
+  file.Time.dwHighDateTime = static_cast<DWORD>(entry.Time >> 32);
+  if (entry.Error) file.Error = FErrors[entry.Error - 1];
+  return file;
+}
+
+bool TFleetFiles::SameComputer(size_t i, size_t j) const {
+  const TEntry &a = FEntries[i], &b = FEntries[j];
+  return !a.Error && !b.Error && a.ComputerLength && CompareIgnoringCase(ComputerName(a), ComputerName(b), false) == 0;
+}
+
+// As a person reads a list of names; names that differ in letter case only stay together.
+int TFleetFiles::CompareComputers(const TEntry& a, const TEntry& b) const {
+  if (int order = CompareIgnoringCase(ComputerName(a), ComputerName(b), true)) return order;
+  return CompareIgnoringCase(ComputerName(a), ComputerName(b), false);
+}
+
+void TFleetFiles::SortByPath() {
+  std::sort(FEntries.begin(), FEntries.end(), [&](const TEntry& a, const TEntry& b) {
+    if (int order = CompareComputers(a, b)) return order < 0;
+    return CompareIgnoringCase(Path(a), Path(b), false) < 0;
+  });
+}
+
+void TFleetFiles::SortByTime() {
+  std::sort(FEntries.begin(), FEntries.end(), [&](const TEntry& a, const TEntry& b) {
+    if (int order = CompareComputers(a, b)) return order < 0;
+    if (a.Time != b.Time) return a.Time < b.Time;
+    return CompareIgnoringCase(Path(a), Path(b), false) < 0;
+  });
+}
+
+// Two paths of one file: the same text, or, for files of the same name, the same volume and
+// file index (a linked or mounted folder, another drive letter for a share).
+bool TFleetFiles::SameFile(const TEntry& a, const TEntry& b) const {
+  const std::wstring first = Path(a), second = Path(b);
+  if (CompareIgnoringCase(first, second, false) == 0) return true;
+  if (a.Error || b.Error || CompareIgnoringCase(ExtractFileName(first), ExtractFileName(second), false) != 0)
+    return false;
+  const std::optional<TFileIdentity> identity = TryFileIdentity(first);
+  return identity && identity == TryFileIdentity(second);
+}
+
+void TFleetFiles::RemoveSameFiles() {
+  SortByTime();
+  std::vector<TEntry> kept;
+  kept.reserve(FEntries.size());
+  for (size_t start = 0; start < FEntries.size();) {
+    // Only files of one computer and time can be one file; such runs are short.
+    size_t end = start + 1;
+    while (end < FEntries.size() && FEntries[end].Time == FEntries[start].Time &&
+           CompareIgnoringCase(ComputerName(FEntries[end]), ComputerName(FEntries[start]), false) == 0)
+      ++end;
+    const size_t runStart = kept.size();
+    for (size_t i = start; i < end; ++i)
+      if (std::none_of(kept.begin() + runStart, kept.end(), [&](const TEntry& k) { return SameFile(k, FEntries[i]); }))
+        kept.push_back(FEntries[i]);
+    start = end;
+  }
+  FEntries = std::move(kept);
+}
+
 TFleetFiles FindFleetReports(const std::vector<std::wstring>& inputs) {
   TFleetFiles found;
   for (const std::wstring& input : inputs) AddInput(input, found);
-  // The same file reached through two inputs sorts next to itself.
-  std::sort(found.Files.begin(), found.Files.end(), [](const TFleetFile& a, const TFleetFile& b) {
-    if (int order = CompareIgnoringCase(a.ComputerName, b.ComputerName, true)) return order < 0;
-    return CompareIgnoringCase(a.Path, b.Path, false) < 0;
-  });
-  auto duplicates = std::unique(found.Files.begin(), found.Files.end(),
-                                [](const TFleetFile& a, const TFleetFile& b) { return SameText(a.Path, b.Path); });
-  found.Files.erase(duplicates, found.Files.end());
+  found.RemoveSameFiles();
+  found.SortByPath();
   return found;
 }
 

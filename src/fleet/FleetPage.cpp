@@ -1,12 +1,14 @@
-// The fleet table as a page for a person who asks which workstations are not like the
-// others, and in what: a summary first, then only the columns that differ, with the cells
-// that show a problem or differ from the fleet marked. Every value is escaped; the page
-// has no script.
+// The fleet table as a page for a person who asks what is wrong on which workstation, what
+// changed and since when, and which workstations are not like the others: a summary first,
+// then a row per workstation with only the columns that differ, its cells marked, its
+// history folded in its first cell. Every value is escaped; the page has no script.
 
 #include <windows.h>
 
 #include <algorithm>
 
+#include "fleet/FleetHistory.h"
+#include "fleet/FleetPageText.h"
 #include "fleet/FleetSurvey.h"
 #include "fleet/FleetTableFormat.h"
 #include "service/SimpleXMLParser.h"
@@ -60,6 +62,17 @@ constexpr const char* PageHead[] = {
     "        background: #fff0b3;",
     "        color: #6b4e00;",
     "      }",
+    // A change keeps its bar beside the colour of a problem or a difference.
+    "      .changed {",
+    "        background: #dbe8ff;",
+    "        color: #003a8c;",
+    "        box-shadow: inset 4px 0 0 #2f6fd0;",
+    "      }",
+    "      .problem.changed, .outlier.changed {",
+    "        background-image: linear-gradient(#dbe8ff, #dbe8ff);",
+    "        background-size: 4px 100%;",
+    "        background-repeat: no-repeat;",
+    "      }",
     "      .summary h2 {",
     "        font-size: 16px;",
     "        margin: 12px 0 4px;",
@@ -77,6 +90,42 @@ constexpr const char* PageHead[] = {
     "      .summary li a {",
     "        color: inherit;",
     "      }",
+    "      .summary summary, .history summary {",
+    "        cursor: pointer;",
+    "      }",
+    "      .repair {",
+    "        display: block;",
+    "        color: #202020;",
+    "        margin-left: 1.2em;",
+    "      }",
+    "      .where {",
+    "        margin: 2px 0 6px 1.2em;",
+    "        max-height: 12em;",
+    "        overflow-y: auto;",
+    "      }",
+    "      .where a {",
+    "        margin-right: 0.6em;",
+    "        white-space: nowrap;",
+    "      }",
+    "      .history ol {",
+    "        margin: 4px 0 0;",
+    "        padding-left: 0;",
+    "        list-style: none;",
+    "        font-size: 12px;",
+    "      }",
+    "      .history li {",
+    "        margin: 0 0 4px;",
+    "        padding-left: 4px;",
+    "      }",
+    "      .when, .reports {",
+    "        font-weight: bold;",
+    "      }",
+    "      .reports {",
+    "        display: block;",
+    "        font-weight: normal;",
+    "        color: #505050;",
+    "        font-size: 12px;",
+    "      }",
     "      .same {",
     "        color: #505050;",
     "        font-size: 12px;",
@@ -87,12 +136,12 @@ constexpr const char* PageHead[] = {
     "    <h1>Сводная таблица отчётов</h1>",
 };
 
+}  // namespace
+
 void AppendLine(std::string& out, std::string_view line) {
   out.append(line).append("\r\n");
 }
 
-// Escaped as the report page escapes; the lines of a cell are kept apart by line-break
-// elements.
 void AppendText(std::wstring_view text, std::string& out) {
   for (size_t start = 0;;) {
     const size_t end = text.find(L'\n', start);
@@ -105,8 +154,6 @@ void AppendText(std::wstring_view text, std::string& out) {
   }
 }
 
-// A value inside a sentence: "да" and "нет" as words, a cell's lines in one line, a long
-// value cut short.
 std::wstring InSentence(const std::wstring& value) {
   if (value.empty()) return L"пусто";
   if (value == L"Да") return L"да";
@@ -121,101 +168,55 @@ std::wstring InSentence(const std::wstring& value) {
   return text;
 }
 
+std::wstring ChangeText(const std::wstring& column, const std::wstring& from, const std::wstring& to) {
+  return column + L": " + InSentence(from) + L" → " + InSentence(to);
+}
+
 std::string RowAnchor(size_t row) {
   std::string anchor(1, 'r');
   anchor += std::to_string(row + 1);
   return anchor;
 }
 
-// "Домен в Hosts: нет у 12 из 240; у большинства: да"
-std::wstring FindingText(const TFleetSurvey& survey, const TFleetFinding& finding) {
-  constexpr size_t ValuesShown = 3;
-  std::wstring values;
-  for (size_t i = 0; i < std::min(ValuesShown, finding.Values.size()); ++i)
-    values.append(i ? L", " : L"").append(InSentence(finding.Values[i]));
-  if (finding.Values.size() > ValuesShown)
-    values += Format(L" и ещё %s", {std::to_wstring(finding.Values.size() - ValuesShown)});
-  std::wstring text = Format(L"%s: %s у %s из %s", {FleetColumns()[finding.Column].Caption, values,
-                                                    std::to_wstring(finding.Marked), std::to_wstring(survey.RowCount())});
-  // What most have; an empty error is no value worth a word.
-  const std::wstring& common = survey.MostCommon(finding.Column);
-  const bool problemColumn = FleetColumns()[finding.Column].Kind == TFleetColumnKind::Problem;
-  if (std::find(finding.Values.begin(), finding.Values.end(), common) == finding.Values.end() &&
-      !(problemColumn && common.empty()))
-    text += L"; у большинства: " + InSentence(common);
-  if (FleetColumns()[finding.Column].Kind == TFleetColumnKind::Newest && survey.Reference(finding.Column) != common)
-    text += L"; новейшая: " + survey.Reference(finding.Column);
-  return text;
-}
+namespace {
 
-// What a person reads first: what is wrong where, what differs, and what is the same
-// everywhere. Each line leads to the first row it speaks of.
-void AppendSummary(const TFleetSurvey& survey, const std::vector<size_t>& sameColumns, std::string& out) {
-  AppendLine(out, "    <div class=\"summary\">");
-  out += "      <p>Отчётов: " + std::to_string(survey.RowCount()) +
-         ". Отметки в ячейках: <span class=\"problem\" title=\"Проблема\">проблема</span> — плагин не может работать "
-         "на этом рабочем месте, <span class=\"outlier\" title=\"Отличие\">отличие</span> — не так, как у "
-         "большинства рабочих мест (слово в подсказке ячейки).</p>\r\n";
-  const struct {
-    TFleetMark Kind;
-    const char* Heading;
-  } groups[] = {{TFleetMark::Problem, "Проблемы"}, {TFleetMark::Outlier, "Отличия от большинства"}};
-  for (const auto& group : groups) {
-    const auto& findings = survey.Findings();
-    if (std::none_of(findings.begin(), findings.end(), [&](const TFleetFinding& f) { return f.Kind == group.Kind; }))
-      continue;
-    const char* kind = group.Kind == TFleetMark::Problem ? "problem" : "outlier";
-    out += std::string("      <h2>") + group.Heading + "</h2>\r\n      <ul>\r\n";
-    for (const TFleetFinding& finding : findings) {
-      if (finding.Kind != group.Kind) continue;
-      out += std::string("        <li class=\"") + kind + "\"><a href=\"#" + RowAnchor(finding.FirstRow) + "\">";
-      AppendText(FindingText(survey, finding), out);
-      out += "</a></li>\r\n";
-    }
-    out += "      </ul>\r\n";
-  }
-  if (survey.Findings().empty())
-    out += "      <p class=\"agree\">Все рабочие места одинаковы: ни проблем, ни отличий от большинства.</p>\r\n";
-  // Folded into one line that opens without a script.
-  if (!sameColumns.empty()) {
-    out += "      <details class=\"same\">\r\n        <summary>Одинаково у всех, столбцов: " +
-           std::to_string(sameColumns.size()) + "</summary>\r\n        <ul>\r\n";
-    for (size_t column : sameColumns) {
-      out += "          <li>";
-      AppendText(FleetColumns()[column].Caption + L" — " + InSentence(survey.MostCommon(column)), out);
-      out += "</li>\r\n";
-    }
-    out += "        </ul>\r\n      </details>\r\n";
-  }
-  AppendLine(out, "    </div>");
-}
-
-void AppendCell(std::string_view attributes, const std::wstring& text, std::string& out) {
-  out.append("          <td").append(attributes).append(">");
-  AppendText(text, out);
-  out += "</td>\r\n";
-}
-
-// The word that tells the marks apart besides their colour.
+// The words that tell the marks apart besides their colour.
 std::wstring MarkTitle(const TFleetSurvey& survey, TFleetMark mark, size_t column) {
   if (mark == TFleetMark::Problem) return L"Проблема";
   const std::wstring& reference = survey.Reference(column);
-  if (FleetColumns()[column].Kind == TFleetColumnKind::Newest) return L"Отличие: новейшая версия — " + InSentence(reference);
+  if (FleetColumns()[column].Kind == TFleetColumnKind::Newest)
+    return L"Отличие: новейшая версия — " + InSentence(reference);
   return L"Отличие: у большинства — " + InSentence(reference);
+}
+
+// "было: да; изменилось между 09.12.2026 08:02 и 10.12.2026 08:05"
+std::wstring ChangeTitle(const TFleetHistory& history, const TFleetFiles& files, const TFleetChange& change) {
+  return L"было: " + InSentence(history.Value(change.From)) + L"; изменилось между " +
+         FleetTimeText(files.Time(change.Previous), TTimePrecision::Minute) + L" и " +
+         FleetTimeText(files.Time(change.Report), TTimePrecision::Minute);
 }
 
 class TFleetPage final : public TFleetTableFormat {
  public:
+  bool ByTime() const override { return true; }
   void Begin(TFleetOutput&) override {}
-  void Row(const TFleetFile&, const TFleetRow& row, bool read, TFleetOutput&) override { FSurvey.Add(row, read); }
-  void End(const std::vector<TFleetFile>& files, TFleetOutput& out) override {
+  void Row(const TFleetFiles& files, size_t report, const TFleetRow& row, bool read, TFleetOutput&) override {
+    const auto& workstations = FHistory.Workstations();
+    const bool newWorkstation = workstations.empty() || !files.SameComputer(workstations.back().First, report);
+    if (newWorkstation) AddNewest();
+    FHistory.Add(report, newWorkstation, row, row.back().Text);
+    FNewest = row;
+    FNewestRead = read;
+  }
+  void End(const TFleetFiles& files, TFleetOutput& out) override {
+    AddNewest();
     FSurvey.Finish();
     std::vector<size_t> shown, same;
     for (size_t c = 0; c < FleetColumns().size(); ++c)
       (c < FleetFileColumns || !FSurvey.Same(c) ? shown : same).push_back(c);
     std::string& bytes = out.Bytes();
     for (const char* line : PageHead) AppendLine(bytes, line);
-    AppendSummary(FSurvey, same, bytes);
+    AppendFleetSummary(FSurvey, FHistory, files, same, bytes);
     bytes += "    <table>\r\n      <thead>\r\n        <tr>\r\n";
     for (size_t c : shown) {
       bytes += "          <th>";
@@ -223,31 +224,101 @@ class TFleetPage final : public TFleetTableFormat {
       bytes += "</th>\r\n";
     }
     bytes += "        </tr>\r\n      </thead>\r\n      <tbody>\r\n";
-    for (size_t r = 0; r < files.size(); ++r) {
-      bytes += "        <tr id=\"" + RowAnchor(r) + "\">\r\n";
-      const TFleetRow fileCells = MakeFleetRow(files[r], nullptr, {});
-      for (size_t c : shown) {
-        if (c < FleetFileColumns) {
-          AppendCell("", fileCells[c].Text, bytes);
-          continue;
-        }
-        const TFleetMark mark = FSurvey.Mark(r, c);
-        std::string attributes;
-        if (mark != TFleetMark::None) {
-          attributes = mark == TFleetMark::Problem ? " class=\"problem\" title=\"" : " class=\"outlier\" title=\"";
-          AppendText(MarkTitle(FSurvey, mark, c), attributes);
-          attributes += '"';
-        }
-        AppendCell(attributes, FSurvey.Text(r, c), bytes);
-      }
-      bytes += "        </tr>\r\n";
+    for (size_t r = 0; r < FSurvey.RowCount(); ++r) {
+      AppendRow(files, r, shown, bytes);
       out.Spill();
     }
     bytes += "      </tbody>\r\n    </table>\r\n  </body>\r\n</html>\r\n";
   }
 
  private:
+  // The newest report of the workstation read last is its row.
+  void AddNewest() {
+    if (!FHistory.Workstations().empty()) FSurvey.Add(FNewest, FNewestRead);
+  }
+
+  void AppendRow(const TFleetFiles& files, size_t r, const std::vector<size_t>& shown, std::string& bytes) const {
+    const TFleetHistory::TWorkstation& workstation = FHistory.Workstations()[r];
+    bytes += "        <tr id=\"" + RowAnchor(r) + "\">\r\n";
+    const TFleetRow fileCells = MakeFleetRow(files.File(workstation.Newest), nullptr, {});
+    for (size_t c : shown) {
+      if (c == 0 && workstation.First != workstation.Newest) {
+        AppendHistoryCell(files, workstation, fileCells[c].Text, bytes);
+        continue;
+      }
+      std::string attributes;
+      std::wstring title;
+      if (c >= FleetFileColumns) {
+        const TFleetMark mark = FSurvey.Mark(r, c);
+        if (mark != TFleetMark::None) {
+          attributes = mark == TFleetMark::Problem ? "problem" : "outlier";
+          title = MarkTitle(FSurvey, mark, c);
+        }
+        if (const TFleetChange* change = FHistory.CurrentChange(workstation, c)) {
+          attributes += attributes.empty() ? "changed" : " changed";
+          title += (title.empty() ? L"" : L"; ") + ChangeTitle(FHistory, files, *change);
+        }
+      }
+      if (!attributes.empty()) {
+        attributes = " class=\"" + attributes + "\" title=\"";
+        AppendText(title, attributes);
+        attributes += '"';
+      }
+      AppendCell(attributes, c < FleetFileColumns ? fileCells[c].Text : FSurvey.Text(r, c), bytes);
+    }
+    bytes += "        </tr>\r\n";
+  }
+
+  static void AppendCell(std::string_view attributes, const std::wstring& text, std::string& out) {
+    out.append("          <td").append(attributes).append(">");
+    AppendText(text, out);
+    out += "</td>\r\n";
+  }
+
+  // The newest report's file, opening to every report of the workstation, newest first,
+  // each with what changed from the whole report before it.
+  void AppendHistoryCell(const TFleetFiles& files, const TFleetHistory::TWorkstation& workstation,
+                         const std::wstring& path, std::string& out) const {
+    out += "          <td><details class=\"history\"><summary>";
+    AppendText(path, out);
+    out += "<span class=\"reports\">История: отчётов " + std::to_string(workstation.Newest - workstation.First + 1) +
+           "</span></summary>\r\n            <ol>\r\n";
+    const std::span<const TFleetChange> changes = FHistory.Changes(workstation);
+    size_t next = changes.size();              // the changes of the report at hand end here
+    uint32_t oldestWhole = workstation.First;  // compared with nothing before it
+    while (oldestWhole < workstation.Newest && FHistory.Error(oldestWhole)) ++oldestWhole;
+    for (uint32_t report = workstation.Newest + 1; report-- > workstation.First;) {
+      const std::wstring* error = FHistory.Error(report);
+      out += error ? "              <li class=\"problem\">" : "              <li>";
+      out += "<span class=\"when\" title=\"";
+      AppendText(files.File(report).Path, out);
+      out += "\">";
+      AppendText(FleetTimeText(files.Time(report), TTimePrecision::Minute), out);
+      out += "</span> — ";
+      size_t first = next;
+      while (first > 0 && changes[first - 1].Report == report) --first;
+      if (error) {
+        AppendText(*error, out);
+      } else if (first < next) {
+        for (size_t i = first; i < next; ++i) {
+          out += i > first ? "<br>" : "";
+          AppendText(ChangeText(FleetColumns()[changes[i].Column].Caption, FHistory.Value(changes[i].From),
+                                FHistory.Value(changes[i].To)),
+                     out);
+        }
+      } else {
+        out += report == oldestWhole ? "первый отчёт" : "без изменений";
+      }
+      next = first;
+      out += "</li>\r\n";
+    }
+    out += "            </ol></details></td>\r\n";
+  }
+
   TFleetSurvey FSurvey;
+  TFleetHistory FHistory;
+  TFleetRow FNewest;  // of the workstation being read
+  bool FNewestRead = false;
 };
 
 }  // namespace

@@ -16,16 +16,11 @@ namespace {
 
 std::vector<TFleetColumn> MakeColumns() {
   using enum TFleetColumnKind;
-  std::vector<TFleetColumn> columns = {{L"Файл отчёта", Plain},
-                                       {L"Компьютер", Plain},
-                                       {L"Время файла", Plain},
-                                       {L"Плагин зарегистрирован", Problem},
-                                       {L"Путь к плагину", Common},
-                                       {L"Версия", Newest},
-                                       {L"Проверка библиотеки", Problem},
-                                       {L"Процессов с плагином", Plain},
-                                       {L"Домен в Hosts", Problem},
-                                       {L"Домен в исключениях прокси", Problem}};
+  std::vector<TFleetColumn> columns = {{L"Файл отчёта", Plain},           {L"Компьютер", Plain},
+                                       {L"Время файла", Plain},           {L"Плагин зарегистрирован", Problem},
+                                       {L"Путь к плагину", Common},       {L"Версия", Newest},
+                                       {L"Проверка библиотеки", Problem}, {L"Процессов с плагином", Plain},
+                                       {L"Домен в Hosts", Problem},       {L"Домен в исключениях прокси", Problem}};
   for (const wchar_t* zone : ZoneNames)
     for (size_t k = 0; k < ZoneParamIDs.size(); ++k)
       columns.push_back({Format(L"%s: %s (%s)", {zone, ZoneParamCaptions[k], ZoneParamIDs[k]}), Common});
@@ -36,16 +31,6 @@ std::vector<TFleetColumn> MakeColumns() {
                                  {L"Фактический путь к журналам", Plain},
                                  {L"Ошибка", Problem}});
   return columns;
-}
-
-// As a spreadsheet with Russian settings reads a date and time.
-std::wstring LocalTimeText(const FILETIME& time) {
-  const std::optional<SYSTEMTIME> local = FileTimeToLocal(time);
-  if (!local) return {};
-  wchar_t text[32];
-  std::swprintf(text, 32, L"%02u.%02u.%04u %02u:%02u:%02u", local->wDay, local->wMonth, local->wYear, local->wHour,
-                local->wMinute, local->wSecond);
-  return text;
 }
 
 TFleetCell YesNo(bool value, bool problemWhenNo) {
@@ -92,6 +77,19 @@ void AddZoneCells(const TIEActiveXSettings& settings, TFleetRow& row) {
 
 }  // namespace
 
+std::wstring FleetTimeText(uint64_t time, TTimePrecision precision) {
+  const FILETIME fileTime{static_cast<DWORD>(time), static_cast<DWORD>(time >> 32)};
+  const std::optional<SYSTEMTIME> local = time ? FileTimeToLocal(fileTime) : std::nullopt;
+  if (!local) return {};
+  wchar_t text[32];
+  const int length = std::swprintf(text, 32, L"%02u.%02u.%04u %02u:%02u:%02u", local->wDay, local->wMonth, local->wYear,
+                                   local->wHour, local->wMinute, local->wSecond);
+  constexpr int Day = 10, Minute = 16;
+  return std::wstring(text, precision == TTimePrecision::Day      ? Day
+                            : precision == TTimePrecision::Minute ? Minute
+                                                                  : length);
+}
+
 const std::vector<TFleetColumn>& FleetColumns() {
   static const std::vector<TFleetColumn> columns = MakeColumns();
   return columns;
@@ -102,7 +100,7 @@ TFleetRow MakeFleetRow(const TFleetFile& file, const TCompositeInfo* info, const
   row.reserve(FleetColumns().size());
   row.push_back({file.Path});
   row.push_back({file.ComputerName});
-  row.push_back({file.Time.dwLowDateTime || file.Time.dwHighDateTime ? LocalTimeText(file.Time) : std::wstring()});
+  row.push_back({FleetTimeText(static_cast<uint64_t>(file.Time.dwHighDateTime) << 32 | file.Time.dwLowDateTime)});
   if (!info) {
     row.resize(FleetColumns().size() - 1);
     row.push_back({error, true});

@@ -2,6 +2,7 @@
 // One row of the fleet table: what a support team looks for in a workstation's report,
 // each cell marked when it shows a problem.
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -35,6 +36,11 @@ struct TFleetColumn {
 // FleetFileColumns come from the file alone, not from what it holds.
 const std::vector<TFleetColumn>& FleetColumns();
 inline constexpr size_t FleetFileColumns = 3;
+
+// A file's time on this workstation's clock, as a spreadsheet with Russian settings reads
+// it ("30.11.2026 08:09:10"), or to the minute or the day in a sentence; empty for none.
+enum class TTimePrecision { Second, Minute, Day };
+std::wstring FleetTimeText(uint64_t time, TTimePrecision precision = TTimePrecision::Second);
 
 // The row of a report read into info; without info, the row of a file that could not be
 // read, which says why in its last cell.

@@ -14,9 +14,8 @@ std::optional<std::vector<uint32_t>> VersionNumbers(std::wstring_view text) {
   for (size_t start = 0;;) {
     const size_t dot = std::min(text.find(L'.', start), text.size());
     const std::wstring_view part = text.substr(start, dot - start);
-    if (part.empty() || part.size() > 9 || !std::all_of(part.begin(), part.end(), [](wchar_t c) {
-          return c >= L'0' && c <= L'9';
-        }))
+    if (part.empty() || part.size() > 9 ||
+        !std::all_of(part.begin(), part.end(), [](wchar_t c) { return c >= L'0' && c <= L'9'; }))
       return std::nullopt;
     numbers.push_back(static_cast<uint32_t>(std::stoul(std::wstring(part))));
     if (dot == text.size()) return numbers;
@@ -42,13 +41,10 @@ void TFleetSurvey::Add(const TFleetRow& row, bool read) {
     static const TFleetCell none;
     const TFleetCell& cell = c < row.size() ? row[c] : none;
     TColumnValues& values = Values(c);
-    const auto [entry, added] = values.Index.try_emplace(cell.Text, static_cast<uint32_t>(values.Texts.size()));
-    if (added) {
-      values.Texts.push_back(&entry->first);
-      values.Counts.push_back(0);
-    }
-    if (read) ++values.Counts[entry->second];
-    FCells.push_back(entry->second | (cell.Problem ? ProblemBit : 0));
+    const auto [id, added] = values.Texts.Intern(cell.Text);
+    if (added) values.Counts.push_back(0);
+    if (read) ++values.Counts[id];
+    FCells.push_back(id | (cell.Problem ? ProblemBit : 0));
   }
   FRead.push_back(read);
 }
@@ -62,7 +58,7 @@ void TFleetSurvey::SettleColumn(size_t column) {
   if (FleetColumns()[column].Kind == TFleetColumnKind::Newest) {
     std::optional<std::vector<uint32_t>> newest;
     for (uint32_t id = 0; id < values.Counts.size(); ++id) {
-      const auto numbers = values.Counts[id] ? VersionNumbers(*values.Texts[id]) : std::nullopt;
+      const auto numbers = values.Counts[id] ? VersionNumbers(values.Texts.Text(id)) : std::nullopt;
       if (numbers && (!newest || OlderVersion(*newest, *numbers))) {
         newest = numbers;
         values.Reference = id;
@@ -95,13 +91,13 @@ void TFleetSurvey::Finish() {
     if (!finding.Marked) continue;
     std::vector<std::pair<uint32_t, size_t>> byRows(marked.begin(), marked.end());
     std::stable_sort(byRows.begin(), byRows.end(), [](const auto& a, const auto& b) { return a.second > b.second; });
-    for (const auto& [id, rows] : byRows) finding.Values.push_back(*Values(c).Texts[id]);
+    for (const auto& [id, rows] : byRows) finding.Values.push_back(Values(c).Texts.Text(id));
     FFindings.push_back(std::move(finding));
   }
 }
 
 const std::wstring& TFleetSurvey::Text(size_t row, size_t column) const {
-  return *Values(column).Texts[Cell(row, column) & ~ProblemBit];
+  return Values(column).Texts.Text(Cell(row, column) & ~ProblemBit);
 }
 
 TFleetMark TFleetSurvey::Mark(size_t row, size_t column) const {
@@ -114,7 +110,7 @@ TFleetMark TFleetSurvey::Mark(size_t row, size_t column) const {
       return cell == values.Reference ? TFleetMark::None : TFleetMark::Outlier;
     case TFleetColumnKind::Newest:
       // No version at all is told by the registration and the library check.
-      return cell == values.Reference || values.Texts[cell]->empty() ? TFleetMark::None : TFleetMark::Outlier;
+      return cell == values.Reference || values.Texts.Text(cell).empty() ? TFleetMark::None : TFleetMark::Outlier;
     default:
       return TFleetMark::None;
   }
@@ -122,12 +118,12 @@ TFleetMark TFleetSurvey::Mark(size_t row, size_t column) const {
 
 const std::wstring& TFleetSurvey::Reference(size_t column) const {
   const TColumnValues& values = Values(column);
-  return *values.Texts[values.Reference];
+  return values.Texts.Text(values.Reference);
 }
 
 const std::wstring& TFleetSurvey::MostCommon(size_t column) const {
   const TColumnValues& values = Values(column);
-  return *values.Texts[values.MostCommon];
+  return values.Texts.Text(values.MostCommon);
 }
 
 bool TFleetSurvey::Same(size_t column) const {

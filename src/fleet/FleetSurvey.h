@@ -6,10 +6,10 @@
 
 #include <cstdint>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "fleet/FleetRow.h"
+#include "fleet/TextPool.h"
 
 namespace ornpm {
 
@@ -19,8 +19,8 @@ enum class TFleetMark { None, Problem, Outlier };
 struct TFleetFinding {
   size_t Column;
   TFleetMark Kind;
-  size_t Marked;    // rows with the mark
-  size_t FirstRow;  // the first of them
+  size_t Marked;                     // rows with the mark
+  size_t FirstRow;                   // the first of them
   std::vector<std::wstring> Values;  // the marked values, the most frequent first
 };
 
@@ -50,9 +50,8 @@ class TFleetSurvey {
 
  private:
   struct TColumnValues {
-    std::unordered_map<std::wstring, uint32_t> Index;
-    std::vector<const std::wstring*> Texts;  // by number, pointing into Index
-    std::vector<uint32_t> Counts;            // rows read with the value
+    TTextPool Texts;
+    std::vector<uint32_t> Counts;  // rows read with the value, by its number
     uint32_t MostCommon = 0, Reference = 0;
     bool Same = true;
   };

@@ -51,10 +51,10 @@ bool WriteFleetTable(const std::wstring& output, const std::vector<std::wstring>
     WriteErrorLine(Format(L"Неподдерживаемый формат файла таблицы: %s", {output}));
     return false;
   }
-  const TFleetFiles found = FindFleetReports(inputs);
+  TFleetFiles found = FindFleetReports(inputs);
   bool complete = found.Unmatched.empty();
   for (const std::wstring& input : found.Unmatched) WriteErrorLine(Format(L"Не найдено ни одного отчёта: %s", {input}));
-  if (found.Files.empty()) {
+  if (found.Count() == 0) {
     if (inputs.empty()) WriteErrorLine(L"Не найдено ни одного отчёта");
     return false;
   }
@@ -62,15 +62,16 @@ bool WriteFleetTable(const std::wstring& output, const std::vector<std::wstring>
     WriteFileReplacing(output, [&](const std::wstring& temporary) {
       TFileStream file(temporary, GENERIC_WRITE, 0, CREATE_ALWAYS);
       TFleetOutput out([&](std::string_view bytes) { file.Write(bytes.data(), static_cast<DWORD>(bytes.size())); });
+      if (format->ByTime()) found.SortByTime();
       format->Begin(out);
-      for (const TFleetFile& report : found.Files) {
+      for (size_t i = 0; i < found.Count(); ++i) {
         // Read one at a time: besides what the format keeps of a row, memory stays flat
         // however many there are.
-        const TReadRow read = ReadRow(report);
+        const TReadRow read = ReadRow(found.File(i));
         if (!read.Row.back().Text.empty()) complete = false;
-        format->Row(report, read.Row, read.Read, out);
+        format->Row(found, i, read.Row, read.Read, out);
       }
-      format->End(found.Files, out);
+      format->End(found, out);
       out.Spill(true);
     });
   } catch (const std::exception& error) {

@@ -14,18 +14,19 @@ namespace {
 // spreadsheet with Russian settings opens as columns. Fields are quoted as RFC 4180 says.
 class TCsvFormat final : public TFleetTableFormat {
  public:
+  bool ByTime() const override { return false; }
   void Begin(TFleetOutput& out) override {
     const std::vector<TFleetColumn>& columns = FleetColumns();
     out.Bytes() += ByteOrderMark(TEncoding::Utf8);
     Line(
         columns.size(), [&](size_t i) -> const std::wstring& { return columns[i].Caption; }, out.Bytes());
   }
-  void Row(const TFleetFile&, const TFleetRow& row, bool, TFleetOutput& out) override {
+  void Row(const TFleetFiles&, size_t, const TFleetRow& row, bool, TFleetOutput& out) override {
     Line(
         row.size(), [&](size_t i) -> const std::wstring& { return row[i].Text; }, out.Bytes());
     out.Spill();
   }
-  void End(const std::vector<TFleetFile>&, TFleetOutput&) override {}
+  void End(const TFleetFiles&, TFleetOutput&) override {}
 
  private:
   template <typename Field>

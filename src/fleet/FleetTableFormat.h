@@ -30,17 +30,22 @@ class TFleetOutput {
 class TFleetTableFormat {
  public:
   virtual ~TFleetTableFormat() = default;
+  // The order the rows come in: by computer name and path, or, for a format that shows
+  // each workstation's history, by computer name and time.
+  virtual bool ByTime() const = 0;
   virtual void Begin(TFleetOutput& out) = 0;
-  // The row of file; read is false for a file that could not be read at all.
-  virtual void Row(const TFleetFile& file, const TFleetRow& row, bool read, TFleetOutput& out) = 0;
-  // After the last row; files are those of the rows, in their order.
-  virtual void End(const std::vector<TFleetFile>& files, TFleetOutput& out) = 0;
+  // The row of the file numbered report in files; read is false for a file that could not
+  // be read at all.
+  virtual void Row(const TFleetFiles& files, size_t report, const TFleetRow& row, bool read, TFleetOutput& out) = 0;
+  // After the last row.
+  virtual void End(const TFleetFiles& files, TFleetOutput& out) = 0;
 };
 
 // By the file name's extension, ".csv" or ".html" with letter case ignored; null for another.
 std::unique_ptr<TFleetTableFormat> FleetTableFormatFor(const std::wstring& fileName);
 
-// The page: a summary of what differs above a table of the columns that differ.
+// The page: a row per workstation, its newest report, with its history; a summary of what
+// is wrong, what changed and what differs above a table of the columns that differ.
 std::unique_ptr<TFleetTableFormat> MakeFleetPage();
 
 }  // namespace ornpm

@@ -23,18 +23,22 @@ bool FindEntries(const std::wstring& pattern, const TFoundEntry& found, DWORD& e
   return true;
 }
 
+std::optional<TFileIdentity> TryFileIdentity(const std::wstring& path) {
+  UniqueFileHandle handle(::CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  BY_HANDLE_FILE_INFORMATION information{};
+  if (!handle || !::GetFileInformationByHandle(handle.Get(), &information)) return std::nullopt;
+  return TFileIdentity{information.dwVolumeSerialNumber, information.nFileIndexHigh, information.nFileIndexLow};
+}
+
 TFolderWalker::TFolderWalker(TFileFound fileFound, TFolderUnreadable unreadable)
     : FFileFound(std::move(fileFound)), FUnreadable(std::move(unreadable)) {}
 
 // A folder whose identity cannot be read is entered: listing it then fails or succeeds on
 // its own, and a folder that cannot be opened cannot lead back into the tree either.
 bool TFolderWalker::FirstVisit(const std::wstring& folder) {
-  UniqueFileHandle handle(::CreateFileW(folder.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-  BY_HANDLE_FILE_INFORMATION information{};
-  if (!handle || !::GetFileInformationByHandle(handle.Get(), &information)) return true;
-  return FVisited.insert({information.dwVolumeSerialNumber, information.nFileIndexHigh, information.nFileIndexLow})
-      .second;
+  const std::optional<TFileIdentity> identity = TryFileIdentity(folder);
+  return !identity || FVisited.insert(*identity).second;
 }
 
 void TFolderWalker::Walk(const std::wstring& root) {

@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <functional>
+#include <optional>
 #include <set>
 #include <string>
 #include <tuple>
@@ -14,6 +15,11 @@
 namespace ornpm {
 
 using TFoundEntry = std::function<void(const WIN32_FIND_DATAW& entry)>;
+
+// Volume serial number and file index: the same file or folder by whatever path it is
+// reached. Empty when it cannot be opened to ask.
+using TFileIdentity = std::tuple<DWORD, DWORD, DWORD>;
+std::optional<TFileIdentity> TryFileIdentity(const std::wstring& path);
 
 // Calls found for every entry that matches the pattern ("folder\*", "folder\*.xinf"),
 // "." and ".." left out. True when the search ran, also when nothing matched; false with
@@ -35,13 +41,11 @@ class TFolderWalker {
   void Walk(const std::wstring& root);
 
  private:
-  // Volume serial number and file index: the same folder by whatever path it is reached.
-  using TFolderId = std::tuple<DWORD, DWORD, DWORD>;
   bool FirstVisit(const std::wstring& folder);
 
   TFileFound FFileFound;
   TFolderUnreadable FUnreadable;
-  std::set<TFolderId> FVisited;
+  std::set<TFileIdentity> FVisited;
 };
 
 }  // namespace ornpm
