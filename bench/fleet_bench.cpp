@@ -1,11 +1,13 @@
-// The fleet table over a folder of reports of a typical workstation (20 processes holding
-// the plug-in with 80 modules each, five zones, the library check, logging), both formats
-// mixed. Prints, measured side by side in this run, each the best of a few runs:
-//   - the table (/TABLE's own routine, CSV and HTML) against loading the same files with the
-//     composite loader alone, a fresh composite per file, which is the floor of the table;
-//   - both at 2,000 and 10,000 reports, per report, to show the growth is linear;
-//   - the peak memory growth of a /TABLE run over 10,000 reports, CSV and HTML, against one
-//     over a single report, each in a child process of its own.
+// The fleet table over the history a support team keeps: a folder a day, every
+// workstation's report in each. Prints, measured side by side in this run, each the best of
+// a few runs:
+//   - the table (/TABLE's own routine, CSV and the page with its history) against loading
+//     the same files with the composite loader alone, a fresh composite per file, which is
+//     the floor of the table;
+//   - for 200 workstations x 15 days, 2,000 x 15 and 200 x 150, per report, to show the
+//     growth is linear;
+//   - the peak memory growth of a /TABLE run over each, each in a child process of its own,
+//     with the number of changes the histories hold.
 
 #include <windows.h>
 
@@ -30,12 +32,9 @@ using namespace ornpm;
 
 namespace {
 
-constexpr int Processes = 20;
-constexpr int ModulesPerProcess = 80;
-constexpr int FolderReports = 500;  // the reports lie in folders of this many
-constexpr int Folders = 20;
-constexpr int SmallFolders = 4;  // the smaller fleet
-constexpr int Runs = 3;
+constexpr int Processes = 3;
+constexpr int ModulesPerProcess = 60;
+constexpr int Runs = 2;
 
 // The processor time of this thread, user and kernel: other programs on the shared machine
 // slow the wall clock down, but hardly this.
@@ -60,12 +59,14 @@ void Measure(TBest& best, const std::function<void()>& work) {
   best.Wall = std::min(best.Wall, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
 }
 
-// A workstation's diagnosis as the window gathers it, built through the XML reader.
-std::wstring WorkstationXml() {
-  std::wstring xml =
-      L"<Info><PlugIn Path=\"C:\\Program Files (x86)\\ORN\\PlugIn\\npORNPlugInVLX.dll\" Version=\"10.0.2.123\" "
-      L"AppName=\"application/x-ORN-plugin-VLX\" ClassID=\"{5A5C1C43-0000-4B8A-9E0D-6F1C2D3E4F50}\" "
-      L"DomainInHosts=\"True\"><LibraryCheck><Checking Name=\"LoadLibrary\" Result=\"OK\"/>";
+// A workstation's diagnosis as the window gathers it, built through the XML reader: a few
+// browser processes holding the plug-in, five zones, the library check, logging.
+std::wstring WorkstationXml(const std::wstring& version, bool hosts) {
+  std::wstring xml = L"<Info><PlugIn Path=\"C:\\Program Files (x86)\\ORN\\PlugIn\\npORNPlugInVLX.dll\" Version=\"" +
+                     version +
+                     L"\" AppName=\"application/x-ORN-plugin-VLX\" ClassID=\"{5A5C1C43-0000-4B8A-9E0D-6F1C2D3E4F50}\" "
+                     L"DomainInHosts=\"" +
+                     (hosts ? L"True" : L"False") + L"\"><LibraryCheck><Checking Name=\"LoadLibrary\" Result=\"OK\"/>";
   for (const wchar_t* function : LibraryCheckFunctions)
     xml += std::wstring(L"<Checking Name=\"") + function + L"\" Result=\"OK\"/>";
   xml += L"</LibraryCheck><Processes>";
@@ -92,27 +93,71 @@ std::wstring WorkstationXml() {
          L"PathAccess=\"True\"/></Info>";
 }
 
-// Folders of reports, odd ones XML, even ones INI; made once, kept between runs.
-std::vector<std::wstring> MakeFolders(const std::wstring& root) {
-  TCompositeInfo info(PlugInMimeType, PlugInProgID);
-  if (!info.LoadFromXML(WorkstationXml())) std::printf("the synthetic report does not parse\n");
-  const std::wstring xml = root + L"\\template.xinf", ini = root + L"\\template.iinf";
+// The reports a workstation's history is made of, each saved in both formats.
+enum TVariant { Old, Upgraded, UpgradedNoHosts, Variants };
+
+std::wstring TemplatePath(const std::wstring& root, int variant, bool xml) {
+  return root + L"\\template" + std::to_wstring(variant) + (xml ? L".xinf" : L".iinf");
+}
+
+void MakeTemplates(const std::wstring& root) {
   ForceDirectories(root);
-  info.SaveToFile(xml);
-  info.SaveToFile(ini);
-  std::vector<std::wstring> folders;
-  for (wchar_t letter = L'a'; letter < L'a' + Folders; ++letter) {
-    folders.push_back(root + L"\\fleet\\" + letter);
-    ForceDirectories(folders.back());
-    for (int i = 0; i < FolderReports; ++i) {
-      const std::wstring number = std::to_wstring(10000 + i).substr(1);
-      const std::wstring name = L"\\WS-" + std::wstring(1, letter) + number + (i % 2 ? L".xinf" : L".iinf");
-      ::CopyFileW((i % 2 ? xml : ini).c_str(), (folders.back() + name).c_str(), FALSE);
+  for (int variant = 0; variant < Variants; ++variant) {
+    TCompositeInfo info(PlugInMimeType, PlugInProgID);
+    if (!info.LoadFromXML(WorkstationXml(variant == Old ? L"9.8.1.0" : L"10.0.2.123", variant != UpgradedNoHosts)))
+      std::printf("the synthetic report does not parse\n");
+    info.SaveToFile(TemplatePath(root, variant, true));
+    info.SaveToFile(TemplatePath(root, variant, false));
+  }
+}
+
+// A fleet with history: a folder a day, each with every workstation's report of that day,
+// written in the morning of that day. A third of the workstations upgrade the plug-in on a
+// day of their own; every twentieth loses the hosts entry in the middle of the period and
+// gets it back the next day. Odd workstations write XML, even ones INI.
+struct TFleet {
+  int Workstations, Days;
+  std::wstring Folder;
+  size_t Changes = 0;
+};
+
+TVariant VariantOf(int workstation, int day, int days) {
+  const bool upgraded = workstation % 3 != 0 || day >= 1 + workstation % (days - 1);
+  if (workstation % 20 == 0 && day == days / 2) return upgraded ? UpgradedNoHosts : Old;
+  return upgraded ? Upgraded : Old;
+}
+
+void MakeFleet(const std::wstring& root, TFleet& fleet) {
+  fleet.Folder = root + L"\\history-" + std::to_wstring(fleet.Workstations) + L"x" + std::to_wstring(fleet.Days);
+  for (int w = 0; w < fleet.Workstations; ++w)
+    for (int d = 1; d < fleet.Days; ++d) {
+      const TVariant before = VariantOf(w, d - 1, fleet.Days), after = VariantOf(w, d, fleet.Days);
+      fleet.Changes += (before == Old) != (after == Old);
+      fleet.Changes += (before == UpgradedNoHosts) != (after == UpgradedNoHosts);
+    }
+  const std::wstring done = fleet.Folder + L"\\complete";
+  if (FileExists(done)) return;
+  const FILETIME start{0x3AAF7000u, 0x01DD69C6u};  // 01.11.2026 06:00 UTC
+  for (int d = 0; d < fleet.Days; ++d) {
+    wchar_t day[16];
+    std::swprintf(day, 16, L"\\d%03d\\", d);
+    const std::wstring folder = fleet.Folder + day;
+    ForceDirectories(folder);
+    for (int w = 0; w < fleet.Workstations; ++w) {
+      const bool xml = w % 2 != 0;
+      wchar_t name[32];
+      std::swprintf(name, 32, L"WS-%04d%ls", w, xml ? L".xinf" : L".iinf");
+      const std::wstring path = folder + name;
+      ::CopyFileW(TemplatePath(root, VariantOf(w, d, fleet.Days), xml).c_str(), path.c_str(), FALSE);
+      // A day and a minute per workstation later than the day before.
+      const uint64_t time = (static_cast<uint64_t>(start.dwHighDateTime) << 32 | start.dwLowDateTime) +
+                            (static_cast<uint64_t>(d) * 86400 + static_cast<uint64_t>(w % 600) * 60) * 10000000;
+      const FILETIME written{static_cast<DWORD>(time), static_cast<DWORD>(time >> 32)};
+      UniqueFileHandle file(::CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+      if (!file || !::SetFileTime(file.Get(), nullptr, nullptr, &written)) std::printf("cannot date %ls\n", name);
     }
   }
-  ForceDirectories(root + L"\\one");
-  ::CopyFileW(xml.c_str(), (root + L"\\one\\WS-0000.xinf").c_str(), FALSE);
-  return folders;
+  WriteFileBytes(done, "");
 }
 
 struct TMemory {
@@ -161,20 +206,24 @@ double TableMemoryGrowthMB(const std::wstring& input, const std::wstring& output
 int wmain(int argc, wchar_t** argv) {
   if (argc == 5 && std::wstring(argv[1]) == L"--table-child") return TableChild(argv[2], argv[3], argv[4]);
 
-  const std::wstring root = GetEnv(L"TEMP") + L"\\ornpm-fleet-bench";
-  const std::vector<std::wstring> folders = MakeFolders(root);
+  const std::wstring root = GetEnv(L"TEMP") + L"\\ornpm-fleet-history-bench";
+  MakeTemplates(root);
   struct TSize {
-    int Reports;
-    std::vector<std::wstring> Inputs;
-    TBest Load, Csv, Html;
+    TSize(int workstations, int days) : Fleet{workstations, days, {}, 0} {}
+    TFleet Fleet;
+    TBest Find, Load, Csv, Html;
+    double MemoryCsv = 0, MemoryHtml = 0;
   };
-  TSize sizes[] = {{SmallFolders * FolderReports, {folders.begin(), folders.begin() + SmallFolders}, {}, {}, {}},
-                   {Folders * FolderReports, {root + L"\\fleet"}, {}, {}, {}}};
+  TSize sizes[] = {{200, 15}, {2000, 15}, {200, 150}};
+  for (TSize& size : sizes) MakeFleet(root, size.Fleet);
   const std::wstring csv = root + L"\\fleet.csv", html = root + L"\\fleet.html";
   for (int run = 0; run < Runs; ++run) {
     for (TSize& size : sizes) {
-      const TFleetFiles files = FindFleetReports(size.Inputs);
-      if (static_cast<int>(files.Count()) != size.Reports) std::printf("found %zu reports\n", files.Count());
+      const std::vector<std::wstring> inputs{size.Fleet.Folder};
+      TFleetFiles files;
+      Measure(size.Find, [&] { files = FindFleetReports(inputs); });
+      if (files.Count() != static_cast<size_t>(size.Fleet.Workstations * size.Fleet.Days))
+        std::printf("found %zu reports\n", files.Count());
       const std::function<void()> measurements[] = {
           [&] {
             Measure(size.Load, [&] {
@@ -185,36 +234,42 @@ int wmain(int argc, wchar_t** argv) {
               }
             });
           },
-          [&] { Measure(size.Csv, [&] { WriteFleetTable(csv, size.Inputs); }); },
-          [&] { Measure(size.Html, [&] { WriteFleetTable(html, size.Inputs); }); }};
+          [&] { Measure(size.Csv, [&] { WriteFleetTable(csv, inputs); }); },
+          [&] { Measure(size.Html, [&] { WriteFleetTable(html, inputs); }); }};
       // Each takes its turn first: the machine is shared, and a busy moment should not
       // always fall on the same one.
       for (int i = 0; i < 3; ++i) measurements[(run + i) % 3]();
     }
   }
+  for (TSize& size : sizes) {
+    size.MemoryCsv = TableMemoryGrowthMB(size.Fleet.Folder, csv, root + L"\\memory.txt");
+    size.MemoryHtml = TableMemoryGrowthMB(size.Fleet.Folder, html, root + L"\\memory.txt");
+  }
 
-  std::printf("Fleet table: reports of %d processes x %d modules, %zu zones, .xinf and .iinf alternating\n", Processes,
-              ModulesPerProcess, ZoneNames.size());
+  std::printf(
+      "Fleet table over a history: a folder a day, each with every workstation's report of that day;\n"
+      "reports of %d processes x %d modules, %zu zones, .xinf and .iinf alternating\n",
+      Processes, ModulesPerProcess, ZoneNames.size());
   std::printf("Times are the best of %d runs; the floor loads each file into a fresh composite\n", Runs);
   for (bool wall : {true, false}) {
     std::printf(wall ? "Wall clock\n" : "Processor time of the thread (the machine is shared; this is the steadier)\n");
-    std::printf("  reports   loads alone        CSV table                 HTML table\n");
+    std::printf("  workstations x reports   loads alone        CSV table                 HTML page\n");
     for (const TSize& size : sizes) {
+      const double reports = size.Fleet.Workstations * size.Fleet.Days;
       const double load = wall ? size.Load.Wall : size.Load.Processor;
       const double table = wall ? size.Csv.Wall : size.Csv.Processor;
       const double page = wall ? size.Html.Wall : size.Html.Processor;
-      std::printf("  %7d  %7.0f ms %5.2f ms  %7.0f ms %5.2f ms %4.2fx  %7.0f ms %5.2f ms %4.2fx\n", size.Reports,
-                  load * 1e3, load * 1e3 / size.Reports, table * 1e3, table * 1e3 / size.Reports, table / load,
-                  page * 1e3, page * 1e3 / size.Reports, page / load);
+      std::printf("  %5d x %3d = %6.0f  %7.0f ms %5.2f ms  %7.0f ms %5.2f ms %4.2fx  %7.0f ms %5.2f ms %4.2fx\n",
+                  size.Fleet.Workstations, size.Fleet.Days, reports, load * 1e3, load * 1e3 / reports, table * 1e3,
+                  table * 1e3 / reports, table / load, page * 1e3, page * 1e3 / reports, page / load);
     }
   }
-  std::printf("  (columns: total, per report, table / loads alone; target: at most 1.3x, per report flat)\n");
-  const double growthCsv = TableMemoryGrowthMB(root + L"\\fleet", csv, root + L"\\memory.txt");
-  const double growthPage = TableMemoryGrowthMB(root + L"\\fleet", html, root + L"\\memory.txt");
-  const double growthOne = TableMemoryGrowthMB(root + L"\\one", html, root + L"\\memory.txt");
   std::printf(
-      "Peak memory growth of a table (child process; working set, which Wine takes from VmRSS and VmHWM):\n"
-      "  %d reports: CSV %.1f MB, HTML %.1f MB; 1 report %.1f MB (target: under 32 MB)\n",
-      Folders * FolderReports, growthCsv, growthPage, growthOne);
+      "  (columns: total, per report, table / loads alone; target for the page: at most 1.3x, per report flat)\n");
+  std::printf("Peak memory growth of a table (child process; working set, which Wine takes from VmRSS and VmHWM):\n");
+  for (const TSize& size : sizes)
+    std::printf("  %5d workstations x %3d reports, %5zu changes: CSV %5.1f MB, HTML page %5.1f MB\n",
+                size.Fleet.Workstations, size.Fleet.Days, size.Fleet.Changes, size.MemoryCsv, size.MemoryHtml);
+  std::printf("  (target for the page: grows with the workstations and the changes, not with the reports)\n");
   return 0;
 }

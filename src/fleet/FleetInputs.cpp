@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <optional>
+#include <unordered_map>
 
 #include "service/CompositeInfo.h"
+#include "win/AsciiText.h"
 #include "win/Environment.h"
 #include "win/Exceptions.h"
 #include "win/FolderWalk.h"
@@ -19,6 +21,18 @@ bool IsReportFileName(std::wstring_view name) {
 
 uint64_t TimeNumber(const FILETIME& time) {
   return static_cast<uint64_t>(time.dwHighDateTime) << 32 | time.dwLowDateTime;
+}
+
+// Names that differ in letter case only give the same text.
+std::wstring CaseFolded(std::wstring_view name) {
+  std::wstring folded(name);
+  if (IsAscii(name)) {
+    for (wchar_t& c : folded) c = FoldAscii(c);
+  } else if (!folded.empty()) {
+    ::LCMapStringW(LOCALE_INVARIANT, LCMAP_UPPERCASE, name.data(), static_cast<int>(name.size()), folded.data(),
+                   static_cast<int>(folded.size()));
+  }
+  return folded;
 }
 
 int CompareIgnoringCase(std::wstring_view a, std::wstring_view b, bool linguistic) {
@@ -89,7 +103,7 @@ void TFleetFiles::AddEntry(const std::wstring& folder, std::wstring_view name, u
   if (FFolders.empty() || FFolders.back() != folder) FFolders.push_back(folder);
   name = name.substr(0, UINT16_MAX);
   FEntries.push_back({static_cast<uint32_t>(FFolders.size() - 1), static_cast<uint32_t>(FNames.size()),
-                      static_cast<uint16_t>(name.size()), computerLength, error, time});
+                      static_cast<uint16_t>(name.size()), computerLength, error, 0, time});
   FNames.append(name);
 }
 
@@ -130,50 +144,69 @@ TFleetFile TFleetFiles::File(size_t i) const {
 
 bool TFleetFiles::SameComputer(size_t i, size_t j) const {
   const TEntry &a = FEntries[i], &b = FEntries[j];
-  return !a.Error && !b.Error && a.ComputerLength && CompareIgnoringCase(ComputerName(a), ComputerName(b), false) == 0;
+  return !a.Error && !b.Error && a.ComputerLength && a.Computer == b.Computer;
 }
 
-// As a person reads a list of names; names that differ in letter case only stay together.
-int TFleetFiles::CompareComputers(const TEntry& a, const TEntry& b) const {
-  if (int order = CompareIgnoringCase(ComputerName(a), ComputerName(b), true)) return order;
-  return CompareIgnoringCase(ComputerName(a), ComputerName(b), false);
+std::wstring_view TFleetFiles::Name(const TEntry& entry) const {
+  return std::wstring_view(FNames).substr(entry.Name, entry.NameLength);
 }
 
-void TFleetFiles::SortByPath() {
-  std::sort(FEntries.begin(), FEntries.end(), [&](const TEntry& a, const TEntry& b) {
-    if (int order = CompareComputers(a, b)) return order < 0;
-    return CompareIgnoringCase(Path(a), Path(b), false) < 0;
+// Sorting compares numbers: the texts are compared once per distinct folder and name, not
+// once per comparison of files, which a history of thousands of files per name would repeat.
+void TFleetFiles::NumberFolders() {
+  std::vector<uint32_t> byName(FFolders.size());
+  for (uint32_t i = 0; i < byName.size(); ++i) byName[i] = i;
+  std::sort(byName.begin(), byName.end(),
+            [&](uint32_t a, uint32_t b) { return CompareIgnoringCase(FFolders[a], FFolders[b], false) < 0; });
+  std::vector<uint32_t> place(FFolders.size());
+  std::vector<std::wstring> folders(FFolders.size());
+  for (uint32_t i = 0; i < byName.size(); ++i) {
+    place[byName[i]] = i;
+    folders[i] = std::move(FFolders[byName[i]]);
+  }
+  FFolders = std::move(folders);
+  for (TEntry& entry : FEntries) entry.Folder = place[entry.Folder];
+}
+
+// One number per computer name, letter case ignored, in the order a person reads names.
+void TFleetFiles::NumberComputers() {
+  std::unordered_map<std::wstring, uint32_t> numbers;
+  std::vector<std::wstring_view> names;  // by number, as first found
+  for (TEntry& entry : FEntries) {
+    const auto [found, added] = numbers.try_emplace(CaseFolded(ComputerName(entry)), names.size());
+    if (added) names.push_back(ComputerName(entry));
+    entry.Computer = found->second;
+  }
+  std::vector<uint32_t> byName(names.size());
+  for (uint32_t i = 0; i < byName.size(); ++i) byName[i] = i;
+  std::sort(byName.begin(), byName.end(), [&](uint32_t a, uint32_t b) {
+    if (int order = CompareIgnoringCase(names[a], names[b], true)) return order < 0;
+    return CompareIgnoringCase(names[a], names[b], false) < 0;
   });
-}
-
-void TFleetFiles::SortByTime() {
-  std::sort(FEntries.begin(), FEntries.end(), [&](const TEntry& a, const TEntry& b) {
-    if (int order = CompareComputers(a, b)) return order < 0;
-    if (a.Time != b.Time) return a.Time < b.Time;
-    return CompareIgnoringCase(Path(a), Path(b), false) < 0;
-  });
+  std::vector<uint32_t> place(names.size());
+  for (uint32_t i = 0; i < byName.size(); ++i) place[byName[i]] = i;
+  for (TEntry& entry : FEntries) entry.Computer = place[entry.Computer];
 }
 
 // Two paths of one file: the same text, or, for files of the same name, the same volume and
 // file index (a linked or mounted folder, another drive letter for a share).
 bool TFleetFiles::SameFile(const TEntry& a, const TEntry& b) const {
+  if (a.Folder == b.Folder && CompareIgnoringCase(Name(a), Name(b), false) == 0) return true;
   const std::wstring first = Path(a), second = Path(b);
   if (CompareIgnoringCase(first, second, false) == 0) return true;
-  if (a.Error || b.Error || CompareIgnoringCase(ExtractFileName(first), ExtractFileName(second), false) != 0)
-    return false;
+  if (a.Error || b.Error || CompareIgnoringCase(Name(a), Name(b), false) != 0) return false;
   const std::optional<TFileIdentity> identity = TryFileIdentity(first);
   return identity && identity == TryFileIdentity(second);
 }
 
+// Only files of one computer and time can be one file; such runs are short.
 void TFleetFiles::RemoveSameFiles() {
-  SortByTime();
   std::vector<TEntry> kept;
   kept.reserve(FEntries.size());
   for (size_t start = 0; start < FEntries.size();) {
-    // Only files of one computer and time can be one file; such runs are short.
     size_t end = start + 1;
     while (end < FEntries.size() && FEntries[end].Time == FEntries[start].Time &&
-           CompareIgnoringCase(ComputerName(FEntries[end]), ComputerName(FEntries[start]), false) == 0)
+           FEntries[end].Computer == FEntries[start].Computer)
       ++end;
     const size_t runStart = kept.size();
     for (size_t i = start; i < end; ++i)
@@ -184,11 +217,22 @@ void TFleetFiles::RemoveSameFiles() {
   FEntries = std::move(kept);
 }
 
+void TFleetFiles::Finish() {
+  NumberFolders();
+  NumberComputers();
+  std::sort(FEntries.begin(), FEntries.end(), [&](const TEntry& a, const TEntry& b) {
+    if (a.Computer != b.Computer) return a.Computer < b.Computer;
+    if (a.Time != b.Time) return a.Time < b.Time;
+    if (a.Folder != b.Folder) return a.Folder < b.Folder;
+    return CompareIgnoringCase(Name(a), Name(b), false) < 0;
+  });
+  RemoveSameFiles();
+}
+
 TFleetFiles FindFleetReports(const std::vector<std::wstring>& inputs) {
   TFleetFiles found;
   for (const std::wstring& input : inputs) AddInput(input, found);
-  found.RemoveSameFiles();
-  found.SortByPath();
+  found.Finish();
   return found;
 }
 

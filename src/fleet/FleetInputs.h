@@ -32,34 +32,34 @@ class TFleetFiles {
   // could not be read is a workstation of its own.
   bool SameComputer(size_t i, size_t j) const;
 
-  // Sorted by computer name, then by path: the table's order.
-  void SortByPath();
-  // Sorted by computer name, then by time and, on equal times, by path: each workstation's
-  // reports from the oldest to the newest.
-  void SortByTime();
-
   // Folders and wildcards that held no report.
   std::vector<std::wstring> Unmatched;
 
   void Add(const std::wstring& folder, std::wstring_view name, const FILETIME& time);
   // An input that could not be read; it names a computer unless it is a pattern.
   void AddError(std::wstring path, bool namesComputer, DWORD error);
-  // The same file reached through two inputs, by its path or by its identity, is kept once.
-  void RemoveSameFiles();
+  // Once every file is in: sorted by computer name and then by time, each workstation's
+  // reports from the oldest to the newest (of equal times by folder and name), and the same
+  // file reached through two inputs, by its path or by its identity, kept once.
+  void Finish();
 
  private:
   struct TEntry {
-    uint32_t Folder;          // in FFolders
+    uint32_t Folder;          // in FFolders, which Finish sorts by name
     uint32_t Name;            // where the file's name begins in FNames
     uint16_t NameLength;      //
     uint16_t ComputerLength;  // the name without its extension; 0 when it names no computer
     uint32_t Error;           // 1 + its place in FErrors; 0 for none
+    uint32_t Computer;        // the computer name's place among the names found
     uint64_t Time;
   };
   std::wstring Path(const TEntry& entry) const;
+  std::wstring_view Name(const TEntry& entry) const;
   std::wstring_view ComputerName(const TEntry& entry) const;
-  int CompareComputers(const TEntry& a, const TEntry& b) const;
+  void NumberFolders();
+  void NumberComputers();
   bool SameFile(const TEntry& a, const TEntry& b) const;
+  void RemoveSameFiles();
   void AddEntry(const std::wstring& folder, std::wstring_view name, uint16_t computerLength, uint64_t time,
                 uint32_t error);
 
@@ -70,7 +70,7 @@ class TFleetFiles {
 };
 
 // Report files are those ending in ".xinf" or ".iinf"; a file named on its own is taken
-// whatever its extension, so that the table says why it is not a report. Sorted by path.
+// whatever its extension, so that the table says why it is not a report.
 TFleetFiles FindFleetReports(const std::vector<std::wstring>& inputs);
 
 }  // namespace ornpm

@@ -62,16 +62,26 @@ constexpr const char* PageHead[] = {
     "        background: #fff0b3;",
     "        color: #6b4e00;",
     "      }",
-    // A change keeps its bar beside the colour of a problem or a difference.
+    // A change keeps its bar beside the colours of a problem or a difference.
     "      .changed {",
     "        background: #dbe8ff;",
     "        color: #003a8c;",
-    "        box-shadow: inset 4px 0 0 #2f6fd0;",
+    "        border-left: 5px solid #2f6fd0;",
+    "        padding-left: 4px;",
     "      }",
-    "      .problem.changed, .outlier.changed {",
-    "        background-image: linear-gradient(#dbe8ff, #dbe8ff);",
-    "        background-size: 4px 100%;",
-    "        background-repeat: no-repeat;",
+    // In a cell the bar lies inside, so that the table's lines stay as they are.
+    "      td.changed {",
+    "        border-left: 1px solid black;",
+    "        padding-left: 10px;",
+    "        box-shadow: inset 5px 0 0 #2f6fd0;",
+    "      }",
+    "      .problem.changed {",
+    "        background: #ffd6d6;",
+    "        color: #a00000;",
+    "      }",
+    "      .outlier.changed {",
+    "        background: #fff0b3;",
+    "        color: #6b4e00;",
     "      }",
     "      .summary h2 {",
     "        font-size: 16px;",
@@ -198,7 +208,6 @@ std::wstring ChangeTitle(const TFleetHistory& history, const TFleetFiles& files,
 
 class TFleetPage final : public TFleetTableFormat {
  public:
-  bool ByTime() const override { return true; }
   void Begin(TFleetOutput&) override {}
   void Row(const TFleetFiles& files, size_t report, const TFleetRow& row, bool read, TFleetOutput&) override {
     const auto& workstations = FHistory.Workstations();

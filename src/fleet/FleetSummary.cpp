@@ -83,7 +83,9 @@ class TSummaryWriter {
     if (last)
       text += Format(L", с %s по %s",
                      {FleetTimeText(first, TTimePrecision::Minute), FleetTimeText(last, TTimePrecision::Minute)});
-    text += L". В таблице — последний отчёт каждого рабочего места, его история открывается в первой ячейке строки.";
+    text += L". В таблице — последний отчёт каждого рабочего места";
+    text += FFiles.Count() > FHistory.Workstations().size() ? L", его история открывается в первой ячейке строки."
+                                                              : L".";
     FOut += "      <p>";
     AppendText(text, FOut);
     FOut +=

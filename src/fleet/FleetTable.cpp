@@ -51,7 +51,7 @@ bool WriteFleetTable(const std::wstring& output, const std::vector<std::wstring>
     WriteErrorLine(Format(L"Неподдерживаемый формат файла таблицы: %s", {output}));
     return false;
   }
-  TFleetFiles found = FindFleetReports(inputs);
+  const TFleetFiles found = FindFleetReports(inputs);
   bool complete = found.Unmatched.empty();
   for (const std::wstring& input : found.Unmatched) WriteErrorLine(Format(L"Не найдено ни одного отчёта: %s", {input}));
   if (found.Count() == 0) {
@@ -62,7 +62,6 @@ bool WriteFleetTable(const std::wstring& output, const std::vector<std::wstring>
     WriteFileReplacing(output, [&](const std::wstring& temporary) {
       TFileStream file(temporary, GENERIC_WRITE, 0, CREATE_ALWAYS);
       TFleetOutput out([&](std::string_view bytes) { file.Write(bytes.data(), static_cast<DWORD>(bytes.size())); });
-      if (format->ByTime()) found.SortByTime();
       format->Begin(out);
       for (size_t i = 0; i < found.Count(); ++i) {
         // Read one at a time: besides what the format keeps of a row, memory stays flat

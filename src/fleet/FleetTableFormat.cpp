@@ -14,7 +14,6 @@ namespace {
 // spreadsheet with Russian settings opens as columns. Fields are quoted as RFC 4180 says.
 class TCsvFormat final : public TFleetTableFormat {
  public:
-  bool ByTime() const override { return false; }
   void Begin(TFleetOutput& out) override {
     const std::vector<TFleetColumn>& columns = FleetColumns();
     out.Bytes() += ByteOrderMark(TEncoding::Utf8);

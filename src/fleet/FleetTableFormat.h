@@ -30,12 +30,9 @@ class TFleetOutput {
 class TFleetTableFormat {
  public:
   virtual ~TFleetTableFormat() = default;
-  // The order the rows come in: by computer name and path, or, for a format that shows
-  // each workstation's history, by computer name and time.
-  virtual bool ByTime() const = 0;
   virtual void Begin(TFleetOutput& out) = 0;
-  // The row of the file numbered report in files; read is false for a file that could not
-  // be read at all.
+  // The row of the file numbered report in files, which come by computer name and then by
+  // time; read is false for a file that could not be read at all.
   virtual void Row(const TFleetFiles& files, size_t report, const TFleetRow& row, bool read, TFleetOutput& out) = 0;
   // After the last row.
   virtual void End(const TFleetFiles& files, TFleetOutput& out) = 0;
