@@ -821,16 +821,17 @@ TEST(MailSettings, RememberedWithoutPasswordAndDefaultSubject) {
   EXPECT_EQ(values, 4u);
 }
 
-// Values an administrator wrote with other types read as absent; strings beside them still count.
+// Values an administrator wrote with other types read as absent; strings beside them still
+// count, expandable ones (as a policy deploys them) as they stand, not expanded.
 TEST(MailSettings, ValuesOfOtherTypesReadAsAbsent) {
   testing::RegistrySandbox registry;
   const wchar_t key[] = L"Software\\ORN\\PlugInManagerVLX";
   testing::SetRegistryDword(HKEY_CURRENT_USER, key, L"SMTPPort", 465);
-  testing::SetRegistryString(HKEY_CURRENT_USER, key, L"SMTPHost", L"smtp.orn.example");
+  testing::SetRegistryString(HKEY_CURRENT_USER, key, L"SMTPHost", L"smtp.%USERDNSDOMAIN%", REG_EXPAND_SZ);
   testing::SetRegistryString(HKEY_CURRENT_USER, key, L"SMTPUserName", L"tech@orn.example", REG_MULTI_SZ);
   testing::SetRegistryValue(HKEY_CURRENT_USER, key, L"EMailSubject", REG_BINARY, "\x01\x02", 2);
   TRememberedMailSettings loaded = LoadMailSettings();
-  EXPECT_EQ(loaded.Host, L"smtp.orn.example");
+  EXPECT_EQ(loaded.Host, L"smtp.%USERDNSDOMAIN%");
   EXPECT_EQ(loaded.Port, L"");
   EXPECT_EQ(loaded.UserName, L"");
   EXPECT_EQ(loaded.Subject, L"");

@@ -83,10 +83,13 @@ void SubmitMessage(const TMailSettings& settings, const TMailContent& content, T
 TRememberedMailSettings LoadMailSettings() {
   auto key = TRegistryKey::OpenReadOnly(HKEY_CURRENT_USER, SettingsKey);
   if (!key) return {};
-  // A value of another type (a port an administrator wrote as a number) counts as absent:
-  // the dialog lets the user type it, and a successful send writes it back as text.
+  // A string counts, also one stored as expandable (as a policy deploys it), whose text is
+  // taken as it stands. A value of another type (a port an administrator wrote as a number)
+  // counts as absent: the dialog lets the user type it, and a successful send writes it
+  // back as text.
   auto read = [&](const wchar_t* name) {
-    return key->ValueType(name) == DWORD(REG_SZ) ? key->ReadString(name) : std::wstring();
+    const std::optional<DWORD> type = key->ValueType(name);
+    return type == REG_SZ || type == REG_EXPAND_SZ ? key->ReadString(name) : std::wstring();
   };
   return {read(L"SMTPHost"), read(L"SMTPPort"), read(L"SMTPUserName"), read(L"EMailSubject")};
 }

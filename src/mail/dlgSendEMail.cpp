@@ -13,10 +13,10 @@
 #include "service/LogInfo.h"
 #include "service/PlugInInfo.h"
 #include "win/Environment.h"
-#include "win/MainThread.h"
 #include "win/Exceptions.h"
 #include "win/Files.h"
 #include "win/FolderWalk.h"
+#include "win/MainThread.h"
 #include "win/Text.h"
 #include "win/UserInteraction.h"
 #include "win/Window.h"
@@ -27,15 +27,6 @@ std::wstring CustomEMailRecipient;
 std::wstring CustomEMailSubject;
 
 namespace {
-
-// "YYYY.MM.DD HH:NN:SS.ZZZ" in local time: sorts like the moments it shows.
-std::wstring LocalTimeStamp(const FILETIME& written) {
-  const SYSTEMTIME time = FileTimeToLocal(written).value_or(SYSTEMTIME{});
-  wchar_t text[32];
-  std::swprintf(text, ARRAYSIZE(text), L"%04u.%02u.%02u %02u:%02u:%02u.%03u", time.wYear, time.wMonth, time.wDay,
-                time.wHour, time.wMinute, time.wSecond, time.wMilliseconds);
-  return text;
-}
 
 // The per-user copy Windows keeps of a folder under one of the virtual-store roots; empty
 // when the folder lies under none of them.
@@ -134,17 +125,21 @@ void TSendEMailForm::LoadLogFileList(const TLogInfo* logInfo) {
   // The folder and its virtual-store copy each count when they exist: the plug-in's writes
   // under a protected folder may have made only the copy. A folder that cannot be listed
   // is skipped; one reached twice, through a link, is listed once.
-  std::vector<std::wstring> stamped;
+  std::vector<std::pair<uint64_t, std::wstring>> logs;  // last written, path
   TFolderWalker walker([&](const std::wstring& found, const WIN32_FIND_DATAW& file) {
     if (SameText(ExtractFileExt(file.cFileName), L".log"))
-      stamped.push_back(LocalTimeStamp(file.ftLastWriteTime) + L" " + found + file.cFileName);
+      logs.emplace_back(
+          static_cast<uint64_t>(file.ftLastWriteTime.dwHighDateTime) << 32 | file.ftLastWriteTime.dwLowDateTime,
+          found + file.cFileName);
   });
   walker.Walk(folder);
   if (std::wstring store = VirtualStoreFolder(folder); !store.empty()) walker.Walk(store);
-  // The stamps sort by time; equal stamps by path.
-  std::sort(stamped.begin(), stamped.end(), LessText);
-  const size_t stampLength = 24;
-  for (const std::wstring& entry : stamped) LogFileList.push_back(entry.substr(stampLength));
+  // By the files' own times, which the local clock repeats in the autumn hour; equal times
+  // by path.
+  std::sort(logs.begin(), logs.end(), [](const auto& a, const auto& b) {
+    return a.first != b.first ? a.first < b.first : LessText(a.second, b.second);
+  });
+  for (auto& [time, path] : logs) LogFileList.push_back(std::move(path));
   for (auto path = LogFileList.rbegin(); path != LogFileList.rend(); ++path) {
     std::wstring name = ExtractFileName(*path);
     LVITEMW item{};

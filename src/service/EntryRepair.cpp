@@ -13,7 +13,11 @@ namespace ornpm {
 int RepairEntry(bool consoleMode, bool present, const wchar_t* presentText, const wchar_t* errorPattern,
                 const std::function<void()>& write) {
   if (present) {
-    ShowMessage(TMsgKind::Information, presentText);
+    // A logon script or a deployment job must not stop on a box where the entry is there.
+    if (consoleMode && HasCommandLineOutput())
+      WriteErrorLine(presentText);
+    else
+      ShowMessage(TMsgKind::Information, presentText);
     return 0;
   }
   try {

@@ -5,10 +5,10 @@
 
 namespace ornpm {
 
-// When the entry is present, says so in an information message; otherwise runs the write
-// and reports any error it raises with errorPattern, whose two "%s" receive the error's
-// kind name and message: in a message box from the window, on the command-line output in
-// console mode. 0: present or written; 1: failed.
+// When the entry is present, says so; otherwise runs the write and reports any error it
+// raises with errorPattern, whose two "%s" receive the error's kind name and message. From
+// the window in a message box; in console mode on the command-line output (that the entry
+// is there in a box only when the run has no output at all). 0: present or written; 1: failed.
 int RepairEntry(bool consoleMode, bool present, const wchar_t* presentText, const wchar_t* errorPattern,
                 const std::function<void()>& write);
 

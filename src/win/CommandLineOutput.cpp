@@ -26,7 +26,17 @@ bool IsUsable(HANDLE handle) {
   return handle != nullptr && handle != INVALID_HANDLE_VALUE && ::GetFileType(handle) != FILE_TYPE_UNKNOWN;
 }
 
+// A window program has no console of its own; it borrows the starting process's, if any.
+bool AttachedToParentConsole() {
+  static const bool attached = ::AttachConsole(ATTACH_PARENT_PROCESS) != FALSE;
+  return attached;
+}
+
 }  // namespace
+
+bool HasCommandLineOutput() {
+  return IsUsable(::GetStdHandle(STD_ERROR_HANDLE)) || AttachedToParentConsole();
+}
 
 void WriteErrorLine(const std::wstring& line) {
   // A caller that redirected the stream (a script, a deployment tool) gets the text there.
@@ -34,9 +44,7 @@ void WriteErrorLine(const std::wstring& line) {
     WriteLine(inherited, line);
     return;
   }
-  // A window program has no console of its own; borrow the starting process's, if any.
-  static const bool attached = ::AttachConsole(ATTACH_PARENT_PROCESS) != FALSE;
-  if (!attached) return;
+  if (!AttachedToParentConsole()) return;
   UniqueFileHandle console(::CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                          nullptr, OPEN_EXISTING, 0, nullptr));
   if (console) WriteLine(console.Get(), line);

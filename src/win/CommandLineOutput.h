@@ -14,6 +14,11 @@ namespace ornpm {
 // Writes one line.
 void WriteErrorLine(const std::wstring& line);
 
+// A line written now reaches someone: the caller redirected the error stream, or the
+// process that started this one has a console. Without either (started from a shortcut)
+// a message box is the only way to say anything.
+bool HasCommandLineOutput();
+
 // Writes the error being handled: the message of one of ours or of a library's, else a
 // generic text. Only inside a catch block.
 void WriteCurrentError() noexcept;
