@@ -157,6 +157,36 @@ TEST_F(CompositeInfoTest, LoadFromFileReadsEitherReportInPlaceOfWhatWasHeld) {
   EXPECT_FALSE(FInfo.LoadFromFile(textFile));
 }
 
+// Nothing of the data held before survives: a second report without the proxy and logging
+// sections shows neither, and a gather here after a report, where the plug-in has no
+// settings file, shows nothing of the report's log folder.
+TEST_F(CompositeInfoTest, NothingHeldBeforeSurvivesAReportLoadOrAGather) {
+  const std::wstring full =
+      L"<Info><PlugIn Path=\"C:\\x.dll\" Version=\"1\"></PlugIn>"
+      L"<IEProxySettings Enable=\"True\" Override=\"a;ornpluginvlx.local\"/>"
+      L"<Logging Enabled=\"True\" FilePath=\"D:\\L\\\" FileName=\"x.log\" ActualPath=\"D:\\L\\\" "
+      L"ExistingPath=\"D:\\\" PathAccess=\"True\"/></Info>";
+  auto expectNothingOfIt = [&] {
+    EXPECT_FALSE(FInfo.ActiveXSettings().ProxyEnable());
+    EXPECT_EQ(FInfo.ActiveXSettings().ProxyOverride(), L"");
+    EXPECT_FALSE(FInfo.ActiveXSettings().PlugInHostInProxyOverride());
+    EXPECT_EQ(FInfo.LogInfo().ActualLogPath(), L"");
+    EXPECT_EQ(FInfo.LogInfo().ExistingPath(), L"");
+    EXPECT_FALSE(FInfo.LogInfo().PathAccess());
+  };
+  ASSERT_TRUE(FInfo.LoadFromXML(full));
+  ASSERT_TRUE(FInfo.ActiveXSettings().PlugInHostInProxyOverride());
+  ASSERT_EQ(FInfo.LogInfo().ActualLogPath(), L"D:\\L\\");
+  FInfo.LoadFromXML(L"<Info><PlugIn Path=\"C:\\y.dll\" Version=\"2\"></PlugIn></Info>");
+  expectNothingOfIt();
+
+  ::DeleteFileW(ChangeFileExt(FDll, L".ini").c_str());
+  ASSERT_TRUE(FInfo.LoadFromXML(full));
+  FInfo.Load();  // no proxy settings here either
+  EXPECT_FALSE(FInfo.LogInfo().FromReport());
+  expectNothingOfIt();
+}
+
 TEST_F(CompositeInfoTest, ReportTextIsDecodedAndItsLinesJoinedWithCrLf) {
   const struct {
     const char* Name;

@@ -84,14 +84,15 @@ TEST_F(HostsTest, WriteAppendsExactlyOneLineAndKeepsEveryOldByte) {
 TEST_F(HostsTest, EntryAlreadyThereIsReportedAndNothingWritten) {
   const std::string before = "127.0.0.1\tornpluginvlx.local\r\n";
   WriteHosts(before);
-  for (bool consoleMode : {false, true}) {
-    FUser.Messages.clear();
-    EXPECT_EQ(WritePlugInDomainToHosts(consoleMode), 0);
-    ASSERT_EQ(FUser.Messages.size(), 1u) << "shown as a dialog in both modes";
-    EXPECT_EQ(FUser.Messages[0].Kind, TMsgKind::Information);
-    EXPECT_EQ(FUser.Messages[0].Text, L"Информация о домене плагина уже содержится в Hosts");
-    EXPECT_EQ(FUser.Messages[0].Buttons, TMsgButtons::Ok);
-  }
+  EXPECT_EQ(WritePlugInDomainToHosts(false), 0);
+  ASSERT_EQ(FUser.Messages.size(), 1u) << "shown as a dialog from the window";
+  EXPECT_EQ(FUser.Messages[0].Kind, TMsgKind::Information);
+  EXPECT_EQ(FUser.Messages[0].Text, L"Информация о домене плагина уже содержится в Hosts");
+  EXPECT_EQ(FUser.Messages[0].Buttons, TMsgButtons::Ok);
+  // A run with switches that has an error stream (this test's) writes the line there.
+  FUser.Messages.clear();
+  EXPECT_EQ(WritePlugInDomainToHosts(true), 0);
+  EXPECT_TRUE(FUser.Messages.empty()) << "nothing waits for a click";
   EXPECT_EQ(Hosts(), before);
 }
 

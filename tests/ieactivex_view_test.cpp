@@ -125,7 +125,7 @@ TEST_F(IEActiveXViewTest, TreeForEachKindOfZoneList) {
   }
 }
 
-TEST_F(IEActiveXViewTest, StatementFollowsTheWorkstationTreeTheLastLoad) {
+TEST_F(IEActiveXViewTest, StatementAndProxyListFollowTheWorkstation) {
   const std::wstring settingsKey = InternetSettingsKey;
   testing::SetRegistryDword(HKEY_CURRENT_USER, settingsKey, L"ProxyEnable", 1);
   testing::SetRegistryString(HKEY_CURRENT_USER, settingsKey, L"ProxyOverride", L"<local>");
@@ -135,12 +135,12 @@ TEST_F(IEActiveXViewTest, StatementFollowsTheWorkstationTreeTheLastLoad) {
   EXPECT_EQ(Text(FView.lblDomainInProxyOverride), L"Домен плагина в исключениях прокси-сервера: Нет");
   EXPECT_EQ(Tree().Items, ProxyItems(L"Да/Использовать", L"<local>"));
 
-  // The exception repair: the statement changes, the tree waits for the next gathering.
+  // The exception repair: the statement and the list shown are the ones stored now.
   testing::SetRegistryString(HKEY_CURRENT_USER, settingsKey, L"ProxyOverride", L"<local>;ornpluginvlx.local");
   settings.ReloadProxyInfo();
   FView.ReloadProxyInfo();
   EXPECT_EQ(Text(FView.lblDomainInProxyOverride), L"Домен плагина в исключениях прокси-сервера: Да");
-  EXPECT_EQ(Tree().Items, ProxyItems(L"Да/Использовать", L"<local>"));
+  EXPECT_EQ(Tree().Items, ProxyItems(L"Да/Использовать", L"<local>;ornpluginvlx.local"));
 
   // A report shows its own proxy values, the statement included: its workstation has no
   // exception for the domain, although this one has.

@@ -115,9 +115,12 @@ TEST(MailEncoding, HeaderTextEncodesOnlyTheRunOfNonAsciiWords) {
   EXPECT_EQ(EncodeHeaderText(L"ORNPluginVLX Logs"), "ORNPluginVLX Logs");
   std::string expected = "Logs =?windows-1251?B?" + Base64(WideToBytes(L"отдела ИТ", 1251)) + "?= today";
   EXPECT_EQ(EncodeHeaderText(L"Logs отдела ИТ today"), expected);
+  // A plain word stays as it is at any length a line can hold.
+  const std::string longWord(200, 'x');
+  EXPECT_EQ(EncodeHeaderText(L"Logs " + std::wstring(longWord.begin(), longWord.end())), "Logs " + longWord);
   // A long run is split into encoded-words of at most 75 characters; so is a plain word
-  // too long for a folded line.
-  for (const std::wstring& longText : {std::wstring(100, L'ж'), std::wstring(80, L'x')}) {
+  // longer than any line may be.
+  for (const std::wstring& longText : {std::wstring(100, L'ж'), std::wstring(1000, L'x')}) {
     std::string encoded = EncodeHeaderText(longText);
     std::string decoded;
     for (size_t start = 0, end; start < encoded.size(); start = end + 1) {
@@ -360,6 +363,31 @@ TEST_F(MailServerTest, LongHeadersAreFoldedAndReadBack) {
   EXPECT_EQ(facts["subject"], Lines{Utf8(content.Subject)});
   ASSERT_EQ(facts["longest-header-line"].size(), 1u);
   EXPECT_LE(std::stoi(facts["longest-header-line"][0]), 76);
+}
+
+// A long word of plain ASCII in the subject, a display name and an attachment's name
+// arrives as it was typed, plain: not as an encoded-word. Its line may pass 76 characters.
+TEST_F(MailServerTest, LongAsciiWordsArriveAsTyped) {
+  SmtpServer server("login");
+  TrustTestCa(server);
+  TMailContent content = SimpleContent();
+  const std::wstring word = L"ORN-PlugIn-VLX-diagnostics-" + std::wstring(90, L'x');
+  content.Subject = L"Logs " + word;
+  content.Recipients = L"\"Support " + word + L"\" <support@orn.example>";
+  content.Attachments.push_back(MakeFile(word + L".log", "entries"));
+  ASSERT_EQ(SubmitError(Settings(server), content), "");
+  auto facts = ParsedFacts(server);
+  using Lines = std::vector<std::string>;
+  EXPECT_EQ(facts["error"], Lines{});
+  EXPECT_EQ(facts["defects"], Lines{"0"});
+  EXPECT_EQ(facts["subject"], Lines{Utf8(content.Subject)});
+  EXPECT_EQ(facts["to"], Lines{Utf8(L"Support " + word + L"<support@orn.example>")});
+  const std::string name = Utf8(word + L".log");
+  ASSERT_EQ(facts["attachment"].size(), 2u);
+  EXPECT_TRUE(facts["attachment"][1].starts_with(name + "|" + name + "|")) << facts["attachment"][1];
+  const std::string raw = testing::ReadBinaryFile(server.File(L"received.raw"));
+  EXPECT_NE(raw.find(Utf8(word)), std::string::npos) << "plain in the message";
+  EXPECT_EQ(raw.find("=?"), std::string::npos) << raw.substr(0, 2000);
 }
 
 // Which commands each kind of server gets: AUTH only where LOGIN is offered, HELO where

@@ -293,7 +293,8 @@ TEST_F(PlugInProcessesTest, KillingRemovesEntriesAndTellsTheListenerBeforeFreein
   EXPECT_EQ(countsSeen, (std::vector<int>{2, 0})) << "an empty list still tells the listener";
 }
 
-TEST_F(PlugInInfoTest, AProcessThatCannotBeEndedLeavesTheListAnyway) {
+// A process whose id no longer names one here has ended: it leaves the list.
+TEST_F(PlugInInfoTest, AProcessThatHadEndedLeavesTheList) {
   // Processes read from another workstation's report: their ids are not running here.
   const std::wstring file = FSandbox.Root() + L"\\other.iinf";
   testing::WriteBinaryFile(file,
@@ -305,12 +306,18 @@ TEST_F(PlugInInfoTest, AProcessThatCannotBeEndedLeavesTheListAnyway) {
   FInfo.KillAllProcesses();
   ASSERT_EQ(FInfo.ProcessCount(), 2) << "a report's ids name no process here: never ended";
   FInfo.SetFromReport(false);  // as if the records had been gathered here
-  EXPECT_FALSE(FInfo.Processes()[0]->Kill());
+  DWORD error = ERROR_SUCCESS;
+  EXPECT_FALSE(FInfo.Processes()[0]->Kill(&error));
+  EXPECT_EQ(error, ProcessAlreadyEnded);
   FInfo.KillProcess(4000004u);
   ASSERT_EQ(FInfo.ProcessCount(), 1);
   EXPECT_EQ(FInfo.Processes()[0]->Name(), L"a.exe");
-  FInfo.KillProcess(FInfo.Processes()[0].get());
+  // Told as ended before, not as a failure with the system's word for a missing id.
+  const std::vector<TNotEnded> notEnded = FInfo.KillAllProcesses();
   EXPECT_EQ(FInfo.ProcessCount(), 0);
+  ASSERT_EQ(notEnded.size(), 1u);
+  EXPECT_FALSE(AnyMayStillRun(notEnded));
+  EXPECT_EQ(NotEndedMessage(notEnded), L"Процесс " + notEnded[0].Process + L" уже завершился");
 }
 
 }  // namespace

@@ -220,8 +220,8 @@ TEST_F(PlugInViewTest, KillEndsTheSelectedProcessesLastEntryFirst) {
   EXPECT_TRUE(Enabled(FView.btnKillProcs));
 }
 
-// A process this user may not end leaves the list like the others, and the person is told
-// which did not end and why; the window is enabled and answering again afterwards.
+// A process this user may not end stays in the list, and the person is told which did not
+// end and why; the window is enabled and answering again afterwards.
 TEST_F(PlugInViewTest, KillNamesTheProcessesThatDidNotEnd) {
   testing::FakeUserInteraction user;
   auto ending = StartHost(), guarded = StartHost();
@@ -233,7 +233,8 @@ TEST_F(PlugInViewTest, KillNamesTheProcessesThatDidNotEnd) {
   Click(TPlugInInfoFrame::idKillProcs, FView.btnKillProcs);
   EXPECT_TRUE(ending->HasEnded());
   EXPECT_FALSE(guarded->HasEnded());
-  EXPECT_TRUE(Entries().empty());
+  ASSERT_EQ(Entries().size(), 1u);
+  EXPECT_EQ(Entries()[0].Text, Line(*guarded));
   ASSERT_EQ(user.Messages.size(), 1u);
   EXPECT_EQ(user.Messages[0].Kind, TMsgKind::Error);
   EXPECT_EQ(user.Messages[0].Text,
@@ -248,10 +249,12 @@ TEST_F(PlugInViewTest, KillNamesTheProcessesThatDidNotEnd) {
   FView.Load(&FInfo);
   const std::vector<TNotEnded> notEnded = FInfo.KillAllProcesses();
   ASSERT_EQ(notEnded.size(), 2u);
+  EXPECT_TRUE(AnyMayStillRun(notEnded));
   EXPECT_EQ(NotEndedMessage(notEnded), L"Не удалось завершить процесс " + notEnded[0].Process + L": " +
                                            SysErrorMessage(ERROR_ACCESS_DENIED) + L"\r\nНе удалось завершить процесс " +
                                            notEnded[1].Process + L": " + SysErrorMessage(ERROR_ACCESS_DENIED));
-  EXPECT_TRUE(Entries().empty());
+  EXPECT_EQ(Entries(), Records());
+  EXPECT_EQ(Entries().size(), 2u) << "both still run";
 }
 
 TEST_F(PlugInViewTest, TheListFollowsEveryChangeOfTheRecords) {

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <commctrl.h>
+#include <sddl.h>
 
 #include <filesystem>
 #include <functional>
@@ -384,6 +385,50 @@ TEST_F(SendInfoTest, SendsReportAndTickedLogsAndRemembersTheSettings) {
   EXPECT_EQ(Stored(L"SMTPPort"), std::to_wstring(server.Port()));
   EXPECT_EQ(Stored(L"EMailSubject"), L"Настроенная тема");
   EXPECT_FALSE(Stored(L"SMTPPassword"));
+}
+
+// The key's permissions set from a security descriptor's text while it lives; full access
+// again after.
+class KeyPermissions {
+ public:
+  KeyPermissions(const wchar_t* path, const wchar_t* descriptor) : FPath(path) { Set(descriptor); }
+  ~KeyPermissions() { Set(L"D:P(A;OICI;KA;;;WD)"); }
+  KeyPermissions(const KeyPermissions&) = delete;
+  KeyPermissions& operator=(const KeyPermissions&) = delete;
+
+ private:
+  void Set(const wchar_t* descriptor) {
+    PSECURITY_DESCRIPTOR security = nullptr;
+    ASSERT_TRUE(
+        ::ConvertStringSecurityDescriptorToSecurityDescriptorW(descriptor, SDDL_REVISION_1, &security, nullptr));
+    HKEY key = nullptr;
+    ASSERT_EQ(::RegOpenKeyExW(HKEY_CURRENT_USER, FPath, 0, WRITE_DAC, &key), ERROR_SUCCESS);
+    EXPECT_EQ(::RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, security), ERROR_SUCCESS);
+    ::RegCloseKey(key);
+    ::LocalFree(security);
+  }
+  const wchar_t* FPath;
+};
+
+// The mail went out; only remembering its settings failed. That is what the person hears,
+// never that the send failed, and the dialog does not come back to send it twice.
+TEST_F(SendInfoTest, ADeliveredMailWhoseSettingsCannotBeSavedIsToldAsSent) {
+  SmtpServer server("login");
+  Remember(server, L"");
+  KeyPermissions readOnly(SettingsKey, L"D:P(A;OICI;KR;;;WD)");
+  AnswerNextDialog([](HWND dialog) {
+    SetText(::GetDlgItem(dialog, TSendEMailForm::idPassword), L"s3cret");
+    SetText(::GetDlgItem(dialog, TSendEMailForm::idEMailSubject), L"Новая тема");
+    ::PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+  });
+  SendInfoByEMail(&FInfo, false);
+  EXPECT_EQ(testing::WindowsAnswered(), 1);
+  EXPECT_NE(ReadBinaryFile(server.File(L"parsed.txt")).find(Narrow(L"subject=Новая тема")), std::string::npos);
+  ASSERT_EQ(FUser.Messages.size(), 1u);
+  EXPECT_EQ(FUser.Messages[0].Kind, TMsgKind::Warning);
+  EXPECT_TRUE(FUser.Messages[0].Text.starts_with(L"Письмо отправлено, но настройки почты не удалось сохранить: "))
+      << Narrow(FUser.Messages[0].Text);
+  EXPECT_EQ(Stored(L"EMailSubject"), std::nullopt);
 }
 
 // A report from elsewhere names folders of its own workstation: the mail writes nothing

@@ -2,6 +2,7 @@
 
 #include "mail/SmtpClient.h"
 #include "service/Registry.h"
+#include "win/Exceptions.h"
 #include "win/Text.h"
 
 namespace ornpm {
@@ -95,8 +96,10 @@ TRememberedMailSettings LoadMailSettings() {
 }
 
 void RememberMailSettings(const TMailSettings& settings, const std::wstring& subject) {
-  auto key = TRegistryKey::OpenForWriting(HKEY_CURRENT_USER, SettingsKey, true);
-  if (!key) return;
+  // A key there that cannot be written says why; one that cannot be made says so.
+  std::optional<TRegistryKey> key = TRegistryKey::OpenForUpdate(HKEY_CURRENT_USER, SettingsKey);
+  if (!key) key = TRegistryKey::OpenForWriting(HKEY_CURRENT_USER, SettingsKey, true);
+  if (!key) throw ERegistryException(Format(L"Не удалось создать раздел реестра \"%s\"", {SettingsKey}));
   key->WriteString(L"SMTPHost", settings.Host);
   key->WriteString(L"SMTPPort", settings.Port);
   key->WriteString(L"SMTPUserName", settings.UserName);

@@ -47,7 +47,7 @@ struct TRememberedMailSettings {
 
 TRememberedMailSettings LoadMailSettings();
 // After a successful submission only; the password is never stored. The default subject
-// does not replace a remembered one.
+// does not replace a remembered one. Throws when the settings cannot be written.
 void RememberMailSettings(const TMailSettings& settings, const std::wstring& subject);
 
 }  // namespace ornpm

@@ -18,8 +18,10 @@ bool IsPrintableAscii(wchar_t c) {
   return c >= 0x20 && c <= 0x7E;
 }
 
-// Longer words would pass the folded line's length on their own.
-constexpr size_t MaxPlainWord = MaxLineLength - 1;
+// A plain word stays as it is and has a folded line of its own, which may pass 76
+// characters; a longer one would not fit the 998 characters a line may hold, after a
+// field's name or a parameter's, and is encoded so that it can be split.
+constexpr size_t MaxPlainWord = 960;
 
 bool NeedsEncoding(std::wstring_view word) {
   for (wchar_t c : word)

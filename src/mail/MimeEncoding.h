@@ -21,17 +21,17 @@ std::string CharsetName(UINT codePage);
 
 // Header text that may contain characters outside printable ASCII: the run of words from
 // the first to the last such word becomes encoded-words in the ANSI charset, separated by
-// blanks; pure ASCII stays as it is. A word too long for a folded line is encoded too, so
-// that the header can be folded anywhere.
+// blanks; pure ASCII stays as it is, however long a word (a folded line holds it alone).
+// Only a word past what any line may hold (RFC 5322) is encoded, so that it can be split.
 std::string EncodeHeaderText(std::wstring_view text);
 
 // A display name: quoted when it is ASCII, else wholly encoded-words, which must not
 // stand inside quotes.
 std::string EncodePhrase(std::wstring_view text);
 
-// A header line broken into lines of at most 76 characters where blanks allow it: each
-// break goes in front of a blank, which unfolding keeps. The field's name stays with what
-// follows it, and no line is left of blanks only.
+// A header line broken into lines of at most 76 characters where blanks allow it (a
+// longer word has a line of its own): each break goes in front of a blank, which unfolding
+// keeps. The field's name stays with what follows it, and no line is left of blanks only.
 std::vector<std::string> FoldHeaderLine(std::string_view line);
 
 // "name" with a backslash before every backslash and double quote inside it.

@@ -343,7 +343,8 @@ void SendInfoByEMail(TCompositeInfo* info, bool extendedMode) {
   try {
     RememberMailSettings(settings, subject);
   } catch (const std::exception& error) {
-    ShowMessage(TMsgKind::Error, L"Ошибка отправки почты: " + ExceptionMessage(error));
+    ShowMessage(TMsgKind::Warning,
+                L"Письмо отправлено, но настройки почты не удалось сохранить: " + ExceptionMessage(error));
   }
 }
 

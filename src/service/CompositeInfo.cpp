@@ -129,6 +129,9 @@ void TCompositeInfo::DoBeginNode(const std::wstring& nodeName) {
 }
 
 bool TCompositeInfo::Load() {
+  // A gather after a report keeps nothing of it, not even what a gather here does not set
+  // (the log folder of a plug-in without settings of its own).
+  if (FromReport()) Clear();
   SetFromReport(false);
   FCutOff.clear();
   // A part whose gathering raises an error (an unreadable hosts file, a registry value of

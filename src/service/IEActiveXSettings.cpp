@@ -45,8 +45,12 @@ std::wstring TZoneParam::ValueCaption() const {
   }
 }
 
+// The proxy values too: a report without them must not show the ones held before.
 void TIEActiveXSettings::Clear() {
   if (FZones) FZones->clear();
+  FProxyEnable = false;
+  FProxyOverride.clear();
+  FPlugInHostInProxyOverride = false;
 }
 
 std::vector<TZone>& TIEActiveXSettings::ResetZones() {

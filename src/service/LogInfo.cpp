@@ -103,10 +103,16 @@ const wchar_t* BoolToYesNo(bool value) {
   return value ? L"Да" : L"Нет";
 }
 
+// Everything a gather or a report sets: a report loaded next, or a gather after one, shows
+// nothing of what was held before.
 void TLogInfo::Clear() {
   FChangeHistory.clear();
   FLogFilePath = DefaultLogFilePath;
   FLogFileName = DefaultLogFileName;
+  FIniFileName.clear();
+  FActualLogPath.clear();
+  FExistingPath.clear();
+  FPathAccess = false;
   FEnabled = false;
   FChanged = false;
   FLoaded = false;
@@ -256,7 +262,8 @@ void TLogInfo::OfferToEndProcesses() {
   std::wstring folder = ExtractFilePath(FPlugIn->PlugInPath());
   bool hostWasRunning = FPlugIn->FindProcess(PlugInHostExeName, folder) != nullptr;
   const std::vector<TNotEnded> notEnded = FPlugIn->KillAllProcesses();
-  if (!notEnded.empty()) ShowMessage(TMsgKind::Error, NotEndedMessage(notEnded));
+  if (!notEnded.empty())
+    ShowMessage(AnyMayStillRun(notEnded) ? TMsgKind::Error : TMsgKind::Information, NotEndedMessage(notEnded));
   // Quoted: an unquoted path with blanks would let CreateProcess try "C:\Program.exe" first.
   if (hostWasRunning) RunProgram(L"\"" + folder + PlugInHostExeName + L"\"");
 }

@@ -166,7 +166,8 @@ void TPlugInInfo::KillProcess(TProcessInfo* process, std::vector<TNotEnded>* not
   else
     kill();
   if (error != ERROR_SUCCESS && notEnded) notEnded->push_back({process->Line(), error});
-  std::erase_if(FProcesses, [&](const auto& entry) { return entry.get() == process; });
+  // One that may still run stays listed: the person sees it is there.
+  if (!MayStillRun(error)) std::erase_if(FProcesses, [&](const auto& entry) { return entry.get() == process; });
   ProcessesChanged();
 }
 
@@ -178,12 +179,17 @@ void TPlugInInfo::KillProcess(uint32_t pid) {
 std::vector<TNotEnded> TPlugInInfo::KillAllProcesses() {
   if (FromReport()) return {};
   std::vector<TNotEnded> notEnded;
+  std::vector<const TProcessInfo*> running;
   for (const auto& process : FProcesses) {
     DWORD error = ERROR_SUCCESS;
-    if (!process->Kill(&error)) notEnded.push_back({process->Line(), error});
+    if (process->Kill(&error)) continue;
+    notEnded.push_back({process->Line(), error});
+    if (MayStillRun(error)) running.push_back(process.get());
   }
   if (OnProcessKilled) OnProcessKilled(this, nullptr);
-  FProcesses.clear();
+  std::erase_if(FProcesses, [&](const auto& process) {
+    return std::find(running.begin(), running.end(), process.get()) == running.end();
+  });
   ProcessesChanged();
   return notEnded;
 }

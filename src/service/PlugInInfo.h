@@ -66,13 +66,13 @@ class TPlugInInfo : public TCustomInfo {
   TProcessInfo* FindProcess(const std::wstring& name, const std::wstring& path) const;
   // The first running process, of all, whose name begins with name; the caller owns it.
   static std::unique_ptr<TProcessInfo> FindFirstProcess(const std::wstring& name);
-  // Terminates the process and removes it from the list, whether or not it ended; one that
-  // did not end is added to notEnded. The terminations of these calls run through run, which
+  // Terminates the process and removes it from the list unless it may still run; one that
+  // did not end, or had ended before, is added to notEnded. The terminations of these calls run through run, which
   // a window gives so that it keeps answering while they wait (here when none is given).
   void KillProcess(TProcessInfo* process, std::vector<TNotEnded>* notEnded = nullptr, const TWaitRunner& run = {});
   void KillProcess(uint32_t pid);
-  // Terminates every listed process, tells OnProcessKilled, then empties the list; returns
-  // the processes that did not end.
+  // Terminates every listed process, tells OnProcessKilled, then keeps in the list only
+  // those that may still run; returns the processes that did not end or had ended before.
   std::vector<TNotEnded> KillAllProcesses();
   void SaveProcessesInfo(TInfoLines* lines, bool clearBeforeSave, bool saveModulesInfo) const;
   // True when the records were read from a report file: their ids name processes of the

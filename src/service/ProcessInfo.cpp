@@ -3,6 +3,8 @@
 #include <psapi.h>
 #include <tlhelp32.h>
 
+#include <algorithm>
+
 #include "win/Environment.h"
 #include "win/Exceptions.h"
 #include "win/Handles.h"
@@ -113,19 +115,30 @@ bool TProcessInfo::Kill(DWORD* error) const {
   constexpr DWORD EndWaitMs = 5000;
   DWORD failure = ERROR_SUCCESS;
   UniqueHandle process(::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, FID));
-  if (!process || !::TerminateProcess(process.Get(), 0xFFFFFFFF))
+  if (!process) {
     failure = ::GetLastError();
-  else if (DWORD waited = ::WaitForSingleObject(process.Get(), EndWaitMs); waited != WAIT_OBJECT_0)
+  } else if (!::TerminateProcess(process.Get(), 0xFFFFFFFF)) {
+    // One that ended between the two calls refuses to be terminated, and has ended all the same.
+    failure = ::GetLastError();
+    if (::WaitForSingleObject(process.Get(), 0) == WAIT_OBJECT_0) failure = ProcessAlreadyEnded;
+  } else if (DWORD waited = ::WaitForSingleObject(process.Get(), EndWaitMs); waited != WAIT_OBJECT_0) {
     failure = waited == WAIT_TIMEOUT ? WAIT_TIMEOUT : ::GetLastError();
+  }
   if (error) *error = failure;
   return failure == ERROR_SUCCESS;
+}
+
+bool AnyMayStillRun(const std::vector<TNotEnded>& processes) {
+  return std::any_of(processes.begin(), processes.end(), [](const TNotEnded& p) { return MayStillRun(p.Error); });
 }
 
 std::wstring NotEndedMessage(const std::vector<TNotEnded>& processes) {
   std::wstring text;
   for (const TNotEnded& process : processes) {
     if (!text.empty()) text += L"\r\n";
-    text += Format(L"Не удалось завершить процесс %s: %s", {process.Process, SysErrorMessage(process.Error)});
+    text += process.Error == ProcessAlreadyEnded
+                ? Format(L"Процесс %s уже завершился", {process.Process})
+                : Format(L"Не удалось завершить процесс %s: %s", {process.Process, SysErrorMessage(process.Error)});
   }
   return text;
 }

@@ -84,7 +84,7 @@ class TProcessInfo {
   bool UsesLibrary(const std::wstring& name) const;
   // Terminates the process and waits a few seconds at most until it has ended; false when
   // it could not be ended or was still running, with the system's error code in error
-  // (WAIT_TIMEOUT for the latter).
+  // (WAIT_TIMEOUT for the latter), or when it had ended before (ProcessAlreadyEnded).
   bool Kill(DWORD* error = nullptr) const;
 
  private:
@@ -107,7 +107,16 @@ inline std::wstring_view TLibraryInfo::FileName() const {
 // the records are still alive while the handler runs.
 using TKillProcessEvent = std::function<void(TPlugInInfo* sender, TProcessInfo* process)>;
 
-// A process that was to be ended and was not, with the system's error code.
+// What Kill says of a process that had ended before it was asked to: no process has its id
+// any more, which the system calls an invalid parameter.
+inline constexpr DWORD ProcessAlreadyEnded = ERROR_INVALID_PARAMETER;
+// Whether a process that Kill failed on with that error may still be running.
+constexpr bool MayStillRun(DWORD killError) {
+  return killError != ERROR_SUCCESS && killError != ProcessAlreadyEnded;
+}
+
+// A process that was to be ended and was not, or had ended before, with the system's error
+// code.
 struct TNotEnded {
   std::wstring Process;  // as its line in a list: "<id> - <name>"
   DWORD Error;
@@ -115,7 +124,10 @@ struct TNotEnded {
 // Runs a piece of work that waits; a window runs it aside and keeps answering meanwhile.
 using TWaitRunner = std::function<void(const std::function<void()>& work)>;
 
-// The message that names each process that did not end and why; empty when all ended.
+// Whether any of them may still run: then the message is an error, else only information.
+bool AnyMayStillRun(const std::vector<TNotEnded>& processes);
+// The message that names each process that did not end and why, and each that had ended
+// before; empty when all ended.
 std::wstring NotEndedMessage(const std::vector<TNotEnded>& processes);
 
 // Ids of all running processes, in the system's order; empty when they cannot be listed.

@@ -18,8 +18,8 @@ void TIEActiveXSettingsFrame::Load(TIEActiveXSettings* settings) {
   ::SendMessageW(tvSettings, WM_SETREDRAW, FALSE, 0);
   TreeView_DeleteAllItems(tvSettings);
   FSettings = settings;
-  ReloadProxyInfo();
   AddProxyItems();
+  ReloadProxyInfo();
   // No zone list at all (never read, no report) differs from an empty one: no item then.
   if (settings->Zones()) AddZoneItems(*settings->Zones());
   ExpandAll(TreeView_GetRoot(tvSettings));
@@ -28,7 +28,18 @@ void TIEActiveXSettingsFrame::Load(TIEActiveXSettings* settings) {
 }
 
 void TIEActiveXSettingsFrame::ReloadProxyInfo() {
-  if (FSettings) SetText(lblDomainInProxyOverride, DomainInProxyOverrideText(FSettings->PlugInHostInProxyOverride()));
+  if (!FSettings) return;
+  SetText(lblDomainInProxyOverride, DomainInProxyOverrideText(FSettings->PlugInHostInProxyOverride()));
+  // The list shown is the one the statement speaks of.
+  const auto setItem = [this](HTREEITEM item, const std::wstring& text) {
+    TVITEMW value{};
+    value.mask = TVIF_TEXT;
+    value.hItem = item;
+    value.pszText = const_cast<wchar_t*>(text.c_str());
+    if (item) TreeView_SetItem(tvSettings, &value);
+  };
+  setItem(FProxyEnableItem, FSettings->ProxyEnable() ? L"Да/Использовать" : L"Нет/Не использовать");
+  setItem(FProxyOverrideItem, FSettings->ProxyOverride());
 }
 
 HTREEITEM TIEActiveXSettingsFrame::AddItem(HTREEITEM parent, const std::wstring& text) {
@@ -41,10 +52,10 @@ HTREEITEM TIEActiveXSettingsFrame::AddItem(HTREEITEM parent, const std::wstring&
 }
 
 void TIEActiveXSettingsFrame::AddProxyItems() {
+  // The values are written by ReloadProxyInfo.
   HTREEITEM proxy = AddItem(TVI_ROOT, L"Настройки прокси-сервера");
-  AddItem(AddItem(proxy, L"Использовать прокси-сервер для локальных подключений"),
-          FSettings->ProxyEnable() ? L"Да/Использовать" : L"Нет/Не использовать");
-  AddItem(AddItem(proxy, L"Не использовать прокси-сервер для адресов"), FSettings->ProxyOverride());
+  FProxyEnableItem = AddItem(AddItem(proxy, L"Использовать прокси-сервер для локальных подключений"), L"");
+  FProxyOverrideItem = AddItem(AddItem(proxy, L"Не использовать прокси-сервер для адресов"), L"");
 }
 
 void TIEActiveXSettingsFrame::AddZoneItems(const std::vector<TZone>& zones) {

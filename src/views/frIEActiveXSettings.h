@@ -22,7 +22,8 @@ class TIEActiveXSettingsFrame : public TViewFrame {
 
   // Rebuilds the statement and the whole tree, every item expanded.
   void Load(TIEActiveXSettings* settings);
-  // Rewrites the statement only; the tree keeps the values of the last Load.
+  // Rewrites the statement and the proxy values of the tree from the settings, after a
+  // repair has stored a new list; the zones keep the values of the last Load.
   void ReloadProxyInfo();
 
   // For tests: the controls by name.
@@ -39,6 +40,7 @@ class TIEActiveXSettingsFrame : public TViewFrame {
   void ExpandAll(HTREEITEM first);
 
   TIEActiveXSettings* FSettings = nullptr;
+  HTREEITEM FProxyEnableItem = nullptr, FProxyOverrideItem = nullptr;
 };
 
 }  // namespace ornpm

@@ -100,8 +100,9 @@ void TPlugInInfoFrame::btnKillProcsClick() {
   // DoProcessesChanged and frees only its own record, so the others stay valid.
   for (TProcessInfo* process : SelectedProcesses()) FPlugInInfo->KillProcess(process, &notEnded, aside);
   UpdateKillButton();
-  // They leave the list all the same, so the person must hear which are still running.
-  if (!notEnded.empty()) ShowMessage(TMsgKind::Error, NotEndedMessage(notEnded));
+  // Those still running stay listed; the person hears why, and which had ended before.
+  if (!notEnded.empty())
+    ShowMessage(AnyMayStillRun(notEnded) ? TMsgKind::Error : TMsgKind::Information, NotEndedMessage(notEnded));
 }
 
 void TPlugInInfoFrame::DoProcessKilled(TPlugInInfo* sender, TProcessInfo* process) {
