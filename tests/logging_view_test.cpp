@@ -12,6 +12,7 @@
 #include "views/frLogging.h"
 #include "views/frSummary.h"
 #include "win/Environment.h"
+#include "win/Handles.h"
 
 namespace ornpm {
 namespace {
@@ -92,6 +93,41 @@ TEST_F(LoggingViewTest, UncheckingWritesTheStoredPatternsNotTheUnappliedOnes) {
   EXPECT_EQ(Stored(L"FileName"), L"");
   EXPECT_TRUE(::IsWindowEnabled(view.btnApply));
   EXPECT_FALSE(::IsWindowEnabled(view.edLogFileName));
+}
+
+// A write that fails (the settings file held open by another program) leaves both pages
+// showing what is stored, and "Применить" enabled only while the boxes differ from it.
+TEST_F(LoggingViewTest, AFailedWriteShowsWhatIsStoredAgain) {
+  TLoggingFrame view;
+  view.Create(FParent);
+  view.Load(&FInfo.LogInfo());
+  UniqueFileHandle held(
+      ::CreateFileW(Ini().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+  ASSERT_TRUE(held);
+  const std::string before = ReadBinaryFile(Ini());
+
+  SetEditText(view.edLogFileName, L"b.log");
+  ::SendMessageW(view.Handle(), WM_COMMAND, MAKEWPARAM(TLoggingFrame::idApply, BN_CLICKED), 0);
+  ASSERT_EQ(FUser.Messages.size(), 1u);
+  EXPECT_EQ(FUser.Messages[0].Kind, TMsgKind::Error);
+  EXPECT_EQ(WindowText(view.edLogFileName), L"a.log");
+  EXPECT_EQ(FInfo.LogInfo().LogFileName(), L"a.log");
+  EXPECT_FALSE(::IsWindowEnabled(view.btnApply));
+
+  SetChecked(view.chbEnabled, false);
+  ::SendMessageW(view.Handle(), WM_COMMAND, MAKEWPARAM(TLoggingFrame::idEnabled, BN_CLICKED), 0);
+  EXPECT_EQ(FUser.Messages.size(), 2u);
+  EXPECT_TRUE(IsChecked(view.chbEnabled)) << "logging is still on in the file";
+  EXPECT_TRUE(FInfo.LogInfo().Enabled());
+
+  TSummaryInfoFrame summary;
+  summary.Create(FParent);
+  summary.Load(&FInfo);
+  SetChecked(summary.chbEnabled, false);
+  ::SendMessageW(summary.Handle(), WM_COMMAND, MAKEWPARAM(TSummaryInfoFrame::idEnabled, BN_CLICKED), 0);
+  EXPECT_EQ(FUser.Messages.size(), 3u);
+  EXPECT_TRUE(IsChecked(summary.chbEnabled));
+  EXPECT_EQ(ReadBinaryFile(Ini()), before);
 }
 
 TEST_F(LoggingViewTest, ContextMenuStatesAndVariableInsertion) {

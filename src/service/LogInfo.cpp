@@ -253,6 +253,23 @@ void TLogInfo::Save(bool checkPath) {
   OfferToEndProcesses();
 }
 
+void TLogInfo::SaveOrReload(bool checkPath) {
+  try {
+    Save(checkPath);
+  } catch (...) {
+    const std::exception_ptr error = std::current_exception();
+    if (FChanged && !FromReport()) {
+      // The write's error is the one to show; a failed read-back leaves the change pending.
+      try {
+        Load();
+        FChanged = false;
+      } catch (...) {
+      }
+    }
+    std::rethrow_exception(error);
+  }
+}
+
 void TLogInfo::OfferToEndProcesses() {
   FPlugIn->ReloadProcesses();
   if (FPlugIn->ProcessCount() < 1) return;

@@ -54,6 +54,9 @@ class TLogInfo : public TCustomInfo {
   // end the plug-in's processes (restarting the host) so that the change takes effect.
   // checkPath: warn when the log folder may not be writable.
   void Save(bool checkPath);
+  // Save; when the change could not be written, reads back what is stored, so that what is
+  // shown is what holds, and raises the write's error.
+  void SaveOrReload(bool checkPath);
 
   TPlugInInfo* PlugIn() const { return FPlugIn; }
   bool Enabled() const { return FEnabled; }

@@ -1,5 +1,6 @@
 #include "views/ViewFrame.h"
 
+#include "service/LogInfo.h"
 #include "service/PlugInInfo.h"
 
 namespace ornpm {
@@ -49,6 +50,15 @@ void ShowPlugInRows(HWND lblPlugInPath, HWND lblVersion, const TPlugInInfo& plug
 std::wstring DomainInHostsText(const TPlugInInfo& plugIn) {
   if (plugIn.HostsError()) return L"Запись в Hosts: ошибка чтения";
   return std::wstring(L"Запись в Hosts: ") + (plugIn.DomainInHosts() ? L"Есть" : L"Нет");
+}
+
+void SaveLogSettings(TLogInfo& log, bool checkPath, const std::function<void()>& showStored) {
+  try {
+    log.SaveOrReload(checkPath);
+  } catch (...) {
+    showStored();
+    throw;
+  }
 }
 
 std::wstring DomainInProxyOverrideText(bool inProxyOverride) {

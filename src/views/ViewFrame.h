@@ -2,6 +2,7 @@
 // Base of the information views: a child window that fills its page of the tab set, lays
 // out its controls by anchors, and hands their notifications to the view.
 
+#include <functional>
 #include <string>
 
 #include "win/Layout.h"
@@ -52,6 +53,7 @@ inline constexpr unsigned RightEdge = akTop | akRight;
 // Text colour of the path row while the plug-in is not registered.
 inline constexpr COLORREF NotRegisteredColor = RGB(255, 0, 0);
 
+class TLogInfo;
 class TPlugInInfo;
 
 // The path and version rows that more than one view shows; without a registered DLL the
@@ -60,6 +62,9 @@ class TPlugInInfo;
 void ShowPlugInRows(HWND lblPlugInPath, HWND lblVersion, const TPlugInInfo& plugIn);
 // The hosts and proxy-exception rows: a fixed caption and the answer.
 std::wstring DomainInHostsText(const TPlugInInfo& plugIn);
+// Writes the logging settings; when that fails, showStored puts what is stored back on the
+// page before the error goes on to be shown.
+void SaveLogSettings(TLogInfo& log, bool checkPath, const std::function<void()>& showStored);
 std::wstring DomainInProxyOverrideText(bool inProxyOverride);
 
 // Small helpers for the views' controls.

@@ -71,7 +71,7 @@ void TLoggingFrame::chbEnabledChange() {
   if (WindowText(edLogFilePath).empty()) SetText(edLogFilePath, FLogInfo->LogFilePath());
   if (WindowText(edLogFileName).empty()) SetText(edLogFileName, FLogInfo->LogFileName());
   if (WindowText(edActualLogPath).empty()) SetText(edActualLogPath, FLogInfo->ActualLogPath());
-  FLogInfo->Save(false);
+  SaveLogSettings(*FLogInfo, false, [this] { Load(FLogInfo); });
 }
 
 void TLoggingFrame::edLogFileChangeTracking() {
@@ -86,7 +86,7 @@ void TLoggingFrame::btnApplyClick() {
   FLogInfo->SetLogFileName(WindowText(edLogFileName));
   ShowActualPath();
   SetEnabled(btnApply, false);
-  FLogInfo->Save(true);
+  SaveLogSettings(*FLogInfo, true, [this] { Load(FLogInfo); });
 }
 
 void TLoggingFrame::OnCommand(int id, int code) {

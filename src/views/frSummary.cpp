@@ -82,7 +82,7 @@ void TSummaryInfoFrame::chbEnabledChange() {
     SetText(lblActualLogPath, L"Фактический путь: " + log.ActualLogPath());
   }
   if (nameWasEmpty) SetText(lblLogFileName, L"Имя файла: " + log.LogFileName());
-  log.Save(false);
+  SaveLogSettings(log, false, [this] { Load(FInfo); });
 }
 
 void TSummaryInfoFrame::btnChangeLogFileClick() {
@@ -97,7 +97,7 @@ void TSummaryInfoFrame::btnChangeLogFileClick() {
     log.SetLogFileName(dialog.LogFileName());
   }
   ShowLogPaths();  // the rows are up to date before Save shows its messages
-  log.Save(true);
+  SaveLogSettings(log, true, [this] { Load(FInfo); });
 }
 
 void TSummaryInfoFrame::OnCommand(int id, int code) {
