@@ -230,21 +230,41 @@ TEST_F(ForeignReportTest, ReportsFromElsewhereNeverActHere) {
   }
 }
 
-// A repair acts on this workstation; what it changed is shown by gathering anew, not mixed
-// into the report on show.
-TEST_F(ForeignReportTest, ARepairWhileAReportIsShownShowsThisWorkstation) {
+// A repair acts on this workstation, which may not be the report's: the person is asked
+// first, naming the report. Declined, nothing is written and the report stays; agreed, what
+// the repair changed is shown by gathering anew, not mixed into the report on show.
+TEST_F(ForeignReportTest, ARepairWhileAReportIsShownAsksAndThenShowsThisWorkstation) {
   for (int id : {TMainForm::idWriteToHosts, TMainForm::idWriteToProxyOverride}) {
-    TMainForm form({});
-    const std::wstring file = FSandbox.Root() + L"\\foreign.xinf";
-    WriteBinaryFile(file, WideToBytes(Report(L"<PlugIn Path=\"{sys}kernel32.dll\" Version=\"1\" "
-                                             L"DomainInHosts=\"True\"><Processes></Processes></PlugIn>")));
-    Load(form, file);
-    ASSERT_TRUE(form.Frame().Info()->FromReport());
-    Press(form, id);
-    EXPECT_FALSE(form.Frame().Info()->FromReport()) << id;
-    EXPECT_EQ(form.Frame().Info()->PlugInInfo().PlugInPath(), FDll) << id;
-    EXPECT_TRUE(Enabled(form.Frame().SummaryFrame().chbEnabled)) << id;
+    for (TMsgResult answer : {TMsgResult::No, TMsgResult::Yes}) {
+      SCOPED_TRACE(::testing::Message() << id << (answer == TMsgResult::Yes ? " agreed" : " declined"));
+      TMainForm form({});
+      const std::wstring file = FSandbox.Root() + L"\\foreign.xinf";
+      WriteBinaryFile(file, WideToBytes(Report(L"<PlugIn Path=\"{sys}kernel32.dll\" Version=\"1\" "
+                                               L"DomainInHosts=\"True\"><Processes></Processes></PlugIn>")));
+      Load(form, file);
+      ASSERT_TRUE(form.Frame().Info()->FromReport());
+      FUser.Messages.clear();
+      FUser.ConfirmAnswer = answer;
+      const std::string hostsBefore = testing::ReadBinaryFile(FSandbox.HostsFile());
+      const auto proxyBefore = testing::GetRegistryString(HKEY_CURRENT_USER, InternetSettingsKey, L"ProxyOverride");
+      Press(form, id);
+      ASSERT_FALSE(FUser.Messages.empty());
+      EXPECT_EQ(FUser.Messages[0].Text, L"Показан отчёт \"" + file +
+                                            L"\". Исправление будет выполнено на этом компьютере, после чего будут "
+                                            L"показаны его данные. Продолжить?");
+      if (answer == TMsgResult::No) {
+        EXPECT_EQ(FUser.Messages.size(), 1u);
+        EXPECT_TRUE(form.Frame().Info()->FromReport());
+        EXPECT_EQ(testing::ReadBinaryFile(FSandbox.HostsFile()), hostsBefore);
+        EXPECT_EQ(testing::GetRegistryString(HKEY_CURRENT_USER, InternetSettingsKey, L"ProxyOverride"), proxyBefore);
+        continue;
+      }
+      EXPECT_FALSE(form.Frame().Info()->FromReport());
+      EXPECT_EQ(form.Frame().Info()->PlugInInfo().PlugInPath(), FDll);
+      EXPECT_TRUE(Enabled(form.Frame().SummaryFrame().chbEnabled));
+    }
   }
+  FUser.ConfirmAnswer = TMsgResult::Yes;
 }
 
 // A load that fails shows its error naming the file; the report shown, the pages and the

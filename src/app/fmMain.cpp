@@ -82,15 +82,15 @@ TMainForm::~TMainForm() = default;
 void TMainForm::CreateControls() {
   FFrame.Create(Handle());
   Layout().Add(FFrame.Handle(), {0, 0, DesignClient.cx, DesignClient.cy - ButtonRowHeight},
-              akLeft | akTop | akRight | akBottom);
+               akLeft | akTop | akRight | akBottom);
   for (const TButtonDesign& button : Buttons) {
     const bool service = button.Id == idServiceFuncs, arrow = button.Id == idDropDown;
     // The arrow does what the service button does: one stop in the Tab order is enough.
     DWORD style = BS_PUSHBUTTON | (service ? BS_LEFT | WS_CLIPSIBLINGS : 0) | (arrow ? 0 : WS_TABSTOP);
     HWND control =
         Layout().AddControl(Handle(), L"BUTTON", button.Caption, style, button.Id,
-                           {button.Left, DesignClient.cy - 31, button.Left + button.Width, DesignClient.cy - 6},
-                           akBottom | (service || arrow ? akLeft : akRight));
+                            {button.Left, DesignClient.cy - 31, button.Left + button.Width, DesignClient.cy - 6},
+                            akBottom | (service || arrow ? akLeft : akRight));
     if (service) FServiceButton = control;
     if (arrow) FDropDownButton = control;
     if (button.Id == idLoad) FLoadButton = control;
@@ -357,13 +357,23 @@ void TMainForm::PopUpServiceMenu(std::optional<POINT> at) {
   ::TrackPopupMenu(FServiceMenu.Get(), TPM_LEFTALIGN | TPM_TOPALIGN, at->x, at->y, 0, Handle(), nullptr);
 }
 
+bool TMainForm::RepairHereAgreed() {
+  const std::wstring report = FFrame.ShownReportFile();
+  return report.empty() ||
+         Confirm(Format(L"Показан отчёт \"%s\". Исправление будет выполнено на этом компьютере, после чего будут "
+                        L"показаны его данные. Продолжить?",
+                        {report}));
+}
+
 void TMainForm::miWriteToHostsClick() {
+  if (!RepairHereAgreed()) return;
   TWaitCursor wait;
   if (WritePlugInDomainToHosts(false) != 0) RunAsAdmin(L"/WH");
   FFrame.ReloadHostsInfo();
 }
 
 void TMainForm::miWriteToProxyOverrideClick() {
+  if (!RepairHereAgreed()) return;
   TWaitCursor wait;
   if (TPlugInInfo::FindFirstProcess(L"iexplore.exe")) {
     ShowMessage(TMsgKind::Information, L"Запущен Internet Explorer. Приложение нужно закрыть и повторить попытку.");

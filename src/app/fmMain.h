@@ -69,6 +69,9 @@ class TMainForm : public TTopWindow {
   bool LoadReportArgument(const std::wstring& fileName);
   void btnSaveClick();
   void btnServiceFuncsClick();
+  // A repair acts on this workstation, which may not be the one of the report shown: the
+  // person agrees first. True when there is no report or the person agreed.
+  bool RepairHereAgreed();
   void miWriteToHostsClick();
   void miWriteToProxyOverrideClick();
   void miExtModeClick();

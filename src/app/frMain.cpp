@@ -133,9 +133,14 @@ void TMainFrame::LoadFromFile(const std::wstring& fileName) {
   // Read aside and swapped in only when whole: a failure leaves the shown report in place.
   std::unique_ptr<TCompositeInfo> shown = TCompositeInfo::ReadReportFile(fileName);
   FInfo.swap(shown);
+  FReportFile = fileName;
   LoadFrames();
   // What a report cut off holds is shown, never as if it were all of it.
   if (FInfo->CutOff()) ShowMessage(TMsgKind::Warning, FInfo->CutOffMessage(fileName));
+}
+
+std::wstring TMainFrame::ShownReportFile() const {
+  return FInfo->FromReport() ? FReportFile : std::wstring();
 }
 
 // While a report is shown, the state a repair changed is this workstation's: it is shown

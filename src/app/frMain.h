@@ -31,6 +31,8 @@ class TMainFrame : public TWindow {
   // Raises, naming the file, for a missing or unreadable file, another extension or a file
   // that is no report; the views and the diagnosis then stay as they were.
   void LoadFromFile(const std::wstring& fileName);
+  // The file of the report shown; empty while this workstation's data is shown.
+  std::wstring ShownReportFile() const;
   void ReloadHostsInfo();
   void ReloadProxyInfo();
 
@@ -59,6 +61,7 @@ class TMainFrame : public TWindow {
   TLoggingFrame FLoggingFrame;
   TSummaryInfoFrame FSummaryInfoFrame;
   std::unique_ptr<TCompositeInfo> FInfo;
+  std::wstring FReportFile;  // of the report FInfo holds, when it holds one
   bool FExtendedMode = false;
   UINT FTabsDpi = 0;  // the DPI the tabs were sized for
 };
