@@ -3,6 +3,8 @@
 // runs these tests at 96 and again at 144 DPI); the sizing limits; fonts, focus, the order
 // of overlapping controls and the service menu.
 
+#include "win/Layout.h"
+
 #include <windows.h>
 
 #include <commctrl.h>
@@ -27,7 +29,7 @@
 #include "views/dlgLogFileName.h"
 #include "win/Dpi.h"
 #include "win/Fonts.h"
-#include "win/Layout.h"
+#include "win/TopWindow.h"
 #include "win/Window.h"
 
 namespace ornpm {
@@ -217,6 +219,30 @@ const std::vector<TPlace> LogFileNamePlaces = {
 
 using LayoutTest = testing::MainWindowWorkstation;
 
+// Centred, then moved as little as it takes into the work area of the monitor, clear of
+// its taskbar: a dialog on an owner near an edge stays whole on that monitor.
+TEST(WindowPlacement, CentredAndKeptInsideTheWorkArea) {
+  const RECT work{0, 0, 1920, 1040};  // a 1080-pixel screen with a 40-pixel taskbar below
+  const struct {
+    const char* Name;
+    SIZE Size;
+    RECT On, WorkArea, Expected;
+  } cases[] = {
+      {"on the work area", {800, 600}, work, work, {560, 220, 1360, 820}},
+      {"on an owner", {400, 300}, {100, 100, 700, 500}, work, {200, 150, 600, 450}},
+      {"an owner at the bottom: above the taskbar", {400, 300}, {100, 800, 700, 1080}, work, {200, 740, 600, 1040}},
+      {"an owner past the left edge", {400, 300}, {-500, 100, 100, 500}, work, {0, 150, 400, 450}},
+      {"larger than the work area", {2000, 1200}, work, work, {0, 0, 2000, 1200}},
+      {"a second monitor", {800, 600}, {1920, 0, 3200, 1000}, {1920, 0, 3200, 1000}, {2160, 200, 2960, 800}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    const RECT placed = CentredRect(c.Size, c.On, c.WorkArea);
+    EXPECT_EQ(std::vector<LONG>({placed.left, placed.top, placed.right, placed.bottom}),
+              std::vector<LONG>({c.Expected.left, c.Expected.top, c.Expected.right, c.Expected.bottom}));
+  }
+}
+
 TEST_F(LayoutTest, MainWindowOpensCentredAtTheHeightOfItsMode) {
   for (bool extended : {false, true}) {
     SCOPED_TRACE(extended ? "extended" : "common");
@@ -225,8 +251,9 @@ TEST_F(LayoutTest, MainWindowOpensCentredAtTheHeightOfItsMode) {
     EXPECT_EQ(ClientSize(form.Handle()).cy, Scale(extended ? 447 : 238, dpi));
     RECT outer{};
     ::GetWindowRect(form.Handle(), &outer);
-    EXPECT_NEAR((outer.left + outer.right) / 2, ::GetSystemMetrics(SM_CXSCREEN) / 2, 1);
-    EXPECT_NEAR((outer.top + outer.bottom) / 2, ::GetSystemMetrics(SM_CYSCREEN) / 2, 1);
+    const RECT work = WorkAreaOf(form.Handle());
+    EXPECT_NEAR(outer.left + outer.right, work.left + work.right, 1) << "centred on the monitor's work area";
+    EXPECT_NEAR(outer.top + outer.bottom, work.top + work.bottom, 1);
     ExpectPlaced(form.Handle(), MainPlaces, form.Frame().Handle());
   }
 }
@@ -353,8 +380,9 @@ TEST_F(LayoutTest, SendDialogOpensCentredAndFollowsADragOfEachEdgeAndCornerDownT
   EXPECT_EQ(ClientSize(form.Handle()).cy, Scale(403, dpi));
   RECT start{};
   ::GetWindowRect(form.Handle(), &start);
-  EXPECT_NEAR(start.left + start.right, ::GetSystemMetrics(SM_CXSCREEN), 1) << "centred on the screen";
-  EXPECT_NEAR(start.top + start.bottom, ::GetSystemMetrics(SM_CYSCREEN), 1);
+  const RECT work = WorkAreaOf(form.Handle());
+  EXPECT_NEAR(start.left + start.right, work.left + work.right, 1) << "centred on the monitor's work area";
+  EXPECT_NEAR(start.top + start.bottom, work.top + work.bottom, 1);
   for (const TEdgeDrag& drag : EdgeDrags) {
     for (int delta : {Scale(50, dpi), -Scale(200, dpi)}) {
       SCOPED_TRACE(std::string(drag.Name) + (delta > 0 ? " out" : " in"));
@@ -365,12 +393,8 @@ TEST_F(LayoutTest, SendDialogOpensCentredAndFollowsADragOfEachEdgeAndCornerDownT
       ::GetWindowRect(form.Handle(), &after);
       // Inwards, the drag stops at the smallest outer size of 640 by 345.
       const int width = before.right - before.left, height = before.bottom - before.top;
-      EXPECT_EQ(after.right - after.left, !drag.Horizontal() ? width
-                                          : delta > 0        ? width + delta
-                                                             : Scale(640, dpi));
-      EXPECT_EQ(after.bottom - after.top, !drag.Vertical() ? height
-                                          : delta > 0      ? height + delta
-                                                           : Scale(345, dpi));
+      EXPECT_EQ(after.right - after.left, !drag.Horizontal() ? width : delta > 0 ? width + delta : Scale(640, dpi));
+      EXPECT_EQ(after.bottom - after.top, !drag.Vertical() ? height : delta > 0 ? height + delta : Scale(345, dpi));
       ExpectPlaced(form.Handle(), SendPlaces);
     }
   }

@@ -159,13 +159,14 @@ void TMainForm::FormCreate(const std::vector<std::wstring>& arguments) {
   }
 }
 
-// Centred on the screen at the height of its mode, then shown.
+// Centred on its monitor's work area, clear of the taskbar, at the height of its mode,
+// then shown.
 void TMainForm::ShowCentred() {
   RECT outer{};
   ::GetWindowRect(Handle(), &outer);
-  const int width = outer.right - outer.left, height = outer.bottom - outer.top;
-  ::SetWindowPos(Handle(), nullptr, (::GetSystemMetrics(SM_CXSCREEN) - width) / 2,
-                 (::GetSystemMetrics(SM_CYSCREEN) - height) / 2, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+  const RECT workArea = WorkAreaOf(Handle());
+  const RECT placed = CentredRect({outer.right - outer.left, outer.bottom - outer.top}, workArea, workArea);
+  ::SetWindowPos(Handle(), nullptr, placed.left, placed.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
   ::ShowWindow(Handle(), SW_SHOWNORMAL);
   MeasureBorderSize();
 }

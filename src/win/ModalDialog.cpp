@@ -41,11 +41,12 @@ TModalDialog::TModalDialog(HWND owner, const TDialogDesign& design)
   const UINT dpi = WindowDpi(top);
   RECT outer{0, 0, Scale(design.Client.cx, dpi), Scale(design.Client.cy, dpi)};
   ::AdjustWindowRectEx(&outer, style, FALSE, exStyle);
-  RECT area{0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)};
-  if (design.CentreOnOwner && top) ::GetWindowRect(top, &area);
-  const int width = outer.right - outer.left, height = outer.bottom - outer.top;
-  const int left = (area.left + area.right - width) / 2, topEdge = (area.top + area.bottom - height) / 2;
-  CreateNative(design.ClassName, design.Caption, style, exStyle, top, {left, topEdge, left + width, topEdge + height});
+  // On the owner's monitor, where the person looks, clear of its taskbar.
+  const RECT workArea = WorkAreaOf(top);
+  RECT on = workArea;
+  if (design.CentreOnOwner && top) ::GetWindowRect(top, &on);
+  CreateNative(design.ClassName, design.Caption, style, exStyle, top,
+               CentredRect({outer.right - outer.left, outer.bottom - outer.top}, on, workArea));
 }
 
 HWND TModalDialog::AddControl(const wchar_t* className, const std::wstring& text, DWORD style, int id, RECT design,

@@ -1,9 +1,29 @@
 #include "win/TopWindow.h"
 
+#include <algorithm>
+
 #include "win/Fonts.h"
 #include "win/MainThread.h"
 
 namespace ornpm {
+
+RECT CentredRect(SIZE size, const RECT& on, const RECT& workArea) {
+  LONG left = (on.left + on.right - size.cx) / 2, top = (on.top + on.bottom - size.cy) / 2;
+  left = std::max(workArea.left, std::min(left, workArea.right - size.cx));
+  top = std::max(workArea.top, std::min(top, workArea.bottom - size.cy));
+  return {left, top, left + size.cx, top + size.cy};
+}
+
+RECT WorkAreaOf(HWND window) {
+  MONITORINFO info{};
+  info.cbSize = sizeof info;
+  const HMONITOR monitor = window ? ::MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST)
+                                  : ::MonitorFromPoint({0, 0}, MONITOR_DEFAULTTOPRIMARY);
+  if (::GetMonitorInfoW(monitor, &info)) return info.rcWork;
+  RECT area{};
+  ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
+  return area;
+}
 
 TTopWindow::TTopWindow(SIZE designClient) : FLayout(designClient) {
   BindMainThreadQueue();

@@ -11,6 +11,13 @@
 
 namespace ornpm {
 
+// A window of that outer size centred on the rectangle on, then moved as little as it takes
+// to lie inside the work area (a window larger than it keeps its top-left corner there).
+RECT CentredRect(SIZE size, const RECT& on, const RECT& workArea);
+// The work area (the monitor without its taskbar and docked bars) of the monitor that holds
+// most of the window; of the primary monitor for none.
+RECT WorkAreaOf(HWND window);
+
 class TTopWindow : public TWindow {
  protected:
   // designClient is the client size at 96 DPI that the layout's rectangles refer to. The
