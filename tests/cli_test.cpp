@@ -129,20 +129,34 @@ TEST_F(CommandLineTest, ADamagedReportArgumentIsTold) {
   }
 }
 
-// A logon script or a deployment job does not stop where the entry is there: the line goes
-// to the stream the caller redirected, or to the console of the process that started it.
-TEST_F(CommandLineTest, EntryAlreadyPresentIsWrittenNotShown) {
+// A logon script or a deployment job never stops on a message box: an entry already there
+// and an error are lines on the stream the caller redirected, or on the console of the
+// process that started the run.
+TEST_F(CommandLineTest, ARunWithSwitchesShowsNoMessageBox) {
+  const struct {
+    const char* Name;
+    std::wstring Switch;
+    bool Redirected;
+    DWORD ExitCode;
+    std::wstring Output;  // when redirected
+  } cases[] = {
+      {"entry there, redirected", L"/WP", true, 0,
+       L"Информация о домене плагина уже содержится в исключениях прокси-сервера\r\n"},
+      {"entry there, the starting console", L"/WP", false, 0, L""},
+      {"no hosts file, the starting console", L"/WH", false, 1, L""},
+  };
   SetRegistryString(HKEY_CURRENT_USER, InternetSettings, L"ProxyOverride", L"ornpluginvlx.local");
-  for (bool redirected : {true, false}) {
-    SCOPED_TRACE(redirected ? "redirected" : "the starting console");
+  ::DeleteFileW(FSandbox.HostsFile().c_str());
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
     testing::ChildOptions options;
-    options.RedirectOutput = redirected;
-    ChildRun run = RunOrnpm({L"/WP"}, options);
+    options.RedirectOutput = c.Redirected;
+    ChildRun run = RunOrnpm({c.Switch}, options);
     ASSERT_FALSE(run.TimedOut);
-    EXPECT_EQ(run.ExitCode, 0u);
+    EXPECT_EQ(run.ExitCode, c.ExitCode);
     EXPECT_TRUE(run.MessageBoxes.empty());
-    if (redirected) {
-      EXPECT_EQ(run.Output, L"Информация о домене плагина уже содержится в исключениях прокси-сервера\r\n");
+    if (c.Redirected) {
+      EXPECT_EQ(run.Output, c.Output);
     }
   }
 }
@@ -288,16 +302,6 @@ TEST_F(CommandLineTest, HostsAppendThatRunsOutOfDiskLeavesTheFileAsItWas) {
       EXPECT_NE(run.Output.find(L"Файл оставлен без изменений."), std::wstring::npos) << testing::Narrow(run.Output);
     }
   }
-}
-
-TEST_F(CommandLineTest, ErrorWithoutARedirectedStreamShowsNoMessageBox) {
-  ::DeleteFileW(FSandbox.HostsFile().c_str());
-  testing::ChildOptions options;
-  options.RedirectOutput = false;
-  ChildRun run = RunOrnpm({L"/WH"}, options);
-  ASSERT_FALSE(run.TimedOut);
-  EXPECT_EQ(run.ExitCode, 1u);
-  EXPECT_TRUE(run.MessageBoxes.empty());
 }
 
 // An error that nothing foresaw ends a run with switches on the error stream: no one may be
