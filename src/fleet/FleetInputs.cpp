@@ -5,9 +5,9 @@
 #include <unordered_map>
 
 #include "service/CompositeInfo.h"
-#include "win/AsciiText.h"
 #include "win/Environment.h"
 #include "win/Exceptions.h"
+#include "win/Files.h"
 #include "win/FolderWalk.h"
 #include "win/Text.h"
 
@@ -17,22 +17,6 @@ namespace {
 
 bool IsReportFileName(std::wstring_view name) {
   return ReportFormatOf(name) != TReportFormat::None;
-}
-
-uint64_t TimeNumber(const FILETIME& time) {
-  return static_cast<uint64_t>(time.dwHighDateTime) << 32 | time.dwLowDateTime;
-}
-
-// Names that differ in letter case only give the same text.
-std::wstring CaseFolded(std::wstring_view name) {
-  std::wstring folded(name);
-  if (IsAscii(name)) {
-    for (wchar_t& c : folded) c = FoldAscii(c);
-  } else if (!folded.empty()) {
-    ::LCMapStringW(LOCALE_INVARIANT, LCMAP_UPPERCASE, name.data(), static_cast<int>(name.size()), folded.data(),
-                   static_cast<int>(folded.size()));
-  }
-  return folded;
 }
 
 int CompareIgnoringCase(std::wstring_view a, std::wstring_view b, bool linguistic) {
@@ -109,7 +93,7 @@ void TFleetFiles::AddEntry(const std::wstring& folder, std::wstring_view name, u
 
 void TFleetFiles::Add(const std::wstring& folder, std::wstring_view name, const FILETIME& time) {
   const size_t computer = ChangeFileExt(name, L"").size();
-  AddEntry(folder, name, static_cast<uint16_t>(std::min<size_t>(computer, UINT16_MAX)), TimeNumber(time), 0);
+  AddEntry(folder, name, static_cast<uint16_t>(std::min<size_t>(computer, UINT16_MAX)), FileTimeNumber(time), 0);
 }
 
 void TFleetFiles::AddError(std::wstring path, bool namesComputer, DWORD error) {
@@ -135,9 +119,7 @@ std::wstring_view TFleetFiles::ComputerName(size_t i) const {
 
 TFleetFile TFleetFiles::File(size_t i) const {
   const TEntry& entry = FEntries[i];
-  TFleetFile file{Path(entry), std::wstring(ComputerName(entry)), {}, {}};
-  file.Time.dwLowDateTime = static_cast<DWORD>(entry.Time);
-  file.Time.dwHighDateTime = static_cast<DWORD>(entry.Time >> 32);
+  TFleetFile file{Path(entry), std::wstring(ComputerName(entry)), FileTimeOf(entry.Time), {}};
   if (entry.Error) file.Error = FErrors[entry.Error - 1];
   return file;
 }
@@ -153,16 +135,19 @@ std::wstring_view TFleetFiles::Name(const TEntry& entry) const {
 
 // Sorting compares numbers: the texts are compared once per distinct folder and name, not
 // once per comparison of files, which a history of thousands of files per name would repeat.
+// A folder named twice, in whatever letter case, gets one number: two files are one path
+// exactly when their folders' numbers and their names are the same.
 void TFleetFiles::NumberFolders() {
   std::vector<uint32_t> byName(FFolders.size());
   for (uint32_t i = 0; i < byName.size(); ++i) byName[i] = i;
   std::sort(byName.begin(), byName.end(),
             [&](uint32_t a, uint32_t b) { return CompareIgnoringCase(FFolders[a], FFolders[b], false) < 0; });
   std::vector<uint32_t> place(FFolders.size());
-  std::vector<std::wstring> folders(FFolders.size());
-  for (uint32_t i = 0; i < byName.size(); ++i) {
-    place[byName[i]] = i;
-    folders[i] = std::move(FFolders[byName[i]]);
+  std::vector<std::wstring> folders;
+  for (uint32_t folder : byName) {
+    if (folders.empty() || CompareIgnoringCase(folders.back(), FFolders[folder], false) != 0)
+      folders.push_back(std::move(FFolders[folder]));
+    place[folder] = static_cast<uint32_t>(folders.size() - 1);
   }
   FFolders = std::move(folders);
   for (TEntry& entry : FEntries) entry.Folder = place[entry.Folder];
@@ -173,7 +158,7 @@ void TFleetFiles::NumberComputers() {
   std::unordered_map<std::wstring, uint32_t> numbers;
   std::vector<std::wstring_view> names;  // by number, as first found
   for (TEntry& entry : FEntries) {
-    const auto [found, added] = numbers.try_emplace(CaseFolded(ComputerName(entry)), names.size());
+    const auto [found, added] = numbers.try_emplace(FoldCase(std::wstring(ComputerName(entry))), names.size());
     if (added) names.push_back(ComputerName(entry));
     entry.Computer = found->second;
   }
@@ -191,12 +176,11 @@ void TFleetFiles::NumberComputers() {
 // Two paths of one file: the same text, or, for files of the same name, the same volume and
 // file index (a linked or mounted folder, another drive letter for a share).
 bool TFleetFiles::SameFile(const TEntry& a, const TEntry& b) const {
-  if (a.Folder == b.Folder && CompareIgnoringCase(Name(a), Name(b), false) == 0) return true;
-  const std::wstring first = Path(a), second = Path(b);
-  if (CompareIgnoringCase(first, second, false) == 0) return true;
-  if (a.Error || b.Error || CompareIgnoringCase(Name(a), Name(b), false) != 0) return false;
-  const std::optional<TFileIdentity> identity = TryFileIdentity(first);
-  return identity && identity == TryFileIdentity(second);
+  if (CompareIgnoringCase(Name(a), Name(b), false) != 0) return false;
+  if (a.Folder == b.Folder) return true;
+  if (a.Error || b.Error) return false;
+  const std::optional<TFileIdentity> identity = TryFileIdentity(Path(a));
+  return identity && identity == TryFileIdentity(Path(b));
 }
 
 // Only files of one computer and time can be one file; such runs are short.

@@ -78,8 +78,7 @@ void AddZoneCells(const TIEActiveXSettings& settings, TFleetRow& row) {
 }  // namespace
 
 std::wstring FleetTimeText(uint64_t time, TTimePrecision precision) {
-  const FILETIME fileTime{static_cast<DWORD>(time), static_cast<DWORD>(time >> 32)};
-  const std::optional<SYSTEMTIME> local = time ? FileTimeToLocal(fileTime) : std::nullopt;
+  const std::optional<SYSTEMTIME> local = time ? FileTimeToLocal(FileTimeOf(time)) : std::nullopt;
   if (!local) return {};
   wchar_t text[32];
   const int length = std::swprintf(text, 32, L"%02u.%02u.%04u %02u:%02u:%02u", local->wDay, local->wMonth, local->wYear,
@@ -100,7 +99,7 @@ TFleetRow MakeFleetRow(const TFleetFile& file, const TCompositeInfo* info, const
   row.reserve(FleetColumns().size());
   row.push_back({file.Path});
   row.push_back({file.ComputerName});
-  row.push_back({FleetTimeText(static_cast<uint64_t>(file.Time.dwHighDateTime) << 32 | file.Time.dwLowDateTime)});
+  row.push_back({FleetTimeText(FileTimeNumber(file.Time))});
   if (!info) {
     row.resize(FleetColumns().size() - 1);
     row.push_back({error, true});

@@ -128,9 +128,7 @@ void TSendEMailForm::LoadLogFileList(const TLogInfo* logInfo) {
   std::vector<std::pair<uint64_t, std::wstring>> logs;  // last written, path
   TFolderWalker walker([&](const std::wstring& found, const WIN32_FIND_DATAW& file) {
     if (SameText(ExtractFileExt(file.cFileName), L".log"))
-      logs.emplace_back(
-          static_cast<uint64_t>(file.ftLastWriteTime.dwHighDateTime) << 32 | file.ftLastWriteTime.dwLowDateTime,
-          found + file.cFileName);
+      logs.emplace_back(FileTimeNumber(file.ftLastWriteTime), found + file.cFileName);
   });
   walker.Walk(folder);
   if (std::wstring store = VirtualStoreFolder(folder); !store.empty()) walker.Walk(store);

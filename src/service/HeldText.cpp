@@ -1,7 +1,5 @@
 #include "service/HeldText.h"
 
-#include <windows.h>
-
 #include <algorithm>
 
 #include "win/AsciiText.h"
@@ -61,24 +59,12 @@ std::wstring Units(std::string_view held) {
   return text;
 }
 
-namespace {
-
-// A name upper-cased by the operating system's case table, the one SameText compares with.
-std::wstring FoldName(std::wstring name) {
-  if (!name.empty())
-    ::LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, name.data(), static_cast<int>(name.size()), name.data(),
-                    static_cast<int>(name.size()), nullptr, nullptr, 0);
-  return name;
-}
-
-}  // namespace
-
 uint32_t NameHash(std::string_view held) {
-  return IsAscii(held) ? HashAsciiFolded(held) : HashAsciiFolded<wchar_t>(FoldName(Units(held)));
+  return IsAscii(held) ? HashAsciiFolded(held) : HashAsciiFolded<wchar_t>(FoldCase(Units(held)));
 }
 
 uint32_t NameHash(std::wstring_view name) {
-  return IsAscii(name) ? HashAsciiFolded(name) : HashAsciiFolded<wchar_t>(FoldName(std::wstring(name)));
+  return IsAscii(name) ? HashAsciiFolded(name) : HashAsciiFolded<wchar_t>(FoldCase(std::wstring(name)));
 }
 
 bool SameName(std::string_view a, std::string_view b) {
@@ -90,7 +76,7 @@ bool SameName(std::string_view a, std::string_view b) {
   } else if (IsAscii(a) && IsAscii(b)) {
     return false;
   }
-  return FoldName(Units(a)) == FoldName(Units(b));
+  return FoldCase(Units(a)) == FoldCase(Units(b));
 }
 
 bool SameName(std::string_view held, std::wstring_view name) {
@@ -102,7 +88,7 @@ bool SameName(std::string_view held, std::wstring_view name) {
   } else if (IsAscii(held) && IsAscii(name)) {
     return false;
   }
-  return FoldName(Units(held)) == FoldName(std::wstring(name));
+  return FoldCase(Units(held)) == FoldCase(std::wstring(name));
 }
 
 }  // namespace ornpm

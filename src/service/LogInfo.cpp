@@ -279,8 +279,7 @@ void TLogInfo::OfferToEndProcesses() {
   std::wstring folder = ExtractFilePath(FPlugIn->PlugInPath());
   bool hostWasRunning = FPlugIn->FindProcess(PlugInHostExeName, folder) != nullptr;
   const std::vector<TNotEnded> notEnded = FPlugIn->KillAllProcesses();
-  if (!notEnded.empty())
-    ShowMessage(AnyMayStillRun(notEnded) ? TMsgKind::Error : TMsgKind::Information, NotEndedMessage(notEnded));
+  ShowNotEnded(notEnded);
   // Quoted: an unquoted path with blanks would let CreateProcess try "C:\Program.exe" first.
   if (hostWasRunning) RunProgram(L"\"" + folder + PlugInHostExeName + L"\"");
 }

@@ -9,6 +9,7 @@
 #include "win/Exceptions.h"
 #include "win/Handles.h"
 #include "win/Text.h"
+#include "win/UserInteraction.h"
 
 namespace ornpm {
 
@@ -130,6 +131,11 @@ bool TProcessInfo::Kill(DWORD* error) const {
 
 bool AnyMayStillRun(const std::vector<TNotEnded>& processes) {
   return std::any_of(processes.begin(), processes.end(), [](const TNotEnded& p) { return MayStillRun(p.Error); });
+}
+
+void ShowNotEnded(const std::vector<TNotEnded>& processes) {
+  if (!processes.empty())
+    ShowMessage(AnyMayStillRun(processes) ? TMsgKind::Error : TMsgKind::Information, NotEndedMessage(processes));
 }
 
 std::wstring NotEndedMessage(const std::vector<TNotEnded>& processes) {

@@ -126,6 +126,9 @@ using TWaitRunner = std::function<void(const std::function<void()>& work)>;
 
 // Whether any of them may still run: then the message is an error, else only information.
 bool AnyMayStillRun(const std::vector<TNotEnded>& processes);
+// Tells the person of them, an error or information as AnyMayStillRun says; nothing when
+// there are none.
+void ShowNotEnded(const std::vector<TNotEnded>& processes);
 // The message that names each process that did not end and why, and each that had ended
 // before; empty when all ended.
 std::wstring NotEndedMessage(const std::vector<TNotEnded>& processes);

@@ -36,7 +36,7 @@ void TIEActiveXSettingsFrame::ReloadProxyInfo() {
     value.mask = TVIF_TEXT;
     value.hItem = item;
     value.pszText = const_cast<wchar_t*>(text.c_str());
-    if (item) TreeView_SetItem(tvSettings, &value);
+    TreeView_SetItem(tvSettings, &value);
   };
   setItem(FProxyEnableItem, FSettings->ProxyEnable() ? L"Да/Использовать" : L"Нет/Не использовать");
   setItem(FProxyOverrideItem, FSettings->ProxyOverride());

@@ -6,7 +6,6 @@
 
 #include "service/PlugInInfo.h"
 #include "win/BusyWork.h"
-#include "win/UserInteraction.h"
 #include "win/WaitCursor.h"
 
 namespace ornpm {
@@ -101,8 +100,7 @@ void TPlugInInfoFrame::btnKillProcsClick() {
   for (TProcessInfo* process : SelectedProcesses()) FPlugInInfo->KillProcess(process, &notEnded, aside);
   UpdateKillButton();
   // Those still running stay listed; the person hears why, and which had ended before.
-  if (!notEnded.empty())
-    ShowMessage(AnyMayStillRun(notEnded) ? TMsgKind::Error : TMsgKind::Information, NotEndedMessage(notEnded));
+  ShowNotEnded(notEnded);
 }
 
 void TPlugInInfoFrame::DoProcessKilled(TPlugInInfo* sender, TProcessInfo* process) {

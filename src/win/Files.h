@@ -63,6 +63,15 @@ uint64_t GetFileSize(const std::wstring& fileName);
 // time zone, else the workstation's; empty for a time the system cannot convert.
 std::optional<SYSTEMTIME> FileTimeToLocal(const FILETIME& time, const TIME_ZONE_INFORMATION* zone = nullptr);
 
+// A file time as one number of 100-nanosecond steps, which orders as the moments do, and
+// back.
+constexpr uint64_t FileTimeNumber(const FILETIME& time) {
+  return static_cast<uint64_t>(time.dwHighDateTime) << 32 | time.dwLowDateTime;
+}
+constexpr FILETIME FileTimeOf(uint64_t number) {
+  return {static_cast<DWORD>(number), static_cast<DWORD>(number >> 32)};
+}
+
 // Writes a file whole or not at all: write fills a temporary file in the same folder, which
 // then replaces fileName. On any failure the temporary file is removed, a file already
 // under the name stays as it was, and the error names fileName, never the temporary file.

@@ -126,6 +126,16 @@ std::wstring EscapeControls(std::wstring_view text) {
 
 // Most comparisons are decided by the length or by ASCII characters, whose case the program
 // folds itself; text with other characters goes to the system's case table.
+std::wstring FoldCase(std::wstring text) {
+  if (IsAscii(text)) {
+    for (wchar_t& c : text) c = FoldAscii(c);
+  } else {
+    ::LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, text.data(), static_cast<int>(text.size()), text.data(),
+                    static_cast<int>(text.size()), nullptr, nullptr, 0);
+  }
+  return text;
+}
+
 bool SameText(std::wstring_view a, std::wstring_view b) {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); ++i) {

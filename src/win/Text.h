@@ -28,6 +28,9 @@ std::wstring EscapeControls(std::wstring_view text);
 
 // Letter case ignored, as Windows compares file names, switches and keys.
 bool SameText(std::wstring_view a, std::wstring_view b);
+// The text upper-cased by the system's case table, the one SameText compares with: texts
+// that differ in letter case only give the same text, for keys of a hash table.
+std::wstring FoldCase(std::wstring text);
 bool StartsText(std::wstring_view prefix, std::wstring_view text);
 bool EndsText(std::wstring_view suffix, std::wstring_view text);
 bool ContainsText(std::wstring_view text, std::wstring_view part);
