@@ -328,9 +328,10 @@ TEST_F(ForeignReportTest, AFailedLoadChangesNothing) {
 }
 
 // A report cut off before its end shows what it holds, and a warning names the file and
-// where it ends, the report's own names made visible and short. Reports as earlier
-// versions wrote them (an unescaped proxy list, a signed module id, no hosts lines) show
-// without a word.
+// where it ends, the report's own names made visible and short. What it did not reach is
+// shown as not in the report on every page, never as defaults, and is not written into a
+// report saved from it. Reports as earlier versions wrote them (an unescaped proxy list, a
+// signed module id, no hosts lines) show without a word.
 TEST_F(ForeignReportTest, ACutOffReportSaysWhereItEnds) {
   const std::string head =
       "<?xml version=\"1.0\" encoding=\"windows-1251\"?>\r\n<Info>\r\n"
@@ -347,25 +348,28 @@ TEST_F(ForeignReportTest, ACutOffReportSaysWhereItEnds) {
     std::string Bytes;
     int Processes;
     std::wstring Where;  // none for a whole report
+    std::wstring Proxy;  // the proxy row's answer
+    bool LoggingRead = true;
   } cases[] = {
-      {L"cut.xinf", head + processes + "          <Module ID=\"2\" FileNa", 1, L"в строке 8 внутри элемента Modules"},
+      {L"cut.xinf", head + processes + "          <Module ID=\"2\" FileNa", 1, L"в строке 8 внутри элемента Modules",
+       L"нет в отчёте", false},
       {L"long.xinf", head + "    <Processes>\r\n      <" + std::string(100, 'A') + ">\r\n\r\n", 0,
-       L"в строке 5 внутри элемента " + std::wstring(64, L'A') + L"…"},
+       L"в строке 5 внутри элемента " + std::wstring(64, L'A') + L"…", L"нет в отчёте", false},
       {L"cut.iinf",
        iniHead + "[PlugIn\\Processes]\r\n8\x1B=a.exe\r\n[PlugIn\\Process\\8\x1B]\r\n1=C:\\a.dll\r\n2=C:\\b", 1,
-       L"в разделе [PlugIn\\Process\\8\\x1B]"},
-      {L"logging.iinf", iniHead + iniLogging + "Fa", 0, L"в разделе [Logging]"},
+       L"в разделе [PlugIn\\Process\\8\\x1B]", L"нет в отчёте", false},
+      {L"logging.iinf", iniHead + iniLogging + "Fa", 0, L"в разделе [Logging]", L"нет в отчёте"},
       {L"earlier.xinf",
        head + processes +
            "        </Modules>\r\n      </Process>\r\n    </Processes>\r\n    <Hosts>\r\n    </Hosts>\r\n"
            "  </PlugIn>\r\n  <IEProxySettings Enable=\"True\" Override=\"<local>;ornpluginvlx.local\"/>\r\n"
            "  <ActiveXSettings>\r\n    <InternetZones>\r\n    </InternetZones>\r\n  </ActiveXSettings>\r\n"
            "  <Logging Enabled=\"False\" FilePath=\"\" FileName=\"\" ActualPath=\"\" PathAccess=\"True\"/>\r\n</Info>",
-       1, L""},
+       1, L"", L"Да"},
       {L"earlier.iinf",
        iniHead + "[PlugIn\\Processes]\r\n8=a.exe\r\n[IEProxySettings]\r\nEnable=1\r\nOverride=<local>\r\n" +
            iniLogging + "True\r\n",
-       1, L""},
+       1, L"", L"Нет"},
   };
   TMainForm form({});
   for (const auto& c : cases) {
@@ -378,6 +382,23 @@ TEST_F(ForeignReportTest, ACutOffReportSaysWhereItEnds) {
     EXPECT_NE(&shown, before);
     EXPECT_EQ(shown.PlugInInfo().Version(), L"7");
     EXPECT_EQ(shown.PlugInInfo().ProcessCount(), c.Processes);
+    const TSummaryInfoFrame& summary = form.Frame().SummaryFrame();
+    EXPECT_EQ(WindowText(summary.lblDomainInHosts), L"Запись в Hosts: Есть");
+    EXPECT_EQ(WindowText(summary.lblDomainInProxyOverride), L"Домен плагина в исключениях прокси-сервера: " + c.Proxy);
+    EXPECT_EQ(WindowText(form.Frame().IEActiveXSettingsFrame().lblDomainInProxyOverride),
+              WindowText(summary.lblDomainInProxyOverride));
+    const std::wstring logging = c.LoggingRead ? L"" : L"нет в отчёте";
+    for (const auto& [label, caption] : {std::pair{summary.lblLogFilePath, L"Путь к файлам: "},
+                                         {summary.lblLogFileName, L"Имя файла: "},
+                                         {summary.lblActualLogPath, L"Фактический путь: "}})
+      EXPECT_EQ(WindowText(label), caption + logging);
+    EXPECT_EQ(WindowText(form.Frame().LoggingFrame().edLogFileName), logging);
+    for (HWND box : {summary.chbEnabled, form.Frame().LoggingFrame().chbEnabled})
+      EXPECT_EQ(::SendMessageW(box, BM_GETCHECK, 0, 0), c.LoggingRead ? BST_UNCHECKED : BST_INDETERMINATE);
+    // Saved again, it does not claim what it did not hold.
+    const std::wstring again = shown.SaveAsXML(L"");
+    EXPECT_EQ(again.find(L"<IEProxySettings") != std::wstring::npos, c.Proxy != L"нет в отчёте");
+    EXPECT_EQ(again.find(L"<Logging") != std::wstring::npos, c.LoggingRead);
     if (c.Where.empty()) {
       EXPECT_TRUE(FUser.Messages.empty()) << testing::Narrow(FUser.Messages[0].Text);
       continue;
@@ -387,6 +408,32 @@ TEST_F(ForeignReportTest, ACutOffReportSaysWhereItEnds) {
     EXPECT_EQ(FUser.Messages[0].Text, L"Файл отчёта \"" + file + L"\" неполный: он обрывается " + c.Where +
                                           L"; показано только то, что было прочитано до обрыва");
   }
+}
+
+// A report without a registered plug-in after one with it: every row is the shown report's
+// own, and those that a report without the plug-in does not answer have no answer, whatever
+// was shown before.
+TEST_F(ForeignReportTest, AReportWithoutThePlugInKeepsNoAnswerOfTheOneBefore) {
+  TMainForm form({});
+  Load(form, Write(L"registered.iinf",
+                   "[PlugIn]\r\nPath=C:\\ORN\\np.dll\r\nVersion=7\r\nDomainInHosts=1\r\n"
+                   "[IEProxySettings]\r\nEnable=1\r\nOverride=<local>;ornpluginvlx.local\r\n"
+                   "[Logging]\r\nEnabled=True\r\nFilePath=D:\\Logs\\\r\nFileName=a.log\r\nPathAccess=True\r\n"));
+  const TSummaryInfoFrame& summary = form.Frame().SummaryFrame();
+  ASSERT_EQ(WindowText(summary.lblDomainInHosts), L"Запись в Hosts: Есть");
+  ASSERT_EQ(WindowText(summary.lblDomainInProxyOverride), L"Домен плагина в исключениях прокси-сервера: Да");
+  Load(form, Write(L"unregistered.iinf",
+                   "[PlugIn]\r\nPath=\r\nVersion=\r\nDomainInHosts=0\r\n"
+                   "[IEProxySettings]\r\nEnable=0\r\nOverride=<local>\r\n"
+                   "[Logging]\r\nEnabled=False\r\nFilePath=\r\nFileName=\r\nPathAccess=True\r\n"));
+  EXPECT_EQ(WindowText(summary.lblPlugInPath), L"Плагин не зарегистрирован");
+  EXPECT_EQ(WindowText(summary.lblDomainInHosts), L"Запись в Hosts: ");
+  EXPECT_EQ(WindowText(summary.lblDomainInProxyOverride), L"Домен плагина в исключениях прокси-сервера: ");
+  EXPECT_EQ(WindowText(summary.lblLogFilePath), L"Путь к файлам: ");
+  EXPECT_EQ(WindowText(form.Frame().PlugInFrame().lblDomainInHosts), L"Запись в Hosts: ");
+  EXPECT_EQ(WindowText(form.Frame().IEActiveXSettingsFrame().lblDomainInProxyOverride),
+            L"Домен плагина в исключениях прокси-сервера: Нет")
+      << "the page of the proxy settings answers from the report";
 }
 
 // A save that fails shows its error naming the file and leaves the file there byte for byte.

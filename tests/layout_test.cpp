@@ -443,7 +443,9 @@ int CountChildren(HWND window) {
 }
 
 // Resizing moves the controls and leaves their fonts alone; a change of the DPI gives every
-// control, on every page, the font of the new DPI.
+// control, on every page, the font of the window's DPI, the one its layout takes too, even
+// where the message says otherwise. Where the system cannot tell a window's DPI, its
+// monitor's is the same answer.
 TEST_F(LayoutTest, FontsAreSetOnADpiChangeNotOnResizing) {
   TMainForm form({L"/E"});
   const UINT dpi = CheckedDpi(form.Handle());
@@ -456,8 +458,9 @@ TEST_F(LayoutTest, FontsAreSetOnADpiChangeNotOnResizing) {
   RECT outer{};
   ::GetWindowRect(form.Handle(), &outer);
   TFontCounter fonts;
-  ::SendMessageW(form.Handle(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&outer));
+  ::SendMessageW(form.Handle(), WM_DPICHANGED, MAKEWPARAM(2 * dpi, 2 * dpi), reinterpret_cast<LPARAM>(&outer));
   EXPECT_EQ(TFontCounter::Counted, CountChildren(form.Handle()));
+  EXPECT_EQ(MonitorDpi(form.Handle()), dpi);
   const HFONT font = MessageFont(dpi);
   EXPECT_EQ(reinterpret_cast<HFONT>(::SendMessageW(form.Frame().TabControl(), WM_GETFONT, 0, 0)), font);
   EXPECT_EQ(form.SizeLimits().Min.cx, Scale(730, dpi) + BorderSize(form.Handle()).cx);

@@ -282,5 +282,37 @@ TEST_F(PlugInReportTest, PlugInElementWithoutChildrenIsReadAtItsEnd) {
   EXPECT_EQ(info.Version(), L"1.2.3.4");
 }
 
+// Check names are one name whatever the letter case of any letter, not only of ASCII ones:
+// the XML report's later line of a name replaces its value, the INI report's first counts,
+// and an error line in other letters still belongs to its check.
+TEST_F(PlugInReportTest, CheckNamesIgnoreLetterCaseInEveryScript) {
+  TPlugInInfo xml(L"", L"");
+  ASSERT_TRUE(LoadFromXML(xml,
+                          L"<PlugIn Path=\"p\"><LibraryCheck>"
+                          L"<Checking Name=\"Проверка Ёж\" Result=\"Null\" Error=\"127\"/>"
+                          L"<Checking Name=\"ПРОВЕРКА ёЖ\" Result=\"OK\"/>"
+                          L"<Checking Name=\"Straße\" Result=\"OK\"/>"
+                          L"<Checking Name=\"Ωmega\" Result=\"OK\"/>"
+                          L"<Checking Name=\"ωMEGA\" Result=\"Null\"/>"
+                          L"</LibraryCheck></PlugIn>"));
+  ASSERT_NE(xml.LibCheckInfo(), nullptr);
+  const TNameValueList& checks = *xml.LibCheckInfo();
+  EXPECT_EQ(checks.Value(L"проверка ёж"), L"OK");
+  EXPECT_EQ(checks.Value(L"ПРОВЕРКА ЁЖ|error"), L"127");
+  EXPECT_EQ(checks.Value(L"STRASSE"), L"") << "folding keeps the length: ß is not SS";
+  EXPECT_EQ(checks.Value(L"ΩMEGA"), L"Null");
+  EXPECT_EQ(checks.Count(), 4u) << "two checks, their one error line and Straße";
+
+  LoadFromIni(
+      "\xEF\xBB\xBF[PlugIn]\r\nPath=p\r\n[PlugIn\\LibraryCheck]\r\n"
+      "\xD0\x9F\xD1\x80\xD0\xBE\xD0\xB1\xD0\xB0=OK\r\n"         // Проба
+      "\xD0\x9F\xD0\xA0\xD0\x9E\xD0\x91\xD0\x90=Null\r\n"       // ПРОБА
+      "\xD0\xBF\xD1\x80\xD0\xBE\xD0\xB1\xD0\xB0|ERROR=5\r\n");  // проба|ERROR
+  ASSERT_NE(FInfo.LibCheckInfo(), nullptr);
+  EXPECT_EQ(FInfo.LibCheckInfo()->Count(), 2u);
+  EXPECT_EQ(FInfo.LibCheckInfo()->Value(L"ПРОБА"), L"OK");
+  EXPECT_EQ(FInfo.LibCheckInfo()->Value(L"Проба|Error"), L"5");
+}
+
 }  // namespace
 }  // namespace ornpm

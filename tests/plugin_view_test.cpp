@@ -152,8 +152,8 @@ TEST_F(PlugInViewTest, RowsForEachRegistrationState) {
        L"Запись в Hosts: Есть", false, 0},
       {"registered and held", FDll, L"Путь к плагину: " + FDll, L"Версия: 10.0.2.123", L"Запись в Hosts: Есть", false,
        1},
-      // The hosts row keeps the last answer.
-      {"no longer registered", L"", L"Плагин не зарегистрирован", L"", L"Запись в Hosts: Есть", true, 0},
+      // The hosts row has no answer, as at start: not the last one.
+      {"no longer registered", L"", L"Плагин не зарегистрирован", L"", L"Запись в Hosts: ", true, 0},
   };
   for (const State& state : states) {
     SCOPED_TRACE(state.Name);

@@ -76,15 +76,15 @@ TEST_F(SummaryViewTest, NotRegisteredDisablesTheActionsAndRegisteredRestoresThem
 }
 
 // A gathering that finds no plug-in after one that found it: the rows that describe the
-// plug-in are emptied and the patterns are the defaults; the rows of the workstation stay.
+// plug-in are emptied and the patterns are the defaults; the hosts and proxy rows have no
+// answer, as at start.
 TEST_F(SummaryViewTest, AGatheringWithoutThePlugInLeavesNoRowsOfTheOneBefore) {
   WriteBinaryFile(FFolder + L"np.ini", "[Log]\r\nFileName=" + testing::Narrow(FFolder) + "%LibName%\\a.log\r\n");
   FInfo.Load();
   FView.Load(&FInfo);
   ASSERT_TRUE(FInfo.PlugInInfo().LibCheckInfo());
   ASSERT_EQ(WindowText(FView.lblLogFilePath), L"Путь к файлам: " + FFolder);
-  const std::wstring hostsRow = WindowText(FView.lblDomainInHosts);
-  const std::wstring proxyRow = WindowText(FView.lblDomainInProxyOverride);
+  ASSERT_EQ(WindowText(FView.lblDomainInHosts), L"Запись в Hosts: Есть");
 
   ASSERT_EQ(::RegDeleteTreeW(HKEY_CLASSES_ROOT, L"MIME\\Database\\Content Type\\application/x-ORN-plugin-VLX"),
             ERROR_SUCCESS);
@@ -98,8 +98,8 @@ TEST_F(SummaryViewTest, AGatheringWithoutThePlugInLeavesNoRowsOfTheOneBefore) {
   EXPECT_EQ(WindowText(FView.lblActualLogPath), L"Фактический путь: ");
   EXPECT_FALSE(IsChecked(FView.chbEnabled));
   EXPECT_FALSE(Enabled(FView.btnOpenLogDir));
-  EXPECT_EQ(WindowText(FView.lblDomainInHosts), hostsRow);
-  EXPECT_EQ(WindowText(FView.lblDomainInProxyOverride), proxyRow);
+  EXPECT_EQ(WindowText(FView.lblDomainInHosts), L"Запись в Hosts: ") << "no answer without the plug-in";
+  EXPECT_EQ(WindowText(FView.lblDomainInProxyOverride), L"Домен плагина в исключениях прокси-сервера: ");
   EXPECT_EQ(FInfo.PlugInInfo().LibCheckInfo(), nullptr) << "no check ran";
   EXPECT_EQ(FInfo.PlugInInfo().ClassID(), L"");
 }

@@ -21,9 +21,18 @@ namespace {
 using testing::FixturePath;
 using testing::WriteBinaryFile;
 
-DWORD WINAPI SleepAWhile(void*) {
-  ::Sleep(300);
-  return 0;
+// Stands in for the elevated copy: it ends once the window's thread dispatched a message (a
+// timer of that thread sets the event), so it ends in time only if the window answers while
+// it waits. It tells what it saw: 0 the window answered and took no input, 1 it answered
+// but was enabled, 2 it never answered.
+HANDLE windowAnswered = nullptr;
+void CALLBACK SetAnswered(HWND, UINT, UINT_PTR, DWORD) {
+  ::SetEvent(windowAnswered);
+}
+DWORD WINAPI WaitForTheWindow(void* owner) {
+  constexpr DWORD OnlyIfNeverAnswered = 120000;
+  if (::WaitForSingleObject(windowAnswered, OnlyIfNeverAnswered) != WAIT_OBJECT_0) return 2;
+  return ::IsWindowEnabled(static_cast<HWND>(owner)) ? 1 : 0;
 }
 
 class WorkstationHelpersTest : public ::testing::Test {
@@ -77,17 +86,28 @@ TEST_F(WorkstationHelpersTest, ExploreFolderAsksTheShell) {
   EXPECT_EQ(FUser.ShellRequests[0].ShowCommand, SW_SHOWNORMAL);
 }
 
-TEST_F(WorkstationHelpersTest, RunAsAdminStartsThisProgramElevatedAndWaitsForIt) {
+// It waits for the copy to end while the window keeps answering, and takes no input meanwhile.
+TEST_F(WorkstationHelpersTest, RunAsAdminStartsThisProgramElevatedAndWaitsForItAnswering) {
+  UniqueHandle answered(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  windowAnswered = answered.Get();
+  HWND owner =
+      ::CreateWindowExW(0, L"STATIC", L"", WS_OVERLAPPEDWINDOW, 0, 0, 300, 200, nullptr, nullptr, nullptr, nullptr);
   UniqueHandle observer;
   FUser.ShellHandler = [&](const ShellRequest&) {
-    // Stands in for the elevated copy: something waitable that ends a little later.
-    UniqueHandle worker(::CreateThread(nullptr, 0, SleepAWhile, nullptr, 0, nullptr));
+    UniqueHandle worker(::CreateThread(nullptr, 0, WaitForTheWindow, owner, 0, nullptr));
     ::DuplicateHandle(::GetCurrentProcess(), worker.Get(), ::GetCurrentProcess(), observer.Put(), 0, FALSE,
                       DUPLICATE_SAME_ACCESS);
+    ::SetTimer(owner, 1, 10, SetAnswered);
     return ShellResult{true, std::move(worker)};
   };
-  EXPECT_TRUE(RunAsAdmin(L"/WH"));
+  EXPECT_TRUE(RunAsAdmin(owner, L"/WH"));
+  ::KillTimer(owner, 1);
   EXPECT_EQ(::WaitForSingleObject(observer.Get(), 0), WAIT_OBJECT_0) << "returned before the copy ended";
+  DWORD seen = 3;
+  ::GetExitCodeThread(observer.Get(), &seen);
+  EXPECT_EQ(seen, 0u) << "1: the window took input while it waited; 2: it did not answer";
+  EXPECT_TRUE(::IsWindowEnabled(owner));
+  ::DestroyWindow(owner);
   ASSERT_EQ(FUser.ShellRequests.size(), 1u);
   EXPECT_EQ(FUser.ShellRequests[0].Verb, L"runas");
   EXPECT_EQ(FUser.ShellRequests[0].File, ModuleFileName());
@@ -95,7 +115,7 @@ TEST_F(WorkstationHelpersTest, RunAsAdminStartsThisProgramElevatedAndWaitsForIt)
   EXPECT_TRUE(FUser.ShellRequests[0].WantProcess);
 
   FUser.ShellHandler = [](const ShellRequest&) { return ShellResult{false, {}}; };
-  EXPECT_FALSE(RunAsAdmin(L"/WP")) << "a refused elevation";
+  EXPECT_FALSE(RunAsAdmin(nullptr, L"/WP")) << "a refused elevation";
 }
 
 // Said in a message box from the window; on a command-line run that has somewhere to write

@@ -10,6 +10,7 @@
 #include "service/Hosts.h"
 #include "service/ProxyOverride.h"
 #include "win/AsciiText.h"
+#include "win/BusyWork.h"
 #include "win/Dpi.h"
 #include "win/Environment.h"
 #include "win/ErrorDisplay.h"
@@ -369,7 +370,7 @@ bool TMainForm::RepairHereAgreed() {
 void TMainForm::miWriteToHostsClick() {
   if (!RepairHereAgreed()) return;
   TWaitCursor wait;
-  if (WritePlugInDomainToHosts(false) != 0) RunAsAdmin(L"/WH");
+  if (WritePlugInDomainToHosts(false) != 0) RunAsAdmin(Handle(), L"/WH");
   FFrame.ReloadHostsInfo();
 }
 
@@ -380,7 +381,7 @@ void TMainForm::miWriteToProxyOverrideClick() {
     ShowMessage(TMsgKind::Information, L"Запущен Internet Explorer. Приложение нужно закрыть и повторить попытку.");
     return;
   }
-  if (WritePlugInDomainToProxyOverride(false) != 0) RunAsAdmin(L"/WP");
+  if (WritePlugInDomainToProxyOverride(false) != 0) RunAsAdmin(Handle(), L"/WP");
   FFrame.ReloadProxyInfo();
 }
 
@@ -409,10 +410,12 @@ void DispatchMainWindowMessage(TMainForm& form, MSG& message) {
   ::DispatchMessageW(&message);
 }
 
-bool RunAsAdmin(const std::wstring& switchText) {
+bool RunAsAdmin(HWND owner, const std::wstring& switchText) {
   ShellResult result =
       UserInteraction().ExecuteShell({L"runas", ModuleFileName(), switchText, SW_SHOWNORMAL, /*WantProcess=*/true});
-  if (result.Succeeded && result.Process) ::WaitForSingleObject(result.Process.Get(), INFINITE);
+  // The copy may ask its own questions: the window paints and answers until it has ended.
+  if (result.Succeeded && result.Process)
+    RunBusy(owner, [&] { ::WaitForSingleObject(result.Process.Get(), INFINITE); });
   return result.Succeeded;
 }
 

@@ -95,8 +95,9 @@ int RunMainWindow(const std::vector<std::wstring>& arguments);
 // dialog keys, then the usual dispatch. Nothing it raises leaves it.
 void DispatchMainWindowMessage(TMainForm& form, MSG& message);
 
-// Starts this program elevated with the switch and waits for that copy to end. False when
-// the shell could not start it (for one, the user refused the elevation prompt).
-bool RunAsAdmin(const std::wstring& switchText);
+// Starts this program elevated with the switch and waits for that copy to end, the owner's
+// window painted and answering meanwhile. False when the shell could not start it (for
+// one, the user refused the elevation prompt).
+bool RunAsAdmin(HWND owner, const std::wstring& switchText);
 
 }  // namespace ornpm

@@ -37,6 +37,14 @@ TFleetCell YesNo(bool value, bool problemWhenNo) {
   return {value ? L"Да" : L"Нет", problemWhenNo && !value};
 }
 
+// A value that the report does not hold is an empty cell: unknown, neither answer.
+TFleetCell YesNo(bool known, bool value, bool problemWhenNo) {
+  return known ? YesNo(value, problemWhenNo) : TFleetCell{};
+}
+TFleetCell KnownCell(bool known, const std::wstring& value) {
+  return {known ? value : std::wstring()};
+}
+
 // "Все точки входа есть", or one line per check that failed or is missing.
 TFleetCell LibraryCheck(const TPlugInInfo& plugIn) {
   const TNameValueList* checks = plugIn.LibCheckInfo();
@@ -113,13 +121,13 @@ TFleetRow MakeFleetRow(const TFleetFile& file, const TCompositeInfo* info, const
   row.push_back({plugIn.Version()});
   row.push_back(LibraryCheck(plugIn));
   row.push_back({std::to_wstring(plugIn.ProcessCount())});
-  row.push_back(YesNo(plugIn.DomainInHosts(), true));
-  row.push_back(YesNo(settings.PlugInHostInProxyOverride(), true));
+  row.push_back(YesNo(plugIn.DomainInHostsKnown(), plugIn.DomainInHosts(), true));
+  row.push_back(YesNo(settings.ProxyKnown(), settings.PlugInHostInProxyOverride(), true));
   AddZoneCells(settings, row);
-  row.push_back(YesNo(log.Enabled(), false));
-  row.push_back({log.LogFilePath()});
-  row.push_back({log.LogFileName()});
-  row.push_back({log.ActualLogPath()});
+  row.push_back(YesNo(log.Known(), log.Enabled(), false));
+  row.push_back(KnownCell(log.Known(), log.LogFilePath()));
+  row.push_back(KnownCell(log.Known(), log.LogFileName()));
+  row.push_back(KnownCell(log.Known(), log.ActualLogPath()));
   row.push_back({error, !error.empty()});
   return row;
 }

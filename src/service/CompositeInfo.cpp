@@ -179,6 +179,7 @@ bool TCompositeInfo::LoadFromXML(const std::wstring& xml) {
   if (!FHoldsPlugIn) return false;
   // A text that ran out with elements open was cut off: it reads as far as it goes.
   if (const std::optional<std::wstring>& inside = parser.CutOffInside()) {
+    FPlugInInfo->ReadCutOffPlugIn();
     FCutOff = Format(L"в строке %s внутри элемента %s", {TDecimalText(LastLine(xml)), ShownName(*inside)});
     return true;
   }

@@ -29,8 +29,13 @@ bool ReportBoolean(std::wstring_view text) {
 
 std::wstring TIEActiveXSettings::SaveAsXML(const std::wstring& indent) const {
   TReportLines out(indent);
-  out.Begin(0).Append(L"<IEProxySettings").Attribute(L"Enable", BoolText(FProxyEnable));
-  out.EscapedAttribute(L"Override", FProxyOverride).Append(L"/>").End();
+  // What is not known is left out, so that a report read back does not know it either.
+  if (ProxyKnown()) {
+    out.Begin(0).Append(L"<IEProxySettings").Attribute(L"Enable", BoolText(FProxyEnable));
+    out.EscapedAttribute(L"Override", FProxyOverride).Append(L"/>").End();
+  }
+  // A report that held no zone list says nothing of zones; live data has the frame always.
+  if (!FZones && FromReport()) return out.TakeText();
   out.Add(0, L"<ActiveXSettings>");
   out.Add(1, L"<InternetZones>");
   if (FZones) {
@@ -61,8 +66,11 @@ std::wstring TIEActiveXSettings::SaveAsHTML(const std::wstring& indent) const {
   out.Add(1, L"<caption><br>Настройки Proxy и ActiveX</caption>");
   out.AddRow({Th(L"ID параметра"), Th(L"Название параметра"), Th(L"Значение")});
   out.AddRow({Td(L"ProxyEnable"), Td(L"Использовать прокси-сервер для локальных подключений"),
-              Td(FProxyEnable ? L"Да" : L"Нет")});
-  out.AddRow({Td(L"ProxyOverride"), Td(L"Не использовать прокси-сервер для адресов"), Td(FProxyOverride)});
+              Td(!ProxyKnown()  ? NotInReportText
+                 : FProxyEnable ? L"Да"
+                                : L"Нет")});
+  out.AddRow({Td(L"ProxyOverride"), Td(L"Не использовать прокси-сервер для адресов"),
+              Td(ProxyKnown() ? FProxyOverride : NotInReportText)});
   for (const TZone& zone : *FZones) {
     out.AddRow({L"<td colspan=\"3\" style=\"text-align: center;\"><b>Зона: </b>" + TextToXML(zone.Name) + L"</td>"});
     for (const TZoneParam& param : zone.Params)
@@ -74,8 +82,10 @@ std::wstring TIEActiveXSettings::SaveAsHTML(const std::wstring& indent) const {
 
 void TIEActiveXSettings::SaveToIniFile(TIniFile* file) const {
   if (!file) return;
-  file->WriteString(ProxySection, L"Enable", FProxyEnable ? L"1" : L"0");
-  file->WriteString(ProxySection, L"Override", FProxyOverride);
+  if (ProxyKnown()) {
+    file->WriteString(ProxySection, L"Enable", FProxyEnable ? L"1" : L"0");
+    file->WriteString(ProxySection, L"Override", FProxyOverride);
+  }
   if (!FZones) return;
   for (size_t i = 0; i < FZones->size(); ++i) {
     const TZone& zone = (*FZones)[i];
@@ -91,6 +101,7 @@ bool TIEActiveXSettings::LoadFromIniFile(TIniFile* file) {
   if (!file) return false;
   SetFromReport(true);
   FZones.reset();
+  FProxyRead = file->SectionExists(ProxySection);
   FProxyEnable = StrToIntDef(file->ReadString(ProxySection, L"Enable", L""), 0) != 0;
   SetProxyOverride(file->ReadString(ProxySection, L"Override", L""));
   // A workstation without a Zones key writes no zone sections; its report still reads.
@@ -141,6 +152,7 @@ void TIEActiveXSettings::DoEndNode(const std::wstring& nodeName) {
     }
     FZoneBegunLast = false;
   } else if (SameText(nodeName, L"IEProxySettings"sv) && selfClosing) {
+    FProxyRead = true;
     FProxyEnable = ReportBoolean(attributes.Value(L"Enable"));
     SetProxyOverride(attributes.Value(L"Override"));
   } else {

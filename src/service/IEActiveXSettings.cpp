@@ -47,7 +47,8 @@ std::wstring TZoneParam::ValueCaption() const {
 
 // The proxy values too: a report without them must not show the ones held before.
 void TIEActiveXSettings::Clear() {
-  if (FZones) FZones->clear();
+  FZones.reset();
+  FProxyRead = false;
   FProxyEnable = false;
   FProxyOverride.clear();
   FPlugInHostInProxyOverride = false;
@@ -68,6 +69,10 @@ void TIEActiveXSettings::SetProxyOverride(std::wstring_view value) {
 }
 
 void TIEActiveXSettings::ReadProxyInfo() {
+  // Without the key the user has no proxy settings: known, and none.
+  FProxyRead = true;
+  FProxyEnable = false;
+  SetProxyOverride(L"");
   auto key = TRegistryKey::OpenReadOnly(HKEY_CURRENT_USER, std::wstring(InternetSettingsKey) + L"\\");
   if (!key) return;
   FProxyEnable = key->ValueExists(L"ProxyEnable") && key->ReadInteger(L"ProxyEnable") == 1u;

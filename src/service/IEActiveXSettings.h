@@ -51,7 +51,7 @@ class TIEActiveXSettings : public TCustomInfo {
 
   void DoBeginNode(const std::wstring& nodeName) override;
   void DoEndNode(const std::wstring& nodeName) override;
-  // Empties the zone list; the proxy values stay.
+  // Nothing known: no zone list, no proxy values.
   void Clear() override;
   // False when the Zones key cannot be opened; the proxy values are read in any case.
   bool Load() override;
@@ -66,6 +66,9 @@ class TIEActiveXSettings : public TCustomInfo {
   // Absent until zones were first read (the view tells the two apart).
   const std::optional<std::vector<TZone>>& Zones() const { return FZones; }
   const std::optional<std::vector<TZone>>& InternetZones() const { return FZones; }
+  // False for a report that does not hold the proxy values (cut off before them, or
+  // without them): then they say nothing. Live data's are always known.
+  bool ProxyKnown() const { return !FromReport() || FProxyRead; }
   bool ProxyEnable() const { return FProxyEnable; }
   const std::wstring& ProxyOverride() const { return FProxyOverride; }
   // Whether the plug-in domain is among the proxy exceptions held: this workstation's, or
@@ -78,6 +81,7 @@ class TIEActiveXSettings : public TCustomInfo {
   std::vector<TZone>& ResetZones();
 
   std::optional<std::vector<TZone>> FZones;
+  bool FProxyRead = false;  // the proxy values were read, here or from the report
   bool FProxyEnable = false;
   std::wstring FProxyOverride;
   bool FPlugInHostInProxyOverride = false;

@@ -116,6 +116,7 @@ void TLogInfo::Clear() {
   FEnabled = false;
   FChanged = false;
   FLoaded = false;
+  FRead = false;
 }
 
 std::wstring TLogInfo::PlugInIniFileName() const {
@@ -222,7 +223,7 @@ void TLogInfo::UpdateActualPath() {
   FPathAccess = CheckFolderAccess(FExistingPath, FILE_GENERIC_WRITE);
 }
 
-void TLogInfo::Save(bool checkPath) {
+void TLogInfo::Save(bool checkPath, const TWaitRunner& run) {
   if (!FChanged) return;
   // A report's paths name another workstation's files; written here they could hit anything.
   if (FromReport()) throw Exception(L"Настройки журналирования из файла отчёта на этом компьютере не записываются");
@@ -250,12 +251,12 @@ void TLogInfo::Save(bool checkPath) {
     return;
   }
   ShowMessage(TMsgKind::Information, L"Выполнено.");
-  OfferToEndProcesses();
+  OfferToEndProcesses(run);
 }
 
-void TLogInfo::SaveOrReload(bool checkPath) {
+void TLogInfo::SaveOrReload(bool checkPath, const TWaitRunner& run) {
   try {
-    Save(checkPath);
+    Save(checkPath, run);
   } catch (...) {
     const std::exception_ptr error = std::current_exception();
     if (FChanged && !FromReport()) {
@@ -270,7 +271,7 @@ void TLogInfo::SaveOrReload(bool checkPath) {
   }
 }
 
-void TLogInfo::OfferToEndProcesses() {
+void TLogInfo::OfferToEndProcesses(const TWaitRunner& run) {
   FPlugIn->ReloadProcesses();
   if (FPlugIn->ProcessCount() < 1) return;
   if (!Confirm(L"В данный момент плагин используется одним или несколькими приложениями. Для вступления изменений в "
@@ -278,7 +279,7 @@ void TLogInfo::OfferToEndProcesses() {
     return;
   std::wstring folder = ExtractFilePath(FPlugIn->PlugInPath());
   bool hostWasRunning = FPlugIn->FindProcess(PlugInHostExeName, folder) != nullptr;
-  const std::vector<TNotEnded> notEnded = FPlugIn->KillAllProcesses();
+  const std::vector<TNotEnded> notEnded = FPlugIn->KillAllProcesses(run);
   ShowNotEnded(notEnded);
   // Quoted: an unquoted path with blanks would let CreateProcess try "C:\Program.exe" first.
   if (hostWasRunning) RunProgram(L"\"" + folder + PlugInHostExeName + L"\"");

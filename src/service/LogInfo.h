@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "service/CustomInfo.h"
+#include "service/ProcessInfo.h"
 
 namespace ornpm {
 
@@ -41,7 +42,7 @@ class TLogInfo : public TCustomInfo {
 
   void DoBeginNode(const std::wstring& nodeName) override;
   void DoEndNode(const std::wstring& nodeName) override;
-  // Default patterns, everything off; the resolved paths stay.
+  // Default patterns, everything off, nothing known.
   void Clear() override;
   // Reads the plug-in's INI file; false when there is none.
   bool Load() override;
@@ -52,13 +53,17 @@ class TLogInfo : public TCustomInfo {
 
   // Writes a change into the plug-in's and its host's INI files, reports, and offers to
   // end the plug-in's processes (restarting the host) so that the change takes effect.
-  // checkPath: warn when the log folder may not be writable.
-  void Save(bool checkPath);
+  // checkPath: warn when the log folder may not be writable. The wait for the processes to
+  // end runs through run, which a window gives so that it keeps answering meanwhile.
+  void Save(bool checkPath, const TWaitRunner& run = {});
   // Save; when the change could not be written, reads back what is stored, so that what is
   // shown is what holds, and raises the write's error.
-  void SaveOrReload(bool checkPath);
+  void SaveOrReload(bool checkPath, const TWaitRunner& run = {});
 
   TPlugInInfo* PlugIn() const { return FPlugIn; }
+  // False for a report that does not hold the settings (cut off before them, or without
+  // them): the values are then Clear's defaults, which say nothing. Live data's are known.
+  bool Known() const { return !FromReport() || FRead; }
   bool Enabled() const { return FEnabled; }
   void SetEnabled(bool value);
   const std::wstring& LogFilePath() const { return FLogFilePath; }
@@ -78,10 +83,11 @@ class TLogInfo : public TCustomInfo {
   std::wstring ResolveFolderPattern() const;
   void UpdateActualPath();
   void ReadLoggingAttributes();
-  void OfferToEndProcesses();
+  void OfferToEndProcesses(const TWaitRunner& run);
 
   TPlugInInfo* FPlugIn;
   bool FLoaded = false;
+  bool FRead = false;  // a report's settings were read
   bool FChanged = false;
   bool FEnabled = false;
   std::wstring FIniFileName;

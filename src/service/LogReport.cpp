@@ -24,6 +24,8 @@ bool IsTrue(std::wstring_view text) {
 }  // namespace
 
 std::wstring TLogInfo::SaveAsXML(const std::wstring& indent) const {
+  // What is not known is left out, so that a report read back does not know it either.
+  if (!Known()) return {};
   TReportLines out(indent);
   out.Begin(0).Append(L"<Logging").Attribute(L"Enabled", BoolText(FEnabled));
   out.EscapedAttribute(L"FilePath", FLogFilePath).EscapedAttribute(L"FileName", FLogFileName);
@@ -37,6 +39,11 @@ std::wstring TLogInfo::SaveAsHTML(const std::wstring& indent) const {
   TReportLines out(indent);
   out.Add(0, L"<table style=\"width:100%\">");
   out.Add(1, L"<caption><br>Журналирование</caption>");
+  if (!Known()) {
+    out.AddRow({Th(L"Включено:"), Td(NotInReportText)});
+    out.Add(0, L"</table>");
+    return out.Text();
+  }
   out.AddRow({Th(L"Включено:"), Td(BoolToYesNo(FEnabled))});
   out.AddRow({Th(L"Путь к файлам:"), Td(FLogFilePath)});
   out.AddRow({Th(L"Имя файла:"), Td(FLogFileName)});
@@ -48,7 +55,7 @@ std::wstring TLogInfo::SaveAsHTML(const std::wstring& indent) const {
 }
 
 void TLogInfo::SaveToIniFile(TIniFile* file) const {
-  if (!file) return;
+  if (!file || !Known()) return;
   file->WriteString(LoggingSection, L"Enabled", BoolText(FEnabled));
   file->WriteString(LoggingSection, L"FilePath", FLogFilePath);
   file->WriteString(LoggingSection, L"FileName", FLogFileName);
@@ -60,6 +67,7 @@ void TLogInfo::SaveToIniFile(TIniFile* file) const {
 bool TLogInfo::LoadFromIniFile(TIniFile* file) {
   if (!file || !file->SectionExists(LoggingSection)) return false;
   SetFromReport(true);
+  FRead = true;
   FEnabled = IsTrue(file->ReadString(LoggingSection, L"Enabled", L""));
   FLogFilePath = file->ReadString(LoggingSection, L"FilePath", L"");
   FLogFileName = file->ReadString(LoggingSection, L"FileName", L"");
@@ -77,6 +85,7 @@ bool TLogInfo::LoadFromIniFile(TIniFile* file) {
 
 void TLogInfo::ReadLoggingAttributes() {
   const TNameValueList& attributes = FXMLParser->NodeAttributes();
+  FRead = true;
   FEnabled = IsTrue(attributes.Value(L"Enabled"));
   FLogFilePath = attributes.Value(L"FilePath");
   FLogFileName = attributes.Value(L"FileName");

@@ -12,12 +12,29 @@ namespace {
 // misses of a large index overlap rather than follow one another.
 constexpr size_t FetchAhead = 8;
 
+bool IsAsciiName(std::wstring_view name) {
+  for (wchar_t c : name)
+    if (static_cast<uint32_t>(c) >= 0x80) return false;
+  return true;
+}
+
 }  // namespace
+
+uint32_t TNameValueList::NameHash(std::wstring_view name) const {
+  if (!FFold || IsAsciiName(name)) return HashAsciiFolded(name);
+  return HashAsciiFolded<wchar_t>(FFold(std::wstring(name)));
+}
+
+bool TNameValueList::SameName(std::wstring_view a, std::wstring_view b) const {
+  if (SameAsciiText(a, b)) return true;
+  return FFold && a.size() == b.size() && !(IsAsciiName(a) && IsAsciiName(b)) &&
+         FFold(std::wstring(a)) == FFold(std::wstring(b));
+}
 
 size_t TNameValueList::Find(std::wstring_view name, uint32_t hash) const {
   if (FIndex.Slots() == 0) {
     for (size_t i = 0; i < FCount; ++i)
-      if (!FLines[i].Removed && FLines[i].Hash == hash && SameAsciiText(Text(FLines[i].Name), name)) return i;
+      if (!FLines[i].Removed && FLines[i].Hash == hash && SameName(Text(FLines[i].Name), name)) return i;
     return npos;
   }
   const std::optional<uint32_t> index = FIndex.Find(hash, IsLineNamed(name));
@@ -117,7 +134,7 @@ void TNameValueList::SetValue(std::wstring_view name, std::wstring_view value) {
   if (InText(name) || InText(value)) return SetValue(std::wstring(name), std::wstring(value));
 
   Settle();
-  const uint32_t hash = HashAsciiFolded(name);
+  const uint32_t hash = NameHash(name);
   size_t index = Find(name, hash);
   if (value.empty()) {
     if (index == npos) return;
@@ -136,7 +153,7 @@ void TNameValueList::SetValue(std::wstring_view name, std::wstring_view value) {
 void TNameValueList::Append(std::wstring_view name, std::wstring_view value) {
   if (value.empty()) return;
   if (InText(name) || InText(value)) return Append(std::wstring(name), std::wstring(value));
-  AddLine(name, value, HashAsciiFolded(name));
+  AddLine(name, value, NameHash(name));
 }
 
 void TNameValueList::Reserve(size_t lines, size_t textLength) {

@@ -1,8 +1,9 @@
 #pragma once
 // An ordered list of name=value lines with unique names found without regard to letter
-// case (ASCII letters). Setting an empty value removes the line, so an empty value and a
-// missing one read the same. Portable: no Windows header, so the XML reader that uses it
-// can be built and fuzzed natively.
+// case: of ASCII letters, and of every letter when the list is given a case fold for the
+// other characters (the portable readers have none; the program passes the system's). Setting an empty value removes
+// the line, so an empty value and a missing one read the same. Portable: no Windows header, so the XML reader that uses
+// it can be built and fuzzed natively.
 //
 // Every operation takes constant time on average, whatever the names: a report from
 // elsewhere may carry tens of thousands of attributes or check lines. A short list is
@@ -22,6 +23,12 @@ namespace ornpm {
 
 class TNameValueList {
  public:
+  // Maps a text to one letter case for every letter, keeping its length; it is given only
+  // texts with characters beyond ASCII.
+  using TCaseFold = std::wstring (*)(std::wstring);
+
+  explicit TNameValueList(TCaseFold foldOthers = nullptr) : FFold(foldOthers) {}
+
   // The value of the line with that name, empty when there is none. Views into the list:
   // valid while it is not changed.
   std::wstring_view Value(std::wstring_view name) const;
@@ -73,14 +80,15 @@ class TNameValueList {
   // Where the line is kept (removed lines still take their place until Compact), or npos.
   size_t Find(std::wstring_view name) const {
     Settle();
-    return Find(name, HashAsciiFolded(name));
+    return Find(name, NameHash(name));
   }
+  // Alike for names that are the same but for letter case.
+  uint32_t NameHash(std::wstring_view name) const;
+  bool SameName(std::wstring_view a, std::wstring_view b) const;
   size_t Find(std::wstring_view name, uint32_t hash) const;
   // The index's test for a line of that name.
   auto IsLineNamed(std::wstring_view name) const {
-    return [this, name](uint32_t index) {
-      return !FLines[index].Removed && SameAsciiText(Text(FLines[index].Name), name);
-    };
+    return [this, name](uint32_t index) { return !FLines[index].Removed && SameName(Text(FLines[index].Name), name); };
   }
   const TLine& Line(size_t index) const;
   bool Indexed() const { return FIndex.Slots() != 0 || FCount > ShortList; }
@@ -101,6 +109,7 @@ class TNameValueList {
   // Up to this many lines are searched directly: the attributes of an element are a handful.
   static constexpr size_t ShortList = 8;
 
+  TCaseFold FFold;
   // The names and values, one after the other. A replaced value stays behind until Clear:
   // the buffer grows at most by what was set.
   std::wstring FText;

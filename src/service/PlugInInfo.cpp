@@ -39,13 +39,14 @@ void TPlugInInfo::Clear() {
   FPlugInPath.clear();
   FVersion.clear();
   FClassID.clear();
+  FDomainInHosts.reset();
   FLibCheckInfo.reset();
   FReportHostsLines.reset();
   ResetProcesses();
 }
 
 void TPlugInInfo::ReloadHostsInfo() {
-  FDomainInHosts = false;
+  FDomainInHosts = false;  // a file that cannot be read counts as one without the entry
   FHostsError = nullptr;
   try {
     FDomainInHosts = IsPlugInDomainInHosts();
@@ -88,7 +89,7 @@ TNameValueList& TPlugInInfo::ResetLibCheckInfo() {
   if (FLibCheckInfo)
     FLibCheckInfo->Clear();
   else
-    FLibCheckInfo.emplace();
+    FLibCheckInfo.emplace(FoldCase);  // check names from a report may be in any script
   return *FLibCheckInfo;
 }
 
@@ -160,11 +161,7 @@ std::unique_ptr<TProcessInfo> TPlugInInfo::FindFirstProcess(const std::wstring& 
 void TPlugInInfo::KillProcess(TProcessInfo* process, std::vector<TNotEnded>* notEnded, const TWaitRunner& run) {
   if (!process || FromReport()) return;
   DWORD error = ERROR_SUCCESS;
-  const auto kill = [&] { process->Kill(&error); };
-  if (run)
-    run(kill);
-  else
-    kill();
+  RunThrough(run, [&] { process->Kill(&error); });
   if (error != ERROR_SUCCESS && notEnded) notEnded->push_back({process->Line(), error});
   // One that may still run stays listed: the person sees it is there.
   if (!MayStillRun(error)) std::erase_if(FProcesses, [&](const auto& entry) { return entry.get() == process; });
@@ -176,16 +173,20 @@ void TPlugInInfo::KillProcess(uint32_t pid) {
   if (found != FProcesses.end()) KillProcess(found->get());
 }
 
-std::vector<TNotEnded> TPlugInInfo::KillAllProcesses() {
+std::vector<TNotEnded> TPlugInInfo::KillAllProcesses(const TWaitRunner& run) {
   if (FromReport()) return {};
   std::vector<TNotEnded> notEnded;
   std::vector<const TProcessInfo*> running;
-  for (const auto& process : FProcesses) {
-    DWORD error = ERROR_SUCCESS;
-    if (process->Kill(&error)) continue;
-    notEnded.push_back({process->Line(), error});
-    if (MayStillRun(error)) running.push_back(process.get());
-  }
+  // Only the terminations and their waits run aside; the list changes here afterwards.
+  const auto killAll = [&] {
+    for (const auto& process : FProcesses) {
+      DWORD error = ERROR_SUCCESS;
+      if (process->Kill(&error)) continue;
+      notEnded.push_back({process->Line(), error});
+      if (MayStillRun(error)) running.push_back(process.get());
+    }
+  };
+  RunThrough(run, killAll);
   if (OnProcessKilled) OnProcessKilled(this, nullptr);
   std::erase_if(FProcesses, [&](const auto& process) {
     return std::find(running.begin(), running.end(), process.get()) == running.end();

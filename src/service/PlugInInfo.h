@@ -73,7 +73,8 @@ class TPlugInInfo : public TCustomInfo {
   void KillProcess(uint32_t pid);
   // Terminates every listed process, tells OnProcessKilled, then keeps in the list only
   // those that may still run; returns the processes that did not end or had ended before.
-  std::vector<TNotEnded> KillAllProcesses();
+  // The terminations run through run, as with KillProcess.
+  std::vector<TNotEnded> KillAllProcesses(const TWaitRunner& run = {});
   void SaveProcessesInfo(TInfoLines* lines, bool clearBeforeSave, bool saveModulesInfo) const;
   // True when the records were read from a report file: their ids name processes of the
   // workstation that wrote it, so terminating them here would hit unrelated programs.
@@ -86,9 +87,14 @@ class TPlugInInfo : public TCustomInfo {
   const std::wstring& PlugInName() const { return FPlugInName; }
   const std::wstring& PlugInPath() const { return FPlugInPath; }
   const std::wstring& Version() const { return FVersion; }
-  bool DomainInHosts() const { return FDomainInHosts; }
+  bool DomainInHosts() const { return FDomainInHosts.value_or(false); }
+  // False for a report that does not hold the hosts answer (cut off before it, or without
+  // it). Live data's is known.
+  bool DomainInHostsKnown() const { return !FromReport() || FDomainInHosts.has_value(); }
   // The library-check lines, name=value; absent until a check ran or a report carried one.
   const TNameValueList* LibCheckInfo() const { return FLibCheckInfo ? &*FLibCheckInfo : nullptr; }
+  // A report cut off right after the plug-in's own tag: what the tag held is read.
+  void ReadCutOffPlugIn();
   TKillProcessEvent OnProcessKilled;
   TProcessesChangedEvent OnProcessesChanged;
 
@@ -112,7 +118,7 @@ class TPlugInInfo : public TCustomInfo {
   std::wstring FPlugInPath;
   std::wstring FVersion;
   std::optional<TNameValueList> FLibCheckInfo;
-  bool FDomainInHosts = false;
+  std::optional<bool> FDomainInHosts;
   std::exception_ptr FHostsError;
   std::wstring FClassID;
   std::vector<std::unique_ptr<TProcessInfo>> FProcesses;

@@ -98,7 +98,8 @@ void TPlugInInfo::WriteXML(TReportLines& out) const {
   out.Begin(0).Append(L"<PlugIn").EscapedAttribute(L"Path", FPlugInPath).EscapedAttribute(L"Version", FVersion);
   if (!FAppName.empty()) out.EscapedAttribute(L"AppName", FAppName);
   if (!FClassID.empty()) out.EscapedAttribute(L"ClassID", FClassID);
-  out.Attribute(L"DomainInHosts", BoolText(FDomainInHosts)).Append(L">").End();
+  if (DomainInHostsKnown()) out.Attribute(L"DomainInHosts", BoolText(DomainInHosts()));
+  out.Append(L">").End();
   if (FLibCheckInfo) {
     out.Add(1, L"<LibraryCheck>");
     for (size_t i = 0; i < FLibCheckInfo->Count(); ++i) {
@@ -150,7 +151,7 @@ std::wstring TPlugInInfo::SaveAsHTML(const std::wstring& indent) const {
   out.Add(1, L"<caption><br>Информация о плагине</caption>");
   out.AddRow({Th(L"Путь к плагину:"), Td(FPlugInPath)});
   out.AddRow({Th(L"Версия:"), Td(FVersion)});
-  out.AddRow({Th(L"Домен в Hosts:"), Td(FDomainInHosts ? L"Да" : L"Нет")});
+  out.AddRow({Th(L"Домен в Hosts:"), Td(!DomainInHostsKnown() ? NotInReportText : DomainInHosts() ? L"Да" : L"Нет")});
   out.Add(0, L"</table>");
   if (FLibCheckInfo) {
     out.Add(0, L"<table style=\"width:100%\">");
@@ -181,7 +182,7 @@ void TPlugInInfo::SaveToIniFile(TIniFile* file) const {
   file->WriteString(PlugInSection, L"Version", FVersion);
   file->WriteString(PlugInSection, L"AppName", FAppName);
   file->WriteString(PlugInSection, L"ClassID", FClassID);
-  file->WriteString(PlugInSection, L"DomainInHosts", FDomainInHosts ? L"1" : L"0");
+  if (DomainInHostsKnown()) file->WriteString(PlugInSection, L"DomainInHosts", DomainInHosts() ? L"1" : L"0");
   if (FLibCheckInfo)
     for (size_t i = 0; i < FLibCheckInfo->Count(); ++i)
       file->WriteString(LibraryCheckSection, FLibCheckInfo->Name(i), FLibCheckInfo->ValueAt(i));
@@ -209,7 +210,9 @@ bool TPlugInInfo::LoadFromIniFile(TIniFile* file) {
   FVersion = file->ReadString(PlugInSection, L"Version", L"");
   FAppName = file->ReadString(PlugInSection, L"AppName", L"");
   FClassID = file->ReadString(PlugInSection, L"ClassID", L"");
-  FDomainInHosts = file->ReadInteger(PlugInSection, L"DomainInHosts", 0) != 0;
+  FDomainInHosts.reset();
+  if (file->ValueExists(PlugInSection, L"DomainInHosts"))
+    FDomainInHosts = file->ReadInteger(PlugInSection, L"DomainInHosts", 0) != 0;
   if (file->SectionExists(LibraryCheckSection)) {
     TNameValueList& checks = ResetLibCheckInfo();
     const TIniFile::TSectionSize size = file->SectionSize(LibraryCheckSection);
@@ -250,7 +253,13 @@ void TPlugInInfo::ReadPlugInAttributes() {
   FVersion = attributes.Value(L"Version");
   FAppName = attributes.Value(L"AppName");
   FClassID = attributes.Value(L"ClassID");
-  FDomainInHosts = SameText(attributes.Value(L"DomainInHosts"), L"True");
+  FDomainInHosts.reset();
+  if (FXMLParser->HasAttribute(L"DomainInHosts"))
+    FDomainInHosts = SameText(attributes.Value(L"DomainInHosts"), L"True");
+}
+
+void TPlugInInfo::ReadCutOffPlugIn() {
+  if (FXMLParser && SameText(FXMLParser->CurrentNode(), L"PlugIn"sv)) ReadPlugInAttributes();
 }
 
 void TPlugInInfo::DoBeginNode(const std::wstring& nodeName) {
@@ -259,6 +268,7 @@ void TPlugInInfo::DoBeginNode(const std::wstring& nodeName) {
   if (FProcessBegunLast) {
     return;  // read at its end when it has no modules, else when they begin
   } else if (SameText(nodeName, L"LibraryCheck"sv)) {
+    // The plug-in's own attributes are read as its first child begins, whichever it is.
     if (SameText(current, L"PlugIn"sv)) ReadPlugInAttributes();
     ResetLibCheckInfo();
   } else if (SameText(nodeName, L"Processes"sv)) {
@@ -267,6 +277,7 @@ void TPlugInInfo::DoBeginNode(const std::wstring& nodeName) {
   } else if (SameText(nodeName, L"Modules"sv)) {
     if (SameText(current, L"Process"sv)) AddReportProcess(FXMLParser->NodeAttributes());
   } else if (SameText(nodeName, L"Hosts"sv)) {
+    if (SameText(current, L"PlugIn"sv)) ReadPlugInAttributes();
     FReportHostsLines.emplace();
   } else {
     TCustomInfo::DoBeginNode(nodeName);

@@ -123,6 +123,13 @@ struct TNotEnded {
 };
 // Runs a piece of work that waits; a window runs it aside and keeps answering meanwhile.
 using TWaitRunner = std::function<void(const std::function<void()>& work)>;
+// The work through run when one is given, else here.
+inline void RunThrough(const TWaitRunner& run, const std::function<void()>& work) {
+  if (run)
+    run(work);
+  else
+    work();
+}
 
 // Whether any of them may still run: then the message is an error, else only information.
 bool AnyMayStillRun(const std::vector<TNotEnded>& processes);

@@ -23,6 +23,10 @@ inline std::wstring Td(std::wstring_view value) {
   return L"<td>" + TextToXML(value) + L"</td>";
 }
 
+// Shown for a value that a report does not hold (it was cut off before it, or left it out):
+// what was not read is unknown, never a default.
+inline constexpr wchar_t NotInReportText[] = L"нет в отчёте";
+
 inline const wchar_t* BoolText(bool value) {
   return value ? L"True" : L"False";
 }

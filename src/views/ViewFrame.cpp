@@ -1,7 +1,10 @@
 #include "views/ViewFrame.h"
 
+#include "service/IEActiveXSettings.h"
 #include "service/LogInfo.h"
 #include "service/PlugInInfo.h"
+#include "service/ReportText.h"
+#include "win/BusyWork.h"
 
 namespace ornpm {
 
@@ -47,22 +50,31 @@ void ShowPlugInRows(HWND lblPlugInPath, HWND lblVersion, const TPlugInInfo& plug
   SetText(lblVersion, L"Версия: " + plugIn.Version());
 }
 
-std::wstring DomainInHostsText(const TPlugInInfo& plugIn) {
-  if (plugIn.HostsError()) return L"Запись в Hosts: ошибка чтения";
-  return std::wstring(L"Запись в Hosts: ") + (plugIn.DomainInHosts() ? L"Есть" : L"Нет");
+std::wstring KnownOr(bool known, const std::wstring& value) {
+  return known ? value : NotInReportText;
 }
 
-void SaveLogSettings(TLogInfo& log, bool checkPath, const std::function<void()>& showStored) {
+std::wstring DomainInHostsText(const TPlugInInfo& plugIn) {
+  if (plugIn.HostsError()) return L"Запись в Hosts: ошибка чтения";
+  return L"Запись в Hosts: " + KnownOr(plugIn.DomainInHostsKnown(), plugIn.DomainInHosts() ? L"Есть" : L"Нет");
+}
+
+std::wstring DomainInProxyOverrideText(const TIEActiveXSettings& settings) {
+  return L"Домен плагина в исключениях прокси-сервера: " +
+         KnownOr(settings.ProxyKnown(), settings.PlugInHostInProxyOverride() ? L"Да" : L"Нет");
+}
+
+TWaitRunner BusyRunner(HWND view) {
+  return [view](const std::function<void()>& work) { RunBusy(view, work); };
+}
+
+void SaveLogSettings(HWND view, TLogInfo& log, bool checkPath, const std::function<void()>& showStored) {
   try {
-    log.SaveOrReload(checkPath);
+    log.SaveOrReload(checkPath, BusyRunner(view));
   } catch (...) {
     showStored();
     throw;
   }
-}
-
-std::wstring DomainInProxyOverrideText(bool inProxyOverride) {
-  return std::wstring(L"Домен плагина в исключениях прокси-сервера: ") + (inProxyOverride ? L"Да" : L"Нет");
 }
 
 void SetText(HWND control, const std::wstring& text) {
@@ -79,6 +91,12 @@ bool IsChecked(HWND checkBox) {
 
 void SetChecked(HWND checkBox, bool checked) {
   ::SendMessageW(checkBox, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+void SetChecked(HWND checkBox, bool known, bool checked) {
+  // Only a three-state box shows the third state; the user's clicks tick and untick.
+  ::SendMessageW(checkBox, BM_SETSTYLE, known ? BS_AUTOCHECKBOX : BS_3STATE, TRUE);
+  ::SendMessageW(checkBox, BM_SETCHECK, !known ? BST_INDETERMINATE : checked ? BST_CHECKED : BST_UNCHECKED, 0);
 }
 
 }  // namespace ornpm

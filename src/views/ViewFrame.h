@@ -5,6 +5,7 @@
 #include <functional>
 #include <string>
 
+#include "service/ProcessInfo.h"
 #include "win/Layout.h"
 #include "win/Window.h"
 
@@ -53,6 +54,7 @@ inline constexpr unsigned RightEdge = akTop | akRight;
 // Text colour of the path row while the plug-in is not registered.
 inline constexpr COLORREF NotRegisteredColor = RGB(255, 0, 0);
 
+class TIEActiveXSettings;
 class TLogInfo;
 class TPlugInInfo;
 
@@ -60,17 +62,27 @@ class TPlugInInfo;
 // not-registered message and an empty version row. A static repaints as its text is set,
 // so the caller picks the path row's colour first.
 void ShowPlugInRows(HWND lblPlugInPath, HWND lblVersion, const TPlugInInfo& plugIn);
-// The hosts and proxy-exception rows: a fixed caption and the answer.
+// The hosts and proxy-exception rows: a fixed caption and the answer, or the words that
+// the report does not hold it.
 std::wstring DomainInHostsText(const TPlugInInfo& plugIn);
-// Writes the logging settings; when that fails, showStored puts what is stored back on the
-// page before the error goes on to be shown.
-void SaveLogSettings(TLogInfo& log, bool checkPath, const std::function<void()>& showStored);
-std::wstring DomainInProxyOverrideText(bool inProxyOverride);
+std::wstring DomainInProxyOverrideText(const TIEActiveXSettings& settings);
+// A value as a view shows it: the value when known, else the words that the report does not
+// hold it, the same on every page.
+std::wstring KnownOr(bool known, const std::wstring& value);
+// Runs waiting work aside while the view's window keeps answering, its top window disabled.
+TWaitRunner BusyRunner(HWND view);
+// Writes the logging settings, the view's window answering while processes are ended; when
+// that fails, showStored puts what is stored back on the page before the error goes on to be
+// shown.
+void SaveLogSettings(HWND view, TLogInfo& log, bool checkPath, const std::function<void()>& showStored);
 
 // Small helpers for the views' controls.
 void SetText(HWND control, const std::wstring& text);
 void SetEnabled(HWND control, bool enabled);
 bool IsChecked(HWND checkBox);
 void SetChecked(HWND checkBox, bool checked);
+// For a box that may show a value not known: ticked or not, or when not known the third,
+// indeterminate state.
+void SetChecked(HWND checkBox, bool known, bool checked);
 
 }  // namespace ornpm

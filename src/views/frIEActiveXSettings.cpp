@@ -1,6 +1,7 @@
 #include "views/frIEActiveXSettings.h"
 
 #include "service/IEActiveXSettings.h"
+#include "service/ReportText.h"
 
 namespace ornpm {
 
@@ -20,8 +21,11 @@ void TIEActiveXSettingsFrame::Load(TIEActiveXSettings* settings) {
   FSettings = settings;
   AddProxyItems();
   ReloadProxyInfo();
-  // No zone list at all (never read, no report) differs from an empty one: no item then.
-  if (settings->Zones()) AddZoneItems(*settings->Zones());
+  // No zone list at all differs from an empty one: here no item, a report's says it holds none.
+  if (settings->Zones())
+    AddZoneItems(*settings->Zones());
+  else if (settings->FromReport())
+    AddItem(AddItem(TVI_ROOT, L"Зоны безопасности"), NotInReportText);
   ExpandAll(TreeView_GetRoot(tvSettings));
   ::SendMessageW(tvSettings, WM_SETREDRAW, TRUE, 0);
   ::InvalidateRect(tvSettings, nullptr, TRUE);
@@ -29,7 +33,7 @@ void TIEActiveXSettingsFrame::Load(TIEActiveXSettings* settings) {
 
 void TIEActiveXSettingsFrame::ReloadProxyInfo() {
   if (!FSettings) return;
-  SetText(lblDomainInProxyOverride, DomainInProxyOverrideText(FSettings->PlugInHostInProxyOverride()));
+  SetText(lblDomainInProxyOverride, DomainInProxyOverrideText(*FSettings));
   // The list shown is the one the statement speaks of.
   const auto setItem = [this](HTREEITEM item, const std::wstring& text) {
     TVITEMW value{};
@@ -38,8 +42,9 @@ void TIEActiveXSettingsFrame::ReloadProxyInfo() {
     value.pszText = const_cast<wchar_t*>(text.c_str());
     TreeView_SetItem(tvSettings, &value);
   };
-  setItem(FProxyEnableItem, FSettings->ProxyEnable() ? L"Да/Использовать" : L"Нет/Не использовать");
-  setItem(FProxyOverrideItem, FSettings->ProxyOverride());
+  const bool known = FSettings->ProxyKnown();
+  setItem(FProxyEnableItem, KnownOr(known, FSettings->ProxyEnable() ? L"Да/Использовать" : L"Нет/Не использовать"));
+  setItem(FProxyOverrideItem, KnownOr(known, FSettings->ProxyOverride()));
 }
 
 HTREEITEM TIEActiveXSettingsFrame::AddItem(HTREEITEM parent, const std::wstring& text) {

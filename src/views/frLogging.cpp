@@ -48,16 +48,16 @@ void TLoggingFrame::Load(TLogInfo* info) {
   // still be selected and copied.
   SetEnabled(chbEnabled, !info->FromReport());
   for (HWND edit : {edLogFilePath, edLogFileName}) ::SendMessageW(edit, EM_SETREADONLY, info->FromReport(), 0);
-  SetChecked(chbEnabled, info->Enabled());
+  SetChecked(chbEnabled, info->Known(), info->Enabled());
   chbEnabledChange();
-  SetText(edLogFilePath, info->LogFilePath());
-  SetText(edLogFileName, info->LogFileName());
+  SetText(edLogFilePath, KnownOr(info->Known(), info->LogFilePath()));
+  SetText(edLogFileName, KnownOr(info->Known(), info->LogFileName()));
   ShowActualPath();
   SetEnabled(btnApply, false);
 }
 
 void TLoggingFrame::ShowActualPath() {
-  SetText(edActualLogPath, FLogInfo->ActualLogPath());
+  SetText(edActualLogPath, KnownOr(FLogInfo->Known(), FLogInfo->ActualLogPath()));
   // A report's folder is another workstation's: not looked for here, not opened.
   SetEnabled(btnOpenFolder, !FLogInfo->FromReport() && DirectoryExists(FLogInfo->ActualLogPath()));
 }
@@ -71,7 +71,7 @@ void TLoggingFrame::chbEnabledChange() {
   if (WindowText(edLogFilePath).empty()) SetText(edLogFilePath, FLogInfo->LogFilePath());
   if (WindowText(edLogFileName).empty()) SetText(edLogFileName, FLogInfo->LogFileName());
   if (WindowText(edActualLogPath).empty()) SetText(edActualLogPath, FLogInfo->ActualLogPath());
-  SaveLogSettings(*FLogInfo, false, [this] { Load(FLogInfo); });
+  SaveLogSettings(Handle(), *FLogInfo, false, [this] { Load(FLogInfo); });
 }
 
 void TLoggingFrame::edLogFileChangeTracking() {
@@ -86,7 +86,7 @@ void TLoggingFrame::btnApplyClick() {
   FLogInfo->SetLogFileName(WindowText(edLogFileName));
   ShowActualPath();
   SetEnabled(btnApply, false);
-  SaveLogSettings(*FLogInfo, true, [this] { Load(FLogInfo); });
+  SaveLogSettings(Handle(), *FLogInfo, true, [this] { Load(FLogInfo); });
 }
 
 void TLoggingFrame::OnCommand(int id, int code) {

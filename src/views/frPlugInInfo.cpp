@@ -38,8 +38,11 @@ void TPlugInInfoFrame::Load(TPlugInInfo* plugIn) {
   plugIn->OnProcessesChanged = std::bind_front(&TPlugInInfoFrame::DoProcessesChanged, this);
   FNotRegistered = plugIn->PlugInPath().empty();
   ShowPlugInRows(lblPlugInPath, lblVersion, *plugIn);
-  // Not registered: the hosts row keeps what it showed, which at start is its bare caption.
-  if (!FNotRegistered) ReloadHostsInfo();
+  // Not registered: the hosts row has no answer, as at start, whatever was shown before.
+  if (FNotRegistered)
+    SetText(lblDomainInHosts, L"Запись в Hosts: ");
+  else
+    ReloadHostsInfo();
   ShowProcesses();
 }
 
@@ -93,7 +96,7 @@ void TPlugInInfoFrame::btnKillProcsClick() {
   // A report's ids belong to another workstation; here they may name any program.
   if (FPlugInInfo->ProcessesFromReport()) return;
   // A process may take seconds to end, or never: the window keeps answering while it waits.
-  const TWaitRunner aside = [this](const std::function<void()>& work) { RunBusy(Handle(), work); };
+  const TWaitRunner aside = BusyRunner(Handle());
   std::vector<TNotEnded> notEnded;
   // Taken before the first termination: each one rebuilds the list through
   // DoProcessesChanged and frees only its own record, so the others stay valid.

@@ -35,8 +35,11 @@ void TSummaryInfoFrame::Load(TCompositeInfo* info) {
   ShowPlugInRows(lblPlugInPath, lblVersion, plugIn);
   if (FNotRegistered) {
     for (HWND control : {btnOpenPlugInDir, btnChangeLogFile, chbEnabled}) SetEnabled(control, false);
-    SetChecked(chbEnabled, false);
-    ShowLogPaths();  // not those of a plug-in shown before
+    SetChecked(chbEnabled, info->LogInfo().Known(), false);
+    // Not those of the data shown before: without a plug-in the rows have no answer.
+    SetText(lblDomainInHosts, L"Запись в Hosts: ");
+    SetText(lblDomainInProxyOverride, L"Домен плагина в исключениях прокси-сервера: ");
+    ShowLogPaths();
     return;
   }
   // A registered plug-in after an unregistered one: the highlight and the disabled box go.
@@ -50,16 +53,16 @@ void TSummaryInfoFrame::Load(TCompositeInfo* info) {
   SetEnabled(btnOpenPlugInDir, !plugIn.FromReport() && DirectoryExists(FPlugInDir));
   ReloadHostsInfo();
   ReloadProxyInfo();
-  SetChecked(chbEnabled, info->LogInfo().Enabled());
+  SetChecked(chbEnabled, info->LogInfo().Known(), info->LogInfo().Enabled());
   chbEnabledChange();
   ShowLogPaths();
 }
 
 void TSummaryInfoFrame::ShowLogPaths() {
   const TLogInfo& log = FInfo->LogInfo();
-  SetText(lblLogFilePath, L"Путь к файлам: " + log.LogFilePath());
-  SetText(lblLogFileName, L"Имя файла: " + log.LogFileName());
-  SetText(lblActualLogPath, L"Фактический путь: " + log.ActualLogPath());
+  SetText(lblLogFilePath, L"Путь к файлам: " + KnownOr(log.Known(), log.LogFilePath()));
+  SetText(lblLogFileName, L"Имя файла: " + KnownOr(log.Known(), log.LogFileName()));
+  SetText(lblActualLogPath, L"Фактический путь: " + KnownOr(log.Known(), log.ActualLogPath()));
   SetEnabled(btnOpenLogDir, !log.FromReport() && DirectoryExists(log.ActualLogPath()));
 }
 
@@ -68,7 +71,7 @@ void TSummaryInfoFrame::ReloadHostsInfo() {
 }
 
 void TSummaryInfoFrame::ReloadProxyInfo() {
-  SetText(lblDomainInProxyOverride, DomainInProxyOverrideText(FInfo->ActiveXSettings().PlugInHostInProxyOverride()));
+  SetText(lblDomainInProxyOverride, DomainInProxyOverrideText(FInfo->ActiveXSettings()));
 }
 
 void TSummaryInfoFrame::chbEnabledChange() {
@@ -82,7 +85,7 @@ void TSummaryInfoFrame::chbEnabledChange() {
     SetText(lblActualLogPath, L"Фактический путь: " + log.ActualLogPath());
   }
   if (nameWasEmpty) SetText(lblLogFileName, L"Имя файла: " + log.LogFileName());
-  SaveLogSettings(log, false, [this] { Load(FInfo); });
+  SaveLogSettings(Handle(), log, false, [this] { Load(FInfo); });
 }
 
 void TSummaryInfoFrame::btnChangeLogFileClick() {
@@ -97,7 +100,7 @@ void TSummaryInfoFrame::btnChangeLogFileClick() {
     log.SetLogFileName(dialog.LogFileName());
   }
   ShowLogPaths();  // the rows are up to date before Save shows its messages
-  SaveLogSettings(log, true, [this] { Load(FInfo); });
+  SaveLogSettings(Handle(), log, true, [this] { Load(FInfo); });
 }
 
 void TSummaryInfoFrame::OnCommand(int id, int code) {

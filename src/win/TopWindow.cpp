@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "win/Dpi.h"
 #include "win/Fonts.h"
 #include "win/MainThread.h"
 
@@ -43,7 +44,7 @@ LRESULT TTopWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       ApplyLayout();
       return 0;
     case WM_DPICHANGED:
-      FollowDpiChange(wParam, lParam);
+      FollowDpiChange(lParam);
       return 0;
     case WM_ACTIVATE:
       if (KeepFocus(wParam)) return 0;
@@ -63,13 +64,15 @@ bool TTopWindow::KeepFocus(WPARAM wParam) {
   return true;
 }
 
-// The fonts of the new DPI for every control at any depth, then the rectangle the system
-// suggests, and the controls placed anew even where the size happens not to change.
-void TTopWindow::FollowDpiChange(WPARAM newDpi, LPARAM suggestedRect) {
-  SetChildFonts(Handle(), HIWORD(newDpi));
+// The rectangle the system suggests, then the fonts of the window's DPI for every control at
+// any depth, and the controls placed anew even where the size happens not to change. Fonts
+// and layout take the DPI from one source, the window's, once it is on its new monitor: the
+// message's value is what that source gives there.
+void TTopWindow::FollowDpiChange(LPARAM suggestedRect) {
   const RECT* suggested = reinterpret_cast<const RECT*>(suggestedRect);
   ::SetWindowPos(Handle(), nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
                  suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+  SetChildFonts(Handle(), WindowDpi(Handle()));
   OnDpiChanged();
   ApplyLayout();
 }

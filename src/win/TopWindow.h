@@ -41,7 +41,7 @@ class TTopWindow : public TWindow {
  private:
   // WM_ACTIVATE; true when it was handled here, false when it goes on to the default.
   bool KeepFocus(WPARAM wParam);
-  void FollowDpiChange(WPARAM newDpi, LPARAM suggestedRect);
+  void FollowDpiChange(LPARAM suggestedRect);
 
   TLayout FLayout;
   // The control that had the focus when the window was deactivated (another window, a
