@@ -24,6 +24,7 @@
 #include "mail/MimeEncoding.h"
 #include "mail/ReportAttachment.h"
 #include "mail/SendProgress.h"
+#include "mail/ServerTrust.h"
 #include "service/Registry.h"
 #include "win/Environment.h"
 #include "win/Exceptions.h"
@@ -177,6 +178,15 @@ TEST(MailSubmission, StandardPortBecomesTheImplicitTlsPort) {
   std::pair<const wchar_t*, uint16_t> cases[] = {
       {L"25", 465}, {L"465", 465}, {L"587", 587}, {L"2525", 2525}, {L"", 465}};
   for (auto [text, port] : cases) EXPECT_EQ(SubmissionPort(text), port) << Narrow(text);
+}
+
+// One rule decides whether the server is named by an address, for the name sent and for the
+// name the certificate is checked against: a bare number is a host name.
+TEST(MailServerTrust, AnAddressIsDottedIPv4OrIPv6) {
+  std::pair<const char*, bool> cases[] = {{"127.0.0.1", true},  {"::1", true},           {"fe80::1", true},
+                                          {"1234", false},      {"1.2.3", false},        {"256.1.1.1", false},
+                                          {"localhost", false}, {"mail.example", false}, {"", false}};
+  for (auto [host, address] : cases) EXPECT_EQ(IsIpAddress(host), address) << host;
 }
 
 // The report's name comes from the plug-in's DLL, which a loaded report may name as it likes.
@@ -587,7 +597,8 @@ class WindowsTrustedRoot {
 };
 
 // A CA that only the Windows root store holds: OpenSSL's locations know nothing of it, the
-// Windows chain engine vouches for the server, and names are still checked.
+// Windows chain engine vouches for the server, and names are still checked. Where Windows
+// did not vouch, the error says why in its words and codes as well.
 TEST_F(MailServerTest, ChainTrustedThroughTheWindowsStore) {
   FEnvironment.Set(L"SSL_CERT_FILE", FFiles.Path() + L"\\none.pem");
   FEnvironment.Set(L"SSL_CERT_DIR", FFiles.Path());
@@ -597,6 +608,8 @@ TEST_F(MailServerTest, ChainTrustedThroughTheWindowsStore) {
     settings.Host = L"localhost";
     std::string error = SubmitError(settings, SimpleContent());
     EXPECT_NE(error.find("unable to get local issuer certificate"), std::string::npos) << error;
+    EXPECT_NE(error.find("; Windows: "), std::string::npos) << error;
+    EXPECT_NE(error.find(", состояние цепочки 0x"), std::string::npos) << error;
   }
   std::pair<const char*, const char*> cases[] = {
       {"login", ""}, {"wrong-name", "hostname mismatch"}, {"untrusted", "self-signed certificate"}};

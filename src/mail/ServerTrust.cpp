@@ -3,12 +3,17 @@
 #include <windows.h>
 
 #include <wincrypt.h>
+#include <winsock2.h>
+#include <ws2tcpip.h>
 
+#include <cstdio>
 #include <openssl/ssl.h>
 #include <openssl/x509v3.h>
 #include <vector>
 
+#include "win/Exceptions.h"
 #include "win/NetHandles.h"
+#include "win/Text.h"
 
 namespace ornpm {
 
@@ -23,13 +28,9 @@ std::vector<unsigned char> Der(X509* certificate) {
   return der;
 }
 
-bool IsIpAddress(const std::wstring& host) {
-  return host.find_first_not_of(L"0123456789.") == std::wstring::npos || host.find(L':') != std::wstring::npos;
-}
-
 // The Windows verdict on the chain the server presented: 0 when it is trusted for the
-// host, else the policy's error.
-DWORD WindowsChainError(X509_STORE_CTX* store, const std::wstring& host) {
+// host, else the policy's error; chainStatus gets the chain's own trust status.
+DWORD WindowsChainError(X509_STORE_CTX* store, const std::wstring& host, DWORD& chainStatus) {
   UniqueCertStore presented(::CertOpenStore(CERT_STORE_PROV_MEMORY, 0, 0, CERT_STORE_CREATE_NEW_FLAG, nullptr));
   if (!presented) return ::GetLastError();
   STACK_OF(X509)* untrusted = X509_STORE_CTX_get0_untrusted(store);
@@ -39,7 +40,8 @@ DWORD WindowsChainError(X509_STORE_CTX* store, const std::wstring& host) {
                                        CERT_STORE_ADD_ALWAYS, nullptr);
   }
   std::vector<unsigned char> leafDer = Der(X509_STORE_CTX_get0_cert(store));
-  UniqueCertContext leaf(::CertCreateCertificateContext(X509_ASN_ENCODING, leafDer.data(), static_cast<DWORD>(leafDer.size())));
+  UniqueCertContext leaf(
+      ::CertCreateCertificateContext(X509_ASN_ENCODING, leafDer.data(), static_cast<DWORD>(leafDer.size())));
   if (!leaf) return ::GetLastError();
 
   // An engine of its own reads the root stores as they are now, not as they were when
@@ -71,6 +73,7 @@ DWORD WindowsChainError(X509_STORE_CTX* store, const std::wstring& host) {
   policy.pvExtraPolicyPara = &ssl;
   CERT_CHAIN_POLICY_STATUS status{};
   status.cbSize = sizeof status;
+  chainStatus = chain.Get()->TrustStatus.dwErrorStatus;
   if (!::CertVerifyCertificateChainPolicy(CERT_CHAIN_POLICY_SSL, chain.Get(), &policy, &status))
     return ::GetLastError();
   if (status.dwError != 0) return status.dwError;
@@ -80,30 +83,48 @@ DWORD WindowsChainError(X509_STORE_CTX* store, const std::wstring& host) {
   return chain.Get()->TrustStatus.dwErrorStatus & ~ignored ? static_cast<DWORD>(CERT_E_CHAINING) : 0;
 }
 
-int CheckChain(X509_STORE_CTX* store, const std::wstring& host) {
+std::wstring VerdictText(DWORD verdict, DWORD chainStatus) {
+  wchar_t codes[64];
+  std::swprintf(codes, 64, L" (0x%08lX, состояние цепочки 0x%08lX)", static_cast<unsigned long>(verdict),
+                static_cast<unsigned long>(chainStatus));
+  std::wstring text = L"Windows: " + SysErrorMessage(verdict);
+  while (!text.empty() && (text.back() == L'.' || static_cast<unsigned>(text.back()) <= L' ')) text.pop_back();
+  return text + codes;
+}
+
+int CheckChain(X509_STORE_CTX* store, const std::wstring& host, std::wstring& windowsVerdict) {
+  windowsVerdict.clear();
   if (X509_verify_cert(store) == 1) return 1;
   const int error = X509_STORE_CTX_get_error(store);
   // A chain OpenSSL trusts but for another name: no store changes that.
   if (error == X509_V_ERR_HOSTNAME_MISMATCH || error == X509_V_ERR_IP_ADDRESS_MISMATCH) return 0;
-  const DWORD verdict = WindowsChainError(store, host);
+  DWORD chainStatus = 0;
+  const DWORD verdict = WindowsChainError(store, host, chainStatus);
   if (verdict == 0) {
     X509_STORE_CTX_set_error(store, X509_V_OK);
     return 1;
   }
+  windowsVerdict = VerdictText(verdict, chainStatus);
   // Otherwise the user reads what OpenSSL found, unless Windows trusts the chain and only
   // the name is wrong.
   if (verdict == static_cast<DWORD>(CERT_E_CN_NO_MATCH))
-    X509_STORE_CTX_set_error(store, IsIpAddress(host) ? X509_V_ERR_IP_ADDRESS_MISMATCH : X509_V_ERR_HOSTNAME_MISMATCH);
+    X509_STORE_CTX_set_error(
+        store, IsIpAddress(WideToBytes(host, CP_UTF8)) ? X509_V_ERR_IP_ADDRESS_MISMATCH : X509_V_ERR_HOSTNAME_MISMATCH);
   return 0;
 }
 
 }  // namespace
 
+bool IsIpAddress(const std::string& host) {
+  in6_addr address;
+  return ::inet_pton(AF_INET, host.c_str(), &address) == 1 || ::inet_pton(AF_INET6, host.c_str(), &address) == 1;
+}
+
 // A check that cannot finish rejects the server; the connection reports why.
 int TServerTrust::VerifyChain(X509_STORE_CTX* store, void* argument) noexcept {
   auto* trust = static_cast<TServerTrust*>(argument);
   try {
-    return CheckChain(store, trust->FHost);
+    return CheckChain(store, trust->FHost, trust->FWindowsVerdict);
   } catch (...) {
     trust->FFailure = std::current_exception();
     X509_STORE_CTX_set_error(store, X509_V_ERR_UNSPECIFIED);

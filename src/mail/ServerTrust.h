@@ -13,6 +13,10 @@ typedef struct x509_store_ctx_st X509_STORE_CTX;
 
 namespace ornpm {
 
+// Whether the server is named by an address, IPv4 in dotted form or IPv6, rather than by a
+// host name: the one rule for which name the certificate is checked against.
+bool IsIpAddress(const std::string& host);
+
 class TServerTrust {
  public:
   explicit TServerTrust(std::wstring host) : FHost(std::move(host)) {}
@@ -24,6 +28,9 @@ class TServerTrust {
   void Install(SSL_CTX* context);
   // What broke the check itself, which then rejected the server; empty while nothing did.
   std::exception_ptr Failure() const { return FFailure; }
+  // Why the Windows chain engine, asked after OpenSSL, did not vouch for the server: its
+  // policy's error and the chain's trust status; empty while it was not asked or agreed.
+  const std::wstring& WindowsVerdict() const { return FWindowsVerdict; }
 
  private:
   // Called from inside OpenSSL: nothing may unwind through its frames.
@@ -31,6 +38,7 @@ class TServerTrust {
 
   std::wstring FHost;
   std::exception_ptr FFailure;
+  std::wstring FWindowsVerdict;
 };
 
 }  // namespace ornpm

@@ -54,11 +54,6 @@ bool AttachSocket(SSL* ssl, SOCKET socket) {
   return true;
 }
 
-bool IsIpAddress(const std::string& host) {
-  in6_addr address;
-  return ::inet_pton(AF_INET, host.c_str(), &address) == 1 || ::inet_pton(AF_INET6, host.c_str(), &address) == 1;
-}
-
 }  // namespace
 
 TTlsConnection::TTlsConnection(const std::wstring& host, uint16_t port, const TTimeLimits& limits,
@@ -166,9 +161,11 @@ void TTlsConnection::Handshake(const std::wstring& host) {
   if (result == 1) return;
   CheckTrustFailure();
   long verify = SSL_get_verify_result(ssl);
-  if (verify != X509_V_OK)
-    throw ESocketError(L"Сертификат сервера не прошёл проверку: " +
-                       BytesToWide(X509_verify_cert_error_string(verify), CP_UTF8));
+  if (verify != X509_V_OK) {
+    std::wstring reason = BytesToWide(X509_verify_cert_error_string(verify), CP_UTF8);
+    if (!FTrust.WindowsVerdict().empty()) reason += L"; " + FTrust.WindowsVerdict();
+    throw ESocketError(L"Сертификат сервера не прошёл проверку: " + reason);
+  }
   RaiseIoError(result, L"Ошибка установления TLS-соединения");
 }
 
