@@ -301,7 +301,7 @@ TEST_F(IniFileTest, ChangesTouchOnlyTheirOwnLines) {
       {"changed value", [](TIniFile& ini) { ini.WriteString(L"Log", L"FileName", L"D:\\Logs\\x.log"); },
        "  FileName =  %APPDATA%\\ORN\\plugin.log  \r\n", "FileName=D:\\Logs\\x.log\r\n"},
       {"names in other letter case, the file's spelling kept",
-       [](TIniFile& ini) { ini.WriteInteger(L"LOG", L"level", 5); }, "Level=\t4\r\n", "Level=5\r\n"},
+       [](TIniFile& ini) { ini.WriteString(L"LOG", L"level", L"5"); }, "Level=\t4\r\n", "Level=5\r\n"},
       {"same values written again",
        [](TIniFile& ini) {
          ini.WriteString(L"Log", L"Level", L"4");
@@ -505,7 +505,7 @@ TEST_F(IniFileTest, ReadIntegerTakesSignedDecimalNumbersOnly) {
     EXPECT_EQ(TIniFile(path).ReadInteger(L"S", L"n", -99), c.Expected) << c.Line;
   }
   TIniFile ini(path);
-  ini.WriteInteger(L"S", L"n", -2147483647 - 1);
+  ini.WriteString(L"S", L"n", L"-2147483648");
   EXPECT_EQ(ini.ReadInteger(L"S", L"n", 0), -2147483647 - 1);
 }
 

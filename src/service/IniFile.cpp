@@ -512,10 +512,6 @@ void TIniFile::WriteString(std::wstring_view section, std::wstring_view key, std
   Data().SetValue(section, key, value);
 }
 
-void TIniFile::WriteInteger(std::wstring_view section, std::wstring_view key, int value) {
-  Data().SetValue(section, key, std::to_wstring(value));
-}
-
 void TIniFile::DeleteKey(std::wstring_view section, std::wstring_view key) {
   Data().DeleteKey(section, key);
 }

@@ -61,7 +61,6 @@ class TIniFile {
   // own. As with the profile functions, a key name holding "=" or starting with ";" or "["
   // does not read back from the file.
   void WriteString(std::wstring_view section, std::wstring_view key, std::wstring_view value);
-  void WriteInteger(std::wstring_view section, std::wstring_view key, int value);
   // Remove every line of the key, or every section of the name with all its lines, so that
   // no repeated one comes to light.
   void DeleteKey(std::wstring_view section, std::wstring_view key);

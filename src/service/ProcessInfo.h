@@ -23,7 +23,6 @@ class TLibraryInfo {
   TProcessInfo* Owner() const { return FOwner; }
   // The module handle, which is its load address in the owning process.
   uint32_t ID() const { return FID; }
-  uint32_t ModuleID() const { return FID; }
   std::wstring_view FileName() const;
   std::wstring_view BaseName() const { return FileName().substr(FBaseStart); }
 
