@@ -81,19 +81,20 @@ void AddInput(const std::wstring& input, TFleetFiles& found) {
 
 }  // namespace
 
-void TFleetFiles::AddEntry(const std::wstring& folder, std::wstring_view name, uint16_t computerLength, uint64_t time,
+void TFleetFiles::AddEntry(const std::wstring& folder, std::wstring_view name, size_t computerLength, uint64_t time,
                            uint32_t error) {
   // A walk hands over a folder's files one after another.
   if (FFolders.empty() || FFolders.back() != folder) FFolders.push_back(folder);
   name = name.substr(0, UINT16_MAX);
   FEntries.push_back({static_cast<uint32_t>(FFolders.size() - 1), static_cast<uint32_t>(FNames.size()),
-                      static_cast<uint16_t>(name.size()), computerLength, error, 0, time});
+                      static_cast<uint16_t>(name.size()),
+                      static_cast<uint16_t>(std::min<size_t>(computerLength, name.size())), error, 0, time});
   FNames.append(name);
 }
 
 void TFleetFiles::Add(const std::wstring& folder, std::wstring_view name, const FILETIME& time) {
   const size_t computer = ChangeFileExt(name, L"").size();
-  AddEntry(folder, name, static_cast<uint16_t>(std::min<size_t>(computer, UINT16_MAX)), FileTimeNumber(time), 0);
+  AddEntry(folder, name, computer, FileTimeNumber(time), 0);
 }
 
 void TFleetFiles::AddError(std::wstring path, bool namesComputer, DWORD error) {
@@ -101,8 +102,7 @@ void TFleetFiles::AddError(std::wstring path, bool namesComputer, DWORD error) {
   FErrors.push_back(SysErrorMessage(error));
   const std::wstring name = ExtractFileName(path);
   const size_t computer = namesComputer ? ChangeFileExt(name, L"").size() : 0;
-  AddEntry(ExtractFilePath(path), name, static_cast<uint16_t>(std::min<size_t>(computer, UINT16_MAX)), 0,
-           static_cast<uint32_t>(FErrors.size()));
+  AddEntry(ExtractFilePath(path), name, computer, 0, static_cast<uint32_t>(FErrors.size()));
 }
 
 std::wstring TFleetFiles::Path(const TEntry& entry) const {

@@ -60,7 +60,8 @@ class TFleetFiles {
   void NumberComputers();
   bool SameFile(const TEntry& a, const TEntry& b) const;
   void RemoveSameFiles();
-  void AddEntry(const std::wstring& folder, std::wstring_view name, uint16_t computerLength, uint64_t time,
+  // The computer's name is the start of the file's name, computerLength long.
+  void AddEntry(const std::wstring& folder, std::wstring_view name, size_t computerLength, uint64_t time,
                 uint32_t error);
 
   std::vector<TEntry> FEntries;

@@ -66,11 +66,9 @@ std::wstring TIEActiveXSettings::SaveAsHTML(const std::wstring& indent) const {
   out.Add(1, L"<caption><br>Настройки Proxy и ActiveX</caption>");
   out.AddRow({Th(L"ID параметра"), Th(L"Название параметра"), Th(L"Значение")});
   out.AddRow({Td(L"ProxyEnable"), Td(L"Использовать прокси-сервер для локальных подключений"),
-              Td(!ProxyKnown()  ? NotInReportText
-                 : FProxyEnable ? L"Да"
-                                : L"Нет")});
+              Td(KnownOr(ProxyKnown(), FProxyEnable ? L"Да" : L"Нет"))});
   out.AddRow({Td(L"ProxyOverride"), Td(L"Не использовать прокси-сервер для адресов"),
-              Td(ProxyKnown() ? FProxyOverride : NotInReportText)});
+              Td(KnownOr(ProxyKnown(), FProxyOverride))});
   for (const TZone& zone : *FZones) {
     out.AddRow({L"<td colspan=\"3\" style=\"text-align: center;\"><b>Зона: </b>" + TextToXML(zone.Name) + L"</td>"});
     for (const TZoneParam& param : zone.Params)

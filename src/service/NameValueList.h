@@ -1,9 +1,10 @@
 #pragma once
 // An ordered list of name=value lines with unique names found without regard to letter
 // case: of ASCII letters, and of every letter when the list is given a case fold for the
-// other characters (the portable readers have none; the program passes the system's). Setting an empty value removes
-// the line, so an empty value and a missing one read the same. Portable: no Windows header, so the XML reader that uses
-// it can be built and fuzzed natively.
+// other characters (the portable readers have none; the program passes the system's).
+// Setting an empty value removes the line, so an empty value and a missing one read the
+// same. Portable: no Windows header, so the XML reader that uses it can be built and
+// fuzzed natively.
 //
 // Every operation takes constant time on average, whatever the names: a report from
 // elsewhere may carry tens of thousands of attributes or check lines. A short list is

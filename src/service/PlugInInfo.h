@@ -67,8 +67,9 @@ class TPlugInInfo : public TCustomInfo {
   // The first running process, of all, whose name begins with name; the caller owns it.
   static std::unique_ptr<TProcessInfo> FindFirstProcess(const std::wstring& name);
   // Terminates the process and removes it from the list unless it may still run; one that
-  // did not end, or had ended before, is added to notEnded. The terminations of these calls run through run, which
-  // a window gives so that it keeps answering while they wait (here when none is given).
+  // did not end, or had ended before, is added to notEnded. The terminations of these
+  // calls run through run, which a window gives so that it keeps answering while they wait
+  // (here when none is given).
   void KillProcess(TProcessInfo* process, std::vector<TNotEnded>* notEnded = nullptr, const TWaitRunner& run = {});
   void KillProcess(uint32_t pid);
   // Terminates every listed process, tells OnProcessKilled, then keeps in the list only

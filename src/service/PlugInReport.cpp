@@ -151,7 +151,7 @@ std::wstring TPlugInInfo::SaveAsHTML(const std::wstring& indent) const {
   out.Add(1, L"<caption><br>Информация о плагине</caption>");
   out.AddRow({Th(L"Путь к плагину:"), Td(FPlugInPath)});
   out.AddRow({Th(L"Версия:"), Td(FVersion)});
-  out.AddRow({Th(L"Домен в Hosts:"), Td(!DomainInHostsKnown() ? NotInReportText : DomainInHosts() ? L"Да" : L"Нет")});
+  out.AddRow({Th(L"Домен в Hosts:"), Td(KnownOr(DomainInHostsKnown(), DomainInHosts() ? L"Да" : L"Нет"))});
   out.Add(0, L"</table>");
   if (FLibCheckInfo) {
     out.Add(0, L"<table style=\"width:100%\">");

@@ -120,6 +120,7 @@ struct TNotEnded {
   std::wstring Process;  // as its line in a list: "<id> - <name>"
   DWORD Error;
 };
+
 // Runs a piece of work that waits; a window runs it aside and keeps answering meanwhile.
 using TWaitRunner = std::function<void(const std::function<void()>& work)>;
 // The work through run when one is given, else here.

@@ -26,6 +26,10 @@ inline std::wstring Td(std::wstring_view value) {
 // Shown for a value that a report does not hold (it was cut off before it, or left it out):
 // what was not read is unknown, never a default.
 inline constexpr wchar_t NotInReportText[] = L"нет в отчёте";
+// A value as the pages and the views show it: the value when known, else NotInReportText.
+inline std::wstring KnownOr(bool known, std::wstring_view value) {
+  return std::wstring(known ? value : NotInReportText);
+}
 
 inline const wchar_t* BoolText(bool value) {
   return value ? L"True" : L"False";

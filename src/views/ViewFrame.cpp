@@ -50,18 +50,13 @@ void ShowPlugInRows(HWND lblPlugInPath, HWND lblVersion, const TPlugInInfo& plug
   SetText(lblVersion, L"Версия: " + plugIn.Version());
 }
 
-std::wstring KnownOr(bool known, const std::wstring& value) {
-  return known ? value : NotInReportText;
-}
-
 std::wstring DomainInHostsText(const TPlugInInfo& plugIn) {
   if (plugIn.HostsError()) return L"Запись в Hosts: ошибка чтения";
-  return L"Запись в Hosts: " + KnownOr(plugIn.DomainInHostsKnown(), plugIn.DomainInHosts() ? L"Есть" : L"Нет");
+  return HostsRowCaption + KnownOr(plugIn.DomainInHostsKnown(), plugIn.DomainInHosts() ? L"Есть" : L"Нет");
 }
 
 std::wstring DomainInProxyOverrideText(const TIEActiveXSettings& settings) {
-  return L"Домен плагина в исключениях прокси-сервера: " +
-         KnownOr(settings.ProxyKnown(), settings.PlugInHostInProxyOverride() ? L"Да" : L"Нет");
+  return ProxyRowCaption + KnownOr(settings.ProxyKnown(), settings.PlugInHostInProxyOverride() ? L"Да" : L"Нет");
 }
 
 TWaitRunner BusyRunner(HWND view) {

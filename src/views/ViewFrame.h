@@ -63,12 +63,11 @@ class TPlugInInfo;
 // so the caller picks the path row's colour first.
 void ShowPlugInRows(HWND lblPlugInPath, HWND lblVersion, const TPlugInInfo& plugIn);
 // The hosts and proxy-exception rows: a fixed caption and the answer, or the words that
-// the report does not hold it.
+// the report does not hold it. The caption alone is the row without an answer.
+inline constexpr wchar_t HostsRowCaption[] = L"Запись в Hosts: ";
+inline constexpr wchar_t ProxyRowCaption[] = L"Домен плагина в исключениях прокси-сервера: ";
 std::wstring DomainInHostsText(const TPlugInInfo& plugIn);
 std::wstring DomainInProxyOverrideText(const TIEActiveXSettings& settings);
-// A value as a view shows it: the value when known, else the words that the report does not
-// hold it, the same on every page.
-std::wstring KnownOr(bool known, const std::wstring& value);
 // Runs waiting work aside while the view's window keeps answering, its top window disabled.
 TWaitRunner BusyRunner(HWND view);
 // Writes the logging settings, the view's window answering while processes are ended; when

@@ -5,9 +5,14 @@
 
 namespace ornpm {
 
+namespace {
+
+constexpr wchar_t ZonesCaption[] = L"Зоны безопасности";
+
+}  // namespace
+
 void TIEActiveXSettingsFrame::CreateControls() {
-  lblDomainInProxyOverride = AddControl(L"STATIC", L"Домен плагина в исключениях прокси-сервера: ", LabelStyle, 0,
-                                        {8, 6, 677, 22}, StretchWidth);
+  lblDomainInProxyOverride = AddControl(L"STATIC", ProxyRowCaption, LabelStyle, 0, {8, 6, 677, 22}, StretchWidth);
   // Read-only: no label editing, no dragging.
   tvSettings =
       AddControl(WC_TREEVIEWW, L"",
@@ -25,7 +30,7 @@ void TIEActiveXSettingsFrame::Load(TIEActiveXSettings* settings) {
   if (settings->Zones())
     AddZoneItems(*settings->Zones());
   else if (settings->FromReport())
-    AddItem(AddItem(TVI_ROOT, L"Зоны безопасности"), NotInReportText);
+    AddItem(AddItem(TVI_ROOT, ZonesCaption), NotInReportText);
   ExpandAll(TreeView_GetRoot(tvSettings));
   ::SendMessageW(tvSettings, WM_SETREDRAW, TRUE, 0);
   ::InvalidateRect(tvSettings, nullptr, TRUE);
@@ -64,7 +69,7 @@ void TIEActiveXSettingsFrame::AddProxyItems() {
 }
 
 void TIEActiveXSettingsFrame::AddZoneItems(const std::vector<TZone>& zones) {
-  HTREEITEM root = AddItem(TVI_ROOT, L"Зоны безопасности");
+  HTREEITEM root = AddItem(TVI_ROOT, ZonesCaption);
   for (const TZone& zone : zones) {
     HTREEITEM zoneItem = AddItem(root, zone.Name);
     for (const TZoneParam& param : zone.Params) AddItem(AddItem(zoneItem, param.Caption()), param.ValueCaption());

@@ -2,6 +2,7 @@
 
 #include "service/LogInfo.h"
 #include "service/PlugInFiles.h"
+#include "service/ReportText.h"
 #include "views/dlgLogFileName.h"
 #include "win/Environment.h"
 #include "win/Text.h"

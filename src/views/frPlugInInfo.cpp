@@ -20,7 +20,7 @@ void TPlugInInfoFrame::CreateControls() {
   // Created in tab order: the list, then "Обновить", then "Завершить".
   lblPlugInPath = AddControl(L"STATIC", L"Путь к плагину: ", RowStyle, 0, {8, 7, 678, 23}, StretchWidth);
   lblVersion = AddControl(L"STATIC", L"Версия: ", RowStyle, 0, {8, 25, 678, 41}, StretchWidth);
-  lblDomainInHosts = AddControl(L"STATIC", L"Запись в Hosts: ", LabelStyle, 0, {8, 42, 201, 59}, akLeft | akTop);
+  lblDomainInHosts = AddControl(L"STATIC", HostsRowCaption, LabelStyle, 0, {8, 42, 201, 59}, akLeft | akTop);
   lblProcessList =
       AddControl(L"STATIC", L"Процессы, использующие плагин:", LabelStyle, 0, {8, 60, 225, 77}, akLeft | akTop);
   lbxProcessList = AddControl(L"LISTBOX", L"", WS_TABSTOP | WS_VSCROLL | LBS_EXTENDEDSEL | LBS_NOINTEGRALHEIGHT,
@@ -40,7 +40,7 @@ void TPlugInInfoFrame::Load(TPlugInInfo* plugIn) {
   ShowPlugInRows(lblPlugInPath, lblVersion, *plugIn);
   // Not registered: the hosts row has no answer, as at start, whatever was shown before.
   if (FNotRegistered)
-    SetText(lblDomainInHosts, L"Запись в Hosts: ");
+    SetText(lblDomainInHosts, HostsRowCaption);
   else
     ReloadHostsInfo();
   ShowProcesses();

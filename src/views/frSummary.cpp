@@ -2,6 +2,7 @@
 
 #include "service/CompositeInfo.h"
 #include "service/PlugInFiles.h"
+#include "service/ReportText.h"
 #include "views/dlgLogFileName.h"
 #include "win/Environment.h"
 #include "win/UserInteraction.h"
@@ -14,9 +15,8 @@ void TSummaryInfoFrame::CreateControls() {
   btnOpenPlugInDir =
       AddControl(L"BUTTON", L"Открыть папку", WS_TABSTOP | WS_DISABLED, idOpenPlugInDir, {621, 21, 737, 46}, RightEdge);
   lblVersion = AddControl(L"STATIC", L"Версия: ", LabelStyle, 0, {18, 46, 612, 62}, StretchWidth);
-  lblDomainInHosts = AddControl(L"STATIC", L"Запись в Hosts: ", LabelStyle, 0, {18, 66, 250, 82}, akLeft | akTop);
-  lblDomainInProxyOverride = AddControl(L"STATIC", L"Домен плагина в исключениях прокси-сервера: ", LabelStyle, 0,
-                                        {260, 66, 612, 82}, StretchWidth);
+  lblDomainInHosts = AddControl(L"STATIC", HostsRowCaption, LabelStyle, 0, {18, 66, 250, 82}, akLeft | akTop);
+  lblDomainInProxyOverride = AddControl(L"STATIC", ProxyRowCaption, LabelStyle, 0, {260, 66, 612, 82}, StretchWidth);
   AddControl(L"BUTTON", L"Журналирование", BS_GROUPBOX, 0, {8, 92, 745, 197}, StretchWidth);
   chbEnabled =
       AddControl(L"BUTTON", L"Включено", BS_AUTOCHECKBOX | WS_TABSTOP, idEnabled, {18, 110, 250, 128}, akLeft | akTop);
@@ -37,8 +37,8 @@ void TSummaryInfoFrame::Load(TCompositeInfo* info) {
     for (HWND control : {btnOpenPlugInDir, btnChangeLogFile, chbEnabled}) SetEnabled(control, false);
     SetChecked(chbEnabled, info->LogInfo().Known(), false);
     // Not those of the data shown before: without a plug-in the rows have no answer.
-    SetText(lblDomainInHosts, L"Запись в Hosts: ");
-    SetText(lblDomainInProxyOverride, L"Домен плагина в исключениях прокси-сервера: ");
+    SetText(lblDomainInHosts, HostsRowCaption);
+    SetText(lblDomainInProxyOverride, ProxyRowCaption);
     ShowLogPaths();
     return;
   }
